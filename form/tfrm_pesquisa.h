@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+namespace host {
+class Dataset;
+class ClientDataset;
+class DataSource;
+class DbGrid;
+class GridColumn;
+class TMessages;
+class TBlendedBitBtn;
+} // namespace host
+
+class QTimer;
+class QEvent;
+class QObject;
+class QKeyEvent;
+
+namespace Ui {
+class TfrmPesquisa;
+}
+
+// The search window: a borderless 800x600 dialog with a read-only search box, the
+// record grid, cursor buttons and an on-screen keyboard. Its layout lives in
+// TfrmPesquisa.ui; its behaviour is the set of handlers below, bound by name.
+class TfrmPesquisa : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmPesquisa(QWidget* parent = nullptr);
+    ~TfrmPesquisa() override;
+
+    // Takes the entry's arguments and brings the form to the state the user meets.
+    void InicializaForm(host::Dataset* DataSet, const QString& TextoAuxiliar,
+                        const QString& LimpaFiltro, qint32 Valor1, qint32 Valor2, qint32 Valor3,
+                        qint32 Valor4, bool SemMenuFiscal);
+
+    // Binds the dataset, rebuilds a client dataset's indexes and picks the search column.
+    void PreparaPesquisa(host::Dataset* DataSet);
+
+    // Relabels the letter keys and the cedilla key for the next letter's case.
+    void RelabelLetterKeys(bool Maiusculas);
+
+    // Sends each byte to the form itself, as characters or as key codes.
+    void PostText(const QByteArray& Texto, bool ComEnter, bool ComoCaractere);
+
+    // Key handlers: Windows virtual-key codes; a handler may set Key to 0.
+    void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void FormKeyPress(QObject* Sender, char& Key);
+
+    // The search text composition.
+    QString BuildSearchFilter(const QString& text) const;
+    void ApplyFilter(const QString& expression);
+
+    // State, read by the entry, the demo host and tests.
+    bool Confirmou() const { return FConfirmou; }
+    bool CapsLock() const { return FCapsLock; }
+    bool ShiftLatched() const { return FShift; }
+    const QString& CampoPesquisa() const { return FCampoPesquisa; }
+    const QString& FiltroBase() const { return FFiltroBase; }
+    qint32 TamanhoMaximo() const { return FTamanhoMaximo; }
+    const QString& TextoAuxiliar() const { return FTextoAuxiliar; }
+    qint32 ColunaAtual() const { return FColunaAtual; }
+    bool UtilizaImpFis() const { return FUtilizaImpFis; }
+    bool HostZyl() const { return FHostZyl; }
+    bool SemMenuFiscal() const { return FSemMenuFiscal; }
+    QString SearchText() const;
+    host::Dataset* DataSet() const { return m_dataSet; }
+
+    // Component lookup by name, without regard to case ("sbtA" finds sbta).
+    QObject* FindComponent(const QString& name) const;
+
+public Q_SLOTS:
+    void FormCreate();
+    void FormClose();
+
+    void sbtEnterClick();
+    void sbtSairClick();
+    void sbtShiftClick();
+    void spdCapsLockClick();
+    void sbtFiltroClick();
+    void sbt1Click();
+    void sbtCCdilClick();
+    void sbtLimparClick();
+    void spdBackSpaceClick();
+    void sbtPrimeiroClick();
+    void sbtRolarCimaClick();
+    void sbtRolaBaixoClick();
+    void sbtUltimoClick();
+    void sbtVoltarClick();
+    void sbtAvancarClick();
+
+    void dbgPesquisaDblClick();
+    void dbgPesquisaTitleClick(host::GridColumn* Column);
+    void dbgPesquisaKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void edtFiltroKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void reject() override;
+    void accept() override;
+
+private:
+    void EnableEnter();
+    void Backspace();
+    void Clear();
+    void FocusColumn(int column);
+    bool IsClientDataset() const;
+    host::ClientDataset* ClientDataSet() const;
+
+    std::unique_ptr<Ui::TfrmPesquisa> ui;
+
+    // Non-visual components of the layout.
+    host::DataSource* dtsPesquisa = nullptr;
+    host::TMessages* msgPadrao = nullptr;
+    host::ClientDataset* cdsParametrosZyl = nullptr;
+    QTimer* timDataHora = nullptr;
+
+    host::Dataset* m_dataSet = nullptr;
+    // Set while the dialog may end: confirm and cancel post a close; any other close
+    // request (the window system's) is refused.
+    bool m_closeRequested = false;
+
+    // Form state, in declaration order; all zero, false or empty at creation.
+    bool FConfirmou = false;
+    bool FSemMenuFiscal = false;
+    bool FCapsLock = false;
+    bool FShift = false;
+    QString FCampoPesquisa;
+    QString FFiltroBase;
+    qint32 FTamanhoMaximo = 0;
+    QString FTextoAuxiliar;
+    QString FLimpaFiltro;
+    qint32 FColunaAtual = 0;
+    bool FUtilizaImpFis = false;
+    bool FHostZyl = false;
+};

@@ -1,0 +1,70 @@
+#include "host/dataset/dataset.h"
+
+#include "host/dataset/dataset_error.h"
+
+namespace host {
+
+Dataset::Dataset(QObject* parent) : QObject(parent) {}
+
+Dataset::~Dataset() = default;
+
+Field* Dataset::GetField(int index) const
+{
+    if (index < 0 || index >= GetFieldCount()) {
+        throw DatasetError(QStringLiteral("Field index %1 out of range (the dataset has %2 fields)")
+                               .arg(index)
+                               .arg(GetFieldCount()));
+    }
+    return m_fields[static_cast<size_t>(index)].get();
+}
+
+Field* Dataset::FindField(const QString& name) const
+{
+    for (const auto& field : m_fields) {
+        if (field->GetName().compare(name, Qt::CaseInsensitive) == 0) {
+            return field.get();
+        }
+    }
+    return nullptr;
+}
+
+Field* Dataset::FieldByName(const QString& name) const
+{
+    if (Field* field = FindField(name)) {
+        return field;
+    }
+    throw DatasetError(QStringLiteral("Field \"%1\" not found").arg(name));
+}
+
+QString Dataset::DisplayText(int row, int field) const
+{
+    const QVariant value = Value(row, field);
+    if (!value.isValid() || value.isNull()) {
+        return {};
+    }
+    switch (GetField(field)->GetType()) {
+    case FieldType::Boolean:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldType::Float:
+        return QString::number(value.toDouble(), 'g', 15);
+    case FieldType::Date:
+        return value.toDate().toString(Qt::ISODate);
+    case FieldType::Integer:
+    case FieldType::Text:
+        break;
+    }
+    return value.toString();
+}
+
+Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)
+{
+    m_fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
+    return *m_fields.back();
+}
+
+void Dataset::ClearFieldObjects()
+{
+    m_fields.clear();
+}
+
+} // namespace host

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "host/dataset/field.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace host {
+
+// Abstract record set the search form is written against. The "view" is the list
+// of records that pass the filter, in the current order; rows are positions in it.
+class Dataset : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Dataset(QObject* parent = nullptr);
+    ~Dataset() override;
+
+    // Open loads the records and stands on the first one.
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    virtual bool IsActive() const = 0;
+
+    // Cursor moves within the view.
+    virtual void First() = 0;
+    virtual void Prior() = 0;
+    virtual void Next() = 0;
+    virtual void Last() = 0;
+    // Moves to a view row; raises on a row outside the view.
+    virtual void MoveTo(int row) = 0;
+
+    // Records that pass the filter.
+    virtual int RecordCount() const = 0;
+    bool IsEmpty() const { return RecordCount() == 0; }
+    // Position of the current record in the view; -1 when the view is empty.
+    virtual int RecNo() const = 0;
+    // Beginning and end of the view: set after a move that could not go further.
+    virtual bool Bof() const = 0;
+    virtual bool Eof() const = 0;
+
+    // Filter text and switch. Switch off: every record shows. Switch on: only records
+    // for which the expression is true; an empty expression shows every record.
+    // Writing the text while the switch is on applies it at once.
+    virtual QString GetFilter() const = 0;
+    virtual void SetFilter(const QString& expression) = 0;
+    virtual bool GetFiltered() const = 0;
+    virtual void SetFiltered(bool filtered) = 0;
+
+    // Fields in declaration order.
+    int GetFieldCount() const { return static_cast<int>(m_fields.size()); }
+    Field* GetField(int index) const;            // raises outside 0..count-1
+    Field* FieldByName(const QString& name) const; // case-insensitive; raises when unknown
+    Field* FindField(const QString& name) const;   // case-insensitive; nullptr when unknown
+
+    // Value of a field at a view row (NULL is an invalid QVariant). For grids: they
+    // ask only for the rows on screen.
+    virtual QVariant Value(int row, int field) const = 0;
+    // Text shown for a value: booleans "True"/"False", floats without trailing noise.
+    virtual QString DisplayText(int row, int field) const;
+
+Q_SIGNALS:
+    // The set or order of rows changed (filter, index, open, close, load).
+    void viewReset();
+    // The cursor moved to another row (also emitted after viewReset).
+    void cursorMoved(int row);
+    // A field's visible flag changed.
+    void fieldsChanged();
+    // Field::FocusControl was called.
+    void focusFieldRequested(host::Field* field);
+
+protected:
+    Field& AddFieldObject(const QString& name, FieldType type, int size);
+    void ClearFieldObjects();
+
+private:
+    friend class Field;
+    std::vector<std::unique_ptr<Field>> m_fields;
+};
+
+} // namespace host

@@ -1,0 +1,35 @@
+#include "tests/common/offscreen_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+
+#include <cstdlib>
+#include <vector>
+
+// Every suite runs on real widgets on the offscreen platform. The screen size
+// defaults to 1024x768; TS_SCREEN="WxH" picks another (a suite's own ctest entry
+// sets it, since the screen is fixed for the life of the QApplication).
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+
+    int width = 1024;
+    int height = 768;
+    if (const char* screen = std::getenv("TS_SCREEN")) {
+        const QList<QByteArray> parts = QByteArray(screen).split('x');
+        if (parts.size() == 2) {
+            width = parts[0].toInt();
+            height = parts[1].toInt();
+        }
+    }
+    const QByteArray platform =
+        "offscreen:configfile=" + testing_support::WriteOffscreenScreenConfig(width, height).toUtf8();
+    qputenv("QT_QPA_PLATFORM", platform);
+
+    std::vector<char*> args(argv, argv + argc);
+    int qtArgc = argc;
+    QApplication app(qtArgc, args.data());
+    return RUN_ALL_TESTS();
+}
