@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <vector>
 
@@ -52,7 +51,7 @@ public:
 
     // Fields in declaration order.
     int GetFieldCount() const { return static_cast<int>(m_fields.size()); }
-    Field* GetField(int index) const;            // raises outside 0..count-1
+    Field* GetField(int index) const;              // raises outside 0..count-1
     Field* FieldByName(const QString& name) const; // case-insensitive; raises when unknown
     Field* FindField(const QString& name) const;   // case-insensitive; nullptr when unknown
 

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <stdexcept>
 #include <string>
-
-#include <QString>
 
 namespace host {
 

@@ -56,12 +56,14 @@ bool Field::AsBoolean() const
     if (value.typeId() == QMetaType::QString) {
         const QString text = value.toString().trimmed();
         if (text.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
-            text == QStringLiteral("1") || text.compare(QStringLiteral("T"), Qt::CaseInsensitive) == 0 ||
+            text == QStringLiteral("1") ||
+            text.compare(QStringLiteral("T"), Qt::CaseInsensitive) == 0 ||
             text.compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0) {
             return true;
         }
         if (text.isEmpty() || text.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0 ||
-            text == QStringLiteral("0") || text.compare(QStringLiteral("F"), Qt::CaseInsensitive) == 0 ||
+            text == QStringLiteral("0") ||
+            text.compare(QStringLiteral("F"), Qt::CaseInsensitive) == 0 ||
             text.compare(QStringLiteral("N"), Qt::CaseInsensitive) == 0) {
             return false;
         }
@@ -95,8 +97,8 @@ double Field::AsFloat() const
     bool ok = false;
     const double result = value.toDouble(&ok);
     if (!ok) {
-        throw DatasetError(QStringLiteral("Field \"%1\": \"%2\" is not a number")
-                               .arg(m_name, value.toString()));
+        throw DatasetError(
+            QStringLiteral("Field \"%1\": \"%2\" is not a number").arg(m_name, value.toString()));
     }
     return result;
 }

@@ -5,4 +5,27 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/field.h
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_type.h
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset.h
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/column.h
+  ${CMAKE_CURRENT_LIST_DIR}/column.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table.h
+  ${CMAKE_CURRENT_LIST_DIR}/table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_form.h
+  ${CMAKE_CURRENT_LIST_DIR}/text_form.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/index_defs.h
+  ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_order.h
+  ${CMAKE_CURRENT_LIST_DIR}/record_order.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dataset_file.h
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/csv_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/expression.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/expression.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/expression_parser.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/expression_parser.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/like_pattern.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/like_pattern.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
 )

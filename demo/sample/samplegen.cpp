@@ -1,0 +1,204 @@
+// Writes a deterministic list of customers with Portuguese names into an SQLite file:
+// table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE). The same count and
+// seed always give the same file contents.
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <sqlite3.h>
+
+namespace {
+
+// splitmix64: small, fast and the same on every platform and compiler.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t Next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+    template <class T, size_t N> const T& Pick(const T (&items)[N])
+    {
+        return items[Below(static_cast<int>(N))];
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
+const char* const kFirstNames[] = {
+    "João",      "Joao",      "José",      "Jose",    "Maria",     "Ana",       "Antônio",
+    "Antonio",   "Francisco", "Carlos",    "Paulo",   "Pedro",     "Lucas",     "Luiz",
+    "Marcos",    "Luís",      "Gabriel",   "Rafael",  "Daniel",    "Marcelo",   "Bruno",
+    "Eduardo",   "Felipe",    "Raimundo",  "Rodrigo", "Manoel",    "Mateus",    "André",
+    "Fernando",  "Fábio",     "Leonardo",  "Gustavo", "Guilherme", "Leandro",   "Tiago",
+    "Anderson",  "Ricardo",   "Márcio",    "Jorge",   "Sebastião", "Alexandre", "Roberto",
+    "Édson",     "Diego",     "Vitor",     "Sérgio",  "Cláudio",   "Joaquim",   "Thiago",
+    "Conceição", "Francisca", "Antônia",   "Adriana", "Juliana",   "Márcia",    "Fernanda",
+    "Patrícia",  "Aline",     "Sandra",    "Camila",  "Amanda",    "Bruna",     "Jéssica",
+    "Letícia",   "Júlia",     "Luciana",   "Vanessa", "Mariana",   "Gabriela",  "Vera",
+    "Vitória",   "Larissa",   "Cláudia",   "Beatriz", "Luana",     "Rita",      "Sônia",
+    "Renata",    "Eliane",    "Josefa",    "Simone",  "Natália",   "Cristiane", "Carla",
+    "Débora",    "Rosângela", "Jaqueline", "Rosa",    "Daniela",   "Aparecida", "Marlene",
+    "Terezinha", "Raimunda",  "Andréia",   "Fabiana", "Lúcia",     "Raquel",    "Ângela",
+    "Rafaela",   "Joana",     "Inês",      "Irene"};
+
+const char* const kSurnames[] = {
+    "Silva",    "Santos",     "Oliveira",   "Souza",     "Rodrigues",   "Ferreira",  "Alves",
+    "Pereira",  "Lima",       "Gomes",      "Costa",     "Ribeiro",     "Martins",   "Carvalho",
+    "Almeida",  "Lopes",      "Soares",     "Fernandes", "Vieira",      "Barbosa",   "Rocha",
+    "Dias",     "Nascimento", "Andrade",    "Moreira",   "Nunes",       "Marques",   "Machado",
+    "Mendes",   "Freitas",    "Cardoso",    "Ramos",     "Gonçalves",   "Santana",   "Teixeira",
+    "Araújo",   "Conceição",  "Magalhães",  "Falcão",    "Brandão",     "Guimarães", "Simões",
+    "Assunção", "Estêvão",    "Peixoto",    "Medeiros",  "Monteiro",    "Correia",   "Cavalcanti",
+    "Pinto",    "Batista",    "Campos",     "Azevedo",   "Moura",       "Fonseca",   "Barros",
+    "Castro",   "Rezende",    "Figueiredo", "Sampaio",   "Leão",        "Aragão",    "Galvão",
+    "Bezerra",  "Siqueira",   "Xavier",     "Queiroz",   "Vasconcelos", "D'Ávila",   "Noronha"};
+
+const char* const kParticles[] = {"da", "de", "dos", "das", "do"};
+
+struct City {
+    const char* name;
+    const char* uf;
+};
+const City kCities[] = {
+    {"São Paulo", "SP"},     {"Rio de Janeiro", "RJ"}, {"Belo Horizonte", "MG"},
+    {"Brasília", "DF"},      {"Salvador", "BA"},       {"Fortaleza", "CE"},
+    {"Curitiba", "PR"},      {"Manaus", "AM"},         {"Recife", "PE"},
+    {"Porto Alegre", "RS"},  {"Belém", "PA"},          {"Goiânia", "GO"},
+    {"São Luís", "MA"},      {"Maceió", "AL"},         {"Natal", "RN"},
+    {"Teresina", "PI"},      {"João Pessoa", "PB"},    {"Aracaju", "SE"},
+    {"Cuiabá", "MT"},        {"Florianópolis", "SC"},  {"Vitória", "ES"},
+    {"Campinas", "SP"},      {"Ribeirão Preto", "SP"}, {"Uberlândia", "MG"},
+    {"Londrina", "PR"},      {"Joinville", "SC"},      {"Feira de Santana", "BA"},
+    {"Juiz de Fora", "MG"},  {"Santarém", "PA"},       {"Macapá", "AP"},
+    {"Palmas", "TO"},        {"Boa Vista", "RR"},      {"Porto Velho", "RO"},
+    {"Rio Branco", "AC"},    {"Campo Grande", "MS"},   {"Mossoró", "RN"},
+    {"Caxias do Sul", "RS"}, {"Niterói", "RJ"},        {"Petrópolis", "RJ"},
+    {"Foz do Iguaçu", "PR"}};
+
+// Capitals as an old system typed them: Latin-1 letters only (à..þ to À..Þ).
+QString Capitals(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if ((u >= u'a' && u <= u'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) {
+            c = QChar(static_cast<char16_t>(u - 0x20));
+        }
+    }
+    return out;
+}
+
+QString MakeName(Random& random)
+{
+    QString name = QString::fromUtf8(random.Pick(kFirstNames));
+    if (random.Below(4) == 0) {
+        name += u' ' + QString::fromUtf8(random.Pick(kFirstNames));
+    }
+    const int surnames = 1 + random.Below(3);
+    for (int s = 0; s < surnames; ++s) {
+        if (random.Below(3) == 0) {
+            name += u' ' + QString::fromUtf8(random.Pick(kParticles));
+        }
+        name += u' ' + QString::fromUtf8(random.Pick(kSurnames));
+    }
+    if (random.Below(5) == 0) {
+        name = Capitals(name);
+    }
+    return name.left(60);
+}
+
+int Fail(const char* what, sqlite3* db)
+{
+    std::fprintf(stderr, "samplegen: %s: %s\n", what, db ? sqlite3_errmsg(db) : "error");
+    sqlite3_close(db);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    qint64 count = 100000;
+    QString output = QStringLiteral("sample.db");
+    std::uint64_t seed = 20240601;
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        bool ok = true;
+        if (arg == QLatin1String("--count") && hasValue) {
+            count = args[++i].toLongLong(&ok);
+            ok = ok && count >= 0 && count <= 100000000;
+        } else if (arg == QLatin1String("--output") && hasValue) {
+            output = args[++i];
+        } else if (arg == QLatin1String("--seed") && hasValue) {
+            seed = args[++i].toULongLong(&ok);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "usage: samplegen [--count N] [--output FILE] [--seed S]\n");
+            return 2;
+        }
+    }
+
+    const QByteArray temporary = QFile::encodeName(output + QStringLiteral(".tmp"));
+    std::remove(temporary.constData());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(temporary.constData(), &db) != SQLITE_OK) {
+        return Fail("cannot create the file", db);
+    }
+    const char* schema = "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN;"
+                         "CREATE TABLE clientes (CODIGO INTEGER, NMCLIENTE VARCHAR(60), "
+                         "CIDADE VARCHAR(40), UF CHAR(2), ATIVO BOOLEAN, LIMITE REAL);";
+    if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return Fail("cannot create the table", db);
+    }
+    sqlite3_stmt* insert = nullptr;
+    if (sqlite3_prepare_v2(db, "INSERT INTO clientes VALUES (?, ?, ?, ?, ?, ?)", -1, &insert,
+                           nullptr) != SQLITE_OK) {
+        return Fail("cannot prepare the insert", db);
+    }
+    Random random(seed);
+    for (qint64 code = 1; code <= count; ++code) {
+        const QByteArray name = MakeName(random).toUtf8();
+        const City& city = random.Pick(kCities);
+        sqlite3_bind_int64(insert, 1, code);
+        sqlite3_bind_text(insert, 2, name.constData(), static_cast<int>(name.size()),
+                          SQLITE_TRANSIENT);
+        if (random.Below(100) == 0) {
+            sqlite3_bind_null(insert, 3); // a few customers without a city
+        } else {
+            sqlite3_bind_text(insert, 3, city.name, -1, SQLITE_STATIC);
+        }
+        sqlite3_bind_text(insert, 4, city.uf, -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 5, random.Below(5) != 0 ? 1 : 0);
+        sqlite3_bind_double(insert, 6, static_cast<double>(random.Below(1000001)) / 100.0);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            sqlite3_finalize(insert);
+            return Fail("cannot insert", db);
+        }
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return Fail("cannot commit", db);
+    }
+    sqlite3_close(db);
+    if (std::rename(temporary.constData(), QFile::encodeName(output).constData()) != 0) {
+        std::fprintf(stderr, "samplegen: cannot write %s\n", qPrintable(output));
+        return 1;
+    }
+    return 0;
+}

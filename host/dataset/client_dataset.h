@@ -1,0 +1,139 @@
+#pragma once
+
+#include "host/dataset/dataset.h"
+#include "host/dataset/index_defs.h"
+#include "host/dataset/record_order.h"
+#include "host/dataset/table.h"
+
+#include <QHash>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace host {
+
+namespace filter {
+class Node;
+}
+
+// In-memory, columnar dataset: fields defined in code or read from a file, a filter
+// in the expression language, and index definitions whose name orders the records.
+//
+// The view (records that pass the filter, in index order) is a vector of record
+// numbers; the cursor walks it. Each index's order is computed once and kept until
+// the data changes.
+class ClientDataset : public Dataset {
+    Q_OBJECT
+
+public:
+    explicit ClientDataset(QObject* parent = nullptr);
+    ~ClientDataset() override;
+
+    // Defines a field; only while the dataset is closed and holds no records. For text,
+    // size is the most characters a value may have (0: no limit, and the field then
+    // reports its longest value as its size).
+    void AddField(const QString& name, FieldType type, int size = 0);
+    // Appends a record (one value per field; an invalid QVariant is NULL). Raises naming
+    // the field when a value does not fit; the dataset is then unchanged.
+    void AppendRecord(const QVariantList& values);
+    // Every record, filter aside.
+    int TotalRecordCount() const { return static_cast<int>(m_table.RecordCount()); }
+
+    // Replaces fields and records with a file's: an SQLite database with one table, or
+    // CSV when the name ends in ".csv". Raises naming the file and the reason; the
+    // dataset then keeps what it had. An open dataset stays open on the new records.
+    void LoadFromFile(const QString& path);
+    // Writes fields and records as an SQLite database with one table.
+    void SaveToFile(const QString& path) const;
+
+    void Open() override;
+    void Close() override;
+    bool IsActive() const override { return m_active; }
+
+    void First() override;
+    void Prior() override;
+    void Next() override;
+    void Last() override;
+    void MoveTo(int row) override;
+
+    int RecordCount() const override;
+    int RecNo() const override;
+    bool Bof() const override { return m_bof; }
+    bool Eof() const override { return m_eof; }
+
+    QString GetFilter() const override { return m_filterText; }
+    // On an open dataset the text is parsed at once. A text that does not parse raises
+    // and changes nothing: the previous filter text, switch and view stay as they were.
+    void SetFilter(const QString& expression) override;
+    bool GetFiltered() const override { return m_filtered; }
+    void SetFiltered(bool filtered) override;
+
+    QVariant Value(int row, int field) const override;
+
+    IndexDefs& GetIndexDefs() { return m_indexDefs; }
+    const IndexDefs& GetIndexDefs() const { return m_indexDefs; }
+    QString GetIndexName() const { return m_indexName; }
+    // Orders the view by the named index (empty: record order); the current record stays
+    // current. Raises when no index has that name or it names an unknown field.
+    void SetIndexName(const QString& name);
+
+    // Fast paths (index ranges, narrowing from the previous view, column scans) on or
+    // off. Off, every filter is evaluated record by record over the whole order; both
+    // give the same records in the same order.
+    void SetFastPaths(bool enabled) { m_fastPaths = enabled; }
+
+private:
+    using Rows = std::vector<std::uint32_t>;
+    using RowsPtr = std::shared_ptr<const Rows>;
+    struct IndexOrder {
+        RowsPtr order;
+        Rows rank;
+    };
+    struct FilteredView {
+        std::shared_ptr<const filter::Node> root;
+        RowsPtr rows;
+        std::uint64_t dataVersion = 0;
+        std::uint64_t orderVersion = 0;
+    };
+
+    void SwapTable(Table table);
+    void DataChanged();
+    void OnIndexDefsChanged();
+    std::vector<SortField> ResolveIndex(const IndexDef& def) const;
+    const IndexOrder* CurrentOrder() const;
+    const Rows& FoldedOrder(int field) const;
+    std::shared_ptr<const filter::Node> Compile(const QString& text) const;
+    // Rebuilds the view from the filter and index; keepRecord: stay on the same record.
+    void RebuildView(bool keepRecord);
+    void EnsureView() const;
+    void Emit();
+    void CheckRow(int row) const;
+
+    Table m_table;
+    bool m_active = false;
+    bool m_fastPaths = true;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    std::shared_ptr<const filter::Node> m_filterRoot; // parsed m_filterText, when open
+
+    IndexDefs m_indexDefs;
+    QString m_indexName;
+
+    // Orders by index field list (and options), kept until the data changes.
+    mutable std::map<QString, IndexOrder> m_orders;
+    mutable std::map<int, Rows> m_foldedOrders;
+    mutable RowsPtr m_identity;
+    std::uint64_t m_dataVersion = 0;
+    std::uint64_t m_orderVersion = 0;
+    FilteredView m_lastFiltered; // the latest filtered result, for narrowing and reuse
+
+    mutable RowsPtr m_view;
+    mutable bool m_viewStale = false;
+    int m_row = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+} // namespace host

@@ -1,0 +1,264 @@
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/dataset_file.h"
+#include "host/dataset/text_form.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+namespace host {
+
+namespace {
+
+[[noreturn]] void CsvError(const QString& path, const QString& reason)
+{
+    throw DatasetError(QStringLiteral("Cannot read \"%1\": %2").arg(path, reason));
+}
+
+struct CsvCell {
+    QByteArray text;
+    bool quoted = false;
+};
+
+// RFC 4180: fields separated by commas, records by CRLF or LF; a quoted field may hold
+// commas, line breaks and doubled quotes.
+std::vector<std::vector<CsvCell>> ParseCsv(const QByteArray& data, const QString& path)
+{
+    std::vector<std::vector<CsvCell>> records;
+    std::vector<CsvCell> record;
+    CsvCell cell;
+    qsizetype i = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const qsizetype n = data.size();
+    int line = 1;
+    bool atFieldStart = true;
+    bool pending = false; // something of the current record has been read
+    while (i < n) {
+        const char c = data[i];
+        if (atFieldStart && c == '"') {
+            cell.quoted = true;
+            const int startLine = line;
+            ++i;
+            for (;;) {
+                if (i >= n) {
+                    CsvError(
+                        path,
+                        QStringLiteral("line %1: a quoted field is not closed").arg(startLine));
+                }
+                if (data[i] == '"') {
+                    if (i + 1 < n && data[i + 1] == '"') {
+                        cell.text += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                if (data[i] == '\n') {
+                    ++line;
+                }
+                cell.text += data[i];
+                ++i;
+            }
+            atFieldStart = false;
+            pending = true;
+            if (i < n && data[i] != ',' && data[i] != '\n' && data[i] != '\r') {
+                CsvError(path, QStringLiteral("line %1: text after a closing quote").arg(line));
+            }
+            continue;
+        }
+        if (c == ',') {
+            record.push_back(std::move(cell));
+            cell = {};
+            atFieldStart = true;
+            pending = true;
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
+                ++i;
+            }
+            ++i;
+            if (pending || !cell.text.isEmpty()) {
+                record.push_back(std::move(cell));
+                records.push_back(std::move(record));
+            }
+            record = {};
+            cell = {};
+            atFieldStart = true;
+            pending = false;
+            ++line;
+        } else {
+            if (c == '"') {
+                CsvError(path,
+                         QStringLiteral("line %1: a quote inside an unquoted field").arg(line));
+            }
+            cell.text += c;
+            atFieldStart = false;
+            pending = true;
+            ++i;
+        }
+    }
+    if (pending || !cell.text.isEmpty()) {
+        record.push_back(std::move(cell));
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+bool IsInteger(const QByteArray& t)
+{
+    // Leading zeros ("007") are kept as text: they would be lost as a number.
+    if (t.isEmpty()) {
+        return false;
+    }
+    qsizetype i = t[0] == '-' ? 1 : 0;
+    if (i >= t.size() || (t[i] == '0' && t.size() > i + 1)) {
+        return false;
+    }
+    bool ok = false;
+    t.toLongLong(&ok);
+    return ok;
+}
+
+bool IsFloat(const QByteArray& t)
+{
+    if (t.isEmpty() || t.contains(' ')) {
+        return false;
+    }
+    const qsizetype digits = t[0] == '-' ? 1 : 0;
+    if (t.size() > digits + 1 && t[digits] == '0' && t[digits + 1] >= '0' && t[digits + 1] <= '9') {
+        return false; // leading zero: a code, kept as text
+    }
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    return ok && std::isfinite(d) && (t[0] == '-' || (t[0] >= '0' && t[0] <= '9'));
+}
+
+std::optional<bool> AsBool(const QByteArray& t)
+{
+    const QByteArray l = t.toLower();
+    if (l == "true") {
+        return true;
+    }
+    if (l == "false") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+bool IsDate(const QByteArray& t)
+{
+    return t.size() == 10 && t[4] == '-' && t[7] == '-' &&
+           QDate::fromString(QString::fromLatin1(t), Qt::ISODate).isValid();
+}
+
+} // namespace
+
+Table LoadCsvTable(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo::exists(path)) {
+        CsvError(path, QStringLiteral("the file does not exist"));
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        CsvError(path, file.errorString());
+    }
+    const QByteArray data = file.readAll();
+    const auto records = ParseCsv(data, path);
+    if (records.empty()) {
+        CsvError(path, QStringLiteral("no header row"));
+    }
+    const std::vector<CsvCell>& header = records.front();
+    const size_t width = header.size();
+    for (size_t r = 1; r < records.size(); ++r) {
+        if (records[r].size() != width) {
+            CsvError(path, QStringLiteral("record %1 has %2 fields; the header has %3")
+                               .arg(r)
+                               .arg(records[r].size())
+                               .arg(width));
+        }
+    }
+    for (const auto& rec : records) {
+        for (const CsvCell& cell : rec) {
+            if (QString::fromUtf8(cell.text).toUtf8() != cell.text) {
+                CsvError(path, QStringLiteral("the text is not UTF-8"));
+            }
+        }
+    }
+
+    // Each column takes the narrowest type every non-empty value fits: integer, float,
+    // boolean (true/false), date (YYYY-MM-DD), else text sized to its longest value. An
+    // empty unquoted value is NULL.
+    Table table;
+    table.tableName = QFileInfo(path).completeBaseName();
+    for (size_t c = 0; c < width; ++c) {
+        const QString name = QString::fromUtf8(header[c].text).trimmed();
+        if (name.isEmpty()) {
+            CsvError(path, QStringLiteral("header field %1 is empty").arg(c + 1));
+        }
+        if (table.FindField(name) >= 0) {
+            CsvError(path, QStringLiteral("field \"%1\" appears twice in the header").arg(name));
+        }
+        bool ints = true;
+        bool floats = true;
+        bool bools = true;
+        bool dates = true;
+        bool any = false;
+        for (size_t r = 1; r < records.size(); ++r) {
+            const CsvCell& cell = records[r][c];
+            if (cell.text.isEmpty() && !cell.quoted) {
+                continue;
+            }
+            any = true;
+            ints = ints && !cell.quoted && IsInteger(cell.text);
+            floats = floats && !cell.quoted && IsFloat(cell.text);
+            bools = bools && AsBool(cell.text).has_value();
+            dates = dates && IsDate(cell.text);
+        }
+        FieldDef def;
+        def.name = name;
+        def.type = !any     ? FieldType::Text
+                   : ints   ? FieldType::Integer
+                   : floats ? FieldType::Float
+                   : bools  ? FieldType::Boolean
+                   : dates  ? FieldType::Date
+                            : FieldType::Text;
+        table.AddField(def);
+    }
+    for (size_t r = 1; r < records.size(); ++r) {
+        for (size_t c = 0; c < width; ++c) {
+            const CsvCell& cell = records[r][c];
+            Column& column = table.Col(static_cast<int>(c));
+            if (cell.text.isEmpty() && !cell.quoted && column.Type() != FieldType::Text) {
+                column.AppendNull();
+                continue;
+            }
+            if (cell.text.isEmpty() && !cell.quoted) {
+                column.AppendNull();
+                continue;
+            }
+            switch (column.Type()) {
+            case FieldType::Text:
+                column.AppendText({cell.text.constData(), static_cast<size_t>(cell.text.size())});
+                break;
+            case FieldType::Integer:
+                column.AppendInt(cell.text.toLongLong());
+                break;
+            case FieldType::Float:
+                column.AppendFloat(cell.text.toDouble());
+                break;
+            case FieldType::Boolean:
+                column.AppendInt(*AsBool(cell.text) ? 1 : 0);
+                break;
+            case FieldType::Date:
+                column.AppendInt(
+                    QDate::fromString(QString::fromLatin1(cell.text), Qt::ISODate).toJulianDay());
+                break;
+            }
+        }
+    }
+    table.AdoptAppendedColumns();
+    return table;
+}
+
+} // namespace host

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "host/dataset/table.h"
+
+#include <QString>
+
+namespace host {
+
+// Reads a file into a new table: CSV when the name ends in ".csv" (any case), else an
+// SQLite database holding exactly one table. Raises DatasetError naming the file and
+// the reason.
+Table LoadTable(const QString& path);
+Table LoadSqliteTable(const QString& path);
+Table LoadCsvTable(const QString& path);
+
+// Writes a table as an SQLite database with one table (named after the table it was
+// loaded from, else "dados"). Written to a temporary file beside the target and renamed
+// over it, so a failure leaves any existing file intact.
+void SaveTable(const Table& table, const QString& path);
+
+} // namespace host

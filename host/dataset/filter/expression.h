@@ -1,0 +1,227 @@
+#pragma once
+
+#include "host/dataset/column.h"
+#include "host/dataset/filter/like_pattern.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host::filter {
+
+// Three-valued truth: a record shows only where its filter is True.
+enum class Tri : std::uint8_t { False, True, Unknown };
+
+// A value met while evaluating one record. Text points into column storage or into the
+// scratch buffer of the node that produced it: nothing is allocated per record.
+struct Value {
+    enum class Kind : std::uint8_t { Null, Int, Float, Bool, Date, Text };
+    Kind kind = Kind::Null;
+    std::int64_t i = 0; // Int, Bool (0/1), Date (Julian day)
+    double d = 0;       // Float
+    std::string_view s; // Text
+};
+
+// Types known while parsing, used to reject impossible comparisons up front.
+enum class StaticType { Null, Number, Boolean, Date, Text, Condition };
+
+enum class NodeKind {
+    Field,
+    FoldedField, // UPPER(text field): reads the column's upper-cased copy
+    Literal,
+    Arithmetic,
+    Negate,
+    Function,
+    Compare,
+    Like,
+    IsNull,
+    In,
+    And,
+    Or,
+    Not,
+    Truth // a boolean value used as a condition
+};
+
+class Node {
+public:
+    Node(NodeKind kind, StaticType type, int position)
+        : m_kind(kind), m_type(type), m_position(position)
+    {
+    }
+    virtual ~Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+    virtual Value Eval(std::uint32_t rec) const;
+    virtual Tri Test(std::uint32_t rec) const;
+
+    NodeKind Kind() const { return m_kind; }
+    StaticType Type() const { return m_type; }
+    int Position() const { return m_position; }
+    // Canonical form: two nodes with the same key compute the same thing.
+    const std::string& Key() const { return m_key; }
+
+protected:
+    std::string m_key;
+
+private:
+    NodeKind m_kind;
+    StaticType m_type;
+    int m_position;
+};
+
+using NodePtr = std::unique_ptr<Node>;
+
+class FieldNode : public Node {
+public:
+    FieldNode(const Column& column, int field, StaticType type, int position);
+    Value Eval(std::uint32_t rec) const override;
+    const Column& GetColumn() const { return *m_column; }
+    int FieldIndex() const { return m_field; }
+
+private:
+    const Column* m_column;
+    int m_field;
+};
+
+class FoldedFieldNode : public Node {
+public:
+    FoldedFieldNode(const Column& column, int field, int position);
+    Value Eval(std::uint32_t rec) const override;
+    const Column& GetColumn() const { return *m_column; }
+    int FieldIndex() const { return m_field; }
+
+private:
+    const Column* m_column;
+    int m_field;
+};
+
+class LiteralNode : public Node {
+public:
+    LiteralNode(Value value, std::string text, StaticType type, int position);
+    Value Eval(std::uint32_t rec) const override;
+    const std::string& TextValue() const { return m_text; }
+
+private:
+    Value m_value;
+    std::string m_text;
+};
+
+class ArithmeticNode : public Node {
+public:
+    ArithmeticNode(char op, NodePtr left, NodePtr right, int position);
+    Value Eval(std::uint32_t rec) const override;
+
+private:
+    char m_op;
+    NodePtr m_left;
+    NodePtr m_right;
+};
+
+class NegateNode : public Node {
+public:
+    NegateNode(NodePtr operand, int position);
+    Value Eval(std::uint32_t rec) const override;
+
+private:
+    NodePtr m_operand;
+};
+
+class FunctionNode : public Node {
+public:
+    enum class Function { Upper, Lower, Trim };
+    FunctionNode(Function function, NodePtr argument, int position);
+    Value Eval(std::uint32_t rec) const override;
+
+private:
+    Function m_function;
+    NodePtr m_argument;
+    mutable std::string m_scratch;
+};
+
+class CompareNode : public Node {
+public:
+    enum class Op { Eq, Ne, Lt, Gt, Le, Ge };
+    CompareNode(Op op, NodePtr left, NodePtr right, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+private:
+    Op m_op;
+    NodePtr m_left;
+    NodePtr m_right;
+};
+
+class LikeNode : public Node {
+public:
+    LikeNode(NodePtr operand, NodePtr pattern, bool negated, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+    const Node& Operand() const { return *m_operand; }
+    bool Negated() const { return m_negated; }
+    // The compiled pattern when it is a literal, else nullptr.
+    const LikePattern* Literal() const { return m_literal.get(); }
+
+private:
+    NodePtr m_operand;
+    NodePtr m_pattern;
+    bool m_negated;
+    std::unique_ptr<LikePattern> m_literal;
+};
+
+class IsNullNode : public Node {
+public:
+    IsNullNode(NodePtr operand, bool negated, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+private:
+    NodePtr m_operand;
+    bool m_negated;
+};
+
+class InNode : public Node {
+public:
+    InNode(NodePtr operand, std::vector<NodePtr> list, bool negated, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+private:
+    NodePtr m_operand;
+    std::vector<NodePtr> m_list;
+    bool m_negated;
+};
+
+// AND / OR over two or more terms (nested ANDs are flattened into one node).
+class LogicNode : public Node {
+public:
+    LogicNode(NodeKind kind, std::vector<NodePtr> terms, int position);
+    Tri Test(std::uint32_t rec) const override;
+    const std::vector<NodePtr>& Terms() const { return m_terms; }
+
+private:
+    std::vector<NodePtr> m_terms;
+};
+
+class NotNode : public Node {
+public:
+    NotNode(NodePtr operand, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+private:
+    NodePtr m_operand;
+};
+
+class TruthNode : public Node {
+public:
+    TruthNode(NodePtr operand, int position);
+    Tri Test(std::uint32_t rec) const override;
+
+private:
+    NodePtr m_operand;
+};
+
+// Text form of any non-NULL value (numbers as digits, booleans "True"/"False", dates
+// YYYY-MM-DD); buffer holds at least kTextFormBuffer bytes.
+std::string_view TextOf(const Value& value, char* buffer);
+
+} // namespace host::filter

@@ -1,0 +1,578 @@
+#include "host/dataset/filter/expression_parser.h"
+
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/table.h"
+
+#include <vector>
+
+namespace host::filter {
+
+namespace {
+
+enum class Tok { Ident, QuotedIdent, Number, String, Op, LParen, RParen, Comma, End };
+
+struct Token {
+    Tok type = Tok::End;
+    QString text;
+    int position = 0; // 1-based
+};
+
+[[noreturn]] void Fail(const QString& what, int position)
+{
+    throw DatasetError(QStringLiteral("Filter: %1 at position %2").arg(what).arg(position));
+}
+
+std::vector<Token> Tokenize(const QString& text)
+{
+    std::vector<Token> tokens;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = text[i];
+        const int position = static_cast<int>(i) + 1;
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        if (c.isLetter() || c == u'_') {
+            qsizetype j = i + 1;
+            while (j < n && (text[j].isLetterOrNumber() || text[j] == u'_')) {
+                ++j;
+            }
+            tokens.push_back({Tok::Ident, text.mid(i, j - i), position});
+            i = j;
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit())) {
+            qsizetype j = i;
+            while (j < n && text[j].isDigit()) {
+                ++j;
+            }
+            if (j < n && text[j] == u'.') {
+                ++j;
+                while (j < n && text[j].isDigit()) {
+                    ++j;
+                }
+            }
+            if (j < n && (text[j] == u'e' || text[j] == u'E')) {
+                qsizetype k = j + 1;
+                if (k < n && (text[k] == u'+' || text[k] == u'-')) {
+                    ++k;
+                }
+                if (k < n && text[k].isDigit()) {
+                    while (k < n && text[k].isDigit()) {
+                        ++k;
+                    }
+                    j = k;
+                }
+            }
+            if (j < n && (text[j].isLetter() || text[j] == u'_')) {
+                Fail(QStringLiteral("malformed number \"%1\"").arg(text.mid(i, j - i + 1)),
+                     position);
+            }
+            tokens.push_back({Tok::Number, text.mid(i, j - i), position});
+            i = j;
+        } else if (c == u'\'') {
+            QString value;
+            qsizetype j = i + 1;
+            for (;;) {
+                if (j >= n) {
+                    Fail(QStringLiteral("unterminated string"), position);
+                }
+                if (text[j] == u'\'') {
+                    if (j + 1 < n && text[j + 1] == u'\'') {
+                        value += u'\'';
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                value += text[j];
+                ++j;
+            }
+            tokens.push_back({Tok::String, value, position});
+            i = j + 1;
+        } else if (c == u'"' || c == u'[') {
+            const QChar close = c == u'"' ? QChar(u'"') : QChar(u']');
+            const qsizetype j = text.indexOf(close, i + 1);
+            if (j < 0) {
+                Fail(QStringLiteral("unterminated field name"), position);
+            }
+            tokens.push_back({Tok::QuotedIdent, text.mid(i + 1, j - i - 1), position});
+            i = j + 1;
+        } else if (c == u'(') {
+            tokens.push_back({Tok::LParen, QStringLiteral("("), position});
+            ++i;
+        } else if (c == u')') {
+            tokens.push_back({Tok::RParen, QStringLiteral(")"), position});
+            ++i;
+        } else if (c == u',') {
+            tokens.push_back({Tok::Comma, QStringLiteral(","), position});
+            ++i;
+        } else if (c == u'<' || c == u'>' || c == u'!') {
+            QString op(c);
+            if (i + 1 < n && (text[i + 1] == u'=' || (c == u'<' && text[i + 1] == u'>'))) {
+                op += text[i + 1];
+            }
+            if (op == QStringLiteral("!")) {
+                Fail(QStringLiteral("invalid character \"!\""), position);
+            }
+            tokens.push_back({Tok::Op, op, position});
+            i += op.size();
+        } else if (c == u'=' || c == u'+' || c == u'-' || c == u'*' || c == u'/') {
+            tokens.push_back({Tok::Op, QString(c), position});
+            ++i;
+        } else {
+            Fail(QStringLiteral("invalid character \"%1\"").arg(c), position);
+        }
+    }
+    tokens.push_back({Tok::End, QString(), static_cast<int>(n) + 1});
+    return tokens;
+}
+
+bool IsValueType(StaticType t)
+{
+    return t != StaticType::Condition;
+}
+
+bool IsNumeric(StaticType t)
+{
+    return t == StaticType::Number || t == StaticType::Boolean || t == StaticType::Null;
+}
+
+const char* TypeName(StaticType t)
+{
+    switch (t) {
+    case StaticType::Null:
+        return "NULL";
+    case StaticType::Number:
+        return "a number";
+    case StaticType::Boolean:
+        return "a boolean";
+    case StaticType::Date:
+        return "a date";
+    case StaticType::Text:
+        return "text";
+    case StaticType::Condition:
+        return "a condition";
+    }
+    return "a value";
+}
+
+class Parser {
+public:
+    Parser(const QString& text, const Table& table) : m_tokens(Tokenize(text)), m_table(table) {}
+
+    NodePtr ParseRoot()
+    {
+        NodePtr root = ParseOr();
+        if (Peek().type != Tok::End) {
+            Fail(QStringLiteral("unexpected \"%1\"").arg(Peek().text), Peek().position);
+        }
+        return AsCondition(std::move(root));
+    }
+
+private:
+    const Token& Peek() const { return m_tokens[m_pos]; }
+    const Token& Take() { return m_tokens[m_pos++]; }
+
+    bool IsKeyword(const char* word) const
+    {
+        return Peek().type == Tok::Ident &&
+               Peek().text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+    bool IsKeywordAt(size_t at, const char* word) const
+    {
+        return at < m_tokens.size() && m_tokens[at].type == Tok::Ident &&
+               m_tokens[at].text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+    bool IsOp(const char* op) const
+    {
+        return Peek().type == Tok::Op && Peek().text == QLatin1String(op);
+    }
+
+    void Expect(Tok type, const char* what)
+    {
+        if (Peek().type != type) {
+            Unexpected(QStringLiteral("expected %1").arg(QLatin1String(what)));
+        }
+        ++m_pos;
+    }
+
+    [[noreturn]] void Unexpected(const QString& expectation) const
+    {
+        if (Peek().type == Tok::End) {
+            Fail(expectation + QStringLiteral(", found the end of the expression"),
+                 Peek().position);
+        }
+        Fail(expectation + QStringLiteral(", found \"%1\"").arg(Peek().text), Peek().position);
+    }
+
+    // Depth guard shared by every recursive rule.
+    struct Depth {
+        explicit Depth(Parser& p) : parser(p)
+        {
+            if (++parser.m_depth > kMaxFilterDepth) {
+                Fail(QStringLiteral("expression nested deeper than %1 levels").arg(kMaxFilterDepth),
+                     parser.Peek().position);
+            }
+        }
+        ~Depth() { --parser.m_depth; }
+        Parser& parser;
+    };
+
+    static NodePtr AsCondition(NodePtr node)
+    {
+        if (node->Type() == StaticType::Condition) {
+            return node;
+        }
+        if (node->Type() == StaticType::Boolean) {
+            const int position = node->Position();
+            return std::make_unique<TruthNode>(std::move(node), position);
+        }
+        Fail(QStringLiteral("expected a condition, found %1")
+                 .arg(QLatin1String(TypeName(node->Type()))),
+             node->Position());
+    }
+
+    static NodePtr AsValue(NodePtr node)
+    {
+        if (!IsValueType(node->Type())) {
+            Fail(QStringLiteral("expected a value, found a condition"), node->Position());
+        }
+        return node;
+    }
+
+    NodePtr ParseOr()
+    {
+        Depth depth(*this);
+        const int position = Peek().position;
+        std::vector<NodePtr> terms;
+        terms.push_back(ParseAnd());
+        while (IsKeyword("OR")) {
+            ++m_pos;
+            terms.push_back(ParseAnd());
+        }
+        if (terms.size() == 1) {
+            return std::move(terms.front());
+        }
+        return MakeLogic(NodeKind::Or, std::move(terms), position);
+    }
+
+    NodePtr ParseAnd()
+    {
+        const int position = Peek().position;
+        std::vector<NodePtr> terms;
+        terms.push_back(ParseNot());
+        while (IsKeyword("AND")) {
+            ++m_pos;
+            terms.push_back(ParseNot());
+        }
+        if (terms.size() == 1) {
+            return std::move(terms.front());
+        }
+        return MakeLogic(NodeKind::And, std::move(terms), position);
+    }
+
+    static NodePtr MakeLogic(NodeKind kind, std::vector<NodePtr> terms, int position)
+    {
+        for (NodePtr& term : terms) {
+            term = AsCondition(std::move(term));
+        }
+        return std::make_unique<LogicNode>(kind, std::move(terms), position);
+    }
+
+    NodePtr ParseNot()
+    {
+        if (IsKeyword("NOT")) {
+            Depth depth(*this);
+            const int position = Take().position;
+            return std::make_unique<NotNode>(AsCondition(ParseNot()), position);
+        }
+        return ParsePredicate();
+    }
+
+    NodePtr ParsePredicate()
+    {
+        NodePtr left = ParseAdditive();
+        const Token& t = Peek();
+        if (t.type == Tok::Op && (t.text == QLatin1String("=") || t.text == QLatin1String("<>") ||
+                                  t.text == QLatin1String("!=") || t.text == QLatin1String("<") ||
+                                  t.text == QLatin1String(">") || t.text == QLatin1String("<=") ||
+                                  t.text == QLatin1String(">="))) {
+            const Token op = Take();
+            NodePtr right = ParseAdditive();
+            CheckComparable(*left, *right, op.position);
+            CompareNode::Op kind = CompareNode::Op::Eq;
+            if (op.text == QLatin1String("<>") || op.text == QLatin1String("!=")) {
+                kind = CompareNode::Op::Ne;
+            } else if (op.text == QLatin1String("<")) {
+                kind = CompareNode::Op::Lt;
+            } else if (op.text == QLatin1String(">")) {
+                kind = CompareNode::Op::Gt;
+            } else if (op.text == QLatin1String("<=")) {
+                kind = CompareNode::Op::Le;
+            } else if (op.text == QLatin1String(">=")) {
+                kind = CompareNode::Op::Ge;
+            }
+            return std::make_unique<CompareNode>(kind, std::move(left), std::move(right),
+                                                 op.position);
+        }
+        bool negated = false;
+        if (IsKeyword("NOT") && (IsKeywordAt(m_pos + 1, "LIKE") || IsKeywordAt(m_pos + 1, "IN"))) {
+            negated = true;
+            ++m_pos;
+        }
+        if (IsKeyword("LIKE")) {
+            const int position = Take().position;
+            NodePtr pattern = ParseAdditive();
+            left = AsValue(std::move(left));
+            pattern = AsValue(std::move(pattern));
+            return std::make_unique<LikeNode>(std::move(left), std::move(pattern), negated,
+                                              position);
+        }
+        if (IsKeyword("IN")) {
+            const int position = Take().position;
+            Expect(Tok::LParen, "\"(\" after IN");
+            std::vector<NodePtr> list;
+            for (;;) {
+                NodePtr item = ParseAdditive();
+                CheckComparable(*left, *item, item->Position());
+                list.push_back(std::move(item));
+                if (Peek().type == Tok::Comma) {
+                    ++m_pos;
+                    continue;
+                }
+                Expect(Tok::RParen, "\",\" or \")\" in the IN list");
+                break;
+            }
+            return std::make_unique<InNode>(std::move(left), std::move(list), negated, position);
+        }
+        if (IsKeyword("IS")) {
+            const int position = Take().position;
+            bool isNot = false;
+            if (IsKeyword("NOT")) {
+                ++m_pos;
+                isNot = true;
+            }
+            if (!IsKeyword("NULL")) {
+                Unexpected(QStringLiteral("expected NULL after IS"));
+            }
+            ++m_pos;
+            return std::make_unique<IsNullNode>(AsValue(std::move(left)), isNot, position);
+        }
+        return left;
+    }
+
+    static void CheckComparable(const Node& a, const Node& b, int position)
+    {
+        AsValueCheck(a);
+        AsValueCheck(b);
+        const StaticType x = a.Type();
+        const StaticType y = b.Type();
+        const bool dateVsNumber =
+            (x == StaticType::Date && (y == StaticType::Number || y == StaticType::Boolean)) ||
+            (y == StaticType::Date && (x == StaticType::Number || x == StaticType::Boolean));
+        if (dateVsNumber) {
+            Fail(QStringLiteral("cannot compare %1 with %2")
+                     .arg(QLatin1String(TypeName(x)), QLatin1String(TypeName(y))),
+                 position);
+        }
+    }
+
+    static void AsValueCheck(const Node& node)
+    {
+        if (!IsValueType(node.Type())) {
+            Fail(QStringLiteral("expected a value, found a condition"), node.Position());
+        }
+    }
+
+    NodePtr ParseAdditive()
+    {
+        NodePtr left = ParseMultiplicative();
+        while (IsOp("+") || IsOp("-")) {
+            const Token op = Take();
+            NodePtr right = ParseMultiplicative();
+            left = MakeArithmetic(op, std::move(left), std::move(right));
+        }
+        return left;
+    }
+
+    NodePtr ParseMultiplicative()
+    {
+        NodePtr left = ParseUnary();
+        while (IsOp("*") || IsOp("/")) {
+            const Token op = Take();
+            NodePtr right = ParseUnary();
+            left = MakeArithmetic(op, std::move(left), std::move(right));
+        }
+        return left;
+    }
+
+    static NodePtr MakeArithmetic(const Token& op, NodePtr left, NodePtr right)
+    {
+        for (const Node* operand : {left.get(), right.get()}) {
+            if (!IsNumeric(operand->Type())) {
+                Fail(QStringLiteral("\"%1\" needs numbers, found %2")
+                         .arg(op.text, QLatin1String(TypeName(operand->Type()))),
+                     operand->Position());
+            }
+        }
+        return std::make_unique<ArithmeticNode>(op.text[0].toLatin1(), std::move(left),
+                                                std::move(right), op.position);
+    }
+
+    NodePtr ParseUnary()
+    {
+        if (IsOp("-") || IsOp("+")) {
+            Depth depth(*this);
+            const Token op = Take();
+            NodePtr operand = ParseUnary();
+            if (!IsNumeric(operand->Type())) {
+                Fail(QStringLiteral("\"%1\" needs a number, found %2")
+                         .arg(op.text, QLatin1String(TypeName(operand->Type()))),
+                     operand->Position());
+            }
+            if (op.text == QLatin1String("+")) {
+                return operand;
+            }
+            return std::make_unique<NegateNode>(std::move(operand), op.position);
+        }
+        return ParsePrimary();
+    }
+
+    NodePtr ParsePrimary()
+    {
+        const Token& t = Peek();
+        switch (t.type) {
+        case Tok::Number:
+            return ParseNumber(Take());
+        case Tok::String: {
+            const Token& s = Take();
+            Value v;
+            v.kind = Value::Kind::Text;
+            return std::make_unique<LiteralNode>(v, s.text.toStdString(), StaticType::Text,
+                                                 s.position);
+        }
+        case Tok::LParen: {
+            Take();
+            NodePtr inner = ParseOr();
+            Expect(Tok::RParen, "\")\"");
+            return inner;
+        }
+        case Tok::QuotedIdent:
+            return MakeField(Take());
+        case Tok::Ident:
+            break;
+        case Tok::Op:
+        case Tok::RParen:
+        case Tok::Comma:
+        case Tok::End:
+            Unexpected(QStringLiteral("expected a value"));
+        }
+        if (IsKeyword("NULL")) {
+            const int position = Take().position;
+            return std::make_unique<LiteralNode>(Value{}, "NULL", StaticType::Null, position);
+        }
+        if (IsKeyword("TRUE") || IsKeyword("FALSE")) {
+            const Token& b = Take();
+            Value v;
+            v.kind = Value::Kind::Bool;
+            v.i = b.text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 ? 1 : 0;
+            return std::make_unique<LiteralNode>(v, v.i ? "TRUE" : "FALSE", StaticType::Boolean,
+                                                 b.position);
+        }
+        for (const char* reserved : {"AND", "OR", "NOT", "LIKE", "IN", "IS"}) {
+            if (IsKeyword(reserved)) {
+                Unexpected(QStringLiteral("expected a value"));
+            }
+        }
+        if (m_pos + 1 < m_tokens.size() && m_tokens[m_pos + 1].type == Tok::LParen) {
+            return ParseFunction();
+        }
+        return MakeField(Take());
+    }
+
+    NodePtr ParseNumber(const Token& t)
+    {
+        Value v;
+        bool ok = false;
+        const qlonglong i = t.text.toLongLong(&ok);
+        if (ok) {
+            v.kind = Value::Kind::Int;
+            v.i = i;
+        } else {
+            v.kind = Value::Kind::Float;
+            v.d = t.text.toDouble(&ok);
+            if (!ok) {
+                Fail(QStringLiteral("malformed number \"%1\"").arg(t.text), t.position);
+            }
+        }
+        return std::make_unique<LiteralNode>(v, t.text.toStdString(), StaticType::Number,
+                                             t.position);
+    }
+
+    NodePtr ParseFunction()
+    {
+        Depth depth(*this);
+        const Token name = Take();
+        FunctionNode::Function function = FunctionNode::Function::Upper;
+        if (name.text.compare(QLatin1String("UPPER"), Qt::CaseInsensitive) == 0) {
+            function = FunctionNode::Function::Upper;
+        } else if (name.text.compare(QLatin1String("LOWER"), Qt::CaseInsensitive) == 0) {
+            function = FunctionNode::Function::Lower;
+        } else if (name.text.compare(QLatin1String("TRIM"), Qt::CaseInsensitive) == 0) {
+            function = FunctionNode::Function::Trim;
+        } else {
+            Fail(QStringLiteral("unknown function \"%1\"").arg(name.text), name.position);
+        }
+        Expect(Tok::LParen, "\"(\"");
+        NodePtr argument = AsValue(ParseOr());
+        Expect(Tok::RParen, "\")\"");
+        if (function == FunctionNode::Function::Upper && argument->Kind() == NodeKind::Field &&
+            argument->Type() == StaticType::Text) {
+            const auto& field = static_cast<const FieldNode&>(*argument);
+            return std::make_unique<FoldedFieldNode>(field.GetColumn(), field.FieldIndex(),
+                                                     name.position);
+        }
+        return std::make_unique<FunctionNode>(function, std::move(argument), name.position);
+    }
+
+    NodePtr MakeField(const Token& t)
+    {
+        const int index = m_table.FindField(t.text);
+        if (index < 0) {
+            Fail(QStringLiteral("unknown field \"%1\"").arg(t.text), t.position);
+        }
+        StaticType type = StaticType::Text;
+        switch (m_table.Def(index).type) {
+        case FieldType::Text:
+            type = StaticType::Text;
+            break;
+        case FieldType::Integer:
+        case FieldType::Float:
+            type = StaticType::Number;
+            break;
+        case FieldType::Boolean:
+            type = StaticType::Boolean;
+            break;
+        case FieldType::Date:
+            type = StaticType::Date;
+            break;
+        }
+        return std::make_unique<FieldNode>(m_table.Col(index), index, type, t.position);
+    }
+
+    std::vector<Token> m_tokens;
+    size_t m_pos = 0;
+    int m_depth = 0;
+    const Table& m_table;
+};
+
+} // namespace
+
+NodePtr ParseFilter(const QString& text, const Table& table)
+{
+    Parser parser(text, table);
+    return parser.ParseRoot();
+}
+
+} // namespace host::filter

@@ -1,0 +1,274 @@
+#include "host/dataset/record_order.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace host {
+
+namespace {
+
+int CompareField(const Column& column, const SortField& key, std::uint32_t a, std::uint32_t b)
+{
+    const bool nullA = column.IsNull(a);
+    const bool nullB = column.IsNull(b);
+    if (nullA || nullB) {
+        return nullA == nullB ? 0 : (nullA ? -1 : 1); // NULLs first, either direction
+    }
+    int c = 0;
+    switch (column.Type()) {
+    case FieldType::Text: {
+        const std::string_view x = key.caseInsensitive ? column.FoldedText(a) : column.Text(a);
+        const std::string_view y = key.caseInsensitive ? column.FoldedText(b) : column.Text(b);
+        const int r = x.compare(y);
+        c = r < 0 ? -1 : (r > 0 ? 1 : 0);
+        break;
+    }
+    case FieldType::Float: {
+        const double x = column.Float(a);
+        const double y = column.Float(b);
+        c = x < y ? -1 : (y < x ? 1 : 0);
+        break;
+    }
+    case FieldType::Integer:
+    case FieldType::Boolean:
+    case FieldType::Date: {
+        const std::int64_t x = column.Int(a);
+        const std::int64_t y = column.Int(b);
+        c = x < y ? -1 : (y < x ? 1 : 0);
+        break;
+    }
+    }
+    return key.descending ? -c : c;
+}
+
+// An unsigned 64-bit key whose order agrees with the first field's order: ties may
+// hide differences (text longer than 8 bytes) but a smaller key is a smaller value.
+std::uint64_t LeadingKey(const Column& column, const SortField& key, std::uint32_t rec)
+{
+    std::uint64_t k = 0;
+    switch (column.Type()) {
+    case FieldType::Text: {
+        const std::string_view text =
+            key.caseInsensitive ? column.FoldedText(rec) : column.Text(rec);
+        unsigned char bytes[8] = {};
+        std::memcpy(bytes, text.data(), std::min<size_t>(8, text.size()));
+        for (const unsigned char b : bytes) {
+            k = (k << 8) | b;
+        }
+        break;
+    }
+    case FieldType::Float: {
+        const double d = column.Float(rec) == 0.0 ? 0.0 : column.Float(rec); // -0 == +0
+        const auto bits = std::bit_cast<std::uint64_t>(d);
+        k = (bits & 0x8000000000000000ULL) ? ~bits : (bits | 0x8000000000000000ULL);
+        break;
+    }
+    case FieldType::Integer:
+    case FieldType::Boolean:
+    case FieldType::Date:
+        k = static_cast<std::uint64_t>(column.Int(rec)) ^ 0x8000000000000000ULL;
+        break;
+    }
+    return key.descending ? ~k : k;
+}
+
+} // namespace
+
+namespace {
+
+struct Keyed {
+    std::uint64_t key;
+    std::uint32_t tail; // text: 0..8 bytes left in this chunk, 9 = continues
+    std::uint32_t rec;
+};
+
+bool KeyedLess(const Keyed& a, const Keyed& b)
+{
+    if (a.key != b.key) {
+        return a.key < b.key;
+    }
+    if (a.tail != b.tail) {
+        return a.tail < b.tail;
+    }
+    return a.rec < b.rec;
+}
+
+// Stable LSD radix sort by (key, tail) for large arrays; the input is in record order
+// within equal keys, so the result is ordered by (key, tail, record) like KeyedLess.
+void RadixSort(std::vector<Keyed>& items, size_t count, std::vector<Keyed>& buffer)
+{
+    buffer.resize(std::max(buffer.size(), count));
+    Keyed* from = items.data();
+    Keyed* to = buffer.data();
+    const auto pass = [&](auto digit) {
+        size_t counts[256] = {};
+        for (size_t i = 0; i < count; ++i) {
+            ++counts[digit(from[i])];
+        }
+        for (const size_t c : counts) {
+            if (c == count) {
+                return; // every item has the same digit: nothing to do
+            }
+        }
+        size_t start = 0;
+        for (size_t& c : counts) {
+            const size_t here = c;
+            c = start;
+            start += here;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            to[counts[digit(from[i])]++] = from[i];
+        }
+        std::swap(from, to);
+    };
+    pass([](const Keyed& k) { return static_cast<unsigned>(k.tail); });
+    for (int shift = 0; shift < 64; shift += 8) {
+        pass([shift](const Keyed& k) { return static_cast<unsigned>((k.key >> shift) & 0xFF); });
+    }
+    if (from != items.data()) {
+        std::copy(from, from + count, items.data());
+    }
+}
+
+// Sorts records by text, 8 bytes at a time: sort (chunk, length class, record), then
+// sort each run that shares the chunk and goes on by the next chunk. Stable, because
+// the record number breaks every tie.
+void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t count, size_t depth,
+                 std::vector<Keyed>& scratch, std::vector<Keyed>& buffer)
+{
+    scratch.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view text = folded ? column.FoldedText(recs[i]) : column.Text(recs[i]);
+        const size_t from = std::min(text.size(), depth);
+        const size_t left = text.size() - from;
+        unsigned char bytes[8] = {};
+        std::memcpy(bytes, text.data() + from, std::min<size_t>(8, left));
+        std::uint64_t k = 0;
+        for (const unsigned char b : bytes) {
+            k = (k << 8) | b;
+        }
+        scratch[i] = {k, static_cast<std::uint32_t>(std::min<size_t>(left, 9)), recs[i]};
+    }
+    // recs arrive in record order within each tie, which the radix sort keeps.
+    if (count > 65536 && std::is_sorted(recs, recs + count)) {
+        RadixSort(scratch, count, buffer);
+    } else {
+        std::sort(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(count), KeyedLess);
+    }
+    std::vector<std::pair<size_t, size_t>> runs;
+    for (size_t i = 0; i < count;) {
+        size_t j = i + 1;
+        while (j < count && scratch[j].key == scratch[i].key &&
+               scratch[j].tail == scratch[i].tail) {
+            ++j;
+        }
+        if (j - i > 1 && scratch[i].tail == 9) {
+            runs.emplace_back(i, j - i);
+        }
+        i = j;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        recs[i] = scratch[i].rec;
+    }
+    for (const auto& [begin, length] : runs) {
+        SortTextRun(column, folded, recs + begin, length, depth + 8, scratch, buffer);
+    }
+}
+
+} // namespace
+
+std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<SortField>& fields)
+{
+    const std::uint32_t n = table.RecordCount();
+    std::vector<std::uint32_t> order(n);
+    if (fields.empty()) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            order[i] = i;
+        }
+        return order;
+    }
+    for (const SortField& f : fields) {
+        if (f.caseInsensitive && table.Col(f.field).Type() == FieldType::Text) {
+            table.Col(f.field).EnsureFolded();
+        }
+    }
+    const auto less = [&](std::uint32_t a, std::uint32_t b) {
+        for (const SortField& f : fields) {
+            const int c = CompareField(table.Col(f.field), f, a, b);
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return false;
+    };
+    const Column& lead = table.Col(fields[0].field);
+
+    // NULLs of the first field come first, in record order.
+    size_t nulls = 0;
+    for (std::uint32_t rec = 0; rec < n; ++rec) {
+        if (lead.IsNull(rec)) {
+            order[nulls++] = rec;
+        }
+    }
+    size_t out = nulls;
+    if (lead.Type() == FieldType::Text && !fields[0].descending) {
+        for (std::uint32_t rec = 0; rec < n; ++rec) {
+            if (!lead.IsNull(rec)) {
+                order[out++] = rec;
+            }
+        }
+        std::vector<Keyed> scratch;
+        std::vector<Keyed> buffer;
+        SortTextRun(lead, fields[0].caseInsensitive, order.data() + nulls, n - nulls, 0, scratch,
+                    buffer);
+    } else {
+        // Numbers and dates: one sort of (order-preserving 64-bit key, record).
+        std::vector<Keyed> keyed;
+        keyed.reserve(n - nulls);
+        for (std::uint32_t rec = 0; rec < n; ++rec) {
+            if (!lead.IsNull(rec)) {
+                keyed.push_back({LeadingKey(lead, fields[0], rec), 0, rec});
+            }
+        }
+        // (For descending text the leading key only narrows; runs are settled below.)
+        std::sort(keyed.begin(), keyed.end(), KeyedLess);
+        for (const Keyed& k : keyed) {
+            order[out++] = k.rec;
+        }
+    }
+    // Records equal on the first field (or on its leading key, for descending text)
+    // are settled by the full comparison; they are in record order, so this is stable.
+    const bool exactLead = !(lead.Type() == FieldType::Text && fields[0].descending);
+    if (fields.size() > 1 || !exactLead) {
+        std::stable_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(nulls), less);
+        const SortField& first = fields[0];
+        size_t i = nulls;
+        while (i < n) {
+            size_t j = i + 1;
+            const bool byKey = !exactLead;
+            while (j < n &&
+                   (byKey ? LeadingKey(lead, first, order[j]) == LeadingKey(lead, first, order[i])
+                          : CompareField(lead, first, order[i], order[j]) == 0)) {
+                ++j;
+            }
+            if (j - i > 1) {
+                std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(i),
+                                 order.begin() + static_cast<std::ptrdiff_t>(j), less);
+            }
+            i = j;
+        }
+    }
+    return order;
+}
+
+std::vector<std::uint32_t> RankOf(const std::vector<std::uint32_t>& order)
+{
+    std::vector<std::uint32_t> rank(order.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+        rank[order[i]] = i;
+    }
+    return rank;
+}
+
+} // namespace host

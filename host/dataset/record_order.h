@@ -1,0 +1,23 @@
+#pragma once
+
+#include "host/dataset/table.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace host {
+
+struct SortField {
+    int field = 0;
+    bool descending = false;
+    bool caseInsensitive = false;
+};
+
+// Record numbers ordered by the given fields: stable (equal keys keep record order),
+// NULLs first, text byte by byte (UTF-8, so code-point order), numbers numerically.
+std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<SortField>& fields);
+
+// Position of every record in an order: rank[order[i]] == i.
+std::vector<std::uint32_t> RankOf(const std::vector<std::uint32_t>& order);
+
+} // namespace host

@@ -1,0 +1,62 @@
+#include "host/dataset/text_form.h"
+
+#include <QDate>
+#include <charconv>
+
+namespace host {
+
+int Utf8Length(std::string_view text)
+{
+    int length = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++length;
+        }
+    }
+    return length;
+}
+
+std::string_view IntegerText(std::int64_t value, char* buffer)
+{
+    const auto result = std::to_chars(buffer, buffer + kTextFormBuffer, value);
+    return {buffer, static_cast<size_t>(result.ptr - buffer)};
+}
+
+std::string_view FloatText(double value, char* buffer)
+{
+    // Same form as the grid shows: up to 15 significant digits, no trailing zeros.
+    const auto result =
+        std::to_chars(buffer, buffer + kTextFormBuffer, value, std::chars_format::general, 15);
+    return {buffer, static_cast<size_t>(result.ptr - buffer)};
+}
+
+std::string_view BooleanText(bool value)
+{
+    return value ? std::string_view("True") : std::string_view("False");
+}
+
+std::string_view DateText(std::int64_t julianDay, char* buffer)
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QDate::fromJulianDay(julianDay).getDate(&year, &month, &day);
+    char* p = buffer;
+    if (year < 0) {
+        *p++ = '-';
+        year = -year;
+    }
+    p[0] = static_cast<char>('0' + (year / 1000) % 10);
+    p[1] = static_cast<char>('0' + (year / 100) % 10);
+    p[2] = static_cast<char>('0' + (year / 10) % 10);
+    p[3] = static_cast<char>('0' + year % 10);
+    p[4] = '-';
+    p[5] = static_cast<char>('0' + month / 10);
+    p[6] = static_cast<char>('0' + month % 10);
+    p[7] = '-';
+    p[8] = static_cast<char>('0' + day / 10);
+    p[9] = static_cast<char>('0' + day % 10);
+    return {buffer, static_cast<size_t>(p + 10 - buffer)};
+}
+
+} // namespace host

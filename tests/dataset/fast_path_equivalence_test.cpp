@@ -1,0 +1,176 @@
+// Every fast path (folded-order ranges, narrowing from the previous view, column scans)
+// must give exactly the records, in exactly the order, of plain evaluation.
+#include "host/dataset/dataset_error.h"
+#include "tests/dataset/dataset_fixture.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+const char* const kWords[] = {"joão",      "JOAO",   "Joao", "josé", "ana",       "Ana",
+                              "SILVA",     "silva",  "da",   "DA",   "Gonçalves", "GONÇALVES",
+                              "Conceição", "araújo", "Zé",   "a",    "jo",        "%x_"};
+
+QString RandomName(std::mt19937& rng)
+{
+    QString name;
+    const int words = 1 + static_cast<int>(rng() % 3);
+    for (int w = 0; w < words; ++w) {
+        if (w > 0) {
+            name += u' ';
+        }
+        name += QString::fromUtf8(kWords[rng() % std::size(kWords)]);
+    }
+    return name;
+}
+
+std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int records)
+{
+    auto ds = std::make_unique<host::ClientDataset>();
+    ds->AddField("CODIGO", host::FieldType::Integer);
+    ds->AddField("NMCLIENTE", host::FieldType::Text, 60);
+    ds->AddField("ATIVO", host::FieldType::Boolean);
+    ds->AddField("LIMITE", host::FieldType::Float);
+    for (int i = 0; i < records; ++i) {
+        const bool nullName = rng() % 13 == 0;
+        const bool nullAtivo = rng() % 11 == 0;
+        ds->AppendRecord({static_cast<int>(rng() % 200),
+                          nullName ? QVariant() : QVariant(RandomName(rng)),
+                          nullAtivo ? QVariant() : QVariant(rng() % 2 == 0),
+                          static_cast<double>(rng() % 1000) / 4.0});
+    }
+    ds->GetIndexDefs().Add("CODIGO", "CODIGO");
+    ds->GetIndexDefs().Add("NMCLIENTE", "NMCLIENTE");
+    return ds;
+}
+
+// A pattern of literal pieces, '%' and '_', sometimes starting with a literal (so the
+// folded-order range applies), sometimes with '%' (a contains search).
+QString RandomPattern(std::mt19937& rng)
+{
+    static const char* const pieces[] = {"J",  "JO", "JOA", "A",  "AN", "S", "SIL",
+                                         "DA", "Ç",  "ã",   "O ", "_",  "%", "%"};
+    QString pattern;
+    const int n = 1 + static_cast<int>(rng() % 3);
+    for (int i = 0; i < n; ++i) {
+        pattern += QString::fromUtf8(pieces[rng() % std::size(pieces)]);
+    }
+    if (rng() % 4 != 0) {
+        pattern += u'%';
+    }
+    return pattern;
+}
+
+QString RandomCondition(std::mt19937& rng, int depth)
+{
+    switch (depth > 2 ? rng() % 5 : rng() % 8) {
+    case 0:
+        return "UPPER(NMCLIENTE) LIKE '" + RandomPattern(rng) + "'";
+    case 1:
+        return "NMCLIENTE LIKE '" + RandomPattern(rng) + "'";
+    case 2:
+        return QString("ATIVO = %1").arg(rng() % 2);
+    case 3:
+        return QString("CODIGO %1 %2").arg(rng() % 2 ? "<" : ">=").arg(rng() % 200);
+    case 4:
+        return rng() % 2 ? "NMCLIENTE IS NULL" : "UPPER(CODIGO) LIKE '1%'";
+    case 5:
+        return "(" + RandomCondition(rng, depth + 1) + " AND " + RandomCondition(rng, depth + 1) +
+               ")";
+    case 6:
+        return "(" + RandomCondition(rng, depth + 1) + " OR " + RandomCondition(rng, depth + 1) +
+               ")";
+    default:
+        return "NOT " + RandomCondition(rng, depth + 1);
+    }
+}
+
+std::vector<QVariant> View(const host::ClientDataset& ds)
+{
+    std::vector<QVariant> rows;
+    for (int r = 0; r < ds.RecordCount(); ++r) {
+        rows.push_back(ds.Value(r, 0));
+        rows.push_back(ds.Value(r, 1));
+    }
+    return rows;
+}
+
+// Applies the same filter sequence to a fast and a plain dataset holding the same data
+// and compares the views after every step.
+void ExpectSameViews(host::ClientDataset& fast, host::ClientDataset& plain, const QString& filter)
+{
+    for (host::ClientDataset* ds : {&fast, &plain}) {
+        ds->SetFilter(filter);
+        ds->SetFiltered(false);
+        if (!filter.isEmpty()) {
+            ds->SetFiltered(true);
+        }
+    }
+    ASSERT_EQ(View(fast), View(plain)) << filter.toStdString();
+}
+
+} // namespace
+
+TEST(FastPathEquivalence, RandomExpressionsOverRandomData)
+{
+    std::mt19937 rng(20240607);
+    for (int round = 0; round < 6; ++round) {
+        const int records = round < 3 ? 300 : 3000;
+        std::mt19937 dataRng(static_cast<unsigned>(round));
+        auto fast = RandomDataset(dataRng, records);
+        std::mt19937 sameRng(static_cast<unsigned>(round));
+        auto plain = RandomDataset(sameRng, records);
+        plain->SetFastPaths(false);
+        fast->Open();
+        plain->Open();
+        const QString index = round % 3 == 0 ? "" : (round % 3 == 1 ? "NMCLIENTE" : "CODIGO");
+        fast->SetIndexName(index);
+        plain->SetIndexName(index);
+        for (int i = 0; i < 150; ++i) {
+            ExpectSameViews(*fast, *plain, RandomCondition(rng, 0));
+        }
+    }
+}
+
+TEST(FastPathEquivalence, KeystrokeSequencesNarrowLikeTheSearchForm)
+{
+    std::mt19937 rng(7);
+    std::mt19937 dataRng(99);
+    auto fast = RandomDataset(dataRng, 5000);
+    std::mt19937 sameRng(99);
+    auto plain = RandomDataset(sameRng, 5000);
+    plain->SetFastPaths(false);
+    for (host::ClientDataset* ds : {fast.get(), plain.get()}) {
+        ds->Open();
+        ds->SetIndexName("NMCLIENTE");
+    }
+    const char* const typed[] = {"JOAO S", "JOãO G", "ANA ", "%SILVA", "%O_S", "%Ç", "J%A%", "_O"};
+    const char* const bases[] = {"", "ATIVO = 1", "CODIGO > 50 OR ATIVO = 0"};
+    for (const char* base : bases) {
+        for (const char* text : typed) {
+            const QString search = QString::fromUtf8(text);
+            // Type forward one character at a time, then Backspace down to empty.
+            for (int len = 1; len <= search.size(); ++len) {
+                const QString core = "UPPER(NMCLIENTE) LIKE '" + search.left(len) + "%'";
+                ExpectSameViews(*fast, *plain,
+                                QString(base).isEmpty() ? core : QString(base) + " AND " + core);
+            }
+            for (int len = search.size() - 1; len >= 0; --len) {
+                const QString core = "UPPER(NMCLIENTE) LIKE '" + search.left(len) + "%'";
+                ExpectSameViews(
+                    *fast, *plain,
+                    len == 0 ? QString(base)
+                             : (QString(base).isEmpty() ? core : QString(base) + " AND " + core));
+            }
+        }
+    }
+    // Data appended between keystrokes drops the previous view as a narrowing base.
+    for (host::ClientDataset* ds : {fast.get(), plain.get()}) {
+        ds->SetFilter("UPPER(NMCLIENTE) LIKE 'JO%'");
+        ds->SetFiltered(true);
+        ds->AppendRecord({1, "JOAO NOVO", true, 1.0});
+    }
+    ExpectSameViews(*fast, *plain, "UPPER(NMCLIENTE) LIKE 'JOA%'");
+    EXPECT_GT(fast->RecordCount(), 0);
+}
