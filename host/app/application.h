@@ -1,0 +1,79 @@
+#pragma once
+
+#include "host/app/message.h"
+
+#include <QIcon>
+#include <QPointer>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <utility>
+
+class QObject;
+
+namespace host {
+
+class MessageHookFilter;
+
+// Application-wide services: title, icon, the message hook, the default exception
+// handler and the plain message box. One instance per process.
+class Application {
+public:
+    using MessageHook = void (*)(Message& message, bool& handled);
+    using MessagePresenter = std::function<void(const QString& title, const QString& text)>;
+
+    static Application& Instance();
+
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // The title captions message boxes; until set, the application's name.
+    QString GetTitle() const;
+    void SetTitle(const QString& title);
+
+    // Setting the icon makes it every window's default icon too.
+    QIcon GetIcon() const;
+    void SetIcon(const QIcon& icon);
+
+    // The one message hook. Every wheel event the application takes is offered to it
+    // as WM_MOUSEWHEEL (target: the focused widget, else the widget under the wheel;
+    // wParam's high 16 bits: the signed delta). handled = true drops the event; a
+    // message rewritten into WM_KEYDOWN delivers a press and release of that
+    // virtual key to the message's target instead of the wheel. Setting a hook
+    // replaces the previous one; nullptr removes it.
+    void SetOnMessage(MessageHook hook);
+    MessageHook GetOnMessage() const { return m_hook; }
+
+    // The default exception handler: shows the exception's message.
+    void HandleException(const std::exception& error);
+    // A plain message box captioned with the title, with the text and an OK button.
+    void ShowMessage(const QString& text);
+
+    // Replaces the function that shows message boxes (tests intercept them); an empty
+    // function restores the real box. Returns the previous presenter.
+    MessagePresenter SetMessagePresenter(MessagePresenter presenter);
+
+    // Runs a handler and hands any exception to HandleException, so that none
+    // crosses the event loop.
+    void RunGuarded(const std::function<void()>& handler);
+    template <class F> void Guard(F&& handler)
+    {
+        RunGuarded(std::function<void()>(std::forward<F>(handler)));
+    }
+
+    // Offers one message to the hook; true when the caller must drop the original
+    // event. Used by the wheel filter, and by hosts that feed messages of their own.
+    bool DispatchToHook(Message& message);
+
+private:
+    Application() = default;
+    void EnsureFilter();
+
+    QString m_title;
+    QIcon m_icon;
+    MessageHook m_hook = nullptr;
+    MessagePresenter m_presenter;
+    QPointer<MessageHookFilter> m_filter;
+};
+
+} // namespace host

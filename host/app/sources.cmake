@@ -1,0 +1,9 @@
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/application.h
+  ${CMAKE_CURRENT_LIST_DIR}/application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/message.h
+  ${CMAKE_CURRENT_LIST_DIR}/message_hook_filter.h
+  ${CMAKE_CURRENT_LIST_DIR}/message_hook_filter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen.h
+  ${CMAKE_CURRENT_LIST_DIR}/screen.cpp
+)

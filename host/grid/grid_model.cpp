@@ -1,0 +1,94 @@
+#include "host/grid/grid_model.h"
+
+#include "host/app/application.h"
+#include "host/dataset/dataset.h"
+#include "host/grid/db_grid.h"
+#include "host/grid/grid_column.h"
+
+namespace host {
+
+GridModel::GridModel(DbGrid& grid) : QAbstractTableModel(&grid), m_grid(&grid) {}
+
+int GridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_grid->GetColumnCount();
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rowCount ||
+        index.column() >= m_grid->GetColumnCount()) {
+        return {};
+    }
+    if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) {
+        return {};
+    }
+    const Dataset* dataSet = m_grid->GetDataSet();
+    const Field* field = m_grid->GetColumn(index.column())->GetField();
+    if (dataSet == nullptr || field == nullptr || !dataSet->IsActive() ||
+        index.row() >= dataSet->RecordCount()) {
+        return {};
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const bool numeric =
+            field->GetType() == FieldType::Integer || field->GetType() == FieldType::Float;
+        return QVariant::fromValue((numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    }
+    QString text;
+    // Painting must not throw: a failing cell shows empty and the failure is reported.
+    Application::Instance().Guard(
+        [&] { text = dataSet->DisplayText(index.row(), field->GetIndex()); });
+    return text;
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_grid->GetColumnCount()) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    const GridColumn* column = m_grid->GetColumn(section);
+    switch (role) {
+    case Qt::DisplayRole:
+        return column->GetTitle();
+    case Qt::ForegroundRole:
+        return column->GetFont().GetColor();
+    case Qt::BackgroundRole:
+        return m_grid->GetTitleColor();
+    case Qt::FontRole:
+        return m_grid->GetTitleFont();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
+{
+    // Read-only: never editable.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void GridModel::Reset(const std::function<void()>& change)
+{
+    beginResetModel();
+    if (change) {
+        change();
+    }
+    m_rowCount = CurrentRowCount();
+    endResetModel();
+}
+
+int GridModel::CurrentRowCount() const
+{
+    const Dataset* dataSet = m_grid->GetDataSet();
+    if (dataSet == nullptr || !dataSet->IsActive() || m_grid->GetColumnCount() == 0) {
+        return 0;
+    }
+    return dataSet->RecordCount();
+}
+
+} // namespace host
