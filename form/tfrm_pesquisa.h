@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
-
 #include <memory>
 
 namespace host {
@@ -19,6 +19,8 @@ class QTimer;
 class QEvent;
 class QObject;
 class QKeyEvent;
+class QCloseEvent;
+class QResizeEvent;
 
 namespace Ui {
 class TfrmPesquisa;
@@ -27,6 +29,7 @@ class TfrmPesquisa;
 // The search window: a borderless 800x600 dialog with a read-only search box, the
 // record grid, cursor buttons and an on-screen keyboard. Its layout lives in
 // TfrmPesquisa.ui; its behaviour is the set of handlers below, bound by name.
+// The dialog ends only through confirm (sbtEnterClick) and cancel (sbtSairClick).
 class TfrmPesquisa : public QDialog {
     Q_OBJECT
 
@@ -48,13 +51,17 @@ public:
     // Sends each byte to the form itself, as characters or as key codes.
     void PostText(const QByteArray& Texto, bool ComEnter, bool ComoCaractere);
 
-    // Key handlers: Windows virtual-key codes; a handler may set Key to 0.
+    // Key handlers: Windows virtual-key codes; a handler may set Key to 0. Key press
+    // characters are Windows-1252 bytes.
     void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
     void FormKeyPress(QObject* Sender, char& Key);
 
     // The search text composition.
     QString BuildSearchFilter(const QString& text) const;
     void ApplyFilter(const QString& expression);
+
+    // One second's pause, then every pending mouse, wheel and touch event is dropped.
+    static void EmptyMouseQueue();
 
     // State, read by the entry, the demo host and tests.
     bool Confirmou() const { return FConfirmou; }
@@ -64,12 +71,13 @@ public:
     const QString& FiltroBase() const { return FFiltroBase; }
     qint32 TamanhoMaximo() const { return FTamanhoMaximo; }
     const QString& TextoAuxiliar() const { return FTextoAuxiliar; }
+    const QString& LimpaFiltro() const { return FLimpaFiltro; }
     qint32 ColunaAtual() const { return FColunaAtual; }
     bool UtilizaImpFis() const { return FUtilizaImpFis; }
     bool HostZyl() const { return FHostZyl; }
     bool SemMenuFiscal() const { return FSemMenuFiscal; }
     QString SearchText() const;
-    host::Dataset* DataSet() const { return m_dataSet; }
+    host::Dataset* DataSet() const;
 
     // Component lookup by name, without regard to case ("sbtA" finds sbta).
     QObject* FindComponent(const QString& name) const;
@@ -103,6 +111,11 @@ protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+public Q_SLOTS:
+    // QDialog's own ways of ending (Esc, Enter, accept/reject calls) are out of play.
     void reject() override;
     void accept() override;
 
@@ -111,8 +124,15 @@ private:
     void Backspace();
     void Clear();
     void FocusColumn(int column);
-    bool IsClientDataset() const;
+    void SetSearchText(const QString& text);
+    void ReadParameterFile();
+    // Runs the form's key preview for a physical key; true when the key is swallowed.
+    bool PreviewKey(QKeyEvent& event);
+    void ApplyFontPixelSizes();
+    void RequestClose();
+    host::Dataset& RequireDataSet() const;
     host::ClientDataset* ClientDataSet() const;
+    host::TBlendedBitBtn* Button(const char* name) const;
 
     std::unique_ptr<Ui::TfrmPesquisa> ui;
 
@@ -122,9 +142,19 @@ private:
     host::ClientDataset* cdsParametrosZyl = nullptr;
     QTimer* timDataHora = nullptr;
 
-    host::Dataset* m_dataSet = nullptr;
-    // Set while the dialog may end: confirm and cancel post a close; any other close
-    // request (the window system's) is refused.
+    // The key press last previewed: the same press travelling on to the ancestors of
+    // its receiver (propagation) is not previewed again.
+    struct PreviewedKey {
+        const QEvent* event = nullptr;
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        QPointer<QWidget> receiver;
+    };
+    PreviewedKey m_previewed;
+
+    // Set when confirm or cancel asks for the close; any other close request (the
+    // window system's) is refused.
     bool m_closeRequested = false;
 
     // Form state, in declaration order; all zero, false or empty at creation.

@@ -1,0 +1,71 @@
+// The search itself: each character, Backspace and Delete rewrite the dataset's filter.
+#include "form/guarded.h"
+#include "form/search_text.h"
+#include "form/tfrm_pesquisa.h"
+#include "host/app/application.h"
+#include "host/dataset/client_dataset.h"
+#include "host/dataset/dataset.h"
+#include "ui_TfrmPesquisa.h"
+
+QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
+{
+    const QString connector =
+        pesquisa::Condicao(!FFiltroBase.isEmpty(), QStringLiteral(" AND "), QString());
+    const QString pattern = pesquisa::AsciiUpper(text);
+    // No escaping: a "%" or "_" typed acts as a pattern character.
+    if (const host::ClientDataset* client = ClientDataSet()) {
+        return FFiltroBase + connector + QStringLiteral("UPPER(") + client->GetIndexName() +
+               QStringLiteral(") LIKE '") + pattern + QStringLiteral("%'");
+    }
+    return FFiltroBase + connector + FCampoPesquisa + QStringLiteral(" LIKE '") + pattern +
+           QStringLiteral("%'");
+}
+
+void TfrmPesquisa::ApplyFilter(const QString& expression)
+{
+    host::Dataset& dataSet = RequireDataSet();
+    dataSet.SetFilter(expression);
+    dataSet.SetFiltered(false);
+    if (!dataSet.GetFilter().isEmpty()) {
+        dataSet.SetFiltered(true);
+    }
+}
+
+void TfrmPesquisa::FormKeyPress(QObject* /*Sender*/, char& Key)
+{
+    if (SearchText().size() < FTamanhoMaximo && pesquisa::IsAllowedSearchChar(Key)) {
+        const pesquisa::CasedKey cased = pesquisa::CaseForKey(Key, FCapsLock, FShift);
+        if (cased.releaseShift) {
+            sbtShiftClick();
+        }
+        SetSearchText(SearchText() + pesquisa::CharFromByte(cased.key));
+        try {
+            ApplyFilter(BuildSearchFilter(SearchText()));
+        } catch (const std::exception& error) {
+            // The text keeps the new character; the dataset keeps what the failed call left.
+            host::Application::Instance().ShowMessage(QString::fromUtf8(error.what()));
+        }
+    }
+    EnableEnter();
+}
+
+void TfrmPesquisa::Backspace()
+{
+    QString text = SearchText();
+    text.chop(1);
+    SetSearchText(text);
+    ApplyFilter(text.isEmpty() ? FFiltroBase : BuildSearchFilter(text));
+}
+
+void TfrmPesquisa::Clear()
+{
+    SetSearchText(QString());
+    ApplyFilter(FFiltroBase);
+}
+
+void TfrmPesquisa::sbtFiltroClick()
+{
+    // Search anywhere in the field from the next character on; the filter in force
+    // stays until then.
+    SetSearchText(QStringLiteral("%"));
+}

@@ -1,0 +1,134 @@
+// Binding the dataset, a client dataset's indexes and the choice of the search column.
+#include "form/guarded.h"
+#include "form/search_text.h"
+#include "form/tfrm_pesquisa.h"
+#include "host/dataset/client_dataset.h"
+#include "host/dataset/dataset.h"
+#include "host/dataset/dataset_error.h"
+#include "host/grid/data_source.h"
+#include "host/grid/db_grid.h"
+#include "host/grid/grid_column.h"
+#include "host/maker/maker_routines.h"
+#include "ui_TfrmPesquisa.h"
+
+namespace {
+
+const QColor kTitleSearched = Qt::white;
+const QColor kTitlePositional = Qt::black;
+
+// A name column: its field name begins with "NM" (ASCII case rule).
+bool IsNameColumn(const QString& fieldName)
+{
+    return pesquisa::AsciiUpper(fieldName.left(2)) == QLatin1String("NM");
+}
+
+host::Field& FieldOf(const host::GridColumn& column)
+{
+    host::Field* field = column.GetField();
+    if (field == nullptr) {
+        throw host::DatasetError(
+            QStringLiteral("The grid column %1 shows the field \"%2\", which the dataset does "
+                           "not have.")
+                .arg(column.GetIndex())
+                .arg(column.GetFieldName()));
+    }
+    return *field;
+}
+
+} // namespace
+
+void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
+{
+    if (DataSet == nullptr) {
+        throw host::DatasetError(QStringLiteral("The search needs a dataset; none was given."));
+    }
+    if (FLimpaFiltro == QLatin1String("S")) {
+        DataSet->SetFilter(QString());
+    }
+
+    dtsPesquisa->SetDataSet(DataSet);
+    host::DbGrid* grid = ui->dbgPesquisa;
+
+    // One index per visible field, in field order: the same order as the grid's columns.
+    auto* client = dynamic_cast<host::ClientDataset*>(DataSet);
+    if (client != nullptr) {
+        host::IndexDefs& indexes = client->GetIndexDefs();
+        while (indexes.GetCount() > 0) {
+            indexes.Delete(0);
+        }
+        for (int i = 0; i < client->GetFieldCount(); ++i) {
+            const host::Field* field = client->GetField(i);
+            if (field->GetVisible()) {
+                indexes.Add(field->GetName(), field->GetName());
+            }
+        }
+    }
+
+    FFiltroBase = DataSet->GetFilter();
+
+    int k = 0;
+    try {
+        FCampoPesquisa.clear();
+        for (int i = 0; i < grid->GetColumnCount(); ++i) {
+            host::GridColumn* column = grid->GetColumn(i);
+            if (IsNameColumn(column->GetFieldName())) {
+                FCampoPesquisa = column->GetFieldName();
+                column->GetFont().SetColor(kTitleSearched);
+                k = i;
+                break;
+            }
+        }
+        if (host::EmptyString(FCampoPesquisa)) {
+            const int count = grid->GetColumnCount();
+            k = count == 1 ? 0 : count == 2 ? 1 : 2;
+            // With no column at all this raises, and k falls back to 0.
+            host::GridColumn* column = grid->GetColumn(k);
+            FCampoPesquisa = column->GetFieldName();
+            column->GetFont().SetColor(kTitlePositional);
+        }
+    } catch (const std::exception&) {
+        k = 0;
+    }
+
+    try {
+        FTamanhoMaximo = FieldOf(*grid->GetColumn(k)).GetSize();
+    } catch (const std::exception&) {
+        // The limit keeps its value: 0 in a new form, so nothing can be typed.
+    }
+
+    if (client != nullptr) {
+        const host::IndexDefs& indexes = client->GetIndexDefs();
+        if (indexes.GetCount() == 0) {
+            throw host::DatasetError(QStringLiteral(
+                "The dataset has no visible field: there is no column to search on."));
+        }
+        if (k >= indexes.GetCount()) {
+            throw host::DatasetError(
+                QStringLiteral("The dataset has no index at position %1 for the search column.")
+                    .arg(k));
+        }
+        client->SetIndexName(indexes.GetIndexDef(k).GetName());
+    }
+
+    DataSet->First();
+}
+
+void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
+{
+    pesquisa::Guarded([this, Column] {
+        EmptyMouseQueue();
+        if (Column == nullptr) {
+            return;
+        }
+        host::DbGrid* grid = ui->dbgPesquisa;
+        for (int i = 0; i < grid->GetColumnCount(); ++i) {
+            grid->GetColumn(i)->GetFont().SetColor(kTitleSearched);
+        }
+        Column->GetFont().SetColor(kTitlePositional);
+        FCampoPesquisa = Column->GetFieldName();
+        FTamanhoMaximo = FieldOf(*Column).GetSize();
+        if (host::ClientDataset* client = ClientDataSet()) {
+            client->SetIndexName(Column->GetFieldName());
+        }
+    });
+}
