@@ -1,0 +1,285 @@
+// zyl, the demo host: loads the search module and the fiscal module from its own
+// folder, builds a client dataset, calls Pesquisa and prints the outcome as one line
+// of JSON. Exit status: 0 confirmed, 1 cancelled, 2 error, 3 the keys script ended
+// with the dialog open and no display to carry on.
+//
+// The search pauses for a second where the touch screen needs it (host::Sleep);
+// --no-pause replaces that pause with none, for tests and benchmarks only.
+
+#include "demo/zyl/data_loader.h"
+#include "demo/zyl/keys_script.h"
+#include "demo/zyl/options.h"
+#include "demo/zyl/outcome.h"
+#include "demo/zyl/script_player.h"
+#include "demo/zyl/search_module.h"
+#include "entry/windows1252.h"
+#include "host/app/application.h"
+#include "host/dataset/client_dataset.h"
+#include "host/platform/platform.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// Typed when there is no display and nothing else was asked for: the start of a
+// common name, a screenshot, the first row, Enter.
+constexpr char kBuiltInScreenshot[] = "zyl-screenshot.png";
+const QString kBuiltInScript =
+    QStringLiteral("mar<shot:%1>[row:0]{Enter}").arg(QLatin1String(kBuiltInScreenshot));
+
+void PrintError(const QString& message)
+{
+    std::fprintf(stderr, "zyl: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+bool IsHeadless()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        return true;
+    }
+    const bool displays = platform == QLatin1String("eglfs") ||
+                          platform == QLatin1String("linuxfb") || platform == QLatin1String("vnc");
+    return !displays && qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The search box text of the running dialog.
+QString SearchText(const QWidget* dialog)
+{
+    auto* edit = qobject_cast<QLineEdit*>(
+        zyl::ScriptPlayer::FindComponent(dialog, QStringLiteral("edtFiltro")));
+    return edit != nullptr ? edit->text() : QString();
+}
+
+// Ends the running dialog without a choice: modal windows it opened first.
+void CloseDialogs(QWidget* dialog)
+{
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == dialog) {
+            break;
+        }
+        if (auto* box = qobject_cast<QDialog*>(modal)) {
+            box->reject();
+        } else {
+            modal->close();
+        }
+    }
+    if (auto* box = qobject_cast<QDialog*>(dialog); box != nullptr && box->isVisible()) {
+        box->done(QDialog::Rejected);
+    }
+}
+
+// Watches the running dialog: starts the script once it shows and keeps the search
+// text as it hides, before the module destroys the form.
+class DialogWatcher : public QObject {
+public:
+    DialogWatcher(const zyl::SearchModule& module, zyl::ScriptPlayer* player)
+        : m_module(module), m_player(player)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
+
+    const QString& Search() const { return m_search; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide) {
+            return false;
+        }
+        QWidget* dialog = m_module.RunningDialog();
+        if (dialog == nullptr || watched != dialog) {
+            return false;
+        }
+        if (event->type() == QEvent::Show && !m_started) {
+            m_started = true;
+            if (m_player != nullptr) {
+                m_player->Start();
+            }
+        } else if (event->type() == QEvent::Hide) {
+            m_search = SearchText(dialog);
+        }
+        return false;
+    }
+
+private:
+    const zyl::SearchModule& m_module;
+    zyl::ScriptPlayer* m_player;
+    bool m_started = false;
+    QString m_search;
+};
+
+const char* BytesOrNull(const QByteArray& bytes, bool given)
+{
+    return given ? bytes.constData() : nullptr;
+}
+
+int Run(const QStringList& arguments)
+{
+    zyl::Options options;
+    try {
+        options = zyl::ParseOptions(arguments);
+    } catch (const zyl::OptionsError& e) {
+        PrintError(QString::fromUtf8(e.what()) + QStringLiteral(" (zyl --help lists the options)"));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(options.helpText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    const bool headless = IsHeadless();
+    std::optional<QString> scriptText = options.keys;
+    const bool builtIn = !scriptText && headless && options.data.isEmpty();
+    if (builtIn) {
+        scriptText = kBuiltInScript;
+    }
+    std::vector<zyl::ScriptStep> steps;
+    if (scriptText) {
+        try {
+            steps = zyl::KeysScript::Parse(*scriptText).Steps();
+        } catch (const zyl::KeysScriptError& e) {
+            PrintError(e.Message());
+            return 2;
+        }
+    }
+
+    if (options.noPause) {
+        host::SetSleepFunction([](unsigned) {});
+    }
+    host::Application& application = host::Application::Instance();
+    if (options.title) {
+        application.SetTitle(*options.title);
+    }
+    if (headless) {
+        // Nobody can answer a message box: it goes to standard error as if OK was pressed.
+        application.SetMessagePresenter([](const QString& title, const QString& text) {
+            PrintError(QStringLiteral("message box \"%1\": %2").arg(title, text));
+        });
+    }
+
+    const QString folder = QCoreApplication::applicationDirPath();
+    std::unique_ptr<host::ClientDataset> dataset;
+    std::unique_ptr<zyl::SearchModule> module;
+    try {
+        dataset = zyl::LoadDataset(options, folder);
+        module = std::make_unique<zyl::SearchModule>(folder);
+    } catch (const std::exception& e) {
+        PrintError(QString::fromUtf8(e.what()));
+        return 2;
+    }
+
+    std::unique_ptr<zyl::ScriptPlayer> player;
+    QString playError;
+    bool leftOpen = false;
+    if (scriptText) {
+        const zyl::SearchModule* loaded = module.get();
+        player = std::make_unique<zyl::ScriptPlayer>(std::move(steps),
+                                                     [loaded] { return loaded->RunningDialog(); });
+        QObject::connect(player.get(), &zyl::ScriptPlayer::failed, [&](const QString& message) {
+            playError = message;
+            if (QWidget* dialog = loaded->RunningDialog()) {
+                CloseDialogs(dialog);
+            }
+        });
+        QObject::connect(player.get(), &zyl::ScriptPlayer::finished, [&, loaded] {
+            QWidget* dialog = loaded->RunningDialog();
+            if (dialog == nullptr || !dialog->isVisible()) {
+                if (player->Unplayed() > 0) {
+                    PrintError(QStringLiteral("the dialog closed before the keys script ended; "
+                                              "%1 steps were not played")
+                                   .arg(player->Unplayed()));
+                }
+                return;
+            }
+            if (headless) {
+                leftOpen = true;
+                CloseDialogs(dialog);
+            }
+        });
+    }
+    const DialogWatcher watcher(*module, player.get());
+
+    const QByteArray texto = pesquisa::ToWindows1252(options.texto);
+    const QByteArray limpaFiltro = pesquisa::ToWindows1252(options.limpaFiltro);
+    bool confirmed = false;
+    try {
+        confirmed = module->Pesquisa()(dataset.get(), BytesOrNull(texto, !options.texto.isNull()),
+                                       BytesOrNull(limpaFiltro, !options.limpaFiltro.isNull()), 0,
+                                       0, 0, 0, options.semMenuFiscal);
+    } catch (const std::exception& e) {
+        PrintError(QStringLiteral("the search failed: %1").arg(QString::fromUtf8(e.what())));
+        return 2;
+    } catch (...) {
+        PrintError(QStringLiteral("the search failed with an unknown exception"));
+        return 2;
+    }
+
+    if (!playError.isEmpty()) {
+        PrintError(playError);
+        return 2;
+    }
+    if (leftOpen) {
+        PrintError(
+            QStringLiteral("the keys script ended with the dialog still open and there is no "
+                           "display to carry on; the dialog was closed (exit status 3)"));
+        return 3;
+    }
+
+    zyl::Outcome outcome;
+    outcome.confirmed = confirmed;
+    outcome.search = watcher.Search();
+    try {
+        outcome.filter = dataset->GetFilter();
+        outcome.filtered = dataset->GetFiltered();
+        outcome.indexName = dataset->GetIndexName();
+        outcome.count = dataset->RecordCount();
+        const int row = dataset->RecNo();
+        if (confirmed && row >= 0) {
+            std::vector<std::pair<QString, QVariant>> record;
+            for (int i = 0; i < dataset->GetFieldCount(); ++i) {
+                record.emplace_back(dataset->GetField(i)->GetName(), dataset->Value(row, i));
+            }
+            outcome.record = std::move(record);
+        }
+    } catch (const std::exception& e) {
+        PrintError(QStringLiteral("cannot read the dataset after the search: %1")
+                       .arg(QString::fromUtf8(e.what())));
+        return 2;
+    }
+    std::fputs(zyl::OutcomeJson(outcome).constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+
+    if (builtIn) {
+        PrintError(
+            QStringLiteral("no display: played the built-in search \"%1\"; screenshot saved to %2")
+                .arg(kBuiltInScript,
+                     QDir::current().absoluteFilePath(QLatin1String(kBuiltInScreenshot))));
+    }
+    return confirmed ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Without a display, the window is drawn offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zyl"));
+    return Run(QApplication::arguments());
+}

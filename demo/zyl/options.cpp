@@ -1,0 +1,114 @@
+#include "demo/zyl/options.h"
+
+#include <QCommandLineParser>
+
+namespace zyl {
+
+Options ParseOptions(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Opens the touch-screen search over a data set and prints the outcome as one line of "
+        "JSON.\nExit status: 0 confirmed, 1 cancelled, 2 error, 3 the keys script ended with "
+        "the dialog open and no display."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help."));
+    const QCommandLineOption data(QStringLiteral("data"),
+                                  QStringLiteral("SQLite database or CSV file to search (default: "
+                                                 "the bundled sample.db beside the program)."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("Table of the SQLite database to load."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption hide(QStringLiteral("hide"),
+                                  QStringLiteral("Fields to make invisible, separated by commas."),
+                                  QStringLiteral("FIELD,..."));
+    const QCommandLineOption filter(QStringLiteral("filter"),
+                                    QStringLiteral("The dataset's filter text before the search."),
+                                    QStringLiteral("TEXT"));
+    const QCommandLineOption filtered(
+        QStringLiteral("filtered"),
+        QStringLiteral("Switches the dataset's filter on before the search."));
+    const QCommandLineOption limpaFiltro(
+        QStringLiteral("limpa-filtro"),
+        QStringLiteral("LimpaFiltro argument (\"S\" clears the filter text)."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption texto(
+        QStringLiteral("texto"), QStringLiteral("TextoAuxiliar argument."), QStringLiteral("TEXT"));
+    const QCommandLineOption semMenuFiscal(QStringLiteral("sem-menu-fiscal"),
+                                           QStringLiteral("Suppresses the F1 fiscal menu."));
+    const QCommandLineOption keys(
+        QStringLiteral("keys"),
+        QStringLiteral("Keys script played into the dialog once it shows: "
+                       "characters, {Enter} {Esc} {Shift+Name} {Ctrl+Name} "
+                       "{Alt+Name}, [component], [title:N], [row:N], [dbl:N], "
+                       "[wheel:D], <shot:FILE>; {{ [[ << type { [ <."),
+        QStringLiteral("SCRIPT"));
+    const QCommandLineOption title(QStringLiteral("title"),
+                                   QStringLiteral("The application's title (the window caption)."),
+                                   QStringLiteral("TEXT"));
+    const QCommandLineOption noPause(
+        QStringLiteral("no-pause"),
+        QStringLiteral("Skips the search's one-second pauses (for tests "
+                       "and benchmarks; a person should leave them)."));
+    parser.addOptions({help, data, table, hide, filter, filtered, limpaFiltro, texto, semMenuFiscal,
+                       keys, title, noPause});
+
+    if (!parser.parse(arguments)) {
+        throw OptionsError(parser.errorText().toStdString());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        throw OptionsError(QStringLiteral("unexpected argument \"%1\"")
+                               .arg(parser.positionalArguments().constFirst())
+                               .toStdString());
+    }
+    const auto single = [&parser](const QCommandLineOption& option) {
+        const QStringList values = parser.values(option);
+        if (values.size() > 1) {
+            throw OptionsError(QStringLiteral("--%1 given more than once")
+                                   .arg(option.names().constLast())
+                                   .toStdString());
+        }
+        return values.isEmpty() ? QString() : values.constFirst();
+    };
+
+    Options options;
+    options.help = parser.isSet(help);
+    options.helpText = parser.helpText();
+    options.data = single(data);
+    if (parser.isSet(data) && options.data.isEmpty()) {
+        throw OptionsError("--data needs a file name");
+    }
+    options.table = single(table);
+    if (parser.isSet(table) && options.table.isEmpty()) {
+        throw OptionsError("--table needs a table name");
+    }
+    for (const QString& value : parser.values(hide)) {
+        for (const QString& field : value.split(QLatin1Char(','))) {
+            const QString name = field.trimmed();
+            if (name.isEmpty()) {
+                throw OptionsError(QStringLiteral("--hide \"%1\" holds an empty field name")
+                                       .arg(value)
+                                       .toStdString());
+            }
+            options.hide.append(name);
+        }
+    }
+    if (parser.isSet(filter)) {
+        options.filter = single(filter);
+    }
+    options.filtered = parser.isSet(filtered);
+    options.limpaFiltro = single(limpaFiltro);
+    options.texto = single(texto);
+    options.semMenuFiscal = parser.isSet(semMenuFiscal);
+    if (parser.isSet(keys)) {
+        options.keys = single(keys);
+    }
+    if (parser.isSet(title)) {
+        options.title = single(title);
+    }
+    options.noPause = parser.isSet(noPause);
+    return options;
+}
+
+} // namespace zyl

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <stdexcept>
+
+namespace zyl {
+
+// zyl's command line.
+struct Options {
+    QString data;                  // --data FILE; empty: the bundled sample beside the program
+    QString table;                 // --table NAME
+    QStringList hide;              // --hide FIELD,...
+    std::optional<QString> filter; // --filter TEXT
+    bool filtered = false;         // --filtered
+    QString limpaFiltro;           // --limpa-filtro TEXT
+    QString texto;                 // --texto TEXT
+    bool semMenuFiscal = false;    // --sem-menu-fiscal
+    std::optional<QString> keys;   // --keys SCRIPT
+    std::optional<QString> title;  // --title TEXT
+    bool noPause = false;          // --no-pause
+    bool help = false;
+    QString helpText;
+};
+
+class OptionsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments (the program name first); raises OptionsError for a bad one.
+Options ParseOptions(const QStringList& arguments);
+
+} // namespace zyl

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace host {
+class Dataset;
+}
+class TfrmPesquisa;
+
+#define PESQUISA_EXPORT __attribute__((visibility("default")))
+
+// The module's service: one search dialog over the host's dataset. Returns true
+// when the user confirmed a record; the dataset is then filtered and positioned on
+// it. Texts are Windows-1252 bytes, a null pointer meaning empty. Valor1..Valor4
+// are accepted and ignored. Raises host::DatasetError for a null or closed dataset
+// and for a call while a dialog is already running; failures while the form is
+// created or initialised reach the caller after the form is destroyed.
+extern "C" PESQUISA_EXPORT bool Pesquisa(host::Dataset* DataSet, const char* TextoAuxiliar,
+                                         const char* LimpaFiltro, int32_t Valor1, int32_t Valor2,
+                                         int32_t Valor3, int32_t Valor4, bool SemMenuFiscal);
+
+namespace pesquisa {
+// The same function under a C++ name, at the same address.
+PESQUISA_EXPORT bool Pesquisa(host::Dataset* DataSet, const char* TextoAuxiliar,
+                              const char* LimpaFiltro, int32_t Valor1, int32_t Valor2,
+                              int32_t Valor3, int32_t Valor4, bool SemMenuFiscal);
+} // namespace pesquisa
+
+// The form of the running dialog; empty outside a call.
+extern PESQUISA_EXPORT TfrmPesquisa* frmPesquisa;

@@ -1,0 +1,228 @@
+// zyl as a person or a benchmark runs it: the built program, offscreen, without the
+// one-second pauses, with a keys script over a small CSV made here.
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QJsonObject json;
+    QString out;
+    QString err;
+};
+
+class ZylTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        QFile csv(m_folder.filePath(QStringLiteral("clientes.csv")));
+        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+        csv.write("CODIGO,NMCLIENTE,CIDADE\n"
+                  "1,Ana Souza,Recife\n"
+                  "2,Bruno Lima,Natal\n"
+                  "3,Carla Dias,Recife\n"
+                  "4,Carlos Reis,Bel\xc3\xa9m\n"
+                  "5,Daniel Alves,Natal\n");
+        m_csv = csv.fileName();
+    }
+
+    Result Run(QStringList arguments, bool withData = true)
+    {
+        if (withData) {
+            arguments = QStringList{QStringLiteral("--data"), m_csv} + arguments;
+        }
+        arguments.prepend(QStringLiteral("--no-pause"));
+        QProcess zyl;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           asan.isEmpty() ? QStringLiteral("detect_leaks=0")
+                                          : asan + QStringLiteral(":detect_leaks=0"));
+        zyl.setProcessEnvironment(environment);
+        zyl.setWorkingDirectory(m_folder.path());
+        zyl.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zyl"), arguments);
+        Result result;
+        if (!zyl.waitForFinished(120000)) {
+            zyl.kill();
+            zyl.waitForFinished();
+            ADD_FAILURE() << "zyl did not finish: "
+                          << arguments.join(QLatin1Char(' ')).toStdString();
+            return result;
+        }
+        result.exitCode = zyl.exitStatus() == QProcess::NormalExit ? zyl.exitCode() : -1;
+        result.out = QString::fromUtf8(zyl.readAllStandardOutput());
+        result.err = QString::fromUtf8(zyl.readAllStandardError());
+        const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!lines.isEmpty()) {
+            result.json = QJsonDocument::fromJson(lines.constFirst().toUtf8()).object();
+        }
+        return result;
+    }
+
+    QString Name(const Result& r) const
+    {
+        return r.json.value(QStringLiteral("record"))
+            .toObject()
+            .value(QStringLiteral("NMCLIENTE"))
+            .toString();
+    }
+
+    QTemporaryDir m_folder;
+    QString m_csv;
+};
+
+std::string Describe(const Result& r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
+        .toStdString();
+}
+
+} // namespace
+
+TEST_F(ZylTest, TypingAndEnterConfirmsTheFirstMatch)
+{
+    const Result r = Run({QStringLiteral("--keys"), QStringLiteral("ca{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 1) << Describe(r);
+    EXPECT_TRUE(r.json.value(QStringLiteral("confirmed")).toBool());
+    EXPECT_EQ(r.json.value(QStringLiteral("search")).toString(), QStringLiteral("Ca"));
+    EXPECT_TRUE(
+        r.json.value(QStringLiteral("filter")).toString().contains(QStringLiteral("LIKE 'CA%'")))
+        << Describe(r);
+    EXPECT_TRUE(r.json.value(QStringLiteral("filtered")).toBool());
+    EXPECT_TRUE(r.json.value(QStringLiteral("indexName")).isString());
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 2);
+    EXPECT_EQ(Name(r), QStringLiteral("Carla Dias"));
+    const QJsonObject record = r.json.value(QStringLiteral("record")).toObject();
+    EXPECT_EQ(record.value(QStringLiteral("CODIGO")).toInt(), 3);
+    EXPECT_EQ(record.value(QStringLiteral("CIDADE")).toString(), QStringLiteral("Recife"));
+}
+
+TEST_F(ZylTest, TapsWheelAndDoubleTapChooseRows)
+{
+    Result r = Run({QStringLiteral("--keys"), QStringLiteral("[row:1][sbtEnter]")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Bruno Lima"));
+
+    // One wheel message towards the user over the focused grid: one row down.
+    r = Run({QStringLiteral("--keys"), QStringLiteral("[row:0][wheel:-120]{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Bruno Lima"));
+
+    r = Run({QStringLiteral("--keys"), QStringLiteral("[dbl:3]")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Carlos Reis"));
+    EXPECT_EQ(r.json.value(QStringLiteral("search")).toString(), QString());
+}
+
+TEST_F(ZylTest, CancelGivesBackTheFilterAndPrintsNoRecord)
+{
+    Result r = Run({QStringLiteral("--filter"), QStringLiteral("CIDADE = 'Natal'"),
+                    QStringLiteral("--keys"), QStringLiteral("b{Esc}")});
+    ASSERT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_FALSE(r.json.value(QStringLiteral("confirmed")).toBool());
+    EXPECT_EQ(r.json.value(QStringLiteral("search")).toString(), QStringLiteral("B"));
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("CIDADE = 'Natal'"));
+    EXPECT_TRUE(r.json.value(QStringLiteral("filtered")).toBool()); // as the last search left it
+    EXPECT_TRUE(r.json.value(QStringLiteral("record")).isNull());
+
+    r = Run({QStringLiteral("--filter"), QStringLiteral("CIDADE = 'Natal'"),
+             QStringLiteral("--filtered"), QStringLiteral("--limpa-filtro"), QStringLiteral("S"),
+             QStringLiteral("--keys"), QStringLiteral("[sbtSair]")});
+    ASSERT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(), QString());
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 5);
+}
+
+TEST_F(ZylTest, ScreenshotAndFiscalMenu)
+{
+    const QString shot = m_folder.filePath(QStringLiteral("shot.png"));
+    Result r = Run({QStringLiteral("--keys"),
+                    QStringLiteral("d<shot:shot.png>{F1}[btnLeituraX][btnFechar]{Esc}")});
+    ASSERT_EQ(r.exitCode, 1) << Describe(r);
+    const QImage image(shot);
+    EXPECT_EQ(image.size(), QSize(800, 600));
+
+    // Without the fiscal menu, F1 does nothing and the menu's buttons are not there.
+    r = Run({QStringLiteral("--sem-menu-fiscal"), QStringLiteral("--keys"),
+             QStringLiteral("{F1}[btnFechar]")});
+    EXPECT_EQ(r.exitCode, 2) << Describe(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no component named \"btnFechar\""))) << Describe(r);
+}
+
+TEST_F(ZylTest, TableOfASqliteDatabase)
+{
+    const QString path = m_folder.filePath(QStringLiteral("loja.db"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE PRODUTOS (X INTEGER);"
+                           "CREATE TABLE Clientes (CODIGO INTEGER, NMCLIENTE VARCHAR(40));"
+                           "INSERT INTO Clientes VALUES (7, 'Mariana Costa'), (8, 'Marcos Silva');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    Result r =
+        Run({QStringLiteral("--data"), path, QStringLiteral("--table"), QStringLiteral("clientes"),
+             QStringLiteral("--keys"), QStringLiteral("marc{Enter}")},
+            false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Marcos Silva"));
+    r = Run({QStringLiteral("--data"), path, QStringLiteral("--table"), QStringLiteral("nope")},
+            false);
+    EXPECT_EQ(r.exitCode, 2) << Describe(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("there is no table \"nope\""))) << Describe(r);
+}
+
+TEST_F(ZylTest, ScriptThatLeavesTheDialogOpenEndsWithThree)
+{
+    const Result r = Run({QStringLiteral("--keys"), QStringLiteral("ca")});
+    EXPECT_EQ(r.exitCode, 3) << Describe(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("still open"))) << Describe(r);
+    EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+}
+
+TEST_F(ZylTest, BadInputEndsWithTwoAndAClearMessage)
+{
+    const struct {
+        QStringList arguments;
+        bool withData;
+        const char* words;
+    } cases[] = {
+        {{QStringLiteral("--keys"), QStringLiteral("ab{Entr}")},
+         true,
+         "keys script, character 3: unknown key name"},
+        {{QStringLiteral("--bogus")}, true, "bogus"},
+        {{QStringLiteral("--data"), QStringLiteral("missing.csv")}, false, "missing.csv"},
+        {{QStringLiteral("--hide"), QStringLiteral("NOPE")}, true, "no field \"NOPE\""},
+        {{QStringLiteral("--filter"), QStringLiteral("CIDADE = "), QStringLiteral("--filtered")},
+         true,
+         "CIDADE"},
+        {{QStringLiteral("--table"), QStringLiteral("x")}, true, "CSV"},
+        {{QStringLiteral("--keys"), QStringLiteral("[row:9]")}, true, "character 1 ([row:9])"},
+        {{QStringLiteral("--keys"), QStringLiteral("[nada]")}, true, "no component named \"nada\""},
+        // Every field hidden: initialisation fails and the exception reaches zyl.
+        {{QStringLiteral("--hide"), QStringLiteral("CODIGO,NMCLIENTE,CIDADE"),
+          QStringLiteral("--keys"), QStringLiteral("{Esc}")},
+         true,
+         "the search failed"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.arguments, c.withData);
+        EXPECT_EQ(r.exitCode, 2) << c.arguments.join(QLatin1Char(' ')).toStdString() << "\n"
+                                 << Describe(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.words))) << c.words << "\n" << Describe(r);
+        EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+    }
+}
