@@ -1,11 +1,9 @@
 #include "tests/common/offscreen_screen.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QByteArray>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <vector>
 
 // Every suite runs on real widgets on the offscreen platform. The screen size
@@ -24,8 +22,8 @@ int main(int argc, char** argv)
             height = parts[1].toInt();
         }
     }
-    const QByteArray platform =
-        "offscreen:configfile=" + testing_support::WriteOffscreenScreenConfig(width, height).toUtf8();
+    const QByteArray platform = "offscreen:configfile=" +
+                                testing_support::WriteOffscreenScreenConfig(width, height).toUtf8();
     qputenv("QT_QPA_PLATFORM", platform);
 
     std::vector<char*> args(argv, argv + argc);

@@ -1,0 +1,196 @@
+// Keystroke latency of the search form over one data file, beside the anchors.
+// Prints one "result" line of key=value pairs that bench/run turns into a table.
+#include "bench/anchors.h"
+#include "bench/form_path.h"
+#include "bench/timing.h"
+#include "host/dataset/client_dataset.h"
+#include "host/platform/platform.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr int kScreenRows = 12;
+constexpr int VK_BACK = 8;
+constexpr int VK_DELETE = 46;
+
+struct Options {
+    QString data;
+    QString table = QStringLiteral("clientes");
+    QString field = QStringLiteral("NMCLIENTE");
+    bool anchors = true;
+};
+
+std::optional<Options> ParseOptions(const QStringList& args)
+{
+    Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--data") && i + 1 < args.size()) {
+            options.data = args[++i];
+        } else if (arg == QLatin1String("--table") && i + 1 < args.size()) {
+            options.table = args[++i];
+        } else if (arg == QLatin1String("--no-anchors")) {
+            options.anchors = false;
+        } else {
+            std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
+            return std::nullopt;
+        }
+    }
+    if (options.data.isEmpty()) {
+        std::cerr << "usage: keystroke_bench --data FILE [--table NAME] [--no-anchors]\n";
+        return std::nullopt;
+    }
+    return options;
+}
+
+// Types text one character at a time and returns each keystroke's time.
+std::vector<double> TypeEach(bench::FormPath& path, const char* text)
+{
+    std::vector<double> times;
+    for (const char* c = text; *c; ++c) {
+        times.push_back(path.Type(*c));
+    }
+    return times;
+}
+
+QStringList Prefixes(const QString& text)
+{
+    QStringList prefixes;
+    for (int i = 1; i <= text.size(); ++i) {
+        prefixes << text.left(i);
+    }
+    return prefixes;
+}
+
+void Print(const char* key, double value)
+{
+    std::printf(" %s=%.3f", key, value);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const auto options = ParseOptions(app.arguments());
+    if (!options) {
+        return 2;
+    }
+    host::SetSleepFunction([](unsigned) {});
+
+    try {
+        const double baselineRss = bench::CurrentRssMb();
+        host::ClientDataset dataset;
+        dataset.LoadFromFile(options->data);
+        if (!dataset.IsActive()) {
+            dataset.Open();
+        }
+        const int records = dataset.RecordCount();
+        const double loadedRss = bench::CurrentRssMb();
+
+        // The memory target: twice the raw text bytes plus 16 bytes a record for
+        // each index the form builds (one per visible field).
+        double textBytes = 0;
+        int indexes = 0;
+        for (int f = 0; f < dataset.GetFieldCount(); ++f) {
+            const host::Field* field = dataset.GetField(f);
+            indexes += field->GetVisible() ? 1 : 0;
+            if (field->GetType() != host::FieldType::Text) {
+                continue;
+            }
+            for (int row = 0; row < records; ++row) {
+                textBytes += dataset.Value(row, f).toString().toUtf8().size();
+            }
+        }
+        const double targetMb = (2.0 * textBytes + 16.0 * records * indexes) / (1024.0 * 1024.0);
+
+        const char* prefixText = "JOAO S";
+        std::vector<double> prefix;
+        std::vector<double> contains;
+        std::vector<double> backspace;
+        double deleteMs = 0;
+        double openMs = 0;
+        int prefixRows = 0;
+        {
+            bench::FormPath path(dataset, QString());
+            openMs = path.OpenMs();
+            prefix = TypeEach(path, prefixText);
+            prefixRows = path.RowCount();
+            for (int i = 0; i < 6; ++i) {
+                backspace.push_back(path.KeyDown(VK_BACK));
+            }
+            TypeEach(path, prefixText);
+            deleteMs = path.KeyDown(VK_DELETE);
+            path.Percent();
+            contains = TypeEach(path, "SILVA");
+        }
+        std::vector<double> base;
+        {
+            bench::FormPath path(dataset, QStringLiteral("ATIVO = 1"));
+            base = TypeEach(path, prefixText);
+        }
+        const double peakRss = bench::PeakRssMb();
+
+        std::printf("result records=%d", records);
+        Print("open_ms", openMs);
+        Print("prefix_ms", bench::Median(prefix));
+        Print("prefix_worst_ms", bench::Worst(prefix));
+        Print("contains_ms", bench::Median(contains));
+        Print("contains_worst_ms", bench::Worst(contains));
+        Print("base_ms", bench::Median(base));
+        Print("base_worst_ms", bench::Worst(base));
+        Print("backspace_ms", bench::Median(backspace));
+        Print("backspace_worst_ms", bench::Worst(backspace));
+        Print("delete_ms", deleteMs);
+        const double first = std::max({bench::Worst(prefix), bench::Worst(contains),
+                                       bench::Worst(base), bench::Worst(backspace), deleteMs});
+        Print("first_ms", first);
+        Print("rss_loaded_mb", loadedRss);
+        Print("rss_mb", peakRss);
+        Print("data_mb", peakRss - baselineRss);
+        Print("target_mb", targetMb);
+        std::printf(" prefix_rows=%d", prefixRows);
+
+        if (options->anchors) {
+            std::vector<double> sqlite;
+            {
+                bench::SqliteAnchor anchor(options->data, options->table);
+                for (const QString& p : Prefixes(QString::fromLatin1(prefixText))) {
+                    sqlite.push_back(bench::TimeMs([&] {
+                        anchor.Query(QStringLiteral("UPPER(%1) LIKE '%2%'").arg(options->field, p),
+                                     options->field);
+                    }));
+                }
+            }
+            QStringList names;
+            names.reserve(records);
+            const int nameField = dataset.FieldByName(options->field)->GetIndex();
+            dataset.SetFiltered(false);
+            for (int row = 0; row < dataset.RecordCount(); ++row) {
+                names << dataset.Value(row, nameField).toString();
+            }
+            std::vector<double> proxy;
+            bench::ProxyAnchor anchor(std::move(names));
+            for (const QString& p : Prefixes(QString::fromLatin1(prefixText))) {
+                proxy.push_back(bench::TimeMs([&] { anchor.Filter(p, false, kScreenRows); }));
+            }
+            Print("sqlite_ms", bench::Median(sqlite));
+            Print("qsfpm_ms", bench::Median(proxy));
+            Print("qsfpm_sort_ms", anchor.SortMs());
+        }
+        std::printf("\n");
+    } catch (const std::exception& error) {
+        std::cerr << "keystroke_bench: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
