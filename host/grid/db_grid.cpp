@@ -7,6 +7,7 @@
 #include "host/grid/grid_column.h"
 #include "host/grid/grid_header.h"
 #include "host/grid/grid_model.h"
+#include "host/grid/key_down.h"
 #include "host/platform/virtual_keys.h"
 
 #include <QHeaderView>
@@ -270,13 +271,8 @@ void DbGrid::changeEvent(QEvent* event)
 
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
-    int key = VirtualKeyFromQtKey(event->key());
-    if (key != 0) {
-        Application::Instance().Guard([&] { Q_EMIT OnKeyDown(this, key, event->modifiers()); });
-        if (key == 0) {
-            event->accept();
-            return;
-        }
+    if (OfferKeyDown(event, [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
+        return;
     }
     QTableView::keyPressEvent(event);
 }

@@ -1,7 +1,6 @@
 #include "host/grid/edit.h"
 
-#include "host/app/application.h"
-#include "host/platform/virtual_keys.h"
+#include "host/grid/key_down.h"
 
 #include <QKeyEvent>
 
@@ -11,13 +10,8 @@ Edit::Edit(QWidget* parent) : QLineEdit(parent) {}
 
 void Edit::keyPressEvent(QKeyEvent* event)
 {
-    int key = VirtualKeyFromQtKey(event->key());
-    if (key != 0) {
-        Application::Instance().Guard([&] { Q_EMIT OnKeyDown(this, key, event->modifiers()); });
-        if (key == 0) {
-            event->accept();
-            return;
-        }
+    if (OfferKeyDown(event, [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
+        return;
     }
     QLineEdit::keyPressEvent(event);
 }

@@ -12,4 +12,5 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/grid_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.h
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/key_down.h
 )
