@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QFile>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <vector>
@@ -22,12 +23,13 @@ int main(int argc, char** argv)
             height = parts[1].toInt();
         }
     }
-    const QByteArray platform = "offscreen:configfile=" +
-                                testing_support::WriteOffscreenScreenConfig(width, height).toUtf8();
-    qputenv("QT_QPA_PLATFORM", platform);
+    const QString config = testing_support::WriteOffscreenScreenConfig(width, height);
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toUtf8());
 
     std::vector<char*> args(argv, argv + argc);
     int qtArgc = argc;
     QApplication app(qtArgc, args.data());
+    // The platform has read its screen; the file is no longer needed.
+    QFile::remove(config);
     return RUN_ALL_TESTS();
 }
