@@ -6,6 +6,7 @@
 #include "host/dataset/filter/record_selection.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace host {
 
@@ -290,7 +291,10 @@ const ClientDataset::IndexOrder* ClientDataset::CurrentOrder() const
     }
     auto it = m_orders.find(key);
     if (it == m_orders.end()) {
-        auto order = std::make_shared<Rows>(SortRecords(m_table, fields));
+        RowsPtr order = SharedFoldedOrder(fields);
+        if (!order) {
+            order = std::make_shared<Rows>(SortRecords(m_table, fields));
+        }
         IndexOrder entry;
         entry.rank = RankOf(*order);
         entry.order = std::move(order);
@@ -299,14 +303,63 @@ const ClientDataset::IndexOrder* ClientDataset::CurrentOrder() const
     return &it->second;
 }
 
+// A text column with no lower-case letter sorts the same with and without case: its
+// folded order and its plain ascending order are one vector, sorted once.
+ClientDataset::RowsPtr ClientDataset::SharedFoldedOrder(const std::vector<SortField>& fields) const
+{
+    if (fields.size() != 1 || fields[0].descending ||
+        m_table.Def(fields[0].field).type != FieldType::Text ||
+        !m_table.Col(fields[0].field).FoldsToItself()) {
+        return nullptr;
+    }
+    const auto folded = m_foldedOrders.find(fields[0].field);
+    return folded != m_foldedOrders.end() ? folded->second : nullptr;
+}
+
 const ClientDataset::Rows& ClientDataset::FoldedOrder(int field) const
 {
     auto it = m_foldedOrders.find(field);
     if (it == m_foldedOrders.end()) {
-        it = m_foldedOrders.emplace(field, SortRecords(m_table, {SortField{field, false, true}}))
-                 .first;
+        RowsPtr order;
+        if (m_table.Col(field).FoldsToItself()) {
+            const auto plain = m_orders.find(QString::number(field) + u';');
+            if (plain != m_orders.end()) {
+                order = plain->second.order;
+            }
+        }
+        if (!order) {
+            order = std::make_shared<Rows>(SortRecords(m_table, {SortField{field, false, true}}));
+        }
+        it = m_foldedOrders.emplace(field, std::move(order)).first;
     }
-    return it->second;
+    return *it->second;
+}
+
+std::size_t ClientDataset::MemoryBytes() const
+{
+    std::size_t bytes = 0;
+    for (int f = 0; f < m_table.FieldCount(); ++f) {
+        bytes += m_table.Col(f).StorageBytes();
+    }
+    // Vectors shared between the orders and the views count once.
+    std::vector<const Rows*> seen;
+    const auto add = [&](const Rows* rows) {
+        if (rows != nullptr && std::find(seen.begin(), seen.end(), rows) == seen.end()) {
+            seen.push_back(rows);
+            bytes += rows->size() * sizeof(std::uint32_t);
+        }
+    };
+    for (const auto& [key, entry] : m_orders) {
+        add(entry.order.get());
+        add(&entry.rank);
+    }
+    for (const auto& [field, order] : m_foldedOrders) {
+        add(order.get());
+    }
+    add(m_identity.get());
+    add(m_lastFiltered.rows.get());
+    add(m_view.get());
+    return bytes;
 }
 
 void ClientDataset::RebuildView(bool keepRecord)
@@ -323,6 +376,7 @@ void ClientDataset::RebuildView(bool keepRecord)
     RowsPtr all;
     if (order != nullptr) {
         all = order->order;
+        m_identity.reset(); // record order is not on show; rebuilt when it is again
     } else {
         if (!m_identity) {
             m_identity = std::make_shared<Rows>(SortRecords(m_table, {}));

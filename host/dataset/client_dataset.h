@@ -83,6 +83,11 @@ public:
     // give the same records in the same order.
     void SetFastPaths(bool enabled) { m_fastPaths = enabled; }
 
+    // Bytes held for the records, the index orders and the views (capacity aside).
+    std::size_t MemoryBytes() const;
+    // Index orders computed so far (each index's order is built on first use).
+    int BuiltOrderCount() const { return static_cast<int>(m_orders.size()); }
+
 private:
     using Rows = std::vector<std::uint32_t>;
     using RowsPtr = std::shared_ptr<const Rows>;
@@ -103,6 +108,7 @@ private:
     std::vector<SortField> ResolveIndex(const IndexDef& def) const;
     const IndexOrder* CurrentOrder() const;
     const Rows& FoldedOrder(int field) const;
+    RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
     std::shared_ptr<const filter::Node> Compile(const QString& text) const;
     // Rebuilds the view from the filter and index; keepRecord: stay on the same record.
     void RebuildView(bool keepRecord);
@@ -123,7 +129,7 @@ private:
 
     // Orders by index field list (and options), kept until the data changes.
     mutable std::map<QString, IndexOrder> m_orders;
-    mutable std::map<int, Rows> m_foldedOrders;
+    mutable std::map<int, RowsPtr> m_foldedOrders;
     mutable RowsPtr m_identity;
     std::uint64_t m_dataVersion = 0;
     std::uint64_t m_orderVersion = 0;

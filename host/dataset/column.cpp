@@ -4,6 +4,7 @@
 #include "host/dataset/text_form.h"
 
 #include <QDate>
+#include <algorithm>
 #include <limits>
 
 namespace host {
@@ -11,28 +12,77 @@ namespace host {
 void Column::EnsureFolded() const
 {
     // Records are only ever appended, so the copy is extended rather than rebuilt.
-    if (m_foldedCount == Count()) {
+    if (FoldsToItself() || m_foldedCount == Count()) {
         return;
     }
     const size_t from = m_folded.size();
     m_folded.resize(m_text.size());
-    const char* in = m_text.data();
-    char* out = m_folded.data();
-    for (size_t i = from; i < m_text.size(); ++i) {
-        out[i] = AsciiUpper(in[i]);
-    }
+    std::transform(m_text.begin() + static_cast<std::ptrdiff_t>(from), m_text.end(),
+                   m_folded.begin() + static_cast<std::ptrdiff_t>(from), AsciiUpper);
     m_foldedCount = Count();
 }
 
 void Column::Reserve(std::uint32_t records)
 {
-    m_nulls.reserve(records);
-    if (m_type == FieldType::Float) {
+    switch (m_type) {
+    case FieldType::Float:
         m_floats.reserve(records);
-    } else if (m_type == FieldType::Text) {
+        break;
+    case FieldType::Text:
         m_offsets.reserve(records + 1);
+        break;
+    case FieldType::Boolean:
+        m_bits.reserve((records + 63) / 64);
+        break;
+    case FieldType::Integer:
+    case FieldType::Date:
+        if (m_wide) {
+            m_ints64.reserve(records);
+        } else {
+            m_ints32.reserve(records);
+        }
+        break;
+    }
+}
+
+void Column::PushBit(Bits& bits, std::uint32_t rec, bool value)
+{
+    if ((rec & 63) == 0) {
+        bits.push_back(0);
+    }
+    if (value) {
+        bits[rec >> 6] |= std::uint64_t{1} << (rec & 63);
+    }
+}
+
+void Column::PushNullFlag(bool null)
+{
+    if (null && m_nulls.empty()) {
+        // The first NULL: every earlier record was not NULL.
+        m_nulls.assign((static_cast<size_t>(m_count) + 63) / 64, 0);
+    }
+    if (!m_nulls.empty()) {
+        PushBit(m_nulls, m_count, null);
+    }
+}
+
+void Column::PushInt(std::int64_t value)
+{
+    if (m_type == FieldType::Boolean) {
+        PushBit(m_bits, m_count, value != 0);
+        return;
+    }
+    const bool fits = value >= std::numeric_limits<std::int32_t>::min() &&
+                      value <= std::numeric_limits<std::int32_t>::max();
+    if (!m_wide && !fits) {
+        m_ints64.assign(m_ints32.begin(), m_ints32.end());
+        m_ints32 = {};
+        m_wide = true;
+    }
+    if (m_wide) {
+        m_ints64.push_back(value);
     } else {
-        m_ints.reserve(records);
+        m_ints32.push_back(static_cast<std::int32_t>(value));
     }
 }
 
@@ -45,7 +95,7 @@ void Column::NoteWidth(int width)
 
 void Column::AppendNull()
 {
-    m_nulls.push_back(1);
+    PushNullFlag(true);
     switch (m_type) {
     case FieldType::Float:
         m_floats.push_back(0.0);
@@ -56,16 +106,18 @@ void Column::AppendNull()
     case FieldType::Integer:
     case FieldType::Boolean:
     case FieldType::Date:
-        m_ints.push_back(0);
+        PushInt(0);
         break;
     }
+    ++m_count;
 }
 
 void Column::AppendInt(std::int64_t value)
 {
     char buffer[kTextFormBuffer];
-    m_nulls.push_back(0);
-    m_ints.push_back(value);
+    PushNullFlag(false);
+    PushInt(value);
+    ++m_count;
     if (m_type == FieldType::Boolean) {
         NoteWidth(static_cast<int>(BooleanText(value != 0).size()));
     } else if (m_type == FieldType::Date) {
@@ -78,8 +130,9 @@ void Column::AppendInt(std::int64_t value)
 void Column::AppendFloat(double value)
 {
     char buffer[kTextFormBuffer];
-    m_nulls.push_back(0);
+    PushNullFlag(false);
     m_floats.push_back(value);
+    ++m_count;
     NoteWidth(static_cast<int>(FloatText(value, buffer).size()));
 }
 
@@ -88,9 +141,12 @@ void Column::AppendText(std::string_view utf8)
     if (m_text.size() + utf8.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw DatasetError(QStringLiteral("Text column exceeds 4 GB"));
     }
-    m_nulls.push_back(0);
+    PushNullFlag(false);
     m_text.append(utf8);
     m_offsets.push_back(static_cast<std::uint32_t>(m_text.size()));
+    ++m_count;
+    m_lowerBytes += static_cast<size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return c >= 'a' && c <= 'z'; }));
     NoteWidth(Utf8Length(utf8));
 }
 
@@ -105,15 +161,21 @@ QVariant Column::ValueAt(std::uint32_t rec) const
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
     case FieldType::Integer:
-        return QVariant::fromValue<qlonglong>(m_ints[rec]);
+        return QVariant::fromValue<qlonglong>(Int(rec));
     case FieldType::Float:
         return m_floats[rec];
     case FieldType::Boolean:
-        return m_ints[rec] != 0;
+        return Int(rec) != 0;
     case FieldType::Date:
-        return QDate::fromJulianDay(m_ints[rec]);
+        return QDate::fromJulianDay(Int(rec));
     }
     return {};
+}
+
+std::size_t Column::StorageBytes() const
+{
+    return m_nulls.size() * 8 + m_bits.size() * 8 + m_ints32.size() * 4 + m_ints64.size() * 8 +
+           m_floats.size() * 8 + m_text.size() + m_offsets.size() * 4 + m_folded.size();
 }
 
 } // namespace host

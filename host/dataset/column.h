@@ -10,34 +10,44 @@
 
 namespace host {
 
-// One field's values for every record, stored contiguously. Text is UTF-8 in one byte
-// buffer with an offset per record; integers, booleans and dates (as Julian days) are
-// 64-bit integers; floats are doubles. NULL is a flag per record.
+// One field's values for every record, stored contiguously and compactly. Text is
+// UTF-8 in one byte buffer with a 32-bit offset per record; booleans are bits;
+// integers and dates (as Julian days) are 32-bit until a value needs 64; floats are
+// doubles. NULL flags are bits, kept only once the column holds a NULL.
 class Column {
 public:
     explicit Column(FieldType type) : m_type(type) {}
 
     FieldType Type() const { return m_type; }
-    std::uint32_t Count() const { return static_cast<std::uint32_t>(m_nulls.size()); }
+    std::uint32_t Count() const { return m_count; }
 
-    bool IsNull(std::uint32_t rec) const { return m_nulls[rec] != 0; }
-    std::int64_t Int(std::uint32_t rec) const { return m_ints[rec]; }
+    bool IsNull(std::uint32_t rec) const { return !m_nulls.empty() && Bit(m_nulls, rec); }
+    std::int64_t Int(std::uint32_t rec) const
+    {
+        if (m_type == FieldType::Boolean) {
+            return Bit(m_bits, rec) ? 1 : 0;
+        }
+        return m_wide ? m_ints64[rec] : m_ints32[rec];
+    }
     double Float(std::uint32_t rec) const { return m_floats[rec]; }
     std::string_view Text(std::uint32_t rec) const
     {
         return {m_text.data() + m_offsets[rec], m_offsets[rec + 1] - m_offsets[rec]};
     }
 
-    // The ASCII upper-cased copy of a text column, built on first need and kept until
-    // the data changes; UPPER(field) in a filter reads it without copying.
+    // The ASCII upper-cased form of a text column. When the text holds no ASCII
+    // lower-case letter it is its own upper-cased form and no copy is made; otherwise a
+    // copy is built on first need and extended as records are appended.
     void EnsureFolded() const;
-    bool HasFolded() const { return m_foldedCount == Count() && m_foldedCount > 0; }
+    // True when the upper-cased form is the text itself (nothing to fold).
+    bool FoldsToItself() const { return m_lowerBytes == 0; }
     std::string_view FoldedText(std::uint32_t rec) const
     {
-        return {m_folded.data() + m_offsets[rec], m_offsets[rec + 1] - m_offsets[rec]};
+        const std::string& buffer = FoldedBuffer();
+        return {buffer.data() + m_offsets[rec], m_offsets[rec + 1] - m_offsets[rec]};
     }
     const std::string& TextBuffer() const { return m_text; }
-    const std::string& FoldedBuffer() const { return m_folded; }
+    const std::string& FoldedBuffer() const { return FoldsToItself() ? m_text : m_folded; }
     const std::vector<std::uint32_t>& Offsets() const { return m_offsets; }
 
     void AppendNull();
@@ -52,15 +62,31 @@ public:
 
     QVariant ValueAt(std::uint32_t rec) const;
 
+    // Bytes held for the values (capacity aside): what the column costs in memory.
+    std::size_t StorageBytes() const;
+
 private:
+    using Bits = std::vector<std::uint64_t>;
+    static bool Bit(const Bits& bits, std::uint32_t rec)
+    {
+        return ((bits[rec >> 6] >> (rec & 63)) & 1U) != 0;
+    }
+    static void PushBit(Bits& bits, std::uint32_t rec, bool value);
+    void PushNullFlag(bool null);
+    void PushInt(std::int64_t value);
     void NoteWidth(int width);
 
     FieldType m_type;
-    std::vector<std::uint8_t> m_nulls;
-    std::vector<std::int64_t> m_ints;
+    std::uint32_t m_count = 0;
+    Bits m_nulls; // empty until the first NULL
+    Bits m_bits;  // booleans
+    std::vector<std::int32_t> m_ints32;
+    std::vector<std::int64_t> m_ints64; // once a value does not fit 32 bits
+    bool m_wide = false;
     std::vector<double> m_floats;
     std::string m_text;
     std::vector<std::uint32_t> m_offsets{0};
+    std::size_t m_lowerBytes = 0; // ASCII lower-case letters in m_text
     mutable std::string m_folded;
     mutable std::uint32_t m_foldedCount = 0;
     int m_longest = 0;

@@ -3,6 +3,7 @@
 #include "host/dataset/dataset_error.h"
 #include "tests/dataset/dataset_fixture.h"
 
+#include <QDate>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -25,7 +26,9 @@ QString RandomName(std::mt19937& rng)
     return name;
 }
 
-std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int records)
+// wideCodes: some codes need 64 bits, so the integer column widens part-way through.
+std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int records,
+                                                   bool wideCodes = false)
 {
     auto ds = std::make_unique<host::ClientDataset>();
     ds->AddField("CODIGO", host::FieldType::Integer);
@@ -35,7 +38,12 @@ std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int record
     for (int i = 0; i < records; ++i) {
         const bool nullName = rng() % 13 == 0;
         const bool nullAtivo = rng() % 11 == 0;
-        ds->AppendRecord({static_cast<int>(rng() % 200),
+        const bool nullCode = rng() % 17 == 0;
+        qlonglong code = static_cast<int>(rng() % 200);
+        if (wideCodes && i > records / 2 && rng() % 5 == 0) {
+            code = (rng() % 2 ? 1 : -1) * (qlonglong{1} << 33) + code;
+        }
+        ds->AppendRecord({nullCode ? QVariant() : QVariant(code),
                           nullName ? QVariant() : QVariant(RandomName(rng)),
                           nullAtivo ? QVariant() : QVariant(rng() % 2 == 0),
                           static_cast<double>(rng() % 1000) / 4.0});
@@ -74,7 +82,16 @@ QString RandomCondition(std::mt19937& rng, int depth)
     case 3:
         return QString("CODIGO %1 %2").arg(rng() % 2 ? "<" : ">=").arg(rng() % 200);
     case 4:
-        return rng() % 2 ? "NMCLIENTE IS NULL" : "UPPER(CODIGO) LIKE '1%'";
+        switch (rng() % 4) {
+        case 0:
+            return "NMCLIENTE IS NULL";
+        case 1:
+            return "ATIVO IS NOT NULL";
+        case 2:
+            return QString("CODIGO %1 0").arg(rng() % 2 ? "<" : "IS NULL OR CODIGO >");
+        default:
+            return "UPPER(CODIGO) LIKE '1%'";
+        }
     case 5:
         return "(" + RandomCondition(rng, depth + 1) + " AND " + RandomCondition(rng, depth + 1) +
                ")";
@@ -90,8 +107,9 @@ std::vector<QVariant> View(const host::ClientDataset& ds)
 {
     std::vector<QVariant> rows;
     for (int r = 0; r < ds.RecordCount(); ++r) {
-        rows.push_back(ds.Value(r, 0));
-        rows.push_back(ds.Value(r, 1));
+        for (int f = 0; f < ds.GetFieldCount(); ++f) {
+            rows.push_back(ds.Value(r, f));
+        }
     }
     return rows;
 }
@@ -118,9 +136,9 @@ TEST(FastPathEquivalence, RandomExpressionsOverRandomData)
     for (int round = 0; round < 6; ++round) {
         const int records = round < 3 ? 300 : 3000;
         std::mt19937 dataRng(static_cast<unsigned>(round));
-        auto fast = RandomDataset(dataRng, records);
+        auto fast = RandomDataset(dataRng, records, round % 2 == 1);
         std::mt19937 sameRng(static_cast<unsigned>(round));
-        auto plain = RandomDataset(sameRng, records);
+        auto plain = RandomDataset(sameRng, records, round % 2 == 1);
         plain->SetFastPaths(false);
         fast->Open();
         plain->Open();
@@ -145,7 +163,8 @@ TEST(FastPathEquivalence, KeystrokeSequencesNarrowLikeTheSearchForm)
         ds->Open();
         ds->SetIndexName("NMCLIENTE");
     }
-    const char* const typed[] = {"JOAO S", "JOãO G", "ANA ", "%SILVA", "%O_S", "%Ç", "J%A%", "_O"};
+    const char* const typed[] = {"JOAO S", "JOãO G", "ANA ", "%SILVA", "%O_S",
+                                 "%Ç",     "J%A%",   "_O",   "%A",     "%DA S"};
     const char* const bases[] = {"", "ATIVO = 1", "CODIGO > 50 OR ATIVO = 0"};
     for (const char* base : bases) {
         for (const char* text : typed) {
@@ -173,4 +192,72 @@ TEST(FastPathEquivalence, KeystrokeSequencesNarrowLikeTheSearchForm)
     }
     ExpectSameViews(*fast, *plain, "UPPER(NMCLIENTE) LIKE 'JOA%'");
     EXPECT_GT(fast->RecordCount(), 0);
+}
+
+// Values survive compact storage: booleans as bits, integers 32-bit until one needs 64,
+// NULL flags only once a NULL arrives (here after 100 records, mid-word), and a text
+// column that holds no lower-case letter until late (its upper-cased form is itself
+// until then). Filters on them agree with plain evaluation before and after.
+TEST(FastPathEquivalence, CompactStorageKeepsEveryValue)
+{
+    std::vector<QVariantList> rows;
+    for (int i = 0; i < 300; ++i) {
+        const bool late = i >= 100;
+        QVariant code = QVariant::fromValue<qlonglong>(i - 150);
+        if (i == 200) {
+            code = QVariant::fromValue<qlonglong>(qlonglong{5000000000});
+        } else if (late && i % 7 == 0) {
+            code = QVariant();
+        }
+        const QVariant active = late && i % 5 == 0 ? QVariant() : QVariant(i % 3 == 0);
+        const QVariant day =
+            late && i % 9 == 0 ? QVariant() : QVariant(QDate(2024, 1, 1).addDays(i));
+        const QString name =
+            i < 250 ? QStringLiteral("SILVA %1").arg(i) : QStringLiteral("silva %1").arg(i);
+        rows.push_back({code, name, active, day});
+    }
+    host::ClientDataset fast;
+    host::ClientDataset plain;
+    plain.SetFastPaths(false);
+    for (host::ClientDataset* ds : {&fast, &plain}) {
+        ds->AddField("CODIGO", host::FieldType::Integer);
+        ds->AddField("NMCLIENTE", host::FieldType::Text, 30);
+        ds->AddField("ATIVO", host::FieldType::Boolean);
+        ds->AddField("DIA", host::FieldType::Date);
+        ds->GetIndexDefs().Add("NMCLIENTE", "NMCLIENTE");
+        ds->Open();
+        ds->SetIndexName("NMCLIENTE");
+    }
+    const auto check = [&](int count) {
+        for (host::ClientDataset* ds : {&fast, &plain}) {
+            ds->SetFiltered(false);
+            ds->SetIndexName("");
+            ASSERT_EQ(ds->RecordCount(), count);
+            for (int r = 0; r < count; ++r) {
+                for (int f = 0; f < 4; ++f) {
+                    ASSERT_EQ(ds->Value(r, f), rows[static_cast<size_t>(r)][f])
+                        << "record " << r << " field " << f;
+                }
+            }
+            ds->SetIndexName("NMCLIENTE");
+        }
+        for (const char* filter :
+             {"UPPER(NMCLIENTE) LIKE 'SILVA 2%'", "UPPER(NMCLIENTE) LIKE '%A 26%'",
+              "NMCLIENTE LIKE 'silva%'", "ATIVO = 1", "ATIVO IS NULL", "CODIGO IS NULL",
+              "CODIGO > 2147483647", "CODIGO < -100 OR CODIGO = 5000000000",
+              "DIA IS NULL AND ATIVO = 0", "DIA >= '2024-06-01'"}) {
+            ExpectSameViews(fast, plain, QString::fromLatin1(filter));
+        }
+    };
+    int appended = 0;
+    for (const int upTo : {100, 250, 300}) {
+        for (; appended < upTo; ++appended) {
+            fast.AppendRecord(rows[static_cast<size_t>(appended)]);
+            plain.AppendRecord(rows[static_cast<size_t>(appended)]);
+        }
+        check(upTo);
+    }
+    fast.SetFilter("UPPER(NMCLIENTE) LIKE 'SILVA 26%'");
+    fast.SetFiltered(true);
+    EXPECT_EQ(fast.RecordCount(), 11); // 26 and 260..269, lower-cased or not
 }

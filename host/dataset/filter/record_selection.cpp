@@ -269,7 +269,13 @@ std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
         }
         return InViewOrder(std::move(survivors), input);
     }
-    if (baseSize <= small) {
+    // A contains search otherwise scans the whole column: testing the records of the
+    // previous view one by one is cheaper while that view is a fraction of the records.
+    const bool containsTerm = std::any_of(rest.begin(), rest.end(), [](const Node* term) {
+        ContainsSearch search;
+        return AsContainsSearch(*term, search);
+    });
+    if (baseSize <= small || (containsTerm && baseSize <= n / 4 && baseSize <= rangeSize)) {
         std::vector<std::uint32_t> out; // the previous view is in view order already
         for (const std::uint32_t rec : *input.narrowBase) {
             if (root.Test(rec) == Tri::True) {
