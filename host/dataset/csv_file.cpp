@@ -1,5 +1,6 @@
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
+#include "host/dataset/filter/expression_parser.h"
 #include "host/dataset/text_form.h"
 
 #include <QDate>
@@ -154,6 +155,19 @@ bool IsDate(const QByteArray& t)
 
 } // namespace
 
+void CheckFileFieldName(const QString& path, const QString& name, int position)
+{
+    if (!filter::IsPlainFieldName(name)) {
+        throw DatasetError(
+            QStringLiteral("Cannot read \"%1\": field %2 is named \"%3\"; a field name is a "
+                           "letter or \"_\" followed by letters, digits or \"_\", and not a "
+                           "word of the filter language")
+                .arg(path)
+                .arg(position)
+                .arg(name));
+    }
+}
+
 Table LoadCsvTable(const QString& path)
 {
     QFile file(path);
@@ -178,10 +192,20 @@ Table LoadCsvTable(const QString& path)
                                .arg(width));
         }
     }
-    for (const auto& rec : records) {
-        for (const CsvCell& cell : rec) {
-            if (QString::fromUtf8(cell.text).toUtf8() != cell.text) {
-                CsvError(path, QStringLiteral("the text is not UTF-8"));
+    // Text must be UTF-8 without NUL bytes (a file with NULs is most likely UTF-16).
+    for (size_t r = 0; r < records.size(); ++r) {
+        for (size_t c = 0; c < width; ++c) {
+            const QByteArray& text = records[r][c].text;
+            const auto where = [&] {
+                return r == 0 ? QStringLiteral("header field %1").arg(c + 1)
+                              : QStringLiteral("record %1, field %2").arg(r).arg(c + 1);
+            };
+            if (text.contains('\0')) {
+                CsvError(path,
+                         QStringLiteral("%1 holds a NUL byte; is the file UTF-16?").arg(where()));
+            }
+            if (!IsValidUtf8({text.constData(), static_cast<size_t>(text.size())})) {
+                CsvError(path, QStringLiteral("%1 is not UTF-8 text").arg(where()));
             }
         }
     }
@@ -196,6 +220,7 @@ Table LoadCsvTable(const QString& path)
         if (name.isEmpty()) {
             CsvError(path, QStringLiteral("header field %1 is empty").arg(c + 1));
         }
+        CheckFileFieldName(path, name, static_cast<int>(c) + 1);
         if (table.FindField(name) >= 0) {
             CsvError(path, QStringLiteral("field \"%1\" appears twice in the header").arg(name));
         }

@@ -13,6 +13,11 @@ Table LoadTable(const QString& path);
 Table LoadSqliteTable(const QString& path);
 Table LoadCsvTable(const QString& path);
 
+// Refuses a field name read from a file that a filter could not name without quotes
+// (spaces, punctuation, a leading digit, a word such as AND), naming the file and the
+// field's position (from 1).
+void CheckFileFieldName(const QString& path, const QString& name, int position);
+
 // Writes a table as an SQLite database with one table (named after the table it was
 // loaded from, else "dados"). Written to a temporary file beside the target and renamed
 // over it, so a failure leaves any existing file intact.

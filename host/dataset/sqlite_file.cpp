@@ -124,8 +124,12 @@ Table LoadSqliteTable(const QString& path)
     const int columns = sqlite3_column_count(rows.get());
     for (int c = 0; c < columns; ++c) {
         const char* declared = sqlite3_column_decltype(rows.get(), c);
-        table.AddField(DefFromDeclared(QString::fromUtf8(sqlite3_column_name(rows.get(), c)),
-                                       QString::fromUtf8(declared ? declared : "")));
+        const QString name = QString::fromUtf8(sqlite3_column_name(rows.get(), c));
+        CheckFileFieldName(path, name, c + 1);
+        if (table.FindField(name) >= 0) {
+            FileError(path, QStringLiteral("field \"%1\" appears twice").arg(name));
+        }
+        table.AddField(DefFromDeclared(name, QString::fromUtf8(declared ? declared : "")));
     }
 
     std::int64_t recordNo = 0;
@@ -147,6 +151,16 @@ Table LoadSqliteTable(const QString& path)
                     reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), c));
                 const auto bytes = static_cast<size_t>(sqlite3_column_bytes(rows.get(), c));
                 const std::string_view value(text ? text : "", bytes);
+                if (value.find('\0') != std::string_view::npos) {
+                    FileError(
+                        path,
+                        QStringLiteral("field \"%1\"%2 holds a NUL byte").arg(def.name, where()));
+                }
+                if (!IsValidUtf8(value)) {
+                    FileError(
+                        path,
+                        QStringLiteral("field \"%1\"%2 is not UTF-8 text").arg(def.name, where()));
+                }
                 if (def.size > 0 && Utf8Length(value) > def.size) {
                     FileError(path, QStringLiteral("field \"%1\"%2 is longer than %3 characters")
                                         .arg(def.name, where())

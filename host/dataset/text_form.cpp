@@ -16,6 +16,53 @@ int Utf8Length(std::string_view text)
     return length;
 }
 
+bool IsValidUtf8(std::string_view text)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            code = lead & 0x1F;
+            least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            code = lead & 0x0F;
+            least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            code = lead & 0x07;
+            least = 0x10000;
+        } else {
+            return false;
+        }
+        if (n - i <= static_cast<size_t>(extra)) {
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = bytes[i + static_cast<size_t>(k)];
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
 std::string_view IntegerText(std::int64_t value, char* buffer)
 {
     const auto result = std::to_chars(buffer, buffer + kTextFormBuffer, value);

@@ -20,6 +20,10 @@ constexpr char AsciiLower(char c)
 // Number of characters in UTF-8 text (continuation bytes do not count).
 int Utf8Length(std::string_view text);
 
+// True when the bytes are well-formed UTF-8: no stray continuation bytes, truncated or
+// overlong sequences, surrogates or code points past U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
 // Text forms of values, written into a caller's buffer of at least kTextFormBuffer bytes
 // without allocating. These are the forms a number takes when it meets text in a filter
 // and the forms whose longest length a numeric field reports as its size.

@@ -30,8 +30,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     }
     const Dataset* dataSet = m_grid->GetDataSet();
     const Field* field = m_grid->GetColumn(index.column())->GetField();
-    if (dataSet == nullptr || field == nullptr || !dataSet->IsActive() ||
-        index.row() >= dataSet->RecordCount()) {
+    if (dataSet == nullptr || field == nullptr || !dataSet->IsActive()) {
+        return {};
+    }
+    // Painting must not throw: a failing dataset shows empty cells and the failure is
+    // reported.
+    bool inView = false;
+    Application::Instance().Guard([&] { inView = index.row() < dataSet->RecordCount(); });
+    if (!inView) {
         return {};
     }
     if (role == Qt::TextAlignmentRole) {

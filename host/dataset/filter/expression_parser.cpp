@@ -17,6 +17,14 @@ struct Token {
     int position = 0; // 1-based
 };
 
+// A piece of the input quoted in a message: long pieces are cut, so that a 10 MB
+// literal does not make a 10 MB message.
+QString Shown(const QString& piece)
+{
+    constexpr qsizetype kLongest = 40;
+    return piece.size() <= kLongest ? piece : piece.left(kLongest) + QStringLiteral("...");
+}
+
 [[noreturn]] void Fail(const QString& what, int position)
 {
     throw DatasetError(QStringLiteral("Filter: %1 at position %2").arg(what).arg(position));
@@ -65,7 +73,7 @@ std::vector<Token> Tokenize(const QString& text)
                 }
             }
             if (j < n && (text[j].isLetter() || text[j] == u'_')) {
-                Fail(QStringLiteral("malformed number \"%1\"").arg(text.mid(i, j - i + 1)),
+                Fail(QStringLiteral("malformed number \"%1\"").arg(Shown(text.mid(i, j - i + 1))),
                      position);
             }
             tokens.push_back({Tok::Number, text.mid(i, j - i), position});
@@ -120,8 +128,13 @@ std::vector<Token> Tokenize(const QString& text)
         } else if (c == u'=' || c == u'+' || c == u'-' || c == u'*' || c == u'/') {
             tokens.push_back({Tok::Op, QString(c), position});
             ++i;
-        } else {
+        } else if (c.isPrint()) {
             Fail(QStringLiteral("invalid character \"%1\"").arg(c), position);
+        } else {
+            // NUL and other control characters are named by code, not written raw.
+            Fail(QStringLiteral("invalid character U+%1")
+                     .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')),
+                 position);
         }
     }
     tokens.push_back({Tok::End, QString(), static_cast<int>(n) + 1});
@@ -165,7 +178,7 @@ public:
     {
         NodePtr root = ParseOr();
         if (Peek().type != Tok::End) {
-            Fail(QStringLiteral("unexpected \"%1\"").arg(Peek().text), Peek().position);
+            Fail(QStringLiteral("unexpected \"%1\"").arg(Shown(Peek().text)), Peek().position);
         }
         return AsCondition(std::move(root));
     }
@@ -203,7 +216,8 @@ private:
             Fail(expectation + QStringLiteral(", found the end of the expression"),
                  Peek().position);
         }
-        Fail(expectation + QStringLiteral(", found \"%1\"").arg(Peek().text), Peek().position);
+        Fail(expectation + QStringLiteral(", found \"%1\"").arg(Shown(Peek().text)),
+             Peek().position);
     }
 
     // Depth guard shared by every recursive rule.
@@ -385,10 +399,29 @@ private:
         }
     }
 
+    // A chain "a + b + c ..." builds a tree as deep as it is long: each link counts
+    // towards the nesting limit, released when the chain ends.
+    struct ChainDepth {
+        explicit ChainDepth(Parser& p) : parser(p) {}
+        void Link()
+        {
+            ++links;
+            if (++parser.m_depth > kMaxFilterDepth) {
+                Fail(QStringLiteral("expression nested deeper than %1 levels").arg(kMaxFilterDepth),
+                     parser.Peek().position);
+            }
+        }
+        ~ChainDepth() { parser.m_depth -= links; }
+        Parser& parser;
+        int links = 0;
+    };
+
     NodePtr ParseAdditive()
     {
         NodePtr left = ParseMultiplicative();
+        ChainDepth chain(*this);
         while (IsOp("+") || IsOp("-")) {
+            chain.Link();
             const Token op = Take();
             NodePtr right = ParseMultiplicative();
             left = MakeArithmetic(op, std::move(left), std::move(right));
@@ -399,7 +432,9 @@ private:
     NodePtr ParseMultiplicative()
     {
         NodePtr left = ParseUnary();
+        ChainDepth chain(*this);
         while (IsOp("*") || IsOp("/")) {
+            chain.Link();
             const Token op = Take();
             NodePtr right = ParseUnary();
             left = MakeArithmetic(op, std::move(left), std::move(right));
@@ -503,7 +538,7 @@ private:
             v.kind = Value::Kind::Float;
             v.d = t.text.toDouble(&ok);
             if (!ok) {
-                Fail(QStringLiteral("malformed number \"%1\"").arg(t.text), t.position);
+                Fail(QStringLiteral("malformed number \"%1\"").arg(Shown(t.text)), t.position);
             }
         }
         return std::make_unique<LiteralNode>(v, t.text.toStdString(), StaticType::Number,
@@ -522,7 +557,7 @@ private:
         } else if (name.text.compare(QLatin1String("TRIM"), Qt::CaseInsensitive) == 0) {
             function = FunctionNode::Function::Trim;
         } else {
-            Fail(QStringLiteral("unknown function \"%1\"").arg(name.text), name.position);
+            Fail(QStringLiteral("unknown function \"%1\"").arg(Shown(name.text)), name.position);
         }
         Expect(Tok::LParen, "\"(\"");
         NodePtr argument = AsValue(ParseOr());
@@ -540,7 +575,7 @@ private:
     {
         const int index = m_table.FindField(t.text);
         if (index < 0) {
-            Fail(QStringLiteral("unknown field \"%1\"").arg(t.text), t.position);
+            Fail(QStringLiteral("unknown field \"%1\"").arg(Shown(t.text)), t.position);
         }
         StaticType type = StaticType::Text;
         switch (m_table.Def(index).type) {
@@ -568,6 +603,24 @@ private:
 };
 
 } // namespace
+
+bool IsPlainFieldName(const QString& name)
+{
+    if (name.isEmpty() || !(name[0].isLetter() || name[0] == u'_')) {
+        return false;
+    }
+    for (const QChar c : name) {
+        if (!(c.isLetterOrNumber() || c == u'_')) {
+            return false;
+        }
+    }
+    for (const char* word : {"AND", "OR", "NOT", "LIKE", "IN", "IS", "NULL", "TRUE", "FALSE"}) {
+        if (name.compare(QLatin1String(word), Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 NodePtr ParseFilter(const QString& text, const Table& table)
 {

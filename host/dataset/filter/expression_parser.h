@@ -10,12 +10,17 @@ class Table;
 
 namespace host::filter {
 
-// Deepest nesting of parentheses, NOT and signs a filter may use; deeper input is
-// refused with an error instead of exhausting the stack.
+// Deepest nesting of parentheses, NOT, signs and chained arithmetic a filter may use;
+// deeper input is refused with an error instead of exhausting the stack.
 constexpr int kMaxFilterDepth = 200;
 
 // Parses a filter expression against a table's fields and returns the root condition.
 // Raises DatasetError "Filter: <what> at position <n>" (n counts characters from 1).
 NodePtr ParseFilter(const QString& text, const Table& table);
+
+// True when a filter can name the field without quotes: a letter or "_", then letters,
+// digits or "_", and not a word of the language (AND, OR, NOT, LIKE, IN, IS, NULL,
+// TRUE, FALSE).
+bool IsPlainFieldName(const QString& name);
 
 } // namespace host::filter
