@@ -11,13 +11,14 @@ QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
 {
     const QString connector =
         pesquisa::Condicao(!FFiltroBase.isEmpty(), QStringLiteral(" AND "), QString());
+    const QString base = pesquisa::JoinableBase(FFiltroBase);
     const QString pattern = pesquisa::AsciiUpper(text);
     // No escaping: a "%" or "_" typed acts as a pattern character.
     if (const host::ClientDataset* client = ClientDataSet()) {
-        return FFiltroBase + connector + QStringLiteral("UPPER(") + client->GetIndexName() +
+        return base + connector + QStringLiteral("UPPER(") + client->GetIndexName() +
                QStringLiteral(") LIKE '") + pattern + QStringLiteral("%'");
     }
-    return FFiltroBase + connector + FCampoPesquisa + QStringLiteral(" LIKE '") + pattern +
+    return base + connector + FCampoPesquisa + QStringLiteral(" LIKE '") + pattern +
            QStringLiteral("%'");
 }
 

@@ -75,6 +75,31 @@ CasedKey CaseForKey(char key, bool capsLock, bool shift)
     return {AsciiLower(key), false};
 }
 
+QString JoinableBase(const QString& base)
+{
+    int depth = 0;
+    bool quoted = false;
+    const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (qsizetype i = 0; i < base.size(); ++i) {
+        const QChar c = base.at(i);
+        if (c == u'\'') {
+            quoted = !quoted; // a doubled quote toggles twice
+        } else if (quoted) {
+            continue;
+        } else if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            --depth;
+        } else if (depth == 0 && (c == u'O' || c == u'o') && i + 1 < base.size() &&
+                   (base.at(i + 1) == u'R' || base.at(i + 1) == u'r') &&
+                   (i == 0 || !isWordChar(base.at(i - 1))) &&
+                   (i + 2 == base.size() || !isWordChar(base.at(i + 2)))) {
+            return u'(' + base + u')';
+        }
+    }
+    return base;
+}
+
 QString Condicao(bool Flag, const QString& SeVerdadeiro, const QString& SeFalso)
 {
     return Flag ? SeVerdadeiro : SeFalso;

@@ -28,6 +28,12 @@ CasedKey CaseForKey(char key, bool capsLock, bool shift);
 // SeVerdadeiro when Flag is true, else SeFalso.
 QString Condicao(bool Flag, const QString& SeVerdadeiro, const QString& SeFalso);
 
+// The base filter as it joins the search condition with " AND ". A base that holds
+// an OR outside quotes and brackets is bracketed, since AND binds tighter and the
+// search would otherwise narrow only its last alternative; any other base is kept
+// exactly as the host wrote it.
+QString JoinableBase(const QString& base);
+
 // A Windows-1252 byte as a character of the search text, and back ('?' for a
 // character the code page does not have).
 QChar CharFromByte(char c);

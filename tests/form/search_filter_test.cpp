@@ -146,3 +146,29 @@ TEST_F(FormTest, RejectedFilterShowsItsMessageAndKeepsTheCharacter)
     EXPECT_EQ(messages, QStringList{QStringLiteral("Bad filter at position 3")});
     EXPECT_TRUE(form->isVisible());
 }
+
+TEST_F(FormTest, ABaseFilterWithAlternativesIsBracketedBeforeTheSearch)
+{
+    auto clients = form_test::MakeClients();
+    clients->SetFilter(QStringLiteral("CODIGO = 1 or CODIGO = 3"));
+    clients->SetFiltered(true);
+    auto form = MakeForm(clients.get());
+    Show(*form);
+    Type(*form, QStringLiteral("a"));
+    // Without the brackets AND would bind tighter and JOANA (code 1) would stay.
+    EXPECT_EQ(clients->GetFilter(),
+              QStringLiteral("(CODIGO = 1 or CODIGO = 3) AND UPPER(NMCLIENTE) LIKE 'A%'"));
+    EXPECT_EQ(clients->RecordCount(), 1);
+    EXPECT_EQ(clients->FieldByName(QStringLiteral("NMCLIENTE"))->AsString(), QStringLiteral("ANA"));
+    // Backspace to empty gives back the base exactly as the host wrote it.
+    Press(*form, Qt::Key_Backspace);
+    EXPECT_EQ(clients->GetFilter(), QStringLiteral("CODIGO = 1 or CODIGO = 3"));
+
+    // OR inside a literal, inside brackets or inside a name is no alternative.
+    EXPECT_EQ(pesquisa::JoinableBase(QStringLiteral("CIDADE = 'OR' AND (A = 1 OR B = 2)")),
+              QStringLiteral("CIDADE = 'OR' AND (A = 1 OR B = 2)"));
+    EXPECT_EQ(pesquisa::JoinableBase(QStringLiteral("ORIGEM = 1 AND COR = 2")),
+              QStringLiteral("ORIGEM = 1 AND COR = 2"));
+    EXPECT_EQ(pesquisa::JoinableBase(QStringLiteral("A = 'it''s' OR B = 1")),
+              QStringLiteral("(A = 'it''s' OR B = 1)"));
+}
