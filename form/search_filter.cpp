@@ -5,6 +5,7 @@
 #include "host/app/application.h"
 #include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset.h"
+#include "host/dataset/disabled_controls.h"
 #include "ui_TfrmPesquisa.h"
 
 QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
@@ -25,11 +26,14 @@ QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
 void TfrmPesquisa::ApplyFilter(const QString& expression)
 {
     host::Dataset& dataSet = RequireDataSet();
-    dataSet.SetFilter(expression);
-    dataSet.SetFiltered(false);
-    if (!dataSet.GetFilter().isEmpty()) {
-        dataSet.SetFiltered(true);
-    }
+    // The switch goes off and on again in between: the grid shows only the outcome.
+    host::WithControlsDisabled(dataSet, [&] {
+        dataSet.SetFilter(expression);
+        dataSet.SetFiltered(false);
+        if (!dataSet.GetFilter().isEmpty()) {
+            dataSet.SetFiltered(true);
+        }
+    });
 }
 
 void TfrmPesquisa::FormKeyPress(QObject* /*Sender*/, char& Key)

@@ -48,7 +48,7 @@ void ClientDataset::AppendRecord(const QVariantList& values)
         // Re-ordered and re-filtered when next read, so that appending many records to
         // an open dataset costs one rebuild, not one per record.
         m_viewStale = true;
-        Q_EMIT viewReset();
+        NotifyViewReset();
     }
 }
 
@@ -436,8 +436,8 @@ void ClientDataset::EnsureView() const
 
 void ClientDataset::Emit()
 {
-    Q_EMIT viewReset();
-    Q_EMIT cursorMoved(m_row);
+    NotifyViewReset();
+    NotifyCursorMoved();
 }
 
 int ClientDataset::RecordCount() const
@@ -470,7 +470,7 @@ void ClientDataset::First()
     m_bof = true;
     m_eof = m_view->empty();
     if (moved) {
-        Q_EMIT cursorMoved(m_row);
+        NotifyCursorMoved();
     }
 }
 
@@ -486,7 +486,7 @@ void ClientDataset::Last()
     m_eof = true;
     m_bof = m_view->empty();
     if (moved) {
-        Q_EMIT cursorMoved(m_row);
+        NotifyCursorMoved();
     }
 }
 
@@ -502,7 +502,7 @@ void ClientDataset::Next()
     }
     ++m_row;
     m_bof = m_eof = false;
-    Q_EMIT cursorMoved(m_row);
+    NotifyCursorMoved();
 }
 
 void ClientDataset::Prior()
@@ -517,7 +517,7 @@ void ClientDataset::Prior()
     }
     --m_row;
     m_bof = m_eof = false;
-    Q_EMIT cursorMoved(m_row);
+    NotifyCursorMoved();
 }
 
 void ClientDataset::CheckRow(int row) const
@@ -540,7 +540,7 @@ void ClientDataset::MoveTo(int row)
     m_row = row;
     m_bof = m_eof = false;
     if (moved) {
-        Q_EMIT cursorMoved(m_row);
+        NotifyCursorMoved();
     }
 }
 

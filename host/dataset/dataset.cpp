@@ -2,6 +2,8 @@
 
 #include "host/dataset/dataset_error.h"
 
+#include <utility>
+
 namespace host {
 
 Dataset::Dataset(QObject* parent) : QObject(parent) {}
@@ -54,6 +56,39 @@ QString Dataset::DisplayText(int row, int field) const
         break;
     }
     return value.toString();
+}
+
+void Dataset::EnableControls()
+{
+    if (m_controlsDisabled == 0 || --m_controlsDisabled > 0) {
+        return;
+    }
+    const bool viewReset = std::exchange(m_viewResetHeld, false);
+    const bool cursorMoved = std::exchange(m_cursorMoveHeld, false);
+    if (viewReset) {
+        Q_EMIT this->viewReset();
+    }
+    if (viewReset || cursorMoved) {
+        Q_EMIT this->cursorMoved(RecNo());
+    }
+}
+
+void Dataset::NotifyViewReset()
+{
+    if (ControlsDisabled()) {
+        m_viewResetHeld = true;
+        return;
+    }
+    Q_EMIT viewReset();
+}
+
+void Dataset::NotifyCursorMoved()
+{
+    if (ControlsDisabled()) {
+        m_cursorMoveHeld = true;
+        return;
+    }
+    Q_EMIT cursorMoved(RecNo());
 }
 
 Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)

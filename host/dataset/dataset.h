@@ -61,6 +61,14 @@ public:
     // Text shown for a value: booleans "True"/"False", floats without trailing noise.
     virtual QString DisplayText(int row, int field) const;
 
+    // While controls are disabled the dataset changes as usual but holds back its
+    // viewReset and cursorMoved signals; the last EnableControls sends one of each
+    // for everything that changed, so a grid refreshes once for a batch of changes.
+    // Calls nest; WithControlsDisabled (disabled_controls.h) pairs them.
+    void DisableControls() { ++m_controlsDisabled; }
+    void EnableControls();
+    bool ControlsDisabled() const { return m_controlsDisabled > 0; }
+
 Q_SIGNALS:
     // The set or order of rows changed (filter, index, open, close, load).
     void viewReset();
@@ -72,12 +80,19 @@ Q_SIGNALS:
     void focusFieldRequested(host::Field* field);
 
 protected:
+    // Subclasses announce changes through these, so that disabled controls hold them.
+    void NotifyViewReset();
+    void NotifyCursorMoved();
+
     Field& AddFieldObject(const QString& name, FieldType type, int size);
     void ClearFieldObjects();
 
 private:
     friend class Field;
     std::vector<std::unique_ptr<Field>> m_fields;
+    int m_controlsDisabled = 0;
+    bool m_viewResetHeld = false;
+    bool m_cursorMoveHeld = false;
 };
 
 } // namespace host

@@ -1,5 +1,6 @@
 // Cursor, filter switch, indexes and fields of the in-memory dataset.
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/disabled_controls.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QSignalSpy>
@@ -128,6 +129,42 @@ TEST(ClientDataset, OneViewResetPerChange)
     ds->GetIndexDefs().Add("NOME", "NMCLIENTE");
     ds->SetIndexName("NOME");
     EXPECT_EQ(resets.count(), 3);
+}
+
+TEST(ClientDataset, DisabledControlsHoldSignalsBackUntilTheBatchEnds)
+{
+    auto ds = MakeCustomers();
+    ds->SetFilter("CODIGO > 2");
+    QSignalSpy resets(ds.get(), &host::Dataset::viewReset);
+    QSignalSpy moves(ds.get(), &host::Dataset::cursorMoved);
+    const int unfiltered = ds->RecordCount();
+
+    host::WithControlsDisabled(*ds, [&] {
+        ds->SetFiltered(true);
+        EXPECT_LT(ds->RecordCount(), unfiltered); // the data changes at once
+        ds->SetFiltered(false);
+        ds->SetFiltered(true);
+        ds->Last();
+    });
+    EXPECT_EQ(resets.count(), 1);
+    ASSERT_EQ(moves.count(), 1);
+    EXPECT_EQ(moves.at(0).at(0).toInt(), ds->RecNo());
+
+    // A failure inside the batch still ends it, and the failure goes on.
+    EXPECT_THROW(host::WithControlsDisabled(*ds,
+                                            [&] {
+                                                ds->First();
+                                                ds->SetFilter("NOPE = 1");
+                                            }),
+                 host::DatasetError);
+    EXPECT_FALSE(ds->ControlsDisabled());
+    EXPECT_EQ(moves.count(), 2);
+
+    // Nothing changed, nothing sent; unbalanced enables are ignored.
+    host::WithControlsDisabled(*ds, [] {});
+    ds->EnableControls();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(moves.count(), 2);
 }
 
 TEST(ClientDataset, IndexOrderIsStableNullsFirstBytewiseAndNumeric)

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QSignalSpy>
 
 using form_test::FormTest;
 using form_test::RecordingDataset;
@@ -171,4 +172,22 @@ TEST_F(FormTest, ABaseFilterWithAlternativesIsBracketedBeforeTheSearch)
               QStringLiteral("ORIGEM = 1 AND COR = 2"));
     EXPECT_EQ(pesquisa::JoinableBase(QStringLiteral("A = 'it''s' OR B = 1")),
               QStringLiteral("(A = 'it''s' OR B = 1)"));
+}
+
+TEST_F(FormTest, EachKeystrokeRefreshesTheGridOnce)
+{
+    auto clients = form_test::MakeClients();
+    auto form = MakeForm(clients.get());
+    Show(*form);
+    const auto* grid = form->findChild<host::DbGrid*>(QStringLiteral("dbgPesquisa"));
+    QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+    // The filter switch goes off and on within each keystroke; the grid sees only the
+    // outcome, never the whole unfiltered dataset in between.
+    Type(*form, QStringLiteral("jo"));
+    EXPECT_EQ(resets.count(), 2);
+    EXPECT_EQ(grid->model()->rowCount(), 2);
+    Press(*form, Qt::Key_Backspace);
+    Press(*form, Qt::Key_Backspace);
+    EXPECT_EQ(resets.count(), 4);
+    EXPECT_EQ(grid->model()->rowCount(), 6);
 }
