@@ -76,7 +76,7 @@ public:
     QString GetIndexName() const { return m_indexName; }
     // Orders the view by the named index (empty: record order); the current record stays
     // current. Raises when no index has that name or it names an unknown field.
-    void SetIndexName(const QString& name);
+    virtual void SetIndexName(const QString& name);
 
     // Fast paths (index ranges, narrowing from the previous view, column scans) on or
     // off. Off, every filter is evaluated record by record over the whole order; both

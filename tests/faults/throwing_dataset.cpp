@@ -21,6 +21,8 @@ const char* OpName(Op op)
         return "SetFilter";
     case Op::SetFiltered:
         return "SetFiltered";
+    case Op::SetIndexName:
+        return "SetIndexName";
     case Op::GetFilter:
         return "GetFilter";
     case Op::RecordCount:
@@ -35,7 +37,7 @@ const std::set<Op>& AllOps()
 {
     static const std::set<Op> all{Op::First,       Op::Prior,     Op::Next,        Op::Last,
                                   Op::MoveTo,      Op::SetFilter, Op::SetFiltered, Op::GetFilter,
-                                  Op::RecordCount, Op::Value};
+                                  Op::RecordCount, Op::Value,     Op::SetIndexName};
     return all;
 }
 
@@ -135,6 +137,12 @@ QVariant ThrowingDataset::Value(int row, int field) const
 {
     Check(Op::Value);
     return ClientDataset::Value(row, field);
+}
+
+void ThrowingDataset::SetIndexName(const QString& name)
+{
+    Check(Op::SetIndexName);
+    ClientDataset::SetIndexName(name);
 }
 
 } // namespace faults_test

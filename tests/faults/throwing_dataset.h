@@ -19,6 +19,7 @@ enum class Op {
     GetFilter,
     RecordCount,
     Value,
+    SetIndexName,
 };
 
 const char* OpName(Op op);
@@ -45,6 +46,7 @@ public:
     void SetFilter(const QString& expression) override;
     void SetFiltered(bool filtered) override;
     QVariant Value(int row, int field) const override;
+    void SetIndexName(const QString& name) override;
 
 private:
     void Check(Op op) const;
