@@ -52,6 +52,9 @@ DbGrid::DbGrid(QWidget* parent)
 
     setModel(m_model);
     verticalHeader()->hide();
+    // Per-item scrolling makes the view walk its rows' sections on every row-count
+    // change; per-pixel scrolling keeps a refresh independent of the number of rows.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setShowGrid(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -325,7 +325,12 @@ std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
     Bitmap pass = MakeBitmap(n);
     std::vector<std::uint32_t> inRecordOrder;
     const bool direct = input.order == nullptr;
-    for (std::uint32_t w = 0; w < (n + 63) / 64; ++w) {
+    // With no term left to test, the candidates are exactly the matches.
+    const bool candidatesPass = rest.empty() && haveCandidates && !direct;
+    if (candidatesPass) {
+        pass = std::move(candidates);
+    }
+    for (std::uint32_t w = 0; !candidatesPass && w < (n + 63) / 64; ++w) {
         std::uint64_t word = haveCandidates ? candidates[w] : ~std::uint64_t{0};
         while (word != 0) {
             const auto bit = static_cast<std::uint32_t>(__builtin_ctzll(word));
@@ -346,7 +351,12 @@ std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
     if (direct) {
         return inRecordOrder;
     }
+    size_t passing = 0;
+    for (const std::uint64_t word : pass) {
+        passing += static_cast<size_t>(__builtin_popcountll(word));
+    }
     std::vector<std::uint32_t> out;
+    out.reserve(passing);
     const std::vector<std::uint32_t>& walk =
         input.narrowBase != nullptr ? *input.narrowBase : *input.order;
     for (const std::uint32_t rec : walk) {
