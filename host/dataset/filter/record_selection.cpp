@@ -99,6 +99,18 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     return !out.needle.empty();
 }
 
+// Whether one record's text holds the needle: the same answer as ScanContains gives
+// for that record.
+bool Contains(const ContainsSearch& search, std::uint32_t rec)
+{
+    if (search.column->IsNull(rec)) {
+        return false;
+    }
+    const std::string_view text =
+        search.folded ? search.column->FoldedText(rec) : search.column->Text(rec);
+    return text.find(search.needle) != std::string_view::npos;
+}
+
 // Marks the records whose text holds the needle: one pass of memmem over the column's
 // whole buffer, skipping to the next record after each hit.
 Bitmap ScanContains(const ContainsSearch& search)
@@ -269,16 +281,33 @@ std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
         }
         return InViewOrder(std::move(survivors), input);
     }
-    // A contains search otherwise scans the whole column: testing the records of the
-    // previous view one by one is cheaper while that view is a fraction of the records.
+    // A contains search otherwise scans the whole column. Testing the records of the
+    // previous view one by one is cheaper only while that view is a small fraction of
+    // the records: the view is in index order, so each test jumps to another place in
+    // the text, while the scan reads it in order.
     const bool containsTerm = std::any_of(rest.begin(), rest.end(), [](const Node* term) {
         ContainsSearch search;
         return AsContainsSearch(*term, search);
     });
-    if (baseSize <= small || (containsTerm && baseSize <= n / 4 && baseSize <= rangeSize)) {
+    if (baseSize <= small || (containsTerm && baseSize <= n / 32 && baseSize <= rangeSize)) {
+        // Contains terms are a substring search on the record's text, far cheaper than
+        // the general pattern match; the other terms are evaluated.
+        std::vector<ContainsSearch> searches;
+        std::vector<const Node*> others;
+        for (const Node* term : conjuncts) {
+            ContainsSearch search;
+            if (AsContainsSearch(*term, search)) {
+                searches.push_back(search);
+            } else {
+                others.push_back(term);
+            }
+        }
         std::vector<std::uint32_t> out; // the previous view is in view order already
         for (const std::uint32_t rec : *input.narrowBase) {
-            if (root.Test(rec) == Tri::True) {
+            const bool holds =
+                std::all_of(searches.begin(), searches.end(),
+                            [rec](const ContainsSearch& s) { return Contains(s, rec); });
+            if (holds && AllTrue(others, rec)) {
                 out.push_back(rec);
             }
         }
