@@ -111,7 +111,7 @@ Tri Node::Test(std::uint32_t) const
 }
 
 FieldNode::FieldNode(const Column& column, int field, StaticType type, int position)
-    : Node(NodeKind::Field, type, position), m_column(&column), m_field(field)
+    : ColumnNode(NodeKind::Field, column, field, type, position)
 {
     m_key = Join("F", std::to_string(field));
 }
@@ -148,7 +148,7 @@ Value FieldNode::Eval(std::uint32_t rec) const
 }
 
 FoldedFieldNode::FoldedFieldNode(const Column& column, int field, int position)
-    : Node(NodeKind::FoldedField, StaticType::Text, position), m_column(&column), m_field(field)
+    : ColumnNode(NodeKind::FoldedField, column, field, StaticType::Text, position)
 {
     m_key = Join("U(F", std::to_string(field), ")");
     column.EnsureFolded();

@@ -74,28 +74,31 @@ private:
 
 using NodePtr = std::unique_ptr<Node>;
 
-class FieldNode : public Node {
+// A field's value, as stored or upper-cased.
+class ColumnNode : public Node {
 public:
-    FieldNode(const Column& column, int field, StaticType type, int position);
-    Value Eval(std::uint32_t rec) const override;
+    ColumnNode(NodeKind kind, const Column& column, int field, StaticType type, int position)
+        : Node(kind, type, position), m_column(&column), m_field(field)
+    {
+    }
     const Column& GetColumn() const { return *m_column; }
     int FieldIndex() const { return m_field; }
 
-private:
+protected:
     const Column* m_column;
     int m_field;
 };
 
-class FoldedFieldNode : public Node {
+class FieldNode : public ColumnNode {
+public:
+    FieldNode(const Column& column, int field, StaticType type, int position);
+    Value Eval(std::uint32_t rec) const override;
+};
+
+class FoldedFieldNode : public ColumnNode {
 public:
     FoldedFieldNode(const Column& column, int field, int position);
     Value Eval(std::uint32_t rec) const override;
-    const Column& GetColumn() const { return *m_column; }
-    int FieldIndex() const { return m_field; }
-
-private:
-    const Column* m_column;
-    int m_field;
 };
 
 class LiteralNode : public Node {

@@ -45,6 +45,16 @@ struct PrefixSearch {
     std::string foldedPrefix;
 };
 
+// A text field, as stored or upper-cased; nullptr for anything else.
+const ColumnNode* AsTextColumn(const Node& node)
+{
+    if (node.Kind() == NodeKind::FoldedField ||
+        (node.Kind() == NodeKind::Field && node.Type() == StaticType::Text)) {
+        return static_cast<const ColumnNode*>(&node);
+    }
+    return nullptr;
+}
+
 bool AsPrefixSearch(const Node& node, PrefixSearch& out)
 {
     if (node.Kind() != NodeKind::Like) {
@@ -54,14 +64,11 @@ bool AsPrefixSearch(const Node& node, PrefixSearch& out)
     if (like.Negated() || like.Literal() == nullptr || like.Literal()->LiteralPrefix().empty()) {
         return false;
     }
-    const Node& operand = like.Operand();
-    if (operand.Kind() == NodeKind::FoldedField) {
-        out.field = static_cast<const FoldedFieldNode&>(operand).FieldIndex();
-    } else if (operand.Kind() == NodeKind::Field && operand.Type() == StaticType::Text) {
-        out.field = static_cast<const FieldNode&>(operand).FieldIndex();
-    } else {
+    const ColumnNode* operand = AsTextColumn(like.Operand());
+    if (operand == nullptr) {
         return false;
     }
+    out.field = operand->FieldIndex();
     const std::string_view prefix = like.Literal()->LiteralPrefix();
     out.foldedPrefix.resize(prefix.size());
     std::transform(prefix.begin(), prefix.end(), out.foldedPrefix.begin(), AsciiUpper);
@@ -85,16 +92,12 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     if (like.Negated() || like.Literal() == nullptr || !like.Literal()->IsContains()) {
         return false;
     }
-    const Node& operand = like.Operand();
-    if (operand.Kind() == NodeKind::FoldedField) {
-        out.column = &static_cast<const FoldedFieldNode&>(operand).GetColumn();
-        out.folded = true;
-    } else if (operand.Kind() == NodeKind::Field && operand.Type() == StaticType::Text) {
-        out.column = &static_cast<const FieldNode&>(operand).GetColumn();
-        out.folded = false;
-    } else {
+    const ColumnNode* operand = AsTextColumn(like.Operand());
+    if (operand == nullptr) {
         return false;
     }
+    out.column = &operand->GetColumn();
+    out.folded = operand->Kind() == NodeKind::FoldedField;
     out.needle = like.Literal()->Segment();
     return !out.needle.empty();
 }
