@@ -29,4 +29,6 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/like_pattern.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
 )

@@ -1,6 +1,7 @@
 // Every fast path (folded-order ranges, narrowing from the previous view, column scans)
 // must give exactly the records, in exactly the order, of plain evaluation.
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/filter/substring_search.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QDate>
@@ -260,4 +261,35 @@ TEST(FastPathEquivalence, CompactStorageKeepsEveryValue)
     fast.SetFilter("UPPER(NMCLIENTE) LIKE 'SILVA 26%'");
     fast.SetFiltered(true);
     EXPECT_EQ(fast.RecordCount(), 11); // 26 and 260..269, lower-cased or not
+}
+
+TEST(FastPaths, SubstringSearchFindsWhatAPlainSearchFinds)
+{
+    std::mt19937 random(20261208);
+    const std::string alphabet = "SIAL\xC3\x87";
+    for (int round = 0; round < 4000; ++round) {
+        // An exact-size heap buffer, so that a read past its end is caught.
+        std::vector<char> text(static_cast<size_t>(random() % 70));
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string needle(1 + random() % 6, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        if (round % 3 == 0 && text.size() >= needle.size()) {
+            // Plant it, often near the end where the 16-byte steps stop.
+            const size_t at =
+                text.size() - needle.size() - random() % 3 % (text.size() - needle.size() + 1);
+            std::copy(needle.begin(), needle.end(), text.begin() + static_cast<long>(at));
+        }
+        const std::string_view view(text.data(), text.size());
+        const size_t expected = view.find(needle);
+        const char* found = host::filter::FindSubstring(text.data(), text.size(), needle);
+        if (expected == std::string_view::npos) {
+            EXPECT_EQ(found, nullptr) << view << " / " << needle;
+        } else {
+            EXPECT_EQ(found, text.data() + expected) << view << " / " << needle;
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #include "host/dataset/filter/record_selection.h"
 
+#include "host/dataset/filter/substring_search.h"
 #include "host/dataset/table.h"
 #include "host/dataset/text_form.h"
 
@@ -127,12 +128,11 @@ Bitmap ScanContains(const ContainsSearch& search)
     size_t at = 0;
     std::uint32_t rec = 0;
     while (at < buffer.size()) {
-        const void* hit =
-            memmem(base + at, buffer.size() - at, search.needle.data(), search.needle.size());
+        const char* hit = FindSubstring(base + at, buffer.size() - at, search.needle);
         if (hit == nullptr) {
             break;
         }
-        const auto pos = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
+        const auto pos = static_cast<std::uint32_t>(hit - base);
         // The record holding pos: the last whose start is <= pos (skip empty records).
         while (offsets[rec + 1] <= pos) {
             ++rec; // hits come in increasing order: walk forward
