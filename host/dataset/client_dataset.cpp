@@ -6,6 +6,10 @@
 #include "host/dataset/filter/record_selection.h"
 
 #include <QFileInfo>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <algorithm>
 
 namespace host {
@@ -79,7 +83,13 @@ void ClientDataset::LoadFromFile(const QString& path)
                     .arg(QFileInfo(path).fileName(), error.Message()));
         }
     }
+    loaded.ShrinkToFit();
     SwapTable(std::move(loaded));
+#if defined(__GLIBC__)
+    // Loading went through large temporary buffers; hand what they left back to the
+    // system rather than keep it in the host's heap.
+    malloc_trim(0);
+#endif
 }
 
 void ClientDataset::SwapTable(Table table)

@@ -22,6 +22,17 @@ void Column::EnsureFolded() const
     m_foldedCount = Count();
 }
 
+void Column::ShrinkToFit()
+{
+    m_ints32.shrink_to_fit();
+    m_ints64.shrink_to_fit();
+    m_floats.shrink_to_fit();
+    m_text.shrink_to_fit();
+    m_offsets.shrink_to_fit();
+    m_bits.shrink_to_fit();
+    m_nulls.shrink_to_fit();
+}
+
 void Column::Reserve(std::uint32_t records)
 {
     switch (m_type) {

@@ -55,6 +55,8 @@ public:
     void AppendFloat(double value);
     void AppendText(std::string_view utf8);
     void Reserve(std::uint32_t records);
+    // Gives back the spare capacity that growing by appends left.
+    void ShrinkToFit();
 
     // Longest value in characters: for text, the text itself; for other types, its
     // text form.

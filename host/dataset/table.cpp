@@ -31,6 +31,13 @@ void Table::Reserve(std::uint32_t records)
     }
 }
 
+void Table::ShrinkToFit()
+{
+    for (Column& column : m_columns) {
+        column.ShrinkToFit();
+    }
+}
+
 void Table::AdoptAppendedColumns()
 {
     m_count = m_columns.empty() ? 0 : m_columns.front().Count();

@@ -38,6 +38,7 @@ public:
     QString tableName; // name of the table it was loaded from, if any
 
     void Reserve(std::uint32_t records);
+    void ShrinkToFit();
     // After values were appended straight to the columns (bulk loading): takes their
     // common length as the record count.
     void AdoptAppendedColumns();
