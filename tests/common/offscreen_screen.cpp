@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QSaveFile>
 #include <QString>
-
 #include <unistd.h>
 
 namespace testing_support {
@@ -17,12 +16,13 @@ QString WriteOffscreenScreenConfig(int width, int height)
         QStringLiteral("ts-offscreen-%1x%2-%3.json").arg(width).arg(height).arg(::getpid()));
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
-        const QString json = QStringLiteral(
-                                 R"({"synchronousWindowSystemEvents": true, "windowFrameMargins": false,
+        const QString json =
+            QStringLiteral(
+                R"({"synchronousWindowSystemEvents": true, "windowFrameMargins": false,
  "screens": [{"name": "ts", "x": 0, "y": 0, "width": %1, "height": %2,
  "logicalDpiX": 96, "logicalDpiY": 96, "dpr": 1}]})")
-                                 .arg(width)
-                                 .arg(height);
+                .arg(width)
+                .arg(height);
         file.write(json.toUtf8());
         file.commit();
     }
