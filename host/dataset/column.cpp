@@ -68,11 +68,13 @@ void Column::PushBit(Bits& bits, std::uint32_t rec, bool value)
 
 void Column::PushNullFlag(bool null)
 {
-    if (null && m_nulls.empty()) {
-        // The first NULL: every earlier record was not NULL.
+    if (null && !m_hasNulls) {
+        // The first NULL: every earlier record was not NULL. With no earlier record the
+        // bit vector is still empty, so the flag, not its size, says flags are kept.
         m_nulls.assign((static_cast<size_t>(m_count) + 63) / 64, 0);
+        m_hasNulls = true;
     }
-    if (!m_nulls.empty()) {
+    if (m_hasNulls) {
         PushBit(m_nulls, m_count, null);
     }
 }

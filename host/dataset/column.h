@@ -21,7 +21,7 @@ public:
     FieldType Type() const { return m_type; }
     std::uint32_t Count() const { return m_count; }
 
-    bool IsNull(std::uint32_t rec) const { return !m_nulls.empty() && Bit(m_nulls, rec); }
+    bool IsNull(std::uint32_t rec) const { return m_hasNulls && Bit(m_nulls, rec); }
     std::int64_t Int(std::uint32_t rec) const
     {
         if (m_type == FieldType::Boolean) {
@@ -80,8 +80,9 @@ private:
 
     FieldType m_type;
     std::uint32_t m_count = 0;
-    Bits m_nulls; // empty until the first NULL
-    Bits m_bits;  // booleans
+    Bits m_nulls;            // kept only from the first NULL on
+    bool m_hasNulls = false; // a flag, not m_nulls.empty(): before record 64 it may be empty
+    Bits m_bits;             // booleans
     std::vector<std::int32_t> m_ints32;
     std::vector<std::int64_t> m_ints64; // once a value does not fit 32 bits
     bool m_wide = false;
