@@ -258,7 +258,10 @@ std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
                 rangeBegin = static_cast<size_t>(lo - folded.begin());
                 rangeEnd = static_cast<size_t>(hi - folded.begin());
                 rangeTerm = term;
+                // Exact only when the literal is its own upper-cased form: an
+                // upper-cased text never begins with a lower-case letter.
                 rangeExact = like.Operand().Kind() == NodeKind::FoldedField &&
+                             like.Literal()->LiteralPrefix() == prefix &&
                              like.Literal()->Text().size() == prefix.size() + 1 &&
                              like.Literal()->Text().back() == '%';
             }

@@ -1,0 +1,174 @@
+#include "tests/differential/filter_check.h"
+
+#include "host/dataset/client_dataset.h"
+#include "host/dataset/dataset_error.h"
+
+#include <stdexcept>
+
+namespace differential {
+
+namespace {
+
+QString Ids(const std::vector<qint64>& ids)
+{
+    QStringList parts;
+    for (const qint64 id : ids) {
+        parts << QString::number(id);
+    }
+    return u'[' + parts.join(u' ') + u']';
+}
+
+} // namespace
+
+FilterCheck::FilterCheck(TableSpec table)
+    : m_table(std::move(table)), m_fast(MakeClientDataset(m_table)),
+      m_plain(MakeClientDataset(m_table)), m_sqlite(m_table)
+{
+    m_plain->SetFastPaths(false);
+}
+
+FilterCheck::~FilterCheck() = default;
+
+QString FilterCheck::SetIndex(const IndexSpec& index)
+{
+    m_index = index;
+    ApplyIndex(*m_fast, m_table, index);
+    ApplyIndex(*m_plain, m_table, index);
+    return Compare(QStringLiteral("order by ") + index.Describe(m_table));
+}
+
+QString FilterCheck::Apply(const FilterPair& filter)
+{
+    m_filter = filter;
+    const QString step = QStringLiteral("filter %1\n      SQL %2").arg(filter.filter, filter.sql);
+    try {
+        for (host::ClientDataset* ds : {m_fast.get(), m_plain.get()}) {
+            ds->SetFilter(filter.filter);
+            ds->SetFiltered(!filter.filter.isEmpty());
+        }
+    } catch (const host::DatasetError& error) {
+        m_steps << step;
+        return QStringLiteral("%1\nsteps:\n  %2\nthe dataset refused the filter: %3\n")
+            .arg(m_table.Describe(), m_steps.join(QStringLiteral("\n  ")), error.Message());
+    }
+    return Compare(step);
+}
+
+QString FilterCheck::Refilter()
+{
+    for (host::ClientDataset* ds : {m_fast.get(), m_plain.get()}) {
+        ds->SetFiltered(false);
+        ds->SetFiltered(!m_filter.filter.isEmpty());
+    }
+    return Compare(QStringLiteral("filter off and on"));
+}
+
+QString FilterCheck::Compare(const QString& step)
+{
+    m_steps << step;
+    const std::vector<qint64> fast = ViewIds(*m_fast, m_table);
+    const std::vector<qint64> plain = ViewIds(*m_plain, m_table);
+    std::vector<qint64> expected;
+    try {
+        expected = m_sqlite.SelectIds(m_filter.sql, m_index.SqliteOrderBy(m_table));
+    } catch (const std::runtime_error& error) {
+        return QStringLiteral("%1\nsteps:\n  %2\n%3\n")
+            .arg(m_table.Describe(), m_steps.join(QStringLiteral("\n  ")),
+                 QString::fromStdString(error.what()));
+    }
+    if (fast == expected && plain == expected) {
+        return {};
+    }
+    return QStringLiteral("%1\nsteps:\n  %2\nfast paths %3\nplain      %4\nSQLite     %5\n")
+        .arg(m_table.Describe(), m_steps.join(QStringLiteral("\n  ")), Ids(fast), Ids(plain),
+             Ids(expected));
+}
+
+namespace {
+
+// Characters a user types into the search box.
+const char* const kTyped[] = {"J", "O", "A", "S", "a", "o", "Ç", "ç", "ã", "É", " ",
+                              "_", "%", "'", "1", "2", "9", "-", ".", "T", "Z", "["};
+
+int SearchField(const TableSpec& table, Entropy& e)
+{
+    std::vector<int> text;
+    for (int f = 0; f < table.FieldCount(); ++f) {
+        if (table.fields[static_cast<size_t>(f)].type == host::FieldType::Text) {
+            text.push_back(f);
+        }
+    }
+    if (!text.empty() && e.Chance(85)) {
+        return text[e.Below(static_cast<std::uint32_t>(text.size()))];
+    }
+    // A number, date or boolean column is searched through its text form.
+    return static_cast<int>(e.Below(static_cast<std::uint32_t>(table.FieldCount())));
+}
+
+} // namespace
+
+QString CheckRandomCase(Entropy& e)
+{
+    const TableSpec table = RandomTable(e);
+    FilterCheck check(table);
+    QString report = check.SetIndex(RandomIndex(table, e));
+    if (!report.isEmpty()) {
+        return report;
+    }
+    const int singles = static_cast<int>(e.Below(4));
+    for (int i = 0; i < singles; ++i) {
+        report = check.Apply(RandomCondition(table, e));
+        if (!report.isEmpty()) {
+            return report;
+        }
+    }
+
+    // A search typed into one field, inside a random filter.
+    const FilterTemplate shape = RandomTemplate(table, e);
+    const int field = SearchField(table, e);
+    const bool upper = e.Chance(80);
+    const bool contains = e.Chance(35);
+    QString typed;
+    const int length = 1 + static_cast<int>(e.Below(6));
+    for (int i = 0; i < length; ++i) {
+        typed += QString::fromUtf8(e.Pick(kTyped));
+    }
+    const auto step = [&](int count) {
+        if (count == 0 && shape.pair.filter == QString(FilterTemplate::kHole)) {
+            return check.Apply({});
+        }
+        QString pattern = typed.left(count);
+        pattern = (contains ? QStringLiteral("%") : QString()) + pattern + u'%';
+        return check.Apply(shape.Fill(SearchTerm(table, field, pattern, upper)));
+    };
+    const auto disturb = [&]() -> QString {
+        if (e.Chance(6)) {
+            return check.SetIndex(RandomIndex(table, e));
+        }
+        if (e.Chance(6)) {
+            return check.Refilter();
+        }
+        return {};
+    };
+    for (int count = 1; count <= typed.size(); ++count) {
+        report = step(count);
+        if (report.isEmpty()) {
+            report = disturb();
+        }
+        if (!report.isEmpty()) {
+            return report;
+        }
+    }
+    for (int count = static_cast<int>(typed.size()) - 1; count >= 0; --count) {
+        report = step(count);
+        if (report.isEmpty()) {
+            report = disturb();
+        }
+        if (!report.isEmpty()) {
+            return report;
+        }
+    }
+    return {};
+}
+
+} // namespace differential

@@ -1,0 +1,148 @@
+#include "tests/differential/sqlite_reference.h"
+
+#include <QDate>
+#include <sqlite3.h>
+#include <stdexcept>
+
+namespace differential {
+
+namespace {
+
+QString Quoted(const QString& name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+[[noreturn]] void Fail(sqlite3* db, const QString& sql)
+{
+    throw std::runtime_error(QStringLiteral("SQLite: %1 in: %2")
+                                 .arg(QString::fromUtf8(sqlite3_errmsg(db)), sql)
+                                 .toStdString());
+}
+
+void Exec(sqlite3* db, const QString& sql)
+{
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Fail(db, sql);
+    }
+}
+
+const char* SqlType(host::FieldType type)
+{
+    switch (type) {
+    case host::FieldType::Text:
+    case host::FieldType::Date:
+        return "TEXT";
+    case host::FieldType::Integer:
+    case host::FieldType::Boolean:
+        return "INTEGER";
+    case host::FieldType::Float:
+        return "REAL";
+    }
+    return "";
+}
+
+void BindText(sqlite3_stmt* stmt, int column, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, column, utf8.constData(), static_cast<int>(utf8.size()),
+                      SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+SqliteReference::SqliteReference(const TableSpec& table)
+    : m_idColumn(Quoted(table.fields[static_cast<size_t>(table.idField)].name))
+{
+    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        throw std::runtime_error(
+            ("SQLite: cannot open a memory database: " + message).toStdString());
+    }
+    try {
+        Exec(m_db, QStringLiteral("PRAGMA case_sensitive_like = ON"));
+        QStringList columns;
+        QStringList marks;
+        for (const FieldSpec& f : table.fields) {
+            columns << Quoted(f.name) + u' ' + QLatin1String(SqlType(f.type));
+            marks << QStringLiteral("?");
+        }
+        Exec(m_db, QStringLiteral("CREATE TABLE t (%1)").arg(columns.join(QStringLiteral(", "))));
+        Exec(m_db, QStringLiteral("BEGIN"));
+        const QString insert =
+            QStringLiteral("INSERT INTO t VALUES (%1)").arg(marks.join(QStringLiteral(", ")));
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, insert.toUtf8().constData(), -1, &stmt, nullptr) !=
+            SQLITE_OK) {
+            Fail(m_db, insert);
+        }
+        for (const QVariantList& row : table.rows) {
+            for (int f = 0; f < table.FieldCount(); ++f) {
+                const QVariant& v = row[f];
+                const int column = f + 1;
+                if (!v.isValid()) {
+                    sqlite3_bind_null(stmt, column);
+                    continue;
+                }
+                switch (table.fields[static_cast<size_t>(f)].type) {
+                case host::FieldType::Text:
+                    BindText(stmt, column, v.toString());
+                    break;
+                case host::FieldType::Date:
+                    BindText(stmt, column, v.toDate().toString(Qt::ISODate));
+                    break;
+                case host::FieldType::Integer:
+                    sqlite3_bind_int64(stmt, column, v.toLongLong());
+                    break;
+                case host::FieldType::Boolean:
+                    sqlite3_bind_int64(stmt, column, v.toBool() ? 1 : 0);
+                    break;
+                case host::FieldType::Float:
+                    sqlite3_bind_double(stmt, column, v.toDouble());
+                    break;
+                }
+            }
+            if (sqlite3_step(stmt) != SQLITE_DONE) {
+                sqlite3_finalize(stmt);
+                Fail(m_db, insert);
+            }
+            sqlite3_reset(stmt);
+        }
+        sqlite3_finalize(stmt);
+        Exec(m_db, QStringLiteral("COMMIT"));
+    } catch (...) {
+        sqlite3_close(m_db);
+        throw;
+    }
+}
+
+SqliteReference::~SqliteReference()
+{
+    sqlite3_close(m_db);
+}
+
+std::vector<qint64> SqliteReference::SelectIds(const QString& where, const QString& orderBy) const
+{
+    QString sql = QStringLiteral("SELECT %1 FROM t").arg(m_idColumn);
+    if (!where.isEmpty()) {
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    sql += QStringLiteral(" ORDER BY ") + (orderBy.isEmpty() ? m_idColumn : orderBy);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        Fail(m_db, sql);
+    }
+    std::vector<qint64> ids;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        ids.push_back(sqlite3_column_int64(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        Fail(m_db, sql);
+    }
+    return ids;
+}
+
+} // namespace differential

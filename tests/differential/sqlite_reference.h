@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tests/differential/random_table.h"
+
+#include <QString>
+#include <vector>
+
+struct sqlite3;
+
+namespace differential {
+
+// The table's rows in an in-memory SQLite database, table "t" with the spec's field
+// names and the record number as rowid. Types: text and date as TEXT ('YYYY-MM-DD'),
+// integer and boolean (0/1) as INTEGER, float as REAL. LIKE is case-sensitive there, as
+// in the filter language.
+class SqliteReference {
+public:
+    explicit SqliteReference(const TableSpec& table);
+    ~SqliteReference();
+    SqliteReference(const SqliteReference&) = delete;
+    SqliteReference& operator=(const SqliteReference&) = delete;
+
+    // The id field of the records WHERE where (empty: every record) selects, ORDER BY
+    // orderBy (empty: record order). Raises std::runtime_error with SQLite's message
+    // and the statement when SQLite refuses it.
+    std::vector<qint64> SelectIds(const QString& where, const QString& orderBy) const;
+
+    sqlite3* Handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_idColumn;
+};
+
+} // namespace differential
