@@ -29,3 +29,20 @@ TEST(DifferentialFindings, UpperCasedPrefixWithLowerCaseLettersMatchesNothing)
             << fastPaths;
     }
 }
+
+// Arithmetic that gives no number (infinity minus infinity, infinity times zero) is
+// NULL, as SQLite has it; before, the value compared equal to every number.
+TEST(DifferentialFindings, NotANumberIsNullNotEqualToEverything)
+{
+    auto ds = dataset_test::MakeCustomers();
+    const std::vector<qint64> all{1, 2, 3, 10, 12, 20, 7, 8};
+    EXPECT_EQ(Filtered(*ds, "1e300 * 1e300 - 1e300 * 1e300 = 5"), std::vector<qint64>{});
+    EXPECT_EQ(Filtered(*ds, "1e300 * 1e300 - 1e300 * 1e300 <= CODIGO"), std::vector<qint64>{});
+    EXPECT_EQ(Filtered(*ds, "(1e300 * 1e300 - 1e300 * 1e300) IS NULL"), all);
+    EXPECT_EQ(Filtered(*ds, "1e300 * 1e300 / (1e300 * 1e300) IS NULL"), all);
+    // Infinity itself is a number, larger than any other.
+    EXPECT_EQ(Filtered(*ds, "LIMITE * 1e300 * 1e300 > 1e308"),
+              (std::vector<qint64>{1, 2, 12, 7, 8}));
+    // Infinity times a zero limit is no number; a NULL limit stays NULL.
+    EXPECT_EQ(Filtered(*ds, "LIMITE * (1e300 * 1e300) IS NULL"), (std::vector<qint64>{3, 10}));
+}

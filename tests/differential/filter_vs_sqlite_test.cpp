@@ -94,6 +94,10 @@ TEST(FilterVsSqlite, TranslatedMeaningsAgreeOnTheEdges)
         EXPECT_EQ(check.Apply(pair), QString()) << pair.filter.toStdString();
     }
     EXPECT_EQ(check.Apply({"ID IN (1, 2)", "\"ID\" IN (1, 2)"}), QString());
+    // No number is NULL in both.
+    EXPECT_EQ(check.Apply({"(1e300 * 1e300 - 1e300 * 1e300 * ID) IS NULL",
+                           "((1e300 * 1e300) - ((1e300 * 1e300) * \"ID\")) IS NULL"}),
+              QString());
     for (const bool descending : {false, true}) {
         IndexSpec index;
         index.fields = {1};

@@ -3,6 +3,7 @@
 #include "host/dataset/text_form.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace host::filter {
 
@@ -68,6 +69,13 @@ Value MakeFloat(double d)
     v.kind = Value::Kind::Float;
     v.d = d;
     return v;
+}
+
+// An arithmetic result. Not a number (infinity minus infinity, infinity times zero)
+// is NULL, as in SQL: it would otherwise compare equal to every number.
+Value MakeReal(double d)
+{
+    return std::isnan(d) ? Value{} : MakeFloat(d);
 }
 
 // Joins the parts of a node's key (appending, which also keeps GCC 12's -Wrestrict
@@ -201,7 +209,7 @@ Value ArithmeticNode::Eval(std::uint32_t rec) const
         if (divisor == 0.0) {
             return {};
         }
-        return MakeFloat(AsDouble(a) / divisor);
+        return MakeReal(AsDouble(a) / divisor);
     }
     if (IsIntegral(a.kind) && IsIntegral(b.kind)) {
         std::int64_t result = 0;
@@ -223,14 +231,19 @@ Value ArithmeticNode::Eval(std::uint32_t rec) const
     }
     const double x = AsDouble(a);
     const double y = AsDouble(b);
+    double result = 0;
     switch (m_op) {
     case '+':
-        return MakeFloat(x + y);
+        result = x + y;
+        break;
     case '-':
-        return MakeFloat(x - y);
+        result = x - y;
+        break;
     default:
-        return MakeFloat(x * y);
+        result = x * y;
+        break;
     }
+    return MakeReal(result);
 }
 
 NegateNode::NegateNode(NodePtr operand, int position)
