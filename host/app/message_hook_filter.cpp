@@ -1,6 +1,7 @@
 #include "host/app/message_hook_filter.h"
 
 #include "host/app/application.h"
+#include "host/app/screen.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ bool MessageHookFilter::eventFilter(QObject* watched, QEvent* event)
                      wheel->globalPosition()};
 
     // Wheel messages go to the focused window, as the platform's wheel messages do.
-    QWidget* focus = QApplication::focusWidget();
+    QWidget* focus = Screen::GetActiveControl();
     Message message{focus != nullptr ? focus : widget, WM_MOUSEWHEEL, WheelParam(*wheel), 0};
     if (app.DispatchToHook(message)) {
         return true;

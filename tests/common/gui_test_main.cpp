@@ -10,6 +10,7 @@
 // Every suite runs on real widgets on the offscreen platform. The screen size
 // defaults to 1024x768; TS_SCREEN="WxH" picks another (a suite's own ctest entry
 // sets it, since the screen is fixed for the life of the QApplication).
+// TS_WINDOW_EVENTS=queued leaves window-system events to the event loop.
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -23,7 +24,8 @@ int main(int argc, char** argv)
             height = parts[1].toInt();
         }
     }
-    const QString config = testing_support::WriteOffscreenScreenConfig(width, height);
+    const bool queued = qgetenv("TS_WINDOW_EVENTS") == "queued";
+    const QString config = testing_support::WriteOffscreenScreenConfig(width, height, queued);
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toUtf8());
 
     std::vector<char*> args(argv, argv + argc);

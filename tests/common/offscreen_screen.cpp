@@ -8,7 +8,7 @@
 
 namespace testing_support {
 
-QString WriteOffscreenScreenConfig(int width, int height)
+QString WriteOffscreenScreenConfig(int width, int height, bool queued)
 {
     // One file per process, written atomically: suites start in parallel and the
     // platform plugin must never read a half-written file.
@@ -18,11 +18,12 @@ QString WriteOffscreenScreenConfig(int width, int height)
     if (file.open(QIODevice::WriteOnly)) {
         const QString json =
             QStringLiteral(
-                R"({"synchronousWindowSystemEvents": true, "windowFrameMargins": false,
+                R"({"synchronousWindowSystemEvents": %3, "windowFrameMargins": false,
  "screens": [{"name": "ts", "x": 0, "y": 0, "width": %1, "height": %2,
  "logicalDpiX": 96, "logicalDpiY": 96, "dpr": 1}]})")
                 .arg(width)
-                .arg(height);
+                .arg(height)
+                .arg(queued ? QStringLiteral("false") : QStringLiteral("true"));
         file.write(json.toUtf8());
         file.commit();
     }

@@ -119,6 +119,11 @@ TEST_F(ZylTest, TapsWheelAndDoubleTapChooseRows)
     ASSERT_EQ(r.exitCode, 0) << Describe(r);
     EXPECT_EQ(Name(r), QStringLiteral("Bruno Lima"));
 
+    // The same as the very first step: the grid has the focus as the window opens.
+    r = Run({QStringLiteral("--keys"), QStringLiteral("[wheel:-120]{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Bruno Lima"));
+
     r = Run({QStringLiteral("--keys"), QStringLiteral("[dbl:3]")});
     ASSERT_EQ(r.exitCode, 0) << Describe(r);
     EXPECT_EQ(Name(r), QStringLiteral("Carlos Reis"));
