@@ -46,3 +46,20 @@ TEST(DifferentialFindings, NotANumberIsNullNotEqualToEverything)
     // Infinity times a zero limit is no number; a NULL limit stays NULL.
     EXPECT_EQ(Filtered(*ds, "LIMITE * (1e300 * 1e300) IS NULL"), (std::vector<qint64>{3, 10}));
 }
+
+// A filter's key names it for reusing and narrowing the previous result: a literal
+// holding quotes and commas must not spell the key of two literals.
+TEST(DifferentialFindings, LiteralsThatSpellOtherKeysAreNotTakenForThem)
+{
+    for (const bool fastPaths : {true, false}) {
+        auto ds = dataset_test::MakeCustomers();
+        ds->SetFastPaths(fastPaths);
+        EXPECT_EQ(Filtered(*ds, "UF IN ('RN', 'SP')"), (std::vector<qint64>{1, 12, 8}));
+        EXPECT_EQ(Filtered(*ds, "UF IN ('RN''5,''SP')"), std::vector<qint64>{}) << fastPaths;
+        EXPECT_EQ(Filtered(*ds, "UF IN ('RN', 'SP')"), (std::vector<qint64>{1, 12, 8}));
+        ds->SetFiltered(false);
+        ds->SetFilter("UF IN ('RN''5,''SP')");
+        ds->SetFiltered(true);
+        EXPECT_EQ(dataset_test::Codes(*ds), std::vector<qint64>{}) << fastPaths;
+    }
+}

@@ -54,6 +54,15 @@ QString FilterCheck::Apply(const FilterPair& filter)
     return Compare(step);
 }
 
+QString FilterCheck::Append(const QVariantList& row)
+{
+    m_table.rows.push_back(row);
+    m_fast->AppendRecord(row);
+    m_plain->AppendRecord(row);
+    m_sqlite.Insert(m_table, row);
+    return Compare(QStringLiteral("append record %1").arg(m_table.rows.size() - 1));
+}
+
 QString FilterCheck::Refilter()
 {
     for (host::ClientDataset* ds : {m_fast.get(), m_plain.get()}) {
@@ -109,8 +118,18 @@ int SearchField(const TableSpec& table, Entropy& e)
 
 QString CheckRandomCase(Entropy& e)
 {
+    // Expressions are drawn on the whole table; the check may start with its first
+    // records and append the others between steps.
     const TableSpec table = RandomTable(e);
-    FilterCheck check(table);
+    TableSpec start = table;
+    std::vector<QVariantList> later;
+    if (!table.rows.empty() && e.Chance(25)) {
+        const auto keep =
+            static_cast<std::ptrdiff_t>(e.Below(static_cast<std::uint32_t>(table.rows.size())));
+        later.assign(table.rows.begin() + keep, table.rows.end());
+        start.rows.resize(static_cast<size_t>(keep));
+    }
+    FilterCheck check(start);
     QString report = check.SetIndex(RandomIndex(table, e));
     if (!report.isEmpty()) {
         return report;
@@ -147,6 +166,11 @@ QString CheckRandomCase(Entropy& e)
         }
         if (e.Chance(6)) {
             return check.Refilter();
+        }
+        if (!later.empty() && e.Chance(25)) {
+            const QVariantList row = later.front();
+            later.erase(later.begin());
+            return check.Append(row);
         }
         return {};
     };

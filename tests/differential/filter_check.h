@@ -28,6 +28,8 @@ public:
     // three agree, otherwise a report: table, index, every step so far, the three id
     // lists.
     QString Apply(const FilterPair& filter);
+    // Appends a record (its id the next record number) to all three and compares.
+    QString Append(const QVariantList& row);
     // Switches the filter off and on again (the view comes back from the last result).
     QString Refilter();
 
@@ -46,7 +48,7 @@ private:
 // One random case from the decisions: a random table and index, a few random
 // conditions, then a search typed into one field (prefix 'J', 'JO', ... or contains
 // '%J', '%JO', ...) inside a random filter, forward and back, with the index changed
-// and the filter switched off and on now and then. "" when everything agreed,
+// the filter switched off and on and records appended now and then. "" when everything agreed,
 // otherwise the first divergence's report.
 QString CheckRandomCase(Entropy& entropy);
 

@@ -338,7 +338,8 @@ private:
         x.ours = QStringLiteral("-") + Ours(a, kUnary);
         x.sql = QStringLiteral("-") + Bracketed(a.sql);
         x.level = kUnary;
-        x.kind = a.kind == Kind::Bool ? Kind::Int : a.kind;
+        // A number, even when it is always NULL: the parser types "-NULL" a number.
+        x.kind = a.kind == Kind::Bool || a.kind == Kind::Null ? Kind::Int : a.kind;
         x.bound = a.bound;
         x.negativeZero = a.kind == Kind::Real;
         return x;
@@ -370,7 +371,7 @@ private:
             x.sql = Bracketed(a.sql) + u' ' + op + u' ' + Bracketed(b.sql);
         }
         if (a.kind == Kind::Null || b.kind == Kind::Null) {
-            x.kind = Kind::Null;
+            x.kind = Kind::Int; // always NULL, but a number to the parser: never meets a date
         } else if (integral && op != u'/') {
             x.kind = Kind::Int;
             x.bound = bound;

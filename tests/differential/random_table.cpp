@@ -193,6 +193,15 @@ TableSpec RandomTable(Entropy& e)
         nullFirst[f] = e.Chance(40);
         nullLast[f] = e.Chance(30);
     }
+    // Some text fields share a leading piece in most records, so that a typed prefix
+    // matches many records at once (the selection then works on bitmaps).
+    std::vector<QString> common(spec.fields.size());
+    for (size_t f = 0; f < spec.fields.size(); ++f) {
+        if (spec.fields[f].type == FieldType::Text && e.Chance(30)) {
+            static const char* const heads[] = {"JOAO ", "Jo", "ANA", "a"};
+            common[f] = QString::fromUtf8(e.Pick(heads));
+        }
+    }
     for (int r = 0; r < records; ++r) {
         QVariantList row;
         for (int f = 0; f < spec.FieldCount(); ++f) {
@@ -203,7 +212,11 @@ TableSpec RandomTable(Entropy& e)
             const auto uf = static_cast<size_t>(f);
             const bool null = (r == 0 && nullFirst[uf]) || (r == records - 1 && nullLast[uf]) ||
                               e.Chance(nullRate[uf]);
-            row << (null ? QVariant() : RandomValue(e, spec.fields[uf].type));
+            QVariant value = null ? QVariant() : RandomValue(e, spec.fields[uf].type);
+            if (!null && !common[uf].isEmpty() && !e.Chance(15)) {
+                value = common[uf] + value.toString();
+            }
+            row << value;
         }
         spec.rows.push_back(std::move(row));
     }

@@ -63,62 +63,70 @@ SqliteReference::SqliteReference(const TableSpec& table)
     try {
         Exec(m_db, QStringLiteral("PRAGMA case_sensitive_like = ON"));
         QStringList columns;
-        QStringList marks;
         for (const FieldSpec& f : table.fields) {
             columns << Quoted(f.name) + u' ' + QLatin1String(SqlType(f.type));
-            marks << QStringLiteral("?");
         }
         Exec(m_db, QStringLiteral("CREATE TABLE t (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(m_db, QStringLiteral("BEGIN"));
-        const QString insert =
-            QStringLiteral("INSERT INTO t VALUES (%1)").arg(marks.join(QStringLiteral(", ")));
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(m_db, insert.toUtf8().constData(), -1, &stmt, nullptr) !=
-            SQLITE_OK) {
-            Fail(m_db, insert);
-        }
         for (const QVariantList& row : table.rows) {
-            for (int f = 0; f < table.FieldCount(); ++f) {
-                const QVariant& v = row[f];
-                const int column = f + 1;
-                if (!v.isValid()) {
-                    sqlite3_bind_null(stmt, column);
-                    continue;
-                }
-                switch (table.fields[static_cast<size_t>(f)].type) {
-                case host::FieldType::Text:
-                    BindText(stmt, column, v.toString());
-                    break;
-                case host::FieldType::Date:
-                    BindText(stmt, column, v.toDate().toString(Qt::ISODate));
-                    break;
-                case host::FieldType::Integer:
-                    sqlite3_bind_int64(stmt, column, v.toLongLong());
-                    break;
-                case host::FieldType::Boolean:
-                    sqlite3_bind_int64(stmt, column, v.toBool() ? 1 : 0);
-                    break;
-                case host::FieldType::Float:
-                    sqlite3_bind_double(stmt, column, v.toDouble());
-                    break;
-                }
-            }
-            if (sqlite3_step(stmt) != SQLITE_DONE) {
-                sqlite3_finalize(stmt);
-                Fail(m_db, insert);
-            }
-            sqlite3_reset(stmt);
+            Insert(table, row);
         }
-        sqlite3_finalize(stmt);
         Exec(m_db, QStringLiteral("COMMIT"));
     } catch (...) {
+        sqlite3_finalize(m_insert);
         sqlite3_close(m_db);
         throw;
     }
 }
 
+void SqliteReference::Insert(const TableSpec& table, const QVariantList& row)
+{
+    QStringList marks;
+    for (int f = 0; f < table.FieldCount(); ++f) {
+        marks << QStringLiteral("?");
+    }
+    const QString insert =
+        QStringLiteral("INSERT INTO t VALUES (%1)").arg(marks.join(QStringLiteral(", ")));
+    if (m_insert == nullptr && sqlite3_prepare_v2(m_db, insert.toUtf8().constData(), -1, &m_insert,
+                                                  nullptr) != SQLITE_OK) {
+        Fail(m_db, insert);
+    }
+    sqlite3_stmt* stmt = m_insert;
+    for (int f = 0; f < table.FieldCount(); ++f) {
+        const QVariant& v = row[f];
+        const int column = f + 1;
+        if (!v.isValid()) {
+            sqlite3_bind_null(stmt, column);
+            continue;
+        }
+        switch (table.fields[static_cast<size_t>(f)].type) {
+        case host::FieldType::Text:
+            BindText(stmt, column, v.toString());
+            break;
+        case host::FieldType::Date:
+            BindText(stmt, column, v.toDate().toString(Qt::ISODate));
+            break;
+        case host::FieldType::Integer:
+            sqlite3_bind_int64(stmt, column, v.toLongLong());
+            break;
+        case host::FieldType::Boolean:
+            sqlite3_bind_int64(stmt, column, v.toBool() ? 1 : 0);
+            break;
+        case host::FieldType::Float:
+            sqlite3_bind_double(stmt, column, v.toDouble());
+            break;
+        }
+    }
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) {
+        Fail(m_db, insert);
+    }
+}
+
 SqliteReference::~SqliteReference()
 {
+    sqlite3_finalize(m_insert);
     sqlite3_close(m_db);
 }
 

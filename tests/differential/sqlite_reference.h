@@ -6,6 +6,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace differential {
 
@@ -25,10 +26,14 @@ public:
     // and the statement when SQLite refuses it.
     std::vector<qint64> SelectIds(const QString& where, const QString& orderBy) const;
 
+    // Appends one row (the next record number).
+    void Insert(const TableSpec& table, const QVariantList& row);
+
     sqlite3* Handle() const { return m_db; }
 
 private:
     sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
     QString m_idColumn;
 };
 

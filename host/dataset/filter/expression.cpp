@@ -178,7 +178,10 @@ LiteralNode::LiteralNode(Value value, std::string text, StaticType type, int pos
     if (m_value.kind == Value::Kind::Text) {
         m_value.s = m_text;
     }
-    m_key = Join("'", m_text, "'", std::to_string(static_cast<int>(m_value.kind)));
+    // The length keeps the key unambiguous: a text holding quotes and commas cannot
+    // spell the key of a list of literals.
+    m_key = Join("'", std::to_string(m_text.size()), ":", m_text, "'",
+                 std::to_string(static_cast<int>(m_value.kind)));
 }
 
 Value LiteralNode::Eval(std::uint32_t) const
