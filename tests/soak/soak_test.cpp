@@ -21,13 +21,32 @@
 
 namespace {
 
-// ctest's size: a few minutes under the sanitizers on a shared two-core machine.
-// TS_SOAK_EVENTS=20000 in a release build is the long run.
-constexpr int kDefaultEvents = 3000;
+// ctest's size: about two minutes under the sanitizers on a shared two-core machine
+// (most of it the plain evaluations). TS_SOAK_EVENTS=20000 in a release build is the
+// long run.
+constexpr int kDefaultEvents = 700;
 constexpr std::uint64_t kDefaultSeed = 20261208;
-// Memory is measured after this many events (the orders and caches are warm by then)
-// and at the end.
+// Memory is measured after this many events (the orders and caches are warm by then;
+// half the run in a short one) and at the end.
 constexpr int kWarmEvents = 1000;
+// In a long run without the sanitizers (whose quarantine holds freed memory), the
+// resident set may not grow by more than this over the events after the warm-up.
+constexpr int kLongRunEvents = 5000;
+constexpr double kLongRunGrowthMb = 8.0;
+
+int WarmEvents(int events)
+{
+    return std::min(kWarmEvents, events / 2);
+}
+
+bool Sanitized()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
 // Comparing a whole 100,000-record view after every event would dominate the run
 // under the sanitizers: the count and the rows on screen are compared after every
 // event, the whole view every kFullEvery events and whenever it is small.
@@ -94,6 +113,10 @@ struct Figures {
     std::uint64_t endRss = 0;
     int evaluations = 0;
     int fullComparisons = 0;
+    // Events after which the view was empty, narrowed, or every record the base allows.
+    int emptyViews = 0;
+    int narrowedViews = 0;
+    int fullViews = 0;
     // Where the time went: the events themselves, the plain evaluations, the checks.
     qint64 eventNs = 0;
     qint64 referenceNs = 0;
@@ -223,6 +246,7 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
         QElapsedTimer clock;
         clock.start();
         auto* grid = form.findChild<host::DbGrid*>(QStringLiteral("dbgPesquisa"));
+        const int baseCount = customers.RecordCount();
         int event = 0;
         while (event < events && !HasFailure()) {
             const QString textBefore = form.SearchText();
@@ -245,7 +269,11 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
             figures.fullComparisons += whole ? 1 : 0;
             CheckAfter(form, customers, reference, user, textBefore, whole);
             figures.checkNs += part.nsecsElapsed();
-            if (event == std::min(kWarmEvents, events)) {
+            const int shown = reference.Count();
+            figures.emptyViews += shown == 0 ? 1 : 0;
+            figures.narrowedViews += shown > 0 && shown < baseCount ? 1 : 0;
+            figures.fullViews += shown == baseCount ? 1 : 0;
+            if (event == WarmEvents(events)) {
                 figures.warmRss = soak::ResidentBytes();
             }
         }
@@ -273,13 +301,14 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
     EXPECT_EQ(customers.GetFiltered(), filteredAtEsc) << "Esc leaves the switch alone";
     std::printf("soak: %d events, seed %llu, base \"%s\": %.1f s (%.2f ms an event; events "
                 "%.1f s, plain evaluations %.1f s, checks %.1f s), %d plain evaluations, %d "
-                "whole-view comparisons; resident %.1f MB after %d events, %.1f MB at the end "
-                "(%+.1f MB)\n",
+                "whole-view comparisons; views empty/narrowed/whole %d/%d/%d; resident %.1f MB "
+                "after %d events, %.1f MB at the end (%+.1f MB)\n",
                 figures.events, static_cast<unsigned long long>(seed), qPrintable(base),
                 figures.seconds, 1000.0 * figures.seconds / std::max(1, figures.events),
                 figures.eventNs / 1e9, figures.referenceNs / 1e9, figures.checkNs / 1e9,
-                figures.evaluations, figures.fullComparisons, Mb(figures.warmRss),
-                std::min(kWarmEvents, figures.events), Mb(figures.endRss),
+                figures.evaluations, figures.fullComparisons, figures.emptyViews,
+                figures.narrowedViews, figures.fullViews, Mb(figures.warmRss),
+                WarmEvents(figures.events), Mb(figures.endRss),
                 Mb(figures.endRss) - Mb(figures.warmRss));
     std::fflush(stdout);
     return figures;
@@ -293,11 +322,15 @@ TEST_F(SoakTest, RandomUseShowsWhatThePlainFilterGivesAndEscRestoresIt)
     RecordProperty("events", figures.events);
     RecordProperty("warm_rss_kb", static_cast<int>(figures.warmRss / 1024));
     RecordProperty("end_rss_kb", static_cast<int>(figures.endRss / 1024));
+    if (!Sanitized() && events >= kLongRunEvents) {
+        EXPECT_LE(Mb(figures.endRss) - Mb(figures.warmRss), kLongRunGrowthMb)
+            << "resident memory grew over the session";
+    }
 }
 
 TEST_F(SoakTest, UnderAHostFilterEscGivesItBackByteForByte)
 {
-    const int events = std::max(200, EnvInt("TS_SOAK_EVENTS", kDefaultEvents) / 4);
+    const int events = std::max(100, EnvInt("TS_SOAK_EVENTS", kDefaultEvents) / 5);
     // A plain condition, and alternatives with odd spacing and an accent, which the
     // search must bracket and Esc must give back untouched.
     const QString plain = QStringLiteral("UF = 'SP'");
