@@ -21,13 +21,32 @@
 
 namespace {
 
-// ctest's size: a few minutes under the sanitizers on a shared two-core machine.
-// TS_SOAK_EVENTS=20000 in a release build is the long run.
-constexpr int kDefaultEvents = 3000;
+// ctest's size: about two minutes under the sanitizers on a shared two-core machine
+// (most of it the plain evaluations). TS_SOAK_EVENTS=20000 in a release build is the
+// long run.
+constexpr int kDefaultEvents = 700;
 constexpr std::uint64_t kDefaultSeed = 20261208;
-// Memory is measured after this many events (the orders and caches are warm by then)
-// and at the end.
+// Memory is measured after this many events (the orders and caches are warm by then;
+// half the run in a short one) and at the end.
 constexpr int kWarmEvents = 1000;
+// In a long run without the sanitizers (whose quarantine holds freed memory), the
+// resident set may not grow by more than this over the events after the warm-up.
+constexpr int kLongRunEvents = 5000;
+constexpr double kLongRunGrowthMb = 8.0;
+
+int WarmEvents(int events)
+{
+    return std::min(kWarmEvents, events / 2);
+}
+
+bool Sanitized()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
 // Comparing a whole 100,000-record view after every event would dominate the run
 // under the sanitizers: the count and the rows on screen are compared after every
 // event, the whole view every kFullEvery events and whenever it is small.
@@ -46,6 +65,12 @@ std::uint64_t Seed()
     bool ok = false;
     const qulonglong seed = qgetenv("TS_SOAK_SEED").toULongLong(&ok);
     return ok ? seed : kDefaultSeed;
+}
+
+// Texts as GoogleTest prints them readably.
+std::string S(const QString& text)
+{
+    return text.toStdString();
 }
 
 double Mb(std::uint64_t bytes)
@@ -94,6 +119,10 @@ struct Figures {
     std::uint64_t endRss = 0;
     int evaluations = 0;
     int fullComparisons = 0;
+    // Events after which the view was empty, narrowed, or every record the base allows.
+    int emptyViews = 0;
+    int narrowedViews = 0;
+    int fullViews = 0;
     // Where the time went: the events themselves, the plain evaluations, the checks.
     qint64 eventNs = 0;
     qint64 referenceNs = 0;
@@ -143,8 +172,8 @@ void SoakTest::CheckScreenRows(TfrmPesquisa& form, const soak::ReferenceView& re
     for (int column = 0; column < grid->GetColumnCount(); ++column) {
         const int field = plain.FieldByName(grid->GetColumn(column)->GetFieldName())->GetIndex();
         for (const int row : rows) {
-            ASSERT_EQ(model->data(model->index(row, column)).toString(),
-                      plain.DisplayText(row, field))
+            ASSERT_EQ(S(model->data(model->index(row, column)).toString()),
+                      S(plain.DisplayText(row, field)))
                 << "row " << row << ", column " << column;
         }
     }
@@ -158,7 +187,8 @@ void SoakTest::CheckWholeView(const host::ClientDataset& customers,
     const int count = reference.Count();
     ASSERT_EQ(customers.RecordCount(), count);
     for (int row = 0; row < count; ++row) {
-        ASSERT_EQ(customers.Value(row, codigo), plain.Value(row, codigo)) << "row " << row;
+        ASSERT_EQ(customers.Value(row, codigo).toLongLong(), plain.Value(row, codigo).toLongLong())
+            << "row " << row;
     }
 }
 
@@ -169,18 +199,18 @@ void SoakTest::CheckAfter(TfrmPesquisa& form, const host::ClientDataset& custome
     ASSERT_EQ(frmPesquisa, &form);
     ASSERT_TRUE(form.isVisible()) << "the dialog closed";
     ASSERT_FALSE(form.Confirmou());
-    ASSERT_EQ(m_messages, QStringList()) << "a message box showed";
+    ASSERT_EQ(S(m_messages.join(u'|')), "") << "a message box showed";
 
     const soak::SearchModel& model = user.Model();
     const QString text = form.SearchText();
-    EXPECT_EQ(text, model.text) << "search text";
+    EXPECT_EQ(S(text), S(model.text)) << "search text";
     if (text.size() > textBefore.size() && text != QLatin1String("%")) {
         EXPECT_LE(text.size(), form.TamanhoMaximo()) << "the text grew past the limit";
     }
-    EXPECT_EQ(customers.GetFilter(), model.filter) << "filter text";
+    EXPECT_EQ(S(customers.GetFilter()), S(model.filter)) << "filter text";
     EXPECT_EQ(customers.GetFiltered(), model.filtered) << "filter switch";
-    EXPECT_EQ(form.CampoPesquisa(), model.campo);
-    EXPECT_EQ(customers.GetIndexName(), model.campo);
+    EXPECT_EQ(S(form.CampoPesquisa()), S(model.campo));
+    EXPECT_EQ(S(customers.GetIndexName()), S(model.campo));
     EXPECT_EQ(form.TamanhoMaximo(), customers.FieldByName(model.campo)->GetSize());
     EXPECT_EQ(form.CapsLock(), model.capsLock) << "Caps Lock latch";
     EXPECT_EQ(form.ShiftLatched(), model.shift) << "Shift latch";
@@ -216,13 +246,14 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
     bool filteredAtEsc = false;
     QString filterAfterEsc;
     const WhenDialogShows session([&](TfrmPesquisa& form) {
-        EXPECT_EQ(form.FiltroBase(), base);
-        EXPECT_EQ(form.CampoPesquisa(), QStringLiteral("NMCLIENTE"));
+        EXPECT_EQ(S(form.FiltroBase()), S(base));
+        EXPECT_EQ(S(form.CampoPesquisa()), "NMCLIENTE");
         soak::SoakUser user(form, customers, reference, seed, base, joinedBase);
         std::deque<QString> recent;
         QElapsedTimer clock;
         clock.start();
         auto* grid = form.findChild<host::DbGrid*>(QStringLiteral("dbgPesquisa"));
+        const int baseCount = customers.RecordCount();
         int event = 0;
         while (event < events && !HasFailure()) {
             const QString textBefore = form.SearchText();
@@ -245,7 +276,11 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
             figures.fullComparisons += whole ? 1 : 0;
             CheckAfter(form, customers, reference, user, textBefore, whole);
             figures.checkNs += part.nsecsElapsed();
-            if (event == std::min(kWarmEvents, events)) {
+            const int shown = reference.Count();
+            figures.emptyViews += shown == 0 ? 1 : 0;
+            figures.narrowedViews += shown > 0 && shown < baseCount ? 1 : 0;
+            figures.fullViews += shown == baseCount ? 1 : 0;
+            if (event == WarmEvents(events)) {
                 figures.warmRss = soak::ResidentBytes();
             }
         }
@@ -268,18 +303,19 @@ Figures SoakTest::RunSession(const QString& base, const QString& joinedBase, int
     });
     EXPECT_FALSE(Pesquisa(&customers, "", "N", 0, 0, 0, 0, true));
     // Byte for byte, as the host wrote it.
-    EXPECT_EQ(filterAfterEsc.toUtf8(), base.toUtf8());
-    EXPECT_EQ(customers.GetFilter().toUtf8(), base.toUtf8());
+    EXPECT_EQ(filterAfterEsc.toUtf8().toStdString(), base.toUtf8().toStdString());
+    EXPECT_EQ(customers.GetFilter().toUtf8().toStdString(), base.toUtf8().toStdString());
     EXPECT_EQ(customers.GetFiltered(), filteredAtEsc) << "Esc leaves the switch alone";
     std::printf("soak: %d events, seed %llu, base \"%s\": %.1f s (%.2f ms an event; events "
                 "%.1f s, plain evaluations %.1f s, checks %.1f s), %d plain evaluations, %d "
-                "whole-view comparisons; resident %.1f MB after %d events, %.1f MB at the end "
-                "(%+.1f MB)\n",
+                "whole-view comparisons; views empty/narrowed/whole %d/%d/%d; resident %.1f MB "
+                "after %d events, %.1f MB at the end (%+.1f MB)\n",
                 figures.events, static_cast<unsigned long long>(seed), qPrintable(base),
                 figures.seconds, 1000.0 * figures.seconds / std::max(1, figures.events),
                 figures.eventNs / 1e9, figures.referenceNs / 1e9, figures.checkNs / 1e9,
-                figures.evaluations, figures.fullComparisons, Mb(figures.warmRss),
-                std::min(kWarmEvents, figures.events), Mb(figures.endRss),
+                figures.evaluations, figures.fullComparisons, figures.emptyViews,
+                figures.narrowedViews, figures.fullViews, Mb(figures.warmRss),
+                WarmEvents(figures.events), Mb(figures.endRss),
                 Mb(figures.endRss) - Mb(figures.warmRss));
     std::fflush(stdout);
     return figures;
@@ -293,11 +329,15 @@ TEST_F(SoakTest, RandomUseShowsWhatThePlainFilterGivesAndEscRestoresIt)
     RecordProperty("events", figures.events);
     RecordProperty("warm_rss_kb", static_cast<int>(figures.warmRss / 1024));
     RecordProperty("end_rss_kb", static_cast<int>(figures.endRss / 1024));
+    if (!Sanitized() && events >= kLongRunEvents) {
+        EXPECT_LE(Mb(figures.endRss) - Mb(figures.warmRss), kLongRunGrowthMb)
+            << "resident memory grew over the session";
+    }
 }
 
 TEST_F(SoakTest, UnderAHostFilterEscGivesItBackByteForByte)
 {
-    const int events = std::max(200, EnvInt("TS_SOAK_EVENTS", kDefaultEvents) / 4);
+    const int events = std::max(100, EnvInt("TS_SOAK_EVENTS", kDefaultEvents) / 5);
     // A plain condition, and alternatives with odd spacing and an accent, which the
     // search must bracket and Esc must give back untouched.
     const QString plain = QStringLiteral("UF = 'SP'");

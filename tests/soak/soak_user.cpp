@@ -366,7 +366,15 @@ QString SoakUser::Step()
     m_expectedRecNo.reset();
     // A user who sees nothing backs off more often.
     if (m_dataset.RecordCount() == 0 && m_random.Chance(40)) {
-        switch (m_random.Below(3)) {
+        switch (m_random.Below(5)) {
+        case 3:
+            // Enter is off: neither the key nor a double tap confirms.
+            return PressKey(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        case 4: {
+            QWidget* viewport = Grid()->viewport();
+            QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, viewport->rect().center());
+            return QStringLiteral("double tap");
+        }
         case 0:
             Backspaced();
             return PressKey(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
