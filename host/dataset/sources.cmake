@@ -6,6 +6,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/field.h
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_type.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter_options.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/column.h
