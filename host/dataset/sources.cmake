@@ -32,4 +32,21 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/search_indexes.cpp
 )
