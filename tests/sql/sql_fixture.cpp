@@ -76,6 +76,13 @@ QSqlDatabase TestDatabase::Writer() const
 void TestDatabase::Exec(const QString& sql, const QVariantList& values)
 {
     QSqlQuery query(Writer());
+    if (values.isEmpty()) {
+        if (!query.exec(sql)) {
+            throw std::runtime_error(
+                (sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
+        }
+        return;
+    }
     if (!query.prepare(sql)) {
         throw std::runtime_error(
             (sql + QStringLiteral(": ") + query.lastError().text()).toStdString());

@@ -278,7 +278,7 @@ private:
                 return Dropped(mark, m_dialect.NullCondition());
             }
             if (dates) {
-                return Parenthesised(m_dialect.Collated(a) + u' ' + sqlOp + u' ' + b);
+                return Parenthesised(m_dialect.DateCompared(a) + u' ' + sqlOp + u' ' + b);
             }
             return Parenthesised(m_dialect.NumberOf(a, ka) + u' ' + sqlOp + u' ' +
                                  m_dialect.NumberOf(b, kb));
@@ -311,16 +311,18 @@ private:
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
+                // Placeholders follow the text in order: each operand is bound before
+                // its bound.
+                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
                 match += QStringLiteral(" AND %1 >= %2")
-                             .arg(m_dialect.Collated(Text(node.Operand(), kind)),
-                                  m_dialect.Parameter(m_out, ValueKind::Text,
-                                                      QString::fromStdString(prefix)));
+                             .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                           QString::fromStdString(prefix)));
                 const std::string next = PrefixSuccessor(prefix);
                 if (!next.empty()) {
+                    const QString high = m_dialect.Collated(Text(node.Operand(), kind));
                     match += QStringLiteral(" AND %1 < %2")
-                                 .arg(m_dialect.Collated(Text(node.Operand(), kind)),
-                                      m_dialect.Parameter(m_out, ValueKind::Text,
-                                                          QString::fromStdString(next)));
+                                 .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                                QString::fromStdString(next)));
                 }
                 match = Parenthesised(match);
             }
