@@ -32,3 +32,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
 )
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.cpp
+)
