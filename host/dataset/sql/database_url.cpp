@@ -46,6 +46,7 @@ DatabaseUrl ParsePostgreSql(const QString& url)
 {
     DatabaseUrl parsed;
     parsed.kind = DatabaseUrl::Kind::PostgreSql;
+    parsed.original = url;
     parsed.shown = UrlWithoutPassword(url);
 
     char* error = nullptr;
@@ -201,6 +202,7 @@ DatabaseUrl ParseDatabaseUrl(const QString& url)
         DatabaseUrl parsed;
         parsed.kind = DatabaseUrl::Kind::Sqlite;
         parsed.path = url.mid(7);
+        parsed.original = url;
         parsed.shown = url;
         if (parsed.path.isEmpty())
             throw DatasetError(

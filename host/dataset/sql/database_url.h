@@ -21,7 +21,8 @@ struct DatabaseUrl {
     QStringList connectOptions;
     // SQLite: the file.
     QString path;
-    // The URL as given, without its password: what messages name.
+    // The URL as given, and without its password: what messages name.
+    QString original;
     QString shown;
 };
 
