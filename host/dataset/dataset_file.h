@@ -13,10 +13,6 @@ Table LoadTable(const QString& path);
 Table LoadSqliteTable(const QString& path);
 Table LoadCsvTable(const QString& path);
 
-// A field for a column of SQL's declared type ("VARCHAR(60)", "INTEGER", "BOOLEAN", …),
-// after SQLite's affinity rules where the name is none of ours.
-FieldDef FieldDefFromDeclaredType(const QString& name, const QString& declared);
-
 // Refuses a field name read from a file that a filter could not name without quotes
 // (spaces, punctuation, a leading digit, a word such as AND), naming the file and the
 // field's position (from 1).

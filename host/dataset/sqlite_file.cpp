@@ -40,11 +40,9 @@ QString QuoteIdentifier(const QString& name)
     return u'"' + quoted + u'"';
 }
 
-} // namespace
-
 // Declared SQL type to field type and size, following SQLite's own affinity rules
 // where the name is not one of ours.
-FieldDef FieldDefFromDeclaredType(const QString& name, const QString& declared)
+FieldDef DefFromDeclared(const QString& name, const QString& declared)
 {
     FieldDef def;
     def.name = name;
@@ -70,6 +68,8 @@ FieldDef FieldDefFromDeclaredType(const QString& name, const QString& declared)
     }
     return def;
 }
+
+} // namespace
 
 Table LoadSqliteTable(const QString& path)
 {
@@ -129,7 +129,7 @@ Table LoadSqliteTable(const QString& path)
         if (table.FindField(name) >= 0) {
             FileError(path, QStringLiteral("field \"%1\" appears twice").arg(name));
         }
-        table.AddField(FieldDefFromDeclaredType(name, QString::fromUtf8(declared ? declared : "")));
+        table.AddField(DefFromDeclared(name, QString::fromUtf8(declared ? declared : "")));
     }
 
     std::int64_t recordNo = 0;

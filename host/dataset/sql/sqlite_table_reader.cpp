@@ -76,7 +76,7 @@ Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QStrin
     const int columns = sqlite3_column_count(stmt);
     for (int c = 0; c < columns; ++c) {
         const char* declared = sqlite3_column_decltype(stmt, c);
-        writer.AddField(FieldDefFromDeclaredType(QString::fromUtf8(sqlite3_column_name(stmt, c)),
+        writer.AddField(DefFromDeclared(QString::fromUtf8(sqlite3_column_name(stmt, c)),
                                                  QString::fromUtf8(declared ? declared : "")));
     }
     int step = SQLITE_ROW;
