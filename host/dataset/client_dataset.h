@@ -71,6 +71,9 @@ public:
     void SetFilter(const QString& expression) override;
     bool GetFiltered() const override { return m_filtered; }
     void SetFiltered(bool filtered) override;
+    // A filter in force that does not parse under the new options raises and changes
+    // nothing.
+    void SetFilterOptions(FilterOptions options) override;
 
     QVariant Value(int row, int field) const override;
 
