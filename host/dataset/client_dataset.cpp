@@ -71,7 +71,11 @@ void ClientDataset::DataChanged()
 
 void ClientDataset::LoadFromFile(const QString& path)
 {
-    Table loaded = LoadTable(path);
+    LoadFromTable(LoadTable(path), QFileInfo(path).fileName());
+}
+
+void ClientDataset::LoadFromTable(Table loaded, const QString& source)
+{
     // The filter in force must fit the new fields; checked before anything changes.
     if (m_active && !m_filterText.trimmed().isEmpty()) {
         try {
@@ -80,7 +84,7 @@ void ClientDataset::LoadFromFile(const QString& path)
             throw DatasetError(
                 QStringLiteral("Cannot load \"%1\": the filter in force does not apply "
                                "to its fields (%2)")
-                    .arg(QFileInfo(path).fileName(), error.Message()));
+                    .arg(source, error.Message()));
         }
     }
     loaded.ShrinkToFit();

@@ -50,3 +50,16 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/search_indexes.cpp
 )
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.cpp
+)
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/sql_provider.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql_provider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_row_writer.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_row_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_readers.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/pg_table_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_table_reader.cpp
+)
