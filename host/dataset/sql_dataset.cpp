@@ -2,6 +2,7 @@
 
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/filter/expression_parser.h"
+#include "host/dataset/sql/database_url.h"
 #include "host/dataset/sql/keyset_query.h"
 #include "host/dataset/sql/sql_session.h"
 #include "host/dataset/sql/sql_translation.h"
@@ -73,9 +74,23 @@ QVariant Normalised(FieldType type, const QVariant& raw)
 class SqlDataset::Private {
 public:
     explicit Private(SqlDataset& owner) : q(owner) {}
+    ~Private() { CloseOwnConnection(); }
+    Private(const Private&) = delete;
+    Private& operator=(const Private&) = delete;
+
+    void CloseOwnConnection()
+    {
+        session.reset();
+        if (!ownConnection.isEmpty()) {
+            CloseDatabase(ownConnection);
+            ownConnection.clear();
+        }
+    }
 
     SqlDataset& q;
     QString connectionName;
+    QString databaseUrl;
+    QString ownConnection; // opened from databaseUrl
     QString tableName;
     QStringList orderFieldNames;
     int window = 100;
@@ -402,13 +417,28 @@ SqlDataset::~SqlDataset() = default;
 void SqlDataset::SetConnectionName(const QString& name)
 {
     d->RequireClosed("connection");
+    d->CloseOwnConnection();
+    d->databaseUrl.clear();
     d->connectionName = name;
-    d->session.reset();
 }
 
 QString SqlDataset::GetConnectionName() const
 {
-    return d->connectionName;
+    return d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection;
+}
+
+void SqlDataset::SetDatabaseUrl(const QString& url)
+{
+    d->RequireClosed("database");
+    (void)ParseDatabaseUrl(url); // a malformed URL raises now, naming it
+    d->CloseOwnConnection();
+    d->databaseUrl = url;
+    d->connectionName.clear();
+}
+
+QString SqlDataset::GetDatabaseUrl() const
+{
+    return d->databaseUrl;
 }
 
 void SqlDataset::SetTableName(const QString& table)
@@ -470,11 +500,16 @@ void SqlDataset::Open()
     if (d->active) {
         return;
     }
-    if (d->connectionName.isEmpty()) {
-        throw DatasetError(QStringLiteral("SQL dataset: no database connection named"));
+    if (d->connectionName.isEmpty() && d->databaseUrl.isEmpty()) {
+        throw DatasetError(QStringLiteral("SQL dataset: no database named"));
     }
     if (!d->session) {
-        d->session = std::make_unique<sql::SqlSession>(d->connectionName);
+        if (!d->databaseUrl.isEmpty() && d->ownConnection.isEmpty()) {
+            d->ownConnection =
+                OpenDatabase(d->databaseUrl, DatabaseAccess::ReadOnly).connectionName();
+        }
+        d->session = std::make_unique<sql::SqlSession>(
+            d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection);
     }
     d->session->Start();
     QSqlDatabase db = d->session->Database();
@@ -503,8 +538,9 @@ void SqlDataset::Open()
         } else if (def.type == FieldType::Integer || def.type == FieldType::Float) {
             const ValueKind kind = KindOf(def.type);
             for (const char* extreme : {"min", "max"}) {
-                measures << QStringLiteral("length(%1)").arg(d->Dialect().TextOf(
-                    QStringLiteral("ts_m.m%1").arg(aggregates.size()), kind));
+                measures << QStringLiteral("length(%1)")
+                                .arg(d->Dialect().TextOf(
+                                    QStringLiteral("ts_m.m%1").arg(aggregates.size()), kind));
                 aggregates << QStringLiteral("%1(%2) AS m%3")
                                   .arg(QLatin1String(extreme), read)
                                   .arg(aggregates.size());
@@ -521,10 +557,10 @@ void SqlDataset::Open()
     }
     if (!measures.isEmpty()) {
         SqlText statement;
-        statement.sql = QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
-                            .arg(measures.join(QStringLiteral(", ")),
-                                 aggregates.join(QStringLiteral(", ")),
-                                 SqlDialect::QuoteIdentifier(d->tableName));
+        statement.sql =
+            QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
+                .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
+                     SqlDialect::QuoteIdentifier(d->tableName));
         QSqlQuery result = d->session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;

@@ -24,9 +24,13 @@ public:
     explicit SqlDataset(QObject* parent = nullptr);
     ~SqlDataset() override;
 
-    // Only while closed.
+    // Only while closed. Either a connection the host opened (by its QtSql name), or a
+    // database URL ("postgresql://…", "sqlite:PATH") that Open opens read-only on a
+    // connection of the dataset's own, closed again when the dataset goes.
     void SetConnectionName(const QString& name);
     QString GetConnectionName() const;
+    void SetDatabaseUrl(const QString& url);
+    QString GetDatabaseUrl() const;
     void SetTableName(const QString& table);
     QString GetTableName() const;
 
@@ -82,11 +86,12 @@ public:
 
     // Creates in the database what a live search needs: for every text field named,
     // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram
-    // index (pg_trgm) for contains search. Opens its own writable connection to the
-    // database of connectionName; returns the statements it ran. Without these indexes
-    // the search still works, only slower.
-    static QStringList CreateSearchIndexes(const QString& connectionName, const QString& table,
-                                           const QStringList& fields);
+    // index (pg_trgm) for contains search; no fields: every text field. Opens its own
+    // writable connection to the database, named by URL or by the name of a connection
+    // to it; returns the statements it ran. Without these indexes the search still
+    // works, only slower.
+    static QStringList CreateSearchIndexes(const QString& database, const QString& table,
+                                           const QStringList& fields = {});
 
 protected:
     void ApplyHeldChanges() override;

@@ -346,7 +346,8 @@ TEST_P(DifferentialTest, OrdersWithTiesAndNullsMatchAnIndexOnTheSameFields)
                 }
                 forwards.push_back(values);
             }
-            ASSERT_EQ(sql_test::RowDifference(forwards, backwards), "") << order.join(u',').toStdString() << " / " << filter;
+            ASSERT_EQ(sql_test::RowDifference(forwards, backwards), "")
+                << order.join(u',').toStdString() << " / " << filter;
         }
     }
 }

@@ -72,6 +72,11 @@ QString PgCluster::SocketDir() const
     return m_dir->path();
 }
 
+QString PgCluster::Url() const
+{
+    return QStringLiteral("postgresql://postgres@/postgres?host=%1").arg(m_dir->path());
+}
+
 void PgCluster::Start()
 {
     Run({m_bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), m_dir->filePath("data"),

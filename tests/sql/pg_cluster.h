@@ -6,9 +6,11 @@
 
 namespace sql_test {
 
-// A throwaway PostgreSQL cluster: initdb into a temporary folder, a Unix socket
-// there, trust authentication, no TCP; run as the postgres user when the tests run
-// as root. Stopped and removed when the process ends.
+// A throwaway PostgreSQL cluster of the suite's own, which the suite may stop and
+// start again (server faults) without touching the test run's shared cluster: initdb
+// into a temporary folder, a Unix socket there, trust authentication, no TCP; run as
+// the postgres user when the tests run as root. Stopped and removed when the process
+// ends.
 class PgCluster {
 public:
     // The process's cluster, started on first use. Raises std::runtime_error saying
@@ -20,6 +22,8 @@ public:
     PgCluster& operator=(const PgCluster&) = delete;
 
     QString SocketDir() const;
+    // Its libpq URI.
+    QString Url() const;
     // Stops the server (fast shutdown) and starts it again, for fault tests.
     void Stop();
     void Start();

@@ -1,7 +1,9 @@
 #include "tests/sql/sql_fixture.h"
 
-#include "tests/sql/pg_cluster.h"
+#include "host/dataset/sql/database_url.h"
+#include "tests/pgcluster/pg_cluster.h"
 
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -15,51 +17,30 @@ const char* ServerName(Server server)
     return server == Server::Sqlite ? "SQLite" : "PostgreSQL";
 }
 
-namespace {
-
-QString NewConnectionName()
-{
-    return QStringLiteral("sql-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-void Configure(QSqlDatabase& db, Server server, const QString& file, bool readOnly)
-{
-    if (server == Server::Sqlite) {
-        db.setDatabaseName(file);
-        if (readOnly) {
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        }
-    } else {
-        db.setHostName(PgCluster::Shared().SocketDir());
-        db.setDatabaseName(QStringLiteral("postgres"));
-        db.setUserName(QStringLiteral("postgres"));
-    }
-}
-
-} // namespace
-
-TestDatabase::TestDatabase(Server server)
-    : m_server(server), m_writer(NewConnectionName()),
+TestDatabase::TestDatabase(Server server, const QString& postgresUrl)
+    : m_server(server),
       m_prefix(QStringLiteral("t%1_").arg(QUuid::createUuid().toString(QUuid::Id128).left(10)))
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(
-        server == Server::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), m_writer);
-    Configure(db, server, m_dir.filePath(QStringLiteral("test.db")), false);
-    if (!db.open()) {
-        throw std::runtime_error(QStringLiteral("cannot open the %1 test database: %2")
-                                     .arg(QLatin1String(ServerName(server)), db.lastError().text())
-                                     .toStdString());
+    if (server == Server::Sqlite) {
+        const QString path = m_dir.filePath(QStringLiteral("test.db"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            throw std::runtime_error("cannot create the SQLite test database");
+        }
+        m_url = QStringLiteral("sqlite:") + path;
+    } else {
+        m_url = postgresUrl.isEmpty() ? testing_support::PgClusterUri() : postgresUrl;
+        if (m_url.isEmpty()) {
+            throw std::runtime_error("no PostgreSQL cluster for this test (see above)");
+        }
     }
+    m_writer = host::OpenDatabase(m_url, host::DatabaseAccess::Writable).connectionName();
 }
 
 TestDatabase::~TestDatabase()
 {
     for (const QString& name : m_readers + QStringList{m_writer}) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
+        host::CloseDatabase(name);
     }
 }
 
@@ -121,10 +102,7 @@ void TestDatabase::Insert(const QString& table, const QVariantList& values)
 
 QString TestDatabase::ReaderConnection()
 {
-    const QString name = NewConnectionName();
-    QSqlDatabase db = QSqlDatabase::addDatabase(
-        m_server == Server::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
-    Configure(db, m_server, m_dir.filePath(QStringLiteral("test.db")), true);
+    const QString name = host::OpenDatabase(m_url, host::DatabaseAccess::ReadOnly).connectionName();
     m_readers << name;
     return name;
 }

@@ -7,9 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
-#include <vector>
-
 #include <ostream>
+#include <vector>
 
 // Readable QStrings in GoogleTest's messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -34,7 +33,8 @@ struct ColumnSpec {
 // host opens them.
 class TestDatabase {
 public:
-    explicit TestDatabase(Server server);
+    // PostgreSQL: the test run's cluster (the ctest fixture's), or the one at postgresUrl.
+    explicit TestDatabase(Server server, const QString& postgresUrl = {});
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -47,8 +47,9 @@ public:
     void Insert(const QString& table, const QVariantList& values);
     void Exec(const QString& sql, const QVariantList& values = {});
     QSqlDatabase Writer() const;
-    // A new connection for a dataset: SQLite opened read-only, PostgreSQL as is.
+    // A new connection for a dataset, opened as a host opens it (read-only).
     QString ReaderConnection();
+    const QString& Url() const { return m_url; }
 
     // An open SqlDataset over a table of this database.
     std::unique_ptr<host::SqlDataset> Dataset(const QString& table, int window = 100);
@@ -56,6 +57,7 @@ public:
 private:
     Server m_server;
     QTemporaryDir m_dir;
+    QString m_url;
     QString m_writer;
     QStringList m_readers;
     QString m_prefix;

@@ -1,5 +1,6 @@
 // The one call that writes: indexes that make a live search fast.
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/sql/database_url.h"
 #include "host/dataset/sql/sql_dialect.h"
 #include "host/dataset/sql/table_schema.h"
 #include "host/dataset/sql_dataset.h"
@@ -33,6 +34,10 @@ public:
     explicit WritableConnection(const QString& from)
         : m_name(QStringLiteral("ts-indexes-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
     {
+        if (IsUrl(from)) {
+            m_name = OpenDatabase(from, DatabaseAccess::Writable).connectionName();
+            return;
+        }
         if (!QSqlDatabase::contains(from)) {
             throw DatasetError(QStringLiteral("No database connection named \"%1\"").arg(from));
         }
@@ -64,6 +69,13 @@ public:
     QSqlDatabase Database() const { return QSqlDatabase::database(m_name, false); }
 
 private:
+    static bool IsUrl(const QString& text)
+    {
+        return text.startsWith(QLatin1String("postgresql:")) ||
+               text.startsWith(QLatin1String("postgres:")) ||
+               text.startsWith(QLatin1String("sqlite:"));
+    }
+
     QString m_name;
 };
 

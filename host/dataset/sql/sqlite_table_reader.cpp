@@ -77,7 +77,7 @@ Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QStrin
     for (int c = 0; c < columns; ++c) {
         const char* declared = sqlite3_column_decltype(stmt, c);
         writer.AddField(DefFromDeclared(QString::fromUtf8(sqlite3_column_name(stmt, c)),
-                                                 QString::fromUtf8(declared ? declared : "")));
+                                        QString::fromUtf8(declared ? declared : "")));
     }
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {

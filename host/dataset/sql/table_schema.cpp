@@ -71,10 +71,10 @@ QString SqliteRead(const FieldDef& def, const QString& declared)
         return quoted;
     }
     const QString type = declared.toUpper();
-    const bool textAffinity = !type.contains(QLatin1String("INT")) &&
-                              (type.contains(QLatin1String("CHAR")) ||
-                               type.contains(QLatin1String("CLOB")) ||
-                               type.contains(QLatin1String("TEXT")));
+    const bool textAffinity =
+        !type.contains(QLatin1String("INT")) &&
+        (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+         type.contains(QLatin1String("TEXT")));
     return textAffinity ? quoted : QStringLiteral("CAST(%1 AS TEXT)").arg(quoted);
 }
 
