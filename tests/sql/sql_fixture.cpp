@@ -82,7 +82,9 @@ void TestDatabase::CreateTable(const QString& table, const std::vector<ColumnSpe
 {
     QStringList parts;
     for (const ColumnSpec& column : columns) {
-        parts << u'"' + column.name + QStringLiteral("\" ") +
+        QString name = column.name;
+        name.replace(u'"', QStringLiteral("\"\""));
+        parts << u'"' + name + QStringLiteral("\" ") +
                      (m_server == Server::Sqlite ? column.sqliteType : column.postgresType);
     }
     if (!constraints.isEmpty()) {

@@ -92,7 +92,8 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
 
     QStringList statements;
     if (postgres) {
-        statements << QStringLiteral("SET SESSION default_transaction_read_only = off")
+        statements << QStringLiteral("SET client_min_messages = warning")
+                   << QStringLiteral("SET SESSION default_transaction_read_only = off")
                    << QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm");
     } else {
         statements << QStringLiteral("PRAGMA query_only = 0");
