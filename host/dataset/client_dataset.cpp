@@ -71,16 +71,20 @@ void ClientDataset::DataChanged()
 
 void ClientDataset::LoadFromFile(const QString& path)
 {
-    Table loaded = LoadTable(path);
+    LoadFromTable(LoadTable(path), QFileInfo(path).fileName());
+}
+
+void ClientDataset::LoadFromTable(Table loaded, const QString& source)
+{
     // The filter in force must fit the new fields; checked before anything changes.
     if (m_active && !m_filterText.trimmed().isEmpty()) {
         try {
-            (void)filter::ParseFilter(m_filterText, loaded);
+            (void)filter::ParseFilter(m_filterText, loaded, GetFilterOptions());
         } catch (const DatasetError& error) {
             throw DatasetError(
                 QStringLiteral("Cannot load \"%1\": the filter in force does not apply "
                                "to its fields (%2)")
-                    .arg(QFileInfo(path).fileName(), error.Message()));
+                    .arg(source, error.Message()));
         }
     }
     loaded.ShrinkToFit();
@@ -161,7 +165,24 @@ void ClientDataset::Close()
 
 std::shared_ptr<const filter::Node> ClientDataset::Compile(const QString& text) const
 {
-    return filter::ParseFilter(text, m_table);
+    return filter::ParseFilter(text, m_table, GetFilterOptions());
+}
+
+void ClientDataset::SetFilterOptions(FilterOptions options)
+{
+    if (options == GetFilterOptions()) {
+        return;
+    }
+    std::shared_ptr<const filter::Node> root;
+    if (m_active && !m_filterText.trimmed().isEmpty()) {
+        root = filter::ParseFilter(m_filterText, m_table, options); // may raise
+    }
+    StoreFilterOptions(options);
+    m_filterRoot = std::move(root);
+    if (m_active && m_filtered) {
+        RebuildView(false);
+        Emit();
+    }
 }
 
 // After a text that does not parse, nothing changes: the previous filter text stays

@@ -44,6 +44,9 @@ public:
     // CSV when the name ends in ".csv". Raises naming the file and the reason; the
     // dataset then keeps what it had. An open dataset stays open on the new records.
     void LoadFromFile(const QString& path);
+    // Replaces fields and records with a table built aside (by a provider reading a
+    // database, for one), on the same terms as LoadFromFile; source names it in messages.
+    void LoadFromTable(Table table, const QString& source);
     // Writes fields and records as an SQLite database with one table.
     void SaveToFile(const QString& path) const;
 
@@ -68,6 +71,9 @@ public:
     void SetFilter(const QString& expression) override;
     bool GetFiltered() const override { return m_filtered; }
     void SetFiltered(bool filtered) override;
+    // A filter in force that does not parse under the new options raises and changes
+    // nothing.
+    void SetFilterOptions(FilterOptions options) override;
 
     QVariant Value(int row, int field) const override;
 

@@ -2,6 +2,7 @@
 
 #include "host/dataset/dataset_error.h"
 
+#include <exception>
 #include <utility>
 
 namespace host {
@@ -63,6 +64,14 @@ void Dataset::EnableControls()
     if (m_controlsDisabled == 0 || --m_controlsDisabled > 0) {
         return;
     }
+    // Work held back while controls were disabled runs now; the grid hears of the
+    // outcome even when it failed, and then the failure goes on to the caller.
+    std::exception_ptr failure;
+    try {
+        ApplyHeldChanges();
+    } catch (...) {
+        failure = std::current_exception();
+    }
     const bool viewReset = std::exchange(m_viewResetHeld, false);
     const bool cursorMoved = std::exchange(m_cursorMoveHeld, false);
     if (viewReset) {
@@ -70,6 +79,9 @@ void Dataset::EnableControls()
     }
     if (viewReset || cursorMoved) {
         Q_EMIT this->cursorMoved(RecNo());
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
@@ -89,6 +101,15 @@ void Dataset::NotifyCursorMoved()
         return;
     }
     Q_EMIT cursorMoved(RecNo());
+}
+
+void Dataset::NotifyRowsFetched()
+{
+    if (ControlsDisabled()) {
+        m_viewResetHeld = true; // a held reset covers the new rows too
+        return;
+    }
+    Q_EMIT rowsFetched();
 }
 
 Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/dataset/field.h"
+#include "host/dataset/filter_options.h"
 
 #include <QObject>
 #include <QString>
@@ -32,9 +33,17 @@ public:
     // Moves to a view row; raises on a row outside the view.
     virtual void MoveTo(int row) = 0;
 
-    // Records that pass the filter.
+    // Records that pass the filter: the exact number, however much that costs.
     virtual int RecordCount() const = 0;
-    bool IsEmpty() const { return RecordCount() == 0; }
+    // True when no record passes the filter; never needs the whole count.
+    virtual bool IsEmpty() const { return RecordCount() == 0; }
+    // Rows known so far, for grids that learn the number of rows as they scroll (Qt's
+    // canFetchMore/fetchMore): rows 0..FetchedRowCount()-1 exist. FetchMore learns more
+    // and announces them with rowsFetched. A dataset that knows its count at once
+    // reports it and has nothing more to fetch.
+    virtual int FetchedRowCount() const { return RecordCount(); }
+    virtual bool CanFetchMore() const { return false; }
+    virtual void FetchMore() {}
     // Position of the current record in the view; -1 when the view is empty.
     virtual int RecNo() const = 0;
     // Beginning and end of the view: set after a move that could not go further.
@@ -48,6 +57,10 @@ public:
     virtual void SetFilter(const QString& expression) = 0;
     virtual bool GetFiltered() const = 0;
     virtual void SetFiltered(bool filtered) = 0;
+    // How the filter compares text (default: case-sensitive). On an open dataset the
+    // filter in force is applied again under the new options.
+    FilterOptions GetFilterOptions() const { return m_filterOptions; }
+    virtual void SetFilterOptions(FilterOptions options) { m_filterOptions = options; }
 
     // Fields in declaration order.
     int GetFieldCount() const { return static_cast<int>(m_fields.size()); }
@@ -74,6 +87,9 @@ Q_SIGNALS:
     void viewReset();
     // The cursor moved to another row (also emitted after viewReset).
     void cursorMoved(int row);
+    // More rows became known at the end of the view (FetchedRowCount grew); the rows
+    // already known are unchanged.
+    void rowsFetched();
     // A field's visible flag changed.
     void fieldsChanged();
     // Field::FocusControl was called.
@@ -83,6 +99,12 @@ protected:
     // Subclasses announce changes through these, so that disabled controls hold them.
     void NotifyViewReset();
     void NotifyCursorMoved();
+    void NotifyRowsFetched();
+    void StoreFilterOptions(FilterOptions options) { m_filterOptions = options; }
+
+    // Runs when the last EnableControls comes, before the held signals go out: a
+    // dataset that defers costly work while controls are disabled does it here.
+    virtual void ApplyHeldChanges() {}
 
     Field& AddFieldObject(const QString& name, FieldType type, int size);
     void ClearFieldObjects();
@@ -90,6 +112,7 @@ protected:
 private:
     friend class Field;
     std::vector<std::unique_ptr<Field>> m_fields;
+    FilterOptions m_filterOptions;
     int m_controlsDisabled = 0;
     bool m_viewResetHeld = false;
     bool m_cursorMoveHeld = false;

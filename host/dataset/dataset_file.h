@@ -13,6 +13,10 @@ Table LoadTable(const QString& path);
 Table LoadSqliteTable(const QString& path);
 Table LoadCsvTable(const QString& path);
 
+// Declared SQL type to field type and size ("VARCHAR(40)": text of 40 characters),
+// following SQLite's own affinity rules where the name is not one of ours.
+FieldDef DefFromDeclared(const QString& name, const QString& declared);
+
 // Refuses a field name read from a file that a filter could not name without quotes
 // (spaces, punctuation, a leading digit, a word such as AND), naming the file and the
 // field's position (from 1).

@@ -6,6 +6,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/field.h
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_type.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter_options.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/column.h
@@ -31,4 +32,34 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/search_indexes.cpp
+)
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/database_url.cpp
+)
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/sql_provider.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql_provider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_row_writer.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sql_row_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_readers.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/pg_table_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_table_reader.cpp
 )

@@ -40,8 +40,8 @@ QString QuoteIdentifier(const QString& name)
     return u'"' + quoted + u'"';
 }
 
-// Declared SQL type to field type and size, following SQLite's own affinity rules
-// where the name is not one of ours.
+} // namespace
+
 FieldDef DefFromDeclared(const QString& name, const QString& declared)
 {
     FieldDef def;
@@ -68,8 +68,6 @@ FieldDef DefFromDeclared(const QString& name, const QString& declared)
     }
     return def;
 }
-
-} // namespace
 
 Table LoadSqliteTable(const QString& path)
 {

@@ -72,8 +72,9 @@ std::string_view IntegerText(std::int64_t value, char* buffer)
 std::string_view FloatText(double value, char* buffer)
 {
     // Same form as the grid shows: up to 15 significant digits, no trailing zeros.
-    const auto result =
-        std::to_chars(buffer, buffer + kTextFormBuffer, value, std::chars_format::general, 15);
+    // Negative zero is zero: "0", as SQL servers print it.
+    const auto result = std::to_chars(buffer, buffer + kTextFormBuffer, value + 0.0,
+                                      std::chars_format::general, 15);
     return {buffer, static_cast<size_t>(result.ptr - buffer)};
 }
 

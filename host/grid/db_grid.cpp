@@ -138,6 +138,7 @@ void DbGrid::Bind()
         if (dataSet != nullptr) {
             connect(dataSet, &Dataset::viewReset, this, &DbGrid::OnViewReset);
             connect(dataSet, &Dataset::cursorMoved, this, &DbGrid::OnCursorMoved);
+            connect(dataSet, &Dataset::rowsFetched, m_model, &GridModel::RowsFetched);
             connect(dataSet, &Dataset::fieldsChanged, this, &DbGrid::OnFieldsChanged);
             connect(dataSet, &Dataset::focusFieldRequested, this, &DbGrid::OnFocusFieldRequested);
         }

@@ -36,7 +36,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     // Painting must not throw: a failing dataset shows empty cells and the failure is
     // reported.
     bool inView = false;
-    Application::Instance().Guard([&] { inView = index.row() < dataSet->RecordCount(); });
+    Application::Instance().Guard([&] { inView = index.row() < dataSet->FetchedRowCount(); });
     if (!inView) {
         return {};
     }
@@ -78,6 +78,40 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+bool GridModel::canFetchMore(const QModelIndex& parent) const
+{
+    const Dataset* dataSet = m_grid->GetDataSet();
+    if (parent.isValid() || dataSet == nullptr || !dataSet->IsActive() ||
+        m_grid->GetColumnCount() == 0) {
+        return false;
+    }
+    bool more = false;
+    Application::Instance().Guard([&] { more = dataSet->CanFetchMore(); });
+    return more;
+}
+
+void GridModel::fetchMore(const QModelIndex& parent)
+{
+    Dataset* dataSet = m_grid->GetDataSet();
+    if (parent.isValid() || dataSet == nullptr || !dataSet->IsActive()) {
+        return;
+    }
+    // rowsFetched, sent by the dataset, inserts the rows.
+    Application::Instance().Guard([&] { dataSet->FetchMore(); });
+    RowsFetched();
+}
+
+void GridModel::RowsFetched()
+{
+    const int count = CurrentRowCount();
+    if (count <= m_rowCount) {
+        return;
+    }
+    beginInsertRows({}, m_rowCount, count - 1);
+    m_rowCount = count;
+    endInsertRows();
+}
+
 void GridModel::Reset(const std::function<void()>& change)
 {
     beginResetModel();
@@ -94,7 +128,7 @@ int GridModel::CurrentRowCount() const
     if (dataSet == nullptr || !dataSet->IsActive() || m_grid->GetColumnCount() == 0) {
         return 0;
     }
-    return dataSet->RecordCount();
+    return dataSet->FetchedRowCount();
 }
 
 } // namespace host

@@ -116,6 +116,9 @@ class ArithmeticNode : public Node {
 public:
     ArithmeticNode(char op, NodePtr left, NodePtr right, int position);
     Value Eval(std::uint32_t rec) const override;
+    char Op() const { return m_op; }
+    const Node& Left() const { return *m_left; }
+    const Node& Right() const { return *m_right; }
 
 private:
     char m_op;
@@ -127,6 +130,7 @@ class NegateNode : public Node {
 public:
     NegateNode(NodePtr operand, int position);
     Value Eval(std::uint32_t rec) const override;
+    const Node& Operand() const { return *m_operand; }
 
 private:
     NodePtr m_operand;
@@ -137,6 +141,8 @@ public:
     enum class Function { Upper, Lower, Trim };
     FunctionNode(Function function, NodePtr argument, int position);
     Value Eval(std::uint32_t rec) const override;
+    Function GetFunction() const { return m_function; }
+    const Node& Argument() const { return *m_argument; }
 
 private:
     Function m_function;
@@ -149,6 +155,9 @@ public:
     enum class Op { Eq, Ne, Lt, Gt, Le, Ge };
     CompareNode(Op op, NodePtr left, NodePtr right, int position);
     Tri Test(std::uint32_t rec) const override;
+    Op GetOp() const { return m_op; }
+    const Node& Left() const { return *m_left; }
+    const Node& Right() const { return *m_right; }
 
 private:
     Op m_op;
@@ -163,6 +172,7 @@ public:
 
     const Node& Operand() const { return *m_operand; }
     bool Negated() const { return m_negated; }
+    const Node& Pattern() const { return *m_pattern; }
     // The compiled pattern when it is a literal, else nullptr.
     const LikePattern* Literal() const { return m_literal.get(); }
 
@@ -177,6 +187,8 @@ class IsNullNode : public Node {
 public:
     IsNullNode(NodePtr operand, bool negated, int position);
     Tri Test(std::uint32_t rec) const override;
+    const Node& Operand() const { return *m_operand; }
+    bool Negated() const { return m_negated; }
 
 private:
     NodePtr m_operand;
@@ -187,6 +199,9 @@ class InNode : public Node {
 public:
     InNode(NodePtr operand, std::vector<NodePtr> list, bool negated, int position);
     Tri Test(std::uint32_t rec) const override;
+    const Node& Operand() const { return *m_operand; }
+    const std::vector<NodePtr>& List() const { return m_list; }
+    bool Negated() const { return m_negated; }
 
 private:
     NodePtr m_operand;
@@ -209,6 +224,7 @@ class NotNode : public Node {
 public:
     NotNode(NodePtr operand, int position);
     Tri Test(std::uint32_t rec) const override;
+    const Node& Operand() const { return *m_operand; }
 
 private:
     NodePtr m_operand;
@@ -218,6 +234,7 @@ class TruthNode : public Node {
 public:
     TruthNode(NodePtr operand, int position);
     Tri Test(std::uint32_t rec) const override;
+    const Node& Operand() const { return *m_operand; }
 
 private:
     NodePtr m_operand;

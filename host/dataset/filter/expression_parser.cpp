@@ -2,7 +2,9 @@
 
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/table.h"
+#include "host/dataset/text_form.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace host::filter {
@@ -172,7 +174,11 @@ const char* TypeName(StaticType t)
 
 class Parser {
 public:
-    Parser(const QString& text, const Table& table) : m_tokens(Tokenize(text)), m_table(table) {}
+    Parser(const QString& text, const Table& table, FilterOptions options)
+        : m_tokens(Tokenize(text)), m_table(table),
+          m_caseInsensitive(options.testFlag(FilterOption::CaseInsensitive))
+    {
+    }
 
     NodePtr ParseRoot()
     {
@@ -315,6 +321,10 @@ private:
             const Token op = Take();
             NodePtr right = ParseAdditive();
             CheckComparable(*left, *right, op.position);
+            if (m_caseInsensitive && MeetAsText(left->Type(), right->Type())) {
+                left = Folded(std::move(left));
+                right = Folded(std::move(right));
+            }
             CompareNode::Op kind = CompareNode::Op::Eq;
             if (op.text == QLatin1String("<>") || op.text == QLatin1String("!=")) {
                 kind = CompareNode::Op::Ne;
@@ -340,6 +350,10 @@ private:
             NodePtr pattern = ParseAdditive();
             left = AsValue(std::move(left));
             pattern = AsValue(std::move(pattern));
+            if (m_caseInsensitive) {
+                left = Folded(std::move(left));
+                pattern = Folded(std::move(pattern));
+            }
             return std::make_unique<LikeNode>(std::move(left), std::move(pattern), negated,
                                               position);
         }
@@ -357,6 +371,17 @@ private:
                 }
                 Expect(Tok::RParen, "\",\" or \")\" in the IN list");
                 break;
+            }
+            if (m_caseInsensitive &&
+                std::any_of(list.begin(), list.end(), [&](const NodePtr& item) {
+                    return MeetAsText(left->Type(), item->Type());
+                })) {
+                // One operand meets every item: once any item meets it as text, the
+                // whole list is compared as upper-cased text.
+                left = Folded(std::move(left));
+                for (NodePtr& item : list) {
+                    item = Folded(std::move(item));
+                }
             }
             return std::make_unique<InNode>(std::move(left), std::move(list), negated, position);
         }
@@ -390,6 +415,56 @@ private:
                      .arg(QLatin1String(TypeName(x)), QLatin1String(TypeName(y))),
                  position);
         }
+    }
+
+    // Whether two values of these types are compared as text (see CompareValues).
+    static bool MeetAsText(StaticType a, StaticType b)
+    {
+        if (a == StaticType::Null || b == StaticType::Null) {
+            return false; // the comparison is unknown whatever the case
+        }
+        if (IsNumeric(a) && IsNumeric(b)) {
+            return false;
+        }
+        return !(a == StaticType::Date && b == StaticType::Date);
+    }
+
+    // The value upper-cased by the ASCII rule: literals at once, a text field through
+    // its folded column, anything else through UPPER.
+    static NodePtr Folded(NodePtr node)
+    {
+        const int position = node->Position();
+        switch (node->Kind()) {
+        case NodeKind::FoldedField:
+            return node;
+        case NodeKind::Literal: {
+            const Value v = node->Eval(0);
+            if (v.kind == Value::Kind::Null) {
+                return node;
+            }
+            char buffer[kTextFormBuffer];
+            std::string text(TextOf(v, buffer));
+            std::transform(text.begin(), text.end(), text.begin(), AsciiUpper);
+            Value folded;
+            folded.kind = Value::Kind::Text;
+            return std::make_unique<LiteralNode>(folded, std::move(text), StaticType::Text,
+                                                 position);
+        }
+        case NodeKind::Field:
+            if (node->Type() == StaticType::Text) {
+                const auto& field = static_cast<const FieldNode&>(*node);
+                return std::make_unique<FoldedFieldNode>(field.GetColumn(), field.FieldIndex(),
+                                                         position);
+            }
+            break;
+        default:
+            if (node->Type() == StaticType::Null) {
+                return node;
+            }
+            break;
+        }
+        return std::make_unique<FunctionNode>(FunctionNode::Function::Upper, std::move(node),
+                                              position);
     }
 
     static void AsValueCheck(const Node& node)
@@ -600,6 +675,7 @@ private:
     size_t m_pos = 0;
     int m_depth = 0;
     const Table& m_table;
+    bool m_caseInsensitive = false;
 };
 
 } // namespace
@@ -622,9 +698,9 @@ bool IsPlainFieldName(const QString& name)
     return true;
 }
 
-NodePtr ParseFilter(const QString& text, const Table& table)
+NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions options)
 {
-    Parser parser(text, table);
+    Parser parser(text, table, options);
     return parser.ParseRoot();
 }
 

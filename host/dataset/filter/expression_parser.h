@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/dataset/filter/expression.h"
+#include "host/dataset/filter_options.h"
 
 #include <QString>
 
@@ -16,7 +17,9 @@ constexpr int kMaxFilterDepth = 200;
 
 // Parses a filter expression against a table's fields and returns the root condition.
 // Raises DatasetError "Filter: <what> at position <n>" (n counts characters from 1).
-NodePtr ParseFilter(const QString& text, const Table& table);
+// With FilterOption::CaseInsensitive both sides of every text comparison, LIKE and IN
+// are upper-cased (ASCII) in the tree itself, so every evaluator gives them one meaning.
+NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions options = {});
 
 // True when a filter can name the field without quotes: a letter or "_", then letters,
 // digits or "_", and not a word of the language (AND, OR, NOT, LIKE, IN, IS, NULL,

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace host {
+
+// A database named by URL: a libpq URI "postgresql://…" (or "postgres://…"), or
+// "sqlite:PATH" with PATH a file path as written.
+struct DatabaseUrl {
+    enum class Kind { PostgreSql, Sqlite };
+    Kind kind = Kind::Sqlite;
+    // PostgreSQL: the URI's parts; every other parameter (sslmode, options, …) in
+    // connectOptions as libpq "key='value'" pairs.
+    QString host;
+    int port = -1;
+    QString database;
+    QString user;
+    QString password;
+    QStringList connectOptions;
+    // SQLite: the file.
+    QString path;
+    // The URL as given, and without its password: what messages name.
+    QString original;
+    QString shown;
+};
+
+// Raises DatasetError "… is not a database URL; expected postgresql://… or sqlite:PATH"
+// or naming what in the URL is wrong.
+DatabaseUrl ParseDatabaseUrl(const QString& url);
+
+// The URL without its password, for messages (the text as given when it is no URI).
+QString UrlWithoutPassword(const QString& url);
+
+enum class DatabaseAccess {
+    ReadOnly, // every transaction read-only (PostgreSQL), the file opened read-only (SQLite)
+    Writable, // only for the host's explicit call that creates indexes
+};
+
+// Opens a connection under a name of its own and returns it open. Raises DatasetError
+// naming the URL (without password) and the driver's reason: a server that cannot be
+// reached, a refused login, a missing database or SQLite file, a file that is no database.
+// Close it with CloseDatabase once no query on it is left.
+QSqlDatabase OpenDatabase(const QString& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
+QSqlDatabase OpenDatabase(const DatabaseUrl& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
+
+// Closes the connection and forgets its name. Every QSqlDatabase and QSqlQuery copy of it
+// must be gone.
+void CloseDatabase(const QString& connectionName);
+
+// Owns one connection: opens it, closes and forgets it when destroyed.
+class ScopedDatabase {
+public:
+    explicit ScopedDatabase(const QString& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
+    ~ScopedDatabase();
+    ScopedDatabase(const ScopedDatabase&) = delete;
+    ScopedDatabase& operator=(const ScopedDatabase&) = delete;
+
+    QSqlDatabase Database() const;
+    const QString& ConnectionName() const { return m_name; }
+    const DatabaseUrl& Url() const { return m_url; }
+
+private:
+    DatabaseUrl m_url;
+    QString m_name;
+};
+
+} // namespace host

@@ -1,0 +1,163 @@
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/sql/sql_row_writer.h"
+#include "host/dataset/sql/table_readers.h"
+
+#include <libpq-fe.h>
+#include <memory>
+
+namespace host {
+namespace {
+
+// PostgreSQL's type numbers (pg_type.oid) for the types a field takes.
+enum PgType : Oid {
+    kBool = 16,
+    kName = 19,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kBpchar = 1042,
+    kVarchar = 1043,
+    kDate = 1082,
+    kNumeric = 1700,
+};
+
+// Rows come a batch at a time from a cursor: the whole result never sits in memory at
+// once, and each batch is big enough that round trips do not count.
+constexpr int kBatchRows = 20000;
+
+struct ConnectionCloser {
+    void operator()(PGconn* connection) const { PQfinish(connection); }
+};
+struct ResultClearer {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using Connection = std::unique_ptr<PGconn, ConnectionCloser>;
+using Result = std::unique_ptr<PGresult, ResultClearer>;
+
+QString ErrorText(PGconn* connection)
+{
+    return QString::fromUtf8(PQerrorMessage(connection)).simplified();
+}
+
+Connection Connect(const DatabaseUrl& url, const QString& original)
+{
+    // The URI as written, so that every libpq parameter it holds applies.
+    const QByteArray uri = original.toUtf8();
+    const char* const keywords[] = {"dbname", "client_encoding", nullptr};
+    const char* const values[] = {uri.constData(), "UTF8", nullptr};
+    Connection connection(PQconnectdbParams(keywords, values, 1));
+    if (!connection || PQstatus(connection.get()) != CONNECTION_OK) {
+        throw DatasetError(QStringLiteral("Cannot open the database \"%1\": %2")
+                               .arg(url.shown, connection ? ErrorText(connection.get())
+                                                          : QStringLiteral("out of memory")));
+    }
+    return connection;
+}
+
+Result Exec(PGconn* connection, const QByteArray& sql, ExecStatusType expected,
+            const SqlRowWriter& writer)
+{
+    Result result(PQexec(connection, sql.constData()));
+    if (!result || PQresultStatus(result.get()) != expected)
+        writer.Fail(ErrorText(connection));
+    return result;
+}
+
+FieldDef DefFor(const QString& name, Oid type, int modifier)
+{
+    FieldDef def;
+    def.name = name;
+    switch (type) {
+    case kBool:
+        def.type = FieldType::Boolean;
+        break;
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+        def.type = FieldType::Integer;
+        break;
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+        def.type = FieldType::Float;
+        break;
+    case kDate:
+        def.type = FieldType::Date;
+        break;
+    case kVarchar:
+    case kBpchar:
+        // The modifier of VARCHAR(n) and CHAR(n) is n plus a 4-byte header.
+        def.type = FieldType::Text;
+        def.size = modifier > 4 ? modifier - 4 : 0;
+        break;
+    default:
+        // text, name, and every other type by its text form (timestamps, uuid, json, …)
+        def.type = FieldType::Text;
+        break;
+    }
+    return def;
+}
+
+} // namespace
+
+Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QString& source)
+{
+    Table table;
+    SqlRowWriter writer(table, source);
+    const Connection connection = Connect(url, url.original);
+    PGconn* const pg = connection.get();
+    Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer);
+    Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
+    const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
+    bool first = true;
+    for (;;) {
+        const Result batch = Exec(pg, fetch, PGRES_TUPLES_OK, writer);
+        PGresult* const rows = batch.get();
+        const int fields = PQnfields(rows);
+        if (first) {
+            for (int f = 0; f < fields; ++f)
+                writer.AddField(
+                    DefFor(QString::fromUtf8(PQfname(rows, f)), PQftype(rows, f), PQfmod(rows, f)));
+            first = false;
+        }
+        const int count = PQntuples(rows);
+        for (int r = 0; r < count; ++r) {
+            writer.BeginRecord();
+            for (int f = 0; f < fields; ++f) {
+                if (PQgetisnull(rows, r, f))
+                    writer.Null(f);
+                else
+                    writer.Text(
+                        f, {PQgetvalue(rows, r, f), static_cast<size_t>(PQgetlength(rows, r, f))});
+            }
+        }
+        if (count < kBatchRows)
+            break;
+    }
+    Exec(pg, "COMMIT", PGRES_COMMAND_OK, writer);
+    writer.Finish();
+    return table;
+}
+
+QStringList PostgreSqlTableNames(const DatabaseUrl& url)
+{
+    Table unused;
+    const SqlRowWriter writer(unused, QStringLiteral("the tables of \"%1\"").arg(url.shown));
+    const Connection connection = Connect(url, url.original);
+    const Result result =
+        Exec(connection.get(),
+             "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+             "WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f') AND n.nspname = current_schema() "
+             "ORDER BY c.relname",
+             PGRES_TUPLES_OK, writer);
+    QStringList names;
+    for (int r = 0; r < PQntuples(result.get()); ++r)
+        names << QString::fromUtf8(PQgetvalue(result.get(), r, 0));
+    return names;
+}
+
+} // namespace host

@@ -1,0 +1,29 @@
+#include "host/dataset/sql/sql_dialect.h"
+
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/sql/postgres_dialect.h"
+#include "host/dataset/sql/sqlite_dialect.h"
+
+namespace host::sql {
+
+std::unique_ptr<SqlDialect> SqlDialect::ForDriver(const QString& driverName)
+{
+    if (driverName == QLatin1String("QSQLITE")) {
+        return std::make_unique<SqliteDialect>();
+    }
+    if (driverName == QLatin1String("QPSQL")) {
+        return std::make_unique<PostgresDialect>();
+    }
+    throw DatasetError(
+        QStringLiteral("The database driver \"%1\" is not supported (QSQLITE and QPSQL are)")
+            .arg(driverName));
+}
+
+QString SqlDialect::QuoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace host::sql

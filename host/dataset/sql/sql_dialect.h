@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+#include <string>
+
+namespace host::sql {
+
+// What a value is at run time, as the filter language sees it.
+enum class ValueKind { Null, Int, Float, Bool, Date, Text };
+
+// SQL text with "?" placeholders and the values bound to them, in order.
+struct SqlText {
+    QString sql;
+    QVariantList values;
+
+    // Appends a placeholder for the value and returns it.
+    QString Bind(const QVariant& value)
+    {
+        values.push_back(value);
+        return QStringLiteral("?");
+    }
+};
+
+// How one server spells what the filter language means. Every method returns SQL
+// that computes exactly what ClientDataset computes for the same operands: byte-wise
+// text comparison, ASCII-only case mapping, LIKE with '%' and '_' and no escape,
+// numbers meeting text through the same text form.
+class SqlDialect {
+public:
+    enum class Server { Sqlite, Postgres };
+
+    virtual ~SqlDialect() = default;
+    virtual Server GetServer() const = 0;
+
+    // The dialect for a QtSql driver name (QSQLITE, QPSQL); raises for any other.
+    static std::unique_ptr<SqlDialect> ForDriver(const QString& driverName);
+
+    // Identifiers are always quoted, so a field named like a keyword stays a field.
+    static QString QuoteIdentifier(const QString& name);
+
+    // A placeholder typed for the server (value bound through text).
+    virtual QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const = 0;
+    // NULL as a value of unknown type, and as a condition.
+    virtual QString NullValue() const = 0;
+    virtual QString NullCondition() const = 0;
+
+    // A field's value as the filter language reads it (a boolean column as a boolean
+    // value, a date column as a date).
+    virtual QString FieldValue(const QString& quotedName, ValueKind kind) const = 0;
+    // The text form of a value of this kind (numbers as ClientDataset writes them).
+    virtual QString TextOf(const QString& expression, ValueKind kind) const = 0;
+    // A value of Int, Float or Bool kind as a number for comparison and arithmetic.
+    virtual QString NumberOf(const QString& expression, ValueKind kind) const = 0;
+    // Text compared byte by byte, whatever the column's own collation.
+    virtual QString Collated(const QString& textExpression) const = 0;
+    // A date as compared with another date (by day).
+    virtual QString DateCompared(const QString& dateExpression) const = 0;
+
+    virtual QString Upper(const QString& textExpression) const = 0;
+    virtual QString Lower(const QString& textExpression) const = 0;
+    virtual QString Trim(const QString& textExpression) const = 0;
+    // '+', '-', '*' on numbers of the given kinds; integers keep 64 bits.
+    virtual QString Arithmetic(char op, const QString& a, ValueKind ka, const QString& b,
+                               ValueKind kb) const = 0;
+    // Division is real; dividing by zero gives NULL.
+    virtual QString Divide(const QString& a, ValueKind ka, const QString& b,
+                           ValueKind kb) const = 0;
+    virtual QString Negate(const QString& a, ValueKind ka) const = 0;
+    // A boolean value used as a condition.
+    virtual QString Truth(const QString& booleanValue) const = 0;
+
+    // Case-sensitive LIKE of text against a literal pattern (bound) or a pattern
+    // computed per record.
+    virtual QString LikeLiteral(SqlText& out, const QString& text,
+                                const std::string& pattern) const = 0;
+    virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
+
+    // One ORDER BY term: NULLs first when ascending, last when descending.
+    virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const = 0;
+    // Hidden column that tells records apart when a table has no unique key.
+    virtual QString RowIdentity() const = 0;
+    virtual ValueKind RowIdentityKind() const = 0;
+    virtual QString RowIdentityParameter(SqlText& out, const QVariant& value) const = 0;
+};
+
+} // namespace host::sql

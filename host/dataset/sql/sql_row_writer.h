@@ -1,0 +1,40 @@
+#pragma once
+
+#include "host/dataset/table.h"
+
+#include <QString>
+#include <cstdint>
+#include <string_view>
+
+namespace host {
+
+// Appends values read from a database straight to a table's columns, checking each the
+// way the file loader does. Raises DatasetError "Cannot read SOURCE: REASON".
+class SqlRowWriter {
+public:
+    SqlRowWriter(Table& table, QString source) : m_table(table), m_source(std::move(source)) {}
+
+    // Adds a field, refusing names a filter could not write and names given twice.
+    void AddField(FieldDef def);
+
+    // Starts the next record (numbered from 1 in messages).
+    void BeginRecord() { ++m_record; }
+    void Null(int field) { m_table.Col(field).AppendNull(); }
+    // A value in its text form (PostgreSQL's text output, SQLite's text).
+    void Text(int field, std::string_view value);
+    void Integer(int field, std::int64_t value);
+    void Float(int field, double value);
+    // Makes the appended values the table's records.
+    void Finish() { m_table.AdoptAppendedColumns(); }
+
+    [[noreturn]] void Fail(const QString& reason) const;
+
+private:
+    QString Where() const;
+
+    Table& m_table;
+    QString m_source;
+    std::int64_t m_record = 0;
+};
+
+} // namespace host

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "host/dataset/sql/sql_dialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
+
+namespace host::sql {
+
+// The dataset's use of one QtSql connection: read-only from the first statement on
+// (PostgreSQL's default_transaction_read_only, SQLite's query_only), and one
+// reconnection when a statement finds the connection lost (the server restarted),
+// so the next search after the server is back works.
+class SqlSession {
+public:
+    explicit SqlSession(QString connectionName);
+
+    // Opens the connection if needed and makes it read-only; raises naming the
+    // connection or the database.
+    void Start();
+    QSqlDatabase Database() const;
+    const SqlDialect& Dialect() const { return *m_dialect; }
+
+    // Runs a statement with its bound values. Raises DatasetError saying what failed,
+    // where, and what the server said.
+    QSqlQuery Run(const SqlText& statement, const QString& what);
+
+    // Statements run so far (for measuring what a keystroke costs).
+    int StatementCount() const { return m_statements; }
+
+private:
+    void MakeReadOnly(QSqlDatabase& db);
+    bool Reconnect(QSqlDatabase& db);
+
+    QString m_connectionName;
+    std::unique_ptr<SqlDialect> m_dialect;
+    int m_statements = 0;
+};
+
+} // namespace host::sql

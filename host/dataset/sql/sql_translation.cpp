@@ -1,0 +1,412 @@
+#include "host/dataset/sql/sql_translation.h"
+
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/filter/expression.h"
+#include "host/dataset/table.h"
+#include "host/dataset/text_form.h"
+
+namespace host::sql {
+
+namespace {
+
+using filter::Node;
+using filter::NodeKind;
+
+ValueKind KindOfField(FieldType type)
+{
+    switch (type) {
+    case FieldType::Text:
+        return ValueKind::Text;
+    case FieldType::Integer:
+        return ValueKind::Int;
+    case FieldType::Float:
+        return ValueKind::Float;
+    case FieldType::Boolean:
+        return ValueKind::Bool;
+    case FieldType::Date:
+        return ValueKind::Date;
+    }
+    return ValueKind::Text;
+}
+
+ValueKind KindOfValue(filter::Value::Kind kind)
+{
+    switch (kind) {
+    case filter::Value::Kind::Null:
+        return ValueKind::Null;
+    case filter::Value::Kind::Int:
+        return ValueKind::Int;
+    case filter::Value::Kind::Float:
+        return ValueKind::Float;
+    case filter::Value::Kind::Bool:
+        return ValueKind::Bool;
+    case filter::Value::Kind::Date:
+        return ValueKind::Date;
+    case filter::Value::Kind::Text:
+        return ValueKind::Text;
+    }
+    return ValueKind::Null;
+}
+
+bool IsIntegralKind(ValueKind kind)
+{
+    return kind == ValueKind::Int || kind == ValueKind::Bool;
+}
+
+QString Parenthesised(const QString& sql)
+{
+    return u'(' + sql + u')';
+}
+
+class Translator {
+public:
+    Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
+               SqlText& out)
+        : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_out(out)
+    {
+    }
+
+    QString Condition(const Node& node)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Compare:
+            return Compare(static_cast<const filter::CompareNode&>(node));
+        case NodeKind::Like:
+            return Like(static_cast<const filter::LikeNode&>(node));
+        case NodeKind::IsNull: {
+            const auto& isNull = static_cast<const filter::IsNullNode&>(node);
+            ValueKind kind = ValueKind::Null;
+            const QString value = Value(isNull.Operand(), kind);
+            return Parenthesised(value + (isNull.Negated() ? QStringLiteral(" IS NOT NULL")
+                                                           : QStringLiteral(" IS NULL")));
+        }
+        case NodeKind::In:
+            return In(static_cast<const filter::InNode&>(node));
+        case NodeKind::And:
+        case NodeKind::Or: {
+            const auto& logic = static_cast<const filter::LogicNode&>(node);
+            const QString joint =
+                node.Kind() == NodeKind::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ");
+            QStringList terms;
+            for (const filter::NodePtr& term : logic.Terms()) {
+                terms << Condition(*term);
+            }
+            return Parenthesised(terms.join(joint));
+        }
+        case NodeKind::Not:
+            return QStringLiteral("(NOT %1)")
+                .arg(Condition(static_cast<const filter::NotNode&>(node).Operand()));
+        case NodeKind::Truth: {
+            ValueKind kind = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
+            const QString value =
+                Value(static_cast<const filter::TruthNode&>(node).Operand(), kind);
+            return kind == ValueKind::Null ? Dropped(mark, m_dialect.NullCondition())
+                                           : m_dialect.Truth(value);
+        }
+        case NodeKind::Field:
+        case NodeKind::FoldedField:
+        case NodeKind::Literal:
+        case NodeKind::Arithmetic:
+        case NodeKind::Negate:
+        case NodeKind::Function:
+            break;
+        }
+        throw DatasetError(
+            QStringLiteral("Filter: expected a condition at position %1").arg(node.Position()));
+    }
+
+private:
+    // A part that turned out NULL whatever the record: the values bound for the
+    // operands it no longer shows are dropped.
+    QString Dropped(qsizetype mark, const QString& replacement)
+    {
+        m_out.values.resize(mark);
+        return replacement;
+    }
+
+    // The value in the server's own representation; kind says what it is.
+    QString Value(const Node& node, ValueKind& kind)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Field: {
+            const auto& field = static_cast<const filter::FieldNode&>(node);
+            kind = KindOfField(m_schema.Def(field.FieldIndex()).type);
+            return m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+        }
+        case NodeKind::FoldedField: {
+            const auto& field = static_cast<const filter::FoldedFieldNode&>(node);
+            kind = ValueKind::Text;
+            return m_dialect.Upper(FieldSql(field.FieldIndex()));
+        }
+        case NodeKind::Literal: {
+            const filter::Value v = node.Eval(0);
+            kind = KindOfValue(v.kind);
+            switch (v.kind) {
+            case filter::Value::Kind::Null:
+                return m_dialect.NullValue();
+            case filter::Value::Kind::Int:
+            case filter::Value::Kind::Bool:
+                return m_dialect.Parameter(m_out, kind, QVariant::fromValue<qlonglong>(v.i));
+            case filter::Value::Kind::Float:
+                return m_dialect.Parameter(m_out, kind, v.d);
+            case filter::Value::Kind::Date:
+            case filter::Value::Kind::Text: {
+                char buffer[kTextFormBuffer];
+                return m_dialect.Parameter(m_out, ValueKind::Text,
+                                           QString::fromStdString(std::string(TextOf(v, buffer))));
+            }
+            }
+            break;
+        }
+        case NodeKind::Arithmetic: {
+            const auto& arithmetic = static_cast<const filter::ArithmeticNode&>(node);
+            ValueKind ka = ValueKind::Null;
+            ValueKind kb = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
+            const QString a = Value(arithmetic.Left(), ka);
+            const QString b = Value(arithmetic.Right(), kb);
+            if (ka == ValueKind::Null || kb == ValueKind::Null) {
+                kind = ValueKind::Null;
+                return Dropped(mark, m_dialect.NullValue());
+            }
+            if (arithmetic.Op() == '/') {
+                kind = ValueKind::Float;
+                return m_dialect.Divide(a, ka, b, kb);
+            }
+            kind = IsIntegralKind(ka) && IsIntegralKind(kb) ? ValueKind::Int : ValueKind::Float;
+            return m_dialect.Arithmetic(arithmetic.Op(), a, ka, b, kb);
+        }
+        case NodeKind::Negate: {
+            ValueKind ka = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
+            const QString a = Value(static_cast<const filter::NegateNode&>(node).Operand(), ka);
+            if (ka == ValueKind::Null) {
+                kind = ValueKind::Null;
+                return Dropped(mark, m_dialect.NullValue());
+            }
+            kind = IsIntegralKind(ka) ? ValueKind::Int : ValueKind::Float;
+            return m_dialect.Negate(a, ka);
+        }
+        case NodeKind::Function: {
+            const auto& function = static_cast<const filter::FunctionNode&>(node);
+            ValueKind ka = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
+            const QString text = Text(function.Argument(), ka);
+            if (ka == ValueKind::Null) {
+                kind = ValueKind::Null;
+                return Dropped(mark, m_dialect.NullValue());
+            }
+            kind = ValueKind::Text;
+            switch (function.GetFunction()) {
+            case filter::FunctionNode::Function::Upper:
+                return m_dialect.Upper(text);
+            case filter::FunctionNode::Function::Lower:
+                return m_dialect.Lower(text);
+            case filter::FunctionNode::Function::Trim:
+                return m_dialect.Trim(text);
+            }
+            break;
+        }
+        case NodeKind::Compare:
+        case NodeKind::Like:
+        case NodeKind::IsNull:
+        case NodeKind::In:
+        case NodeKind::And:
+        case NodeKind::Or:
+        case NodeKind::Not:
+        case NodeKind::Truth:
+            break;
+        }
+        throw DatasetError(
+            QStringLiteral("Filter: expected a value at position %1").arg(node.Position()));
+    }
+
+    // The value's text form; a literal's is computed here and bound as text.
+    QString Text(const Node& node, ValueKind& kind)
+    {
+        if (node.Kind() == NodeKind::Literal) {
+            const filter::Value v = node.Eval(0);
+            kind = KindOfValue(v.kind);
+            if (v.kind == filter::Value::Kind::Null) {
+                return m_dialect.NullValue();
+            }
+            char buffer[kTextFormBuffer];
+            return m_dialect.Parameter(m_out, ValueKind::Text,
+                                       QString::fromStdString(std::string(TextOf(v, buffer))));
+        }
+        const QString value = Value(node, kind);
+        return m_dialect.TextOf(value, kind);
+    }
+
+    static const char* OpText(filter::CompareNode::Op op)
+    {
+        switch (op) {
+        case filter::CompareNode::Op::Eq:
+            return "=";
+        case filter::CompareNode::Op::Ne:
+            return "<>";
+        case filter::CompareNode::Op::Lt:
+            return "<";
+        case filter::CompareNode::Op::Gt:
+            return ">";
+        case filter::CompareNode::Op::Le:
+            return "<=";
+        case filter::CompareNode::Op::Ge:
+            return ">=";
+        }
+        return "=";
+    }
+
+    // Numbers meet numerically, dates by day, anything else as text byte by byte.
+    QString Comparison(const Node& left, const Node& right, filter::CompareNode::Op op)
+    {
+        const filter::StaticType lt = left.Type();
+        const filter::StaticType rt = right.Type();
+        const QString sqlOp = QLatin1String(OpText(op));
+        const bool numeric =
+            (lt == filter::StaticType::Number || lt == filter::StaticType::Boolean) &&
+            (rt == filter::StaticType::Number || rt == filter::StaticType::Boolean);
+        const bool dates = lt == filter::StaticType::Date && rt == filter::StaticType::Date;
+        ValueKind ka = ValueKind::Null;
+        ValueKind kb = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        if (numeric || dates) {
+            const QString a = Value(left, ka);
+            const QString b = Value(right, kb);
+            if (ka == ValueKind::Null || kb == ValueKind::Null) {
+                return Dropped(mark, m_dialect.NullCondition());
+            }
+            if (dates) {
+                return Parenthesised(m_dialect.DateCompared(a) + u' ' + sqlOp + u' ' + b);
+            }
+            return Parenthesised(m_dialect.NumberOf(a, ka) + u' ' + sqlOp + u' ' +
+                                 m_dialect.NumberOf(b, kb));
+        }
+        const QString a = Text(left, ka);
+        const QString b = Text(right, kb);
+        if (ka == ValueKind::Null || kb == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        return Parenthesised(m_dialect.Collated(a) + u' ' + sqlOp + u' ' + b);
+    }
+
+    QString Compare(const filter::CompareNode& node)
+    {
+        return Comparison(node.Left(), node.Right(), node.GetOp());
+    }
+
+    QString Like(const filter::LikeNode& node)
+    {
+        ValueKind kind = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        const QString text = Text(node.Operand(), kind);
+        if (kind == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        QString match;
+        if (const filter::LikePattern* literal = node.Literal()) {
+            match = m_dialect.LikeLiteral(m_out, text, literal->Text());
+            const std::string prefix(literal->LiteralPrefix());
+            if (!node.Negated() && !prefix.empty()) {
+                // A range on the same expression, implied by the match, lets an index on
+                // it serve a prefix search.
+                // Placeholders follow the text in order: each operand is bound before
+                // its bound.
+                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
+                match += QStringLiteral(" AND %1 >= %2")
+                             .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                           QString::fromStdString(prefix)));
+                const std::string next = PrefixSuccessor(prefix);
+                if (!next.empty()) {
+                    const QString high = m_dialect.Collated(Text(node.Operand(), kind));
+                    match += QStringLiteral(" AND %1 < %2")
+                                 .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                                QString::fromStdString(next)));
+                }
+                match = Parenthesised(match);
+            }
+        } else {
+            ValueKind patternKind = ValueKind::Null;
+            const QString pattern = Text(node.Pattern(), patternKind);
+            if (patternKind == ValueKind::Null) {
+                return Dropped(mark, m_dialect.NullCondition());
+            }
+            match = m_dialect.LikeExpression(text, pattern);
+        }
+        return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    QString In(const filter::InNode& node)
+    {
+        // Each item as an equality: OR gives IN's three-valued outcome.
+        QStringList terms;
+        for (const filter::NodePtr& item : node.List()) {
+            terms << Comparison(node.Operand(), *item, filter::CompareNode::Op::Eq);
+        }
+        const QString any = Parenthesised(terms.join(QStringLiteral(" OR ")));
+        return node.Negated() ? QStringLiteral("(NOT %1)").arg(any) : any;
+    }
+
+    QString FieldSql(int field) const
+    {
+        if (field >= 0 && static_cast<size_t>(field) < m_fieldSql.size()) {
+            return m_fieldSql[static_cast<size_t>(field)];
+        }
+        return SqlDialect::QuoteIdentifier(m_schema.Def(field).name);
+    }
+
+    const Table& m_schema;
+    const std::vector<QString>& m_fieldSql;
+    const SqlDialect& m_dialect;
+    SqlText& m_out;
+};
+
+} // namespace
+
+std::string PrefixSuccessor(std::string prefix)
+{
+    while (!prefix.empty()) {
+        // The last code point and where it starts.
+        size_t start = prefix.size() - 1;
+        while (start > 0 && (static_cast<unsigned char>(prefix[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(prefix.data() + start);
+        const size_t length = prefix.size() - start;
+        char32_t code = 0;
+        if (length == 1) {
+            code = bytes[0];
+        } else if (length == 2) {
+            code = ((bytes[0] & 0x1Fu) << 6) | (bytes[1] & 0x3Fu);
+        } else if (length == 3) {
+            code = ((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) | (bytes[2] & 0x3Fu);
+        } else {
+            code = ((bytes[0] & 0x07u) << 18) | ((bytes[1] & 0x3Fu) << 12) |
+                   ((bytes[2] & 0x3Fu) << 6) | (bytes[3] & 0x3Fu);
+        }
+        prefix.resize(start);
+        if (code >= 0x10FFFF) {
+            continue; // nothing above it: carry into the character before
+        }
+        ++code;
+        if (code == 0xD800) {
+            code = 0xE000; // surrogates are not characters
+        }
+        const QString next = QString::fromUcs4(&code, 1);
+        prefix += next.toStdString();
+        return prefix;
+    }
+    return {};
+}
+
+SqlText TranslateFilter(const filter::Node& root, const Table& schema, const SqlDialect& dialect,
+                        const std::vector<QString>& fieldSql)
+{
+    SqlText out;
+    Translator translator(schema, fieldSql, dialect, out);
+    out.sql = translator.Condition(root);
+    return out;
+}
+
+} // namespace host::sql

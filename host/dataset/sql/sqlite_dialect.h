@@ -1,0 +1,47 @@
+#pragma once
+
+#include "host/dataset/sql/sql_dialect.h"
+
+namespace host::sql {
+
+// SQLite: booleans are 0/1 integers and dates ISO text. Its LIKE ignores ASCII case,
+// so the case-sensitive LIKE is written as GLOB over the same pattern; its upper()
+// and lower() are ASCII-only.
+class SqliteDialect : public SqlDialect {
+public:
+    Server GetServer() const override { return Server::Sqlite; }
+    QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
+    QString NullValue() const override { return QStringLiteral("NULL"); }
+    QString NullCondition() const override { return QStringLiteral("NULL"); }
+    QString FieldValue(const QString& quotedName, ValueKind kind) const override;
+    QString TextOf(const QString& expression, ValueKind kind) const override;
+    QString NumberOf(const QString& expression, ValueKind kind) const override;
+    QString Collated(const QString& textExpression) const override;
+    QString DateCompared(const QString& dateExpression) const override
+    {
+        return Collated(dateExpression); // ISO text
+    }
+    QString Upper(const QString& textExpression) const override;
+    QString Lower(const QString& textExpression) const override;
+    QString Trim(const QString& textExpression) const override;
+    QString Arithmetic(char op, const QString& a, ValueKind ka, const QString& b,
+                       ValueKind kb) const override;
+    QString Divide(const QString& a, ValueKind ka, const QString& b, ValueKind kb) const override;
+    QString Negate(const QString& a, ValueKind ka) const override;
+    QString Truth(const QString& booleanValue) const override;
+    QString LikeLiteral(SqlText& out, const QString& text,
+                        const std::string& pattern) const override;
+    QString LikeExpression(const QString& text, const QString& pattern) const override;
+    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const override;
+    QString RowIdentity() const override { return QStringLiteral("_rowid_"); }
+    ValueKind RowIdentityKind() const override { return ValueKind::Int; }
+    QString RowIdentityParameter(SqlText& out, const QVariant& value) const override
+    {
+        return out.Bind(value);
+    }
+
+    // The GLOB pattern that matches what a LIKE pattern matches, case-sensitively.
+    static std::string GlobOf(const std::string& likePattern);
+};
+
+} // namespace host::sql

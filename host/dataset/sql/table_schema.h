@@ -1,0 +1,32 @@
+#pragma once
+
+#include "host/dataset/sql/sql_dialect.h"
+#include "host/dataset/table.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <vector>
+
+namespace host::sql {
+
+// What the server says about one table: its fields (as a Table with no records, for
+// the filter parser), how to read each, and a key that tells its records apart.
+struct TableSchema {
+    QString table;              // the name as the server spells it
+    Table fields;               // field definitions only
+    std::vector<QString> reads; // SQL that reads each field (its quoted name, or a cast)
+    QStringList primaryKey;     // the table's primary key, empty when none
+    // A unique key of NOT NULL columns (the primary key first), or empty: the dialect's
+    // row identity then tells records apart.
+    QStringList uniqueKey;
+};
+
+// Reads a table's columns and keys; raises naming the table and the database when
+// the table does not exist or the catalogue cannot be read.
+TableSchema ReadTableSchema(QSqlDatabase& db, const SqlDialect& dialect, const QString& table);
+
+// Where a database is, for messages: the file of an SQLite database, the database
+// name and host of a server.
+QString DescribeDatabase(const QSqlDatabase& db);
+
+} // namespace host::sql

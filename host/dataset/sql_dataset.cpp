@@ -1,0 +1,854 @@
+#include "host/dataset/sql_dataset.h"
+
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/filter/expression_parser.h"
+#include "host/dataset/sql/database_url.h"
+#include "host/dataset/sql/keyset_query.h"
+#include "host/dataset/sql/sql_session.h"
+#include "host/dataset/sql/sql_translation.h"
+#include "host/dataset/sql/table_schema.h"
+
+#include <QDate>
+#include <algorithm>
+#include <map>
+#include <optional>
+
+namespace host {
+
+using sql::KeysetQuery;
+using sql::OrderColumn;
+using sql::RowValues;
+using sql::SqlDialect;
+using sql::SqlText;
+using sql::ValueKind;
+
+namespace {
+
+ValueKind KindOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::Text:
+        return ValueKind::Text;
+    case FieldType::Integer:
+        return ValueKind::Int;
+    case FieldType::Float:
+        return ValueKind::Float;
+    case FieldType::Boolean:
+        return ValueKind::Bool;
+    case FieldType::Date:
+        return ValueKind::Date;
+    }
+    return ValueKind::Text;
+}
+
+// A fetched value as the field's type gives it to the host (NULL: invalid).
+QVariant Normalised(FieldType type, const QVariant& raw)
+{
+    if (!raw.isValid() || raw.isNull()) {
+        return {};
+    }
+    switch (type) {
+    case FieldType::Text:
+        return raw.toString();
+    case FieldType::Integer:
+        return raw.toLongLong();
+    case FieldType::Float:
+        return raw.toDouble();
+    case FieldType::Boolean:
+        if (raw.typeId() == QMetaType::QString) {
+            const QString text = raw.toString();
+            return text == QLatin1String("1") || text.startsWith(u't', Qt::CaseInsensitive);
+        }
+        return raw.toBool();
+    case FieldType::Date:
+        if (raw.typeId() == QMetaType::QDate) {
+            return raw;
+        }
+        return QDate::fromString(raw.toString().left(10), Qt::ISODate);
+    }
+    return raw;
+}
+
+} // namespace
+
+class SqlDataset::Private {
+public:
+    explicit Private(SqlDataset& owner) : q(owner) {}
+    ~Private() { CloseOwnConnection(); }
+    Private(const Private&) = delete;
+    Private& operator=(const Private&) = delete;
+
+    void CloseOwnConnection()
+    {
+        session.reset();
+        if (!ownConnection.isEmpty()) {
+            CloseDatabase(ownConnection);
+            ownConnection.clear();
+        }
+    }
+
+    SqlDataset& q;
+    QString connectionName;
+    QString databaseUrl;
+    QString ownConnection; // opened from databaseUrl
+    QString tableName;
+    QStringList orderFieldNames;
+    int window = 100;
+
+    std::unique_ptr<sql::SqlSession> session;
+    std::optional<sql::TableSchema> schema;
+    std::unique_ptr<KeysetQuery> query;
+    bool active = false;
+
+    QString filterText;
+    bool filtered = false;
+    SqlText condition; // the filter in force, translated
+
+    // Rows known: 0..fetched-1 exist; cached ones are in rows (a bounded set of windows).
+    std::map<int, RowValues> rows;
+    int fetched = 0;
+    std::optional<int> count;
+    RowValues headLast; // the row at fetched-1, kept for FetchMore when evicted
+    int row = -1;
+    bool bof = true;
+    bool eof = true;
+    bool pending = false; // the view must be read again (controls were disabled)
+
+    QString What() const { return QStringLiteral("Search in table \"%1\"").arg(tableName); }
+
+    const SqlDialect& Dialect() const { return session->Dialect(); }
+
+    void RequireClosed(const char* what) const
+    {
+        if (active) {
+            throw DatasetError(QStringLiteral("Cannot change the %1 of an open SQL dataset")
+                                   .arg(QLatin1String(what)));
+        }
+    }
+
+    // The order: the host's fields (or the primary key, else the first field), then
+    // the unique key's fields not yet in it, else the row identity.
+    std::vector<OrderColumn> BuildOrder(const QStringList& names) const
+    {
+        const Table& fields = schema->fields;
+        QStringList chosen;
+        for (const QString& name : names) {
+            const int f = fields.FindField(name.trimmed());
+            if (f < 0) {
+                throw DatasetError(QStringLiteral("Order: unknown field \"%1\" in table \"%2\"")
+                                       .arg(name, tableName));
+            }
+            if (!chosen.contains(fields.Def(f).name)) {
+                chosen << fields.Def(f).name;
+            }
+        }
+        if (chosen.isEmpty()) {
+            chosen =
+                schema->primaryKey.isEmpty() ? QStringList{fields.Def(0).name} : schema->primaryKey;
+        }
+        std::vector<OrderColumn> order;
+        for (const QString& name : chosen) {
+            const int f = fields.FindField(name);
+            order.push_back(
+                {schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f, false});
+        }
+        bool unique = !schema->uniqueKey.isEmpty();
+        for (const QString& name : schema->uniqueKey) {
+            if (!chosen.contains(name)) {
+                const int f = fields.FindField(name);
+                order.push_back(
+                    {schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f, false});
+            }
+        }
+        if (!unique) {
+            order.push_back(
+                {Dialect().RowIdentity(), Dialect().RowIdentityKind(), fields.FieldCount(), true});
+        }
+        return order;
+    }
+
+    void BuildQuery(const std::vector<OrderColumn>& order)
+    {
+        QStringList select;
+        for (const QString& read : schema->reads) {
+            select << read;
+        }
+        if (order.back().rowIdentity) {
+            select << Dialect().RowIdentity();
+        }
+        query = std::make_unique<KeysetQuery>(Dialect(), SqlDialect::QuoteIdentifier(tableName),
+                                              select.join(QStringLiteral(", ")), order);
+    }
+
+    SqlText Translate(const QString& text, FilterOptions options, bool on) const
+    {
+        if (!on || text.trimmed().isEmpty()) {
+            return {};
+        }
+        const filter::NodePtr root = filter::ParseFilter(text, schema->fields, options);
+        return sql::TranslateFilter(*root, schema->fields, Dialect(), schema->reads);
+    }
+
+    void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
+    {
+        const int columns =
+            schema->fields.FieldCount() + (query->Order().back().rowIdentity ? 1 : 0);
+        while (result.next()) {
+            RowValues values(columns);
+            for (int c = 0; c < columns; ++c) {
+                values[c] = result.value(c);
+            }
+            out.push_back(std::move(values));
+        }
+    }
+
+    std::vector<RowValues> Fetch(const RowValues* anchor, bool descending, int limit, int offset)
+    {
+        QSqlQuery result = session->Run(query->Window(anchor, descending, limit, offset), What());
+        std::vector<RowValues> out;
+        ReadRows(result, out);
+        return out;
+    }
+
+    void Forget()
+    {
+        rows.clear();
+        fetched = 0;
+        count.reset();
+        headLast.clear();
+        row = -1;
+        bof = eof = true;
+    }
+
+    // Reads the first window of the view. On failure the view is empty and the
+    // failure goes on to the caller.
+    void Refresh()
+    {
+        pending = false;
+        Forget();
+        query->SetCondition(condition);
+        std::vector<RowValues> first;
+        first = Fetch(nullptr, false, window + 1, 0);
+        Store(0, first);
+        fetched = static_cast<int>(first.size());
+        if (fetched <= window) {
+            count = fetched;
+        }
+        if (!first.empty()) {
+            headLast = first.back();
+            row = 0;
+        }
+        bof = true;
+        eof = fetched == 0;
+    }
+
+    void RefreshAndNotify()
+    {
+        try {
+            Refresh();
+        } catch (...) {
+            q.NotifyViewReset();
+            q.NotifyCursorMoved();
+            throw;
+        }
+        q.NotifyViewReset();
+        q.NotifyCursorMoved();
+    }
+
+    // Brings a deferred view up to date before it is read.
+    void Settle()
+    {
+        if (pending && !q.ControlsDisabled()) {
+            RefreshAndNotify();
+        }
+    }
+
+    void Store(int start, const std::vector<RowValues>& values)
+    {
+        for (size_t i = 0; i < values.size(); ++i) {
+            rows[start + static_cast<int>(i)] = values[i];
+        }
+    }
+
+    // Keeps the cache bounded: the rows farthest from the one in use go first.
+    void Evict(int around)
+    {
+        const size_t limit = static_cast<size_t>(window) * 8;
+        while (rows.size() > limit) {
+            const int low = rows.begin()->first;
+            const int high = rows.rbegin()->first;
+            if (around - low > high - around) {
+                rows.erase(rows.begin());
+            } else {
+                rows.erase(std::prev(rows.end()));
+            }
+        }
+    }
+
+    bool FetchMore()
+    {
+        if (count || !active) {
+            return false;
+        }
+        const int before = fetched;
+        std::vector<RowValues> more;
+        try {
+            more = Fetch(headLast.isEmpty() ? nullptr : &headLast, false, window + 1, 0);
+        } catch (...) {
+            count = fetched; // no more rows until the next change; the failure is told once
+            throw;
+        }
+        Store(fetched, more);
+        fetched += static_cast<int>(more.size());
+        if (static_cast<int>(more.size()) <= window) {
+            count = fetched;
+        }
+        if (!more.empty()) {
+            headLast = more.back();
+        }
+        Evict(fetched - 1);
+        return fetched > before;
+    }
+
+    int Known() const { return count ? *count : fetched; }
+
+    int ExactCount()
+    {
+        if (!count) {
+            QSqlQuery result = session->Run(query->Count(), What());
+            count = result.next() ? result.value(0).toInt() : 0;
+            // Rows may have come or gone since the first window: never fewer than known.
+            count = std::max(*count, fetched);
+        }
+        return *count;
+    }
+
+    // Makes the row's values available, reading a window around it from the nearest
+    // known row (keyset), from the start or from the end.
+    const RowValues& Ensure(int target)
+    {
+        auto it = rows.find(target);
+        if (it != rows.end()) {
+            return it->second;
+        }
+        const int half = window / 2;
+        auto above = rows.lower_bound(target);
+        const int total = Known();
+        int bestCost = target; // from the start, skipping target rows
+        enum class From { Start, Below, Above, End } from = From::Start;
+        if (above != rows.begin()) {
+            const int low = std::prev(above)->first;
+            if (target - low < bestCost) {
+                bestCost = target - low;
+                from = From::Below;
+            }
+        }
+        if (above != rows.end() && above->first - target < bestCost) {
+            bestCost = above->first - target;
+            from = From::Above;
+        }
+        if (count && total - 1 - target < bestCost) {
+            from = From::End;
+        }
+        switch (from) {
+        case From::Start: {
+            const int start = std::max(0, target - half);
+            Store(start, Fetch(nullptr, false, window, start));
+            break;
+        }
+        case From::Below: {
+            const auto anchor = std::prev(above);
+            const int start = std::max(anchor->first + 1, target - half);
+            const RowValues key = anchor->second;
+            Store(start, Fetch(&key, false, window, start - anchor->first - 1));
+            break;
+        }
+        case From::Above:
+        case From::End: {
+            const bool keyed = from == From::Above;
+            const int limit = keyed ? above->first - 1 : total - 1;
+            const int end = std::min(limit, target + half);
+            const RowValues key = keyed ? above->second : RowValues();
+            const std::vector<RowValues> back =
+                Fetch(keyed ? &key : nullptr, true, window, limit - end);
+            for (size_t i = 0; i < back.size(); ++i) {
+                rows[end - static_cast<int>(i)] = back[i];
+            }
+            break;
+        }
+        }
+        Evict(target);
+        it = rows.find(target);
+        if (it == rows.end()) {
+            throw DatasetError(QStringLiteral("%1: row %2 is no longer there (the records "
+                                              "changed on the server)")
+                                   .arg(What())
+                                   .arg(target + 1));
+        }
+        return it->second;
+    }
+
+    void CheckRow(int target) const
+    {
+        if (!active) {
+            throw DatasetError(QStringLiteral("The dataset is not open"));
+        }
+        if (target < 0 || target >= Known()) {
+            throw DatasetError(
+                QStringLiteral("Row %1 out of range (%2 rows known)").arg(target).arg(Known()));
+        }
+    }
+
+    // Computes the exact count and announces the rows it adds for grids.
+    void LearnCount()
+    {
+        const int before = Known();
+        ExactCount();
+        if (Known() > before) {
+            q.NotifyRowsFetched();
+        }
+    }
+};
+
+SqlDataset::SqlDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>(*this)) {}
+
+SqlDataset::~SqlDataset() = default;
+
+void SqlDataset::SetConnectionName(const QString& name)
+{
+    d->RequireClosed("connection");
+    d->CloseOwnConnection();
+    d->databaseUrl.clear();
+    d->connectionName = name;
+}
+
+QString SqlDataset::GetConnectionName() const
+{
+    return d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection;
+}
+
+void SqlDataset::SetDatabaseUrl(const QString& url)
+{
+    d->RequireClosed("database");
+    (void)ParseDatabaseUrl(url); // a malformed URL raises now, naming it
+    d->CloseOwnConnection();
+    d->databaseUrl = url;
+    d->connectionName.clear();
+}
+
+QString SqlDataset::GetDatabaseUrl() const
+{
+    return d->databaseUrl;
+}
+
+void SqlDataset::SetTableName(const QString& table)
+{
+    d->RequireClosed("table");
+    d->tableName = table;
+}
+
+QString SqlDataset::GetTableName() const
+{
+    return d->tableName;
+}
+
+void SqlDataset::SetOrderFields(const QStringList& fields)
+{
+    if (d->active) {
+        const std::vector<OrderColumn> order = d->BuildOrder(fields); // may raise
+        d->orderFieldNames = fields;
+        d->BuildQuery(order);
+        if (ControlsDisabled()) {
+            d->pending = true;
+            return;
+        }
+        d->RefreshAndNotify();
+        return;
+    }
+    d->orderFieldNames = fields;
+}
+
+QStringList SqlDataset::GetOrderFields() const
+{
+    return d->orderFieldNames;
+}
+
+QStringList SqlDataset::GetEffectiveOrder() const
+{
+    QStringList names;
+    if (d->query) {
+        for (const OrderColumn& column : d->query->Order()) {
+            names << (column.rowIdentity ? column.read
+                                         : d->schema->fields.Def(column.valueIndex).name);
+        }
+    }
+    return names;
+}
+
+void SqlDataset::SetWindowSize(int rows)
+{
+    d->window = std::max(2, rows);
+}
+
+int SqlDataset::GetWindowSize() const
+{
+    return d->window;
+}
+
+void SqlDataset::Open()
+{
+    if (d->active) {
+        return;
+    }
+    if (d->connectionName.isEmpty() && d->databaseUrl.isEmpty()) {
+        throw DatasetError(QStringLiteral("SQL dataset: no database named"));
+    }
+    if (!d->session) {
+        if (!d->databaseUrl.isEmpty() && d->ownConnection.isEmpty()) {
+            d->ownConnection =
+                OpenDatabase(d->databaseUrl, DatabaseAccess::ReadOnly).connectionName();
+        }
+        d->session = std::make_unique<sql::SqlSession>(
+            d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection);
+    }
+    d->session->Start();
+    QSqlDatabase db = d->session->Database();
+    sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
+    d->schema = std::move(schema);
+    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames);
+    d->BuildQuery(order);
+    d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
+
+    ClearFieldObjects();
+    const Table& fields = d->schema->fields;
+    // Sizes: text its declared length (else its longest value); numbers the width of
+    // their longest text form, from the smallest and largest value; one statement.
+    // Aggregates first, text forms of the extremes outside them.
+    QStringList aggregates;
+    QStringList measures;
+    std::vector<int> measured;
+    for (int f = 0; f < fields.FieldCount(); ++f) {
+        const FieldDef& def = fields.Def(f);
+        const QString read = d->schema->reads[static_cast<size_t>(f)];
+        const QString alias = QStringLiteral("ts_m.m%1").arg(aggregates.size());
+        if (def.type == FieldType::Text && def.size == 0) {
+            aggregates << QStringLiteral("max(length(%1)) AS m%2").arg(read).arg(aggregates.size());
+            measures << alias;
+            measured.push_back(f);
+        } else if (def.type == FieldType::Integer || def.type == FieldType::Float) {
+            const ValueKind kind = KindOf(def.type);
+            for (const char* extreme : {"min", "max"}) {
+                measures << QStringLiteral("length(%1)")
+                                .arg(d->Dialect().TextOf(
+                                    QStringLiteral("ts_m.m%1").arg(aggregates.size()), kind));
+                aggregates << QStringLiteral("%1(%2) AS m%3")
+                                  .arg(QLatin1String(extreme), read)
+                                  .arg(aggregates.size());
+            }
+            measured.push_back(f);
+        }
+    }
+    std::vector<int> sizes(static_cast<size_t>(fields.FieldCount()), 0);
+    for (int f = 0; f < fields.FieldCount(); ++f) {
+        const FieldDef& def = fields.Def(f);
+        sizes[static_cast<size_t>(f)] = def.type == FieldType::Boolean ? 5
+                                        : def.type == FieldType::Date  ? 10
+                                                                       : def.size;
+    }
+    if (!measures.isEmpty()) {
+        SqlText statement;
+        statement.sql =
+            QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
+                .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
+                     SqlDialect::QuoteIdentifier(d->tableName));
+        QSqlQuery result = d->session->Run(statement, d->What());
+        if (result.next()) {
+            int column = 0;
+            for (const int f : measured) {
+                const FieldDef& def = fields.Def(f);
+                int size = result.value(column++).toInt();
+                if (def.type != FieldType::Text) {
+                    size = std::max(size, result.value(column++).toInt());
+                }
+                sizes[static_cast<size_t>(f)] = size;
+            }
+        }
+    }
+    for (int f = 0; f < fields.FieldCount(); ++f) {
+        AddFieldObject(fields.Def(f).name, fields.Def(f).type, sizes[static_cast<size_t>(f)]);
+    }
+    d->active = true;
+    try {
+        d->Refresh();
+    } catch (...) {
+        d->active = false;
+        d->Forget();
+        throw;
+    }
+    Q_EMIT fieldsChanged();
+    NotifyViewReset();
+    NotifyCursorMoved();
+}
+
+void SqlDataset::Close()
+{
+    if (!d->active) {
+        return;
+    }
+    d->active = false;
+    d->pending = false;
+    d->Forget();
+    NotifyViewReset();
+    NotifyCursorMoved();
+}
+
+bool SqlDataset::IsActive() const
+{
+    return d->active;
+}
+
+void SqlDataset::ApplyHeldChanges()
+{
+    if (d->pending && d->active) {
+        d->Refresh();
+    }
+}
+
+void SqlDataset::First()
+{
+    if (!d->active) {
+        return;
+    }
+    d->Settle();
+    const int target = d->fetched == 0 ? -1 : 0;
+    const bool moved = target != d->row;
+    d->row = target;
+    d->bof = true;
+    d->eof = d->fetched == 0;
+    if (moved) {
+        NotifyCursorMoved();
+    }
+}
+
+void SqlDataset::Last()
+{
+    if (!d->active) {
+        return;
+    }
+    d->Settle();
+    d->LearnCount();
+    const int target = d->Known() - 1;
+    if (target >= 0) {
+        (void)d->Ensure(target);
+    }
+    const bool moved = target != d->row;
+    d->row = target;
+    d->eof = true;
+    d->bof = target < 0;
+    if (moved) {
+        NotifyCursorMoved();
+    }
+}
+
+void SqlDataset::Next()
+{
+    if (!d->active) {
+        return;
+    }
+    d->Settle();
+    if (d->row + 1 >= d->Known() && d->FetchMore()) {
+        NotifyRowsFetched();
+    }
+    if (d->row + 1 >= d->Known()) {
+        d->eof = true;
+        return;
+    }
+    ++d->row;
+    d->bof = d->eof = false;
+    NotifyCursorMoved();
+}
+
+void SqlDataset::Prior()
+{
+    if (!d->active) {
+        return;
+    }
+    d->Settle();
+    if (d->row <= 0) {
+        d->bof = true;
+        return;
+    }
+    --d->row;
+    d->bof = d->eof = false;
+    NotifyCursorMoved();
+}
+
+void SqlDataset::MoveTo(int row)
+{
+    d->Settle();
+    d->CheckRow(row);
+    const bool moved = row != d->row;
+    d->row = row;
+    d->bof = d->eof = false;
+    if (moved) {
+        NotifyCursorMoved();
+    }
+}
+
+int SqlDataset::RecordCount() const
+{
+    if (!d->active) {
+        return 0;
+    }
+    d->Settle();
+    d->LearnCount();
+    return d->Known();
+}
+
+bool SqlDataset::IsEmpty() const
+{
+    if (!d->active) {
+        return true;
+    }
+    d->Settle();
+    return d->fetched == 0;
+}
+
+int SqlDataset::FetchedRowCount() const
+{
+    if (!d->active) {
+        return 0;
+    }
+    d->Settle();
+    return d->Known();
+}
+
+bool SqlDataset::CanFetchMore() const
+{
+    return d->active && !d->pending && !d->count;
+}
+
+void SqlDataset::FetchMore()
+{
+    if (!d->active) {
+        return;
+    }
+    d->Settle();
+    if (d->FetchMore()) {
+        NotifyRowsFetched();
+    }
+}
+
+int SqlDataset::RecNo() const
+{
+    if (!d->active) {
+        return -1;
+    }
+    d->Settle();
+    return d->row;
+}
+
+bool SqlDataset::Bof() const
+{
+    return d->bof;
+}
+
+bool SqlDataset::Eof() const
+{
+    return d->eof;
+}
+
+QString SqlDataset::GetFilter() const
+{
+    return d->filterText;
+}
+
+void SqlDataset::SetFilter(const QString& expression)
+{
+    if (expression == d->filterText) {
+        return;
+    }
+    if (!d->active) {
+        d->filterText = expression;
+        return;
+    }
+    SqlText condition = d->Translate(expression, GetFilterOptions(), d->filtered); // may raise
+    d->filterText = expression;
+    if (!d->filtered) {
+        return;
+    }
+    d->condition = std::move(condition);
+    if (ControlsDisabled()) {
+        d->pending = true;
+        return;
+    }
+    d->RefreshAndNotify();
+}
+
+bool SqlDataset::GetFiltered() const
+{
+    return d->filtered;
+}
+
+void SqlDataset::SetFiltered(bool filtered)
+{
+    if (filtered == d->filtered) {
+        return;
+    }
+    if (!d->active) {
+        d->filtered = filtered;
+        return;
+    }
+    SqlText condition = d->Translate(d->filterText, GetFilterOptions(), filtered); // may raise
+    d->filtered = filtered;
+    d->condition = std::move(condition);
+    if (ControlsDisabled()) {
+        d->pending = true;
+        return;
+    }
+    d->RefreshAndNotify();
+}
+
+void SqlDataset::SetFilterOptions(FilterOptions options)
+{
+    if (options == GetFilterOptions()) {
+        return;
+    }
+    if (!d->active) {
+        StoreFilterOptions(options);
+        return;
+    }
+    SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
+    StoreFilterOptions(options);
+    d->condition = std::move(condition);
+    if (ControlsDisabled()) {
+        d->pending = true;
+        return;
+    }
+    d->RefreshAndNotify();
+}
+
+QVariant SqlDataset::Value(int row, int field) const
+{
+    d->Settle();
+    d->CheckRow(row);
+    if (field < 0 || field >= GetFieldCount()) {
+        throw DatasetError(QStringLiteral("Field index %1 out of range (the dataset has %2 fields)")
+                               .arg(field)
+                               .arg(GetFieldCount()));
+    }
+    const RowValues& values = d->Ensure(row);
+    return Normalised(GetField(field)->GetType(), values[field]);
+}
+
+QString SqlDataset::GetServerCondition() const
+{
+    return d->condition.sql;
+}
+
+int SqlDataset::StatementCount() const
+{
+    return d->session ? d->session->StatementCount() : 0;
+}
+
+} // namespace host

@@ -1,0 +1,371 @@
+// SqlDataset as the form and the grid use it: windows read around what is shown,
+// cursor moves that never read the whole result, a count only when asked, a
+// read-only connection, errors that say what and where, and the search indexes.
+#include "host/dataset/dataset_error.h"
+#include "host/dataset/disabled_controls.h"
+#include "host/dataset/filter/expression_parser.h"
+#include "host/dataset/sql/database_url.h"
+#include "host/dataset/sql/sql_dialect.h"
+#include "host/dataset/sql/sql_translation.h"
+#include "host/dataset/sql/table_schema.h"
+#include "host/grid/data_source.h"
+#include "host/grid/db_grid.h"
+#include "tests/sql/sql_fixture.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+namespace {
+
+using sql_test::Server;
+
+const std::vector<sql_test::ColumnSpec> kClientes = {
+    {"CODIGO", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
+    {"NMCLIENTE", "VARCHAR(40)", "varchar(40)"},
+    {"CIDADE", "TEXT", "text"},
+};
+
+const char* const kNames[] = {"JOAO SILVA", "joana", "Maria",          "ANA", "antonio",
+                              "Bruno",      "joão",  "MARIA DA SILVA", "Zé",  "jOSE"};
+
+class SqlDatasetTest : public ::testing::TestWithParam<Server> {
+protected:
+    void SetUp() override { db = std::make_unique<sql_test::TestDatabase>(GetParam()); }
+
+    // CODIGO 1..count; names cycle through kNames; every seventh city is NULL.
+    QString Customers(int count, const QString& stem = QStringLiteral("clientes"))
+    {
+        const QString table = db->Table(stem);
+        db->CreateTable(table, kClientes);
+        db->Exec(QStringLiteral("BEGIN"));
+        for (int i = 1; i <= count; ++i) {
+            db->Insert(table,
+                       {i, QString::fromUtf8(kNames[i % std::size(kNames)]),
+                        i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("C%1").arg(i % 13))});
+        }
+        db->Exec(QStringLiteral("COMMIT"));
+        return table;
+    }
+
+    static qlonglong Code(const host::Dataset& ds, int row)
+    {
+        return ds.Value(row, 0).toLongLong();
+    }
+
+    std::unique_ptr<sql_test::TestDatabase> db;
+};
+
+TEST_P(SqlDatasetTest, CursorMovesReadWindowsAroundTheRowNotTheWholeResult)
+{
+    const QString table = Customers(1000);
+    auto ds = db->Dataset(table, 10);
+    EXPECT_EQ(ds->FetchedRowCount(), 11); // one window and one row beyond it
+    EXPECT_TRUE(ds->CanFetchMore());
+    EXPECT_EQ(ds->RecNo(), 0);
+    EXPECT_EQ(Code(*ds, 0), 1);
+
+    const int before = ds->StatementCount();
+    EXPECT_FALSE(ds->IsEmpty());
+    EXPECT_EQ(ds->StatementCount(), before) << "IsEmpty must not ask the server";
+
+    for (int i = 0; i < 25; ++i) {
+        ds->Next();
+    }
+    EXPECT_EQ(ds->RecNo(), 25);
+    EXPECT_EQ(ds->GetField(0)->AsInteger(), 26);
+    EXPECT_LE(ds->FetchedRowCount(), 40);
+    EXPECT_LE(ds->StatementCount() - before, 3);
+
+    ds->Last();
+    EXPECT_EQ(ds->RecNo(), 999);
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(Code(*ds, 999), 1000);
+    EXPECT_EQ(ds->FetchedRowCount(), 1000);
+    EXPECT_FALSE(ds->CanFetchMore());
+    ds->Prior();
+    EXPECT_EQ(Code(*ds, ds->RecNo()), 999);
+
+    // A row far from every window read so far, and its neighbours.
+    const int far = ds->StatementCount();
+    ds->MoveTo(500);
+    EXPECT_EQ(Code(*ds, 500), 501);
+    EXPECT_EQ(Code(*ds, 497), 498);
+    EXPECT_EQ(Code(*ds, 503), 504);
+    EXPECT_LE(ds->StatementCount() - far, 1);
+
+    ds->First();
+    EXPECT_EQ(ds->RecNo(), 0);
+    EXPECT_TRUE(ds->Bof());
+    EXPECT_EQ(Code(*ds, 0), 1);
+    // Every row by number, in order, across evicted windows.
+    for (int row = 0; row < 1000; row += 37) {
+        ASSERT_EQ(Code(*ds, row), row + 1) << row;
+    }
+}
+
+TEST_P(SqlDatasetTest, AKeystrokeCostsOneStatementWhateverTheTableHolds)
+{
+    for (const int count : {200, 4000}) {
+        const QString table = Customers(count, QStringLiteral("k%1").arg(count));
+        auto ds = db->Dataset(table, 20);
+        ds->SetFilterOptions(host::FilterOption::CaseInsensitive);
+        for (const char* filter :
+             {"NMCLIENTE LIKE 'J%'", "NMCLIENTE LIKE 'JO%'", "NMCLIENTE LIKE '%SILVA%'"}) {
+            const int before = ds->StatementCount();
+            // As the form applies a filter: text, switch off and on, controls held.
+            host::WithControlsDisabled(*ds, [&] {
+                ds->SetFilter(QString::fromLatin1(filter));
+                ds->SetFiltered(false);
+                ds->SetFiltered(true);
+            });
+            EXPECT_FALSE(ds->IsEmpty());
+            EXPECT_EQ(ds->StatementCount() - before, 1) << filter << " over " << count;
+        }
+        EXPECT_EQ(ds->RecNo(), 0);
+        const int counted = ds->RecordCount();
+        EXPECT_EQ(counted, count * 2 / 10) << "JOAO SILVA and MARIA DA SILVA";
+    }
+}
+
+TEST_P(SqlDatasetTest, CaseInsensitiveOptionFoldsBothSidesAsciiOnly)
+{
+    const QString table = Customers(20);
+    auto ds = db->Dataset(table);
+    ds->SetFilter(QStringLiteral("NMCLIENTE LIKE 'JO%'"));
+    ds->SetFiltered(true);
+    EXPECT_EQ(ds->RecordCount(), 2); // JOAO SILVA twice: case-sensitive by default
+    ds->SetFilterOptions(host::FilterOption::CaseInsensitive);
+    QStringList names;
+    for (int row = 0; row < ds->RecordCount(); ++row) {
+        names << ds->Value(row, 1).toString();
+    }
+    names.removeDuplicates();
+    EXPECT_EQ(names, (QStringList{"joana", "joão", "jOSE", "JOAO SILVA"}));
+    // ASCII only: "é" is not "É".
+    ds->SetFilter(QStringLiteral("NMCLIENTE = 'ZÉ'"));
+    EXPECT_TRUE(ds->IsEmpty());
+    ds->SetFilter(QStringLiteral("NMCLIENTE = 'zé'"));
+    EXPECT_FALSE(ds->IsEmpty());
+}
+
+TEST_P(SqlDatasetTest, OrderDefaultsToThePrimaryKeyAndTiesBreakOnAUniqueKey)
+{
+    const QString table = Customers(30);
+    auto ds = db->Dataset(table, 4);
+    EXPECT_EQ(ds->GetEffectiveOrder(), QStringList{"CODIGO"});
+    ds->SetOrderFields({QStringLiteral("nmcliente")});
+    EXPECT_EQ(ds->GetEffectiveOrder(), (QStringList{"NMCLIENTE", "CODIGO"}));
+    EXPECT_EQ(ds->Value(0, 1).toString(), QStringLiteral("ANA"));
+    const QString error = [&] {
+        try {
+            ds->SetOrderFields({QStringLiteral("NOPE")});
+        } catch (const host::DatasetError& e) {
+            return e.Message();
+        }
+        return QString();
+    }();
+    EXPECT_TRUE(error.contains(QLatin1String("NOPE"))) << error.toStdString();
+    EXPECT_EQ(ds->GetOrderFields(), QStringList{"nmcliente"});
+
+    // No key at all: the server's row identity tells equal records apart.
+    const QString bare = db->Table(QStringLiteral("sem_chave"));
+    db->CreateTable(bare, {{"NOME", "TEXT", "text"}});
+    for (int i = 0; i < 9; ++i) {
+        db->Insert(bare, {i % 2 ? QStringLiteral("b") : QStringLiteral("a")});
+    }
+    auto plain = db->Dataset(bare, 2);
+    EXPECT_EQ(plain->GetEffectiveOrder().size(), 2);
+    const std::vector<QStringList> rows = sql_test::CursorRows(*plain);
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows.front(), QStringList{"a"});
+    EXPECT_EQ(rows.back(), QStringList{"b"});
+}
+
+TEST_P(SqlDatasetTest, ABadFilterRaisesAndChangesNothing)
+{
+    const QString table = Customers(20);
+    auto ds = db->Dataset(table);
+    ds->SetFilter(QStringLiteral("CODIGO > 15"));
+    ds->SetFiltered(true);
+    ASSERT_EQ(ds->RecordCount(), 5);
+    EXPECT_THROW(ds->SetFilter(QStringLiteral("CODIGO >")), host::DatasetError);
+    EXPECT_THROW(ds->SetFilter(QStringLiteral("NOPE = 1")), host::DatasetError);
+    EXPECT_EQ(ds->GetFilter(), QStringLiteral("CODIGO > 15"));
+    EXPECT_EQ(ds->RecordCount(), 5);
+}
+
+TEST_P(SqlDatasetTest, LiteralsAreBoundAndIdentifiersQuoted)
+{
+    const QString table = db->Table(QStringLiteral("esquisita"));
+    db->CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
+                            {"we\"ird name", "TEXT", "text"}});
+    db->Insert(table, {1, QStringLiteral("x'; DROP TABLE t; --")});
+    db->Insert(table, {2, QStringLiteral("plain")});
+    auto ds = db->Dataset(table);
+    ds->SetFilter(QStringLiteral("[we\"ird name] = 'x''; DROP TABLE t; --'"));
+    ds->SetFiltered(true);
+    ASSERT_EQ(ds->RecordCount(), 1);
+    EXPECT_EQ(ds->Value(0, 0).toInt(), 1);
+    const QString condition = ds->GetServerCondition();
+    EXPECT_FALSE(condition.contains(QLatin1String("DROP"))) << condition.toStdString();
+    EXPECT_TRUE(condition.contains(QLatin1String("\"we\"\"ird name\""))) << condition.toStdString();
+}
+
+TEST_P(SqlDatasetTest, TheConnectionIsMadeReadOnlyEvenWhenTheHostOpenedItWritable)
+{
+    const QString table = Customers(5);
+    // The host's own writable connection, handed over by name.
+    const QString writable =
+        host::OpenDatabase(db->Url(), host::DatabaseAccess::Writable).connectionName();
+    {
+        host::SqlDataset ds;
+        ds.SetConnectionName(writable);
+        ds.SetTableName(table);
+        ds.Open();
+        QSqlQuery write(QSqlDatabase::database(writable, false));
+        EXPECT_FALSE(write.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table)));
+        EXPECT_EQ(ds.RecordCount(), 5);
+    }
+    host::CloseDatabase(writable);
+    QSqlQuery count(db->Writer());
+    ASSERT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)));
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(count.value(0).toInt(), 5);
+}
+
+TEST_P(SqlDatasetTest, OpenFailuresNameWhatAndWhere)
+{
+    host::SqlDataset missing;
+    missing.SetConnectionName(db->ReaderConnection());
+    missing.SetTableName(QStringLiteral("nao_existe"));
+    try {
+        missing.Open();
+        FAIL() << "a missing table must raise";
+    } catch (const host::DatasetError& e) {
+        EXPECT_TRUE(e.Message().contains(QLatin1String("\"nao_existe\""))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QLatin1String("no such table"))) << e.what();
+    }
+    EXPECT_FALSE(missing.IsActive());
+
+    host::SqlDataset unknown;
+    unknown.SetConnectionName(QStringLiteral("no-such-connection"));
+    unknown.SetTableName(QStringLiteral("x"));
+    EXPECT_THROW(unknown.Open(), host::DatasetError);
+
+    host::SqlDataset badUrl;
+    EXPECT_THROW(badUrl.SetDatabaseUrl(QStringLiteral("mysql://x")), host::DatasetError);
+}
+
+TEST_P(SqlDatasetTest, ADatabaseUrlOpensAConnectionOfTheDatasetsOwn)
+{
+    const QString table = Customers(12);
+    QString name;
+    {
+        host::SqlDataset ds;
+        ds.SetDatabaseUrl(db->Url());
+        ds.SetTableName(table);
+        ds.Open();
+        name = ds.GetConnectionName();
+        EXPECT_TRUE(QSqlDatabase::contains(name));
+        EXPECT_EQ(ds.RecordCount(), 12);
+        EXPECT_EQ(ds.GetField(1)->GetSize(), 40);
+    }
+    EXPECT_FALSE(QSqlDatabase::contains(name));
+}
+
+TEST_P(SqlDatasetTest, SearchIndexesServeThePrefixSearchAndAreCreatedOnce)
+{
+    const QString table = Customers(300);
+    const QStringList first =
+        host::SqlDataset::CreateSearchIndexes(db->Url(), table, {QStringLiteral("NMCLIENTE")});
+    EXPECT_FALSE(first.isEmpty());
+    const auto indexCount = [&] {
+        QSqlQuery q(db->Writer());
+        const QString sql =
+            GetParam() == Server::Sqlite
+                ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND "
+                                 "tbl_name = ? AND name LIKE 'ts_%'")
+                : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE tablename = ? AND "
+                                 "indexname LIKE 'ts_%'");
+        q.prepare(sql);
+        q.addBindValue(table);
+        q.exec();
+        q.next();
+        return q.value(0).toInt();
+    };
+    const int created = indexCount();
+    EXPECT_EQ(created, GetParam() == Server::Sqlite ? 2 : 4);
+    host::SqlDataset::CreateSearchIndexes(db->Url(), table, {QStringLiteral("NMCLIENTE")});
+    EXPECT_EQ(indexCount(), created);
+
+    // The translated prefix search is planned on the upper-cased index.
+    QSqlDatabase writer = db->Writer();
+    const std::unique_ptr<host::sql::SqlDialect> dialect =
+        host::sql::SqlDialect::ForDriver(writer.driverName());
+    const host::sql::TableSchema schema = host::sql::ReadTableSchema(writer, *dialect, table);
+    const host::filter::NodePtr root = host::filter::ParseFilter(
+        QStringLiteral("NMCLIENTE LIKE 'JO%'"), schema.fields, host::FilterOption::CaseInsensitive);
+    const host::sql::SqlText condition =
+        host::sql::TranslateFilter(*root, schema.fields, *dialect, schema.reads);
+    QSqlQuery plan(writer);
+    QString statement = QStringLiteral("SELECT * FROM \"%1\" WHERE %2").arg(table, condition.sql);
+    if (GetParam() == Server::Sqlite) {
+        ASSERT_TRUE(plan.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + statement));
+        for (const QVariant& value : condition.values) {
+            plan.addBindValue(value);
+        }
+        ASSERT_TRUE(plan.exec()) << plan.lastError().text().toStdString();
+    } else {
+        // EXPLAIN cannot be prepared: the values go in as the driver quotes them.
+        for (const QVariant& value : condition.values) {
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            statement.replace(statement.indexOf(u'?'), 1, writer.driver()->formatValue(field));
+        }
+        ASSERT_TRUE(plan.exec(QStringLiteral("SET enable_seqscan = off")));
+        ASSERT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement))
+            << plan.lastError().text().toStdString();
+    }
+    QString text;
+    while (plan.next()) {
+        text += plan.value(GetParam() == Server::Sqlite ? 3 : 0).toString() + u'\n';
+    }
+    EXPECT_TRUE(text.contains(QLatin1String("_upper"))) << text.toStdString();
+}
+
+TEST_P(SqlDatasetTest, TheGridLearnsRowsAsItScrolls)
+{
+    const QString table = Customers(400);
+    auto ds = db->Dataset(table, 25);
+    host::DataSource source;
+    host::DbGrid grid;
+    grid.resize(400, 300);
+    grid.SetDataSource(&source);
+    source.SetDataSet(ds.get());
+    grid.show();
+    QApplication::processEvents();
+    QAbstractItemModel* model = grid.model();
+    EXPECT_EQ(model->rowCount(), 26);
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_GT(model->rowCount(), 26);
+    EXPECT_LT(model->rowCount(), 400);
+    ds->Last();
+    QApplication::processEvents();
+    EXPECT_EQ(model->rowCount(), 400);
+    EXPECT_EQ(grid.currentIndex().row(), 399);
+    EXPECT_EQ(model->data(model->index(399, 0)).toString(), QStringLiteral("400"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, SqlDatasetTest,
+                         ::testing::Values(Server::Sqlite, Server::Postgres),
+                         [](const ::testing::TestParamInfo<Server>& info) {
+                             return std::string(sql_test::ServerName(info.param));
+                         });
+
+} // namespace

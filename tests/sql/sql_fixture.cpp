@@ -1,0 +1,182 @@
+#include "tests/sql/sql_fixture.h"
+
+#include "host/dataset/sql/database_url.h"
+#include "tests/pgcluster/pg_cluster.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace sql_test {
+
+const char* ServerName(Server server)
+{
+    return server == Server::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+TestDatabase::TestDatabase(Server server, const QString& postgresUrl)
+    : m_server(server),
+      m_prefix(QStringLiteral("t%1_").arg(QUuid::createUuid().toString(QUuid::Id128).left(10)))
+{
+    if (server == Server::Sqlite) {
+        const QString path = m_dir.filePath(QStringLiteral("test.db"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            throw std::runtime_error("cannot create the SQLite test database");
+        }
+        m_url = QStringLiteral("sqlite:") + path;
+    } else {
+        m_url = postgresUrl.isEmpty() ? testing_support::PgClusterUri() : postgresUrl;
+        if (m_url.isEmpty()) {
+            throw std::runtime_error("no PostgreSQL cluster for this test (see above)");
+        }
+    }
+    m_writer = host::OpenDatabase(m_url, host::DatabaseAccess::Writable).connectionName();
+}
+
+TestDatabase::~TestDatabase()
+{
+    for (const QString& name : m_readers + QStringList{m_writer}) {
+        host::CloseDatabase(name);
+    }
+}
+
+QString TestDatabase::Table(const QString& stem) const
+{
+    return m_server == Server::Sqlite ? stem : m_prefix + stem;
+}
+
+QSqlDatabase TestDatabase::Writer() const
+{
+    return QSqlDatabase::database(m_writer, false);
+}
+
+void TestDatabase::Exec(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query(Writer());
+    if (values.isEmpty()) {
+        if (!query.exec(sql)) {
+            throw std::runtime_error(
+                (sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
+        }
+        return;
+    }
+    if (!query.prepare(sql)) {
+        throw std::runtime_error(
+            (sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
+    }
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        throw std::runtime_error(
+            (sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
+    }
+}
+
+void TestDatabase::CreateTable(const QString& table, const std::vector<ColumnSpec>& columns,
+                               const QString& constraints)
+{
+    QStringList parts;
+    for (const ColumnSpec& column : columns) {
+        QString name = column.name;
+        name.replace(u'"', QStringLiteral("\"\""));
+        parts << u'"' + name + QStringLiteral("\" ") +
+                     (m_server == Server::Sqlite ? column.sqliteType : column.postgresType);
+    }
+    if (!constraints.isEmpty()) {
+        parts << constraints;
+    }
+    Exec(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, parts.join(QStringLiteral(", "))));
+}
+
+void TestDatabase::Insert(const QString& table, const QVariantList& values)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        marks << QStringLiteral("?");
+    }
+    Exec(QStringLiteral("INSERT INTO \"%1\" VALUES (%2)").arg(table, marks.join(u',')), values);
+}
+
+QString TestDatabase::ReaderConnection()
+{
+    const QString name = host::OpenDatabase(m_url, host::DatabaseAccess::ReadOnly).connectionName();
+    m_readers << name;
+    return name;
+}
+
+std::unique_ptr<host::SqlDataset> TestDatabase::Dataset(const QString& table, int window)
+{
+    auto dataset = std::make_unique<host::SqlDataset>();
+    dataset->SetConnectionName(ReaderConnection());
+    dataset->SetTableName(table);
+    dataset->SetWindowSize(window);
+    dataset->Open();
+    return dataset;
+}
+
+namespace {
+
+QStringList RowAt(const host::Dataset& dataset, int row)
+{
+    QStringList values;
+    for (int f = 0; f < dataset.GetFieldCount(); ++f) {
+        const QVariant value = dataset.Value(row, f);
+        values << ((!value.isValid() || value.isNull()) ? QStringLiteral("<null>")
+                                                        : dataset.DisplayText(row, f));
+    }
+    return values;
+}
+
+} // namespace
+
+std::vector<QStringList> CursorRows(host::Dataset& dataset)
+{
+    std::vector<QStringList> rows;
+    dataset.First();
+    while (!dataset.IsEmpty() && dataset.RecNo() >= 0) {
+        rows.push_back(RowAt(dataset, dataset.RecNo()));
+        const int before = dataset.RecNo();
+        dataset.Next();
+        if (dataset.RecNo() == before) {
+            break;
+        }
+    }
+    return rows;
+}
+
+std::vector<QStringList> IndexedRows(const host::Dataset& dataset)
+{
+    std::vector<QStringList> rows;
+    for (int row = 0; row < dataset.RecordCount(); ++row) {
+        rows.push_back(RowAt(dataset, row));
+    }
+    return rows;
+}
+
+std::string RowDifference(const std::vector<QStringList>& expected,
+                          const std::vector<QStringList>& actual)
+{
+    const size_t n = std::max(expected.size(), actual.size());
+    for (size_t i = 0; i < n; ++i) {
+        const QString e = i < expected.size() ? expected[i].join(QStringLiteral(" | "))
+                                              : QStringLiteral("(none)");
+        const QString a =
+            i < actual.size() ? actual[i].join(QStringLiteral(" | ")) : QStringLiteral("(none)");
+        if (e != a) {
+            return QStringLiteral("%1 rows expected, %2 read; row %3 expected [%4], read [%5]")
+                .arg(expected.size())
+                .arg(actual.size())
+                .arg(i)
+                .arg(e, a)
+                .toStdString();
+        }
+    }
+    return {};
+}
+
+} // namespace sql_test
