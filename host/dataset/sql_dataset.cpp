@@ -488,20 +488,27 @@ void SqlDataset::Open()
     const Table& fields = d->schema->fields;
     // Sizes: text its declared length (else its longest value); numbers the width of
     // their longest text form, from the smallest and largest value; one statement.
+    // Aggregates first, text forms of the extremes outside them.
+    QStringList aggregates;
     QStringList measures;
     std::vector<int> measured;
     for (int f = 0; f < fields.FieldCount(); ++f) {
         const FieldDef& def = fields.Def(f);
         const QString read = d->schema->reads[static_cast<size_t>(f)];
+        const QString alias = QStringLiteral("ts_m.m%1").arg(aggregates.size());
         if (def.type == FieldType::Text && def.size == 0) {
-            measures << QStringLiteral("max(length(%1))").arg(read);
+            aggregates << QStringLiteral("max(length(%1)) AS m%2").arg(read).arg(aggregates.size());
+            measures << alias;
             measured.push_back(f);
         } else if (def.type == FieldType::Integer || def.type == FieldType::Float) {
             const ValueKind kind = KindOf(def.type);
-            measures << QStringLiteral("length(%1)")
-                            .arg(d->Dialect().TextOf(QStringLiteral("min(%1)").arg(read), kind));
-            measures << QStringLiteral("length(%1)")
-                            .arg(d->Dialect().TextOf(QStringLiteral("max(%1)").arg(read), kind));
+            for (const char* extreme : {"min", "max"}) {
+                measures << QStringLiteral("length(%1)").arg(d->Dialect().TextOf(
+                    QStringLiteral("ts_m.m%1").arg(aggregates.size()), kind));
+                aggregates << QStringLiteral("%1(%2) AS m%3")
+                                  .arg(QLatin1String(extreme), read)
+                                  .arg(aggregates.size());
+            }
             measured.push_back(f);
         }
     }
@@ -514,8 +521,9 @@ void SqlDataset::Open()
     }
     if (!measures.isEmpty()) {
         SqlText statement;
-        statement.sql = QStringLiteral("SELECT %1 FROM %2")
+        statement.sql = QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
                             .arg(measures.join(QStringLiteral(", ")),
+                                 aggregates.join(QStringLiteral(", ")),
                                  SqlDialect::QuoteIdentifier(d->tableName));
         QSqlQuery result = d->session->Run(statement, d->What());
         if (result.next()) {

@@ -56,6 +56,8 @@ public:
     virtual QString NumberOf(const QString& expression, ValueKind kind) const = 0;
     // Text compared byte by byte, whatever the column's own collation.
     virtual QString Collated(const QString& textExpression) const = 0;
+    // A date as compared with another date (by day).
+    virtual QString DateCompared(const QString& dateExpression) const = 0;
 
     virtual QString Upper(const QString& textExpression) const = 0;
     virtual QString Lower(const QString& textExpression) const = 0;

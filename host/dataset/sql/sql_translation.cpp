@@ -98,9 +98,11 @@ public:
                 .arg(Condition(static_cast<const filter::NotNode&>(node).Operand()));
         case NodeKind::Truth: {
             ValueKind kind = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
             const QString value =
                 Value(static_cast<const filter::TruthNode&>(node).Operand(), kind);
-            return kind == ValueKind::Null ? m_dialect.NullCondition() : m_dialect.Truth(value);
+            return kind == ValueKind::Null ? Dropped(mark, m_dialect.NullCondition())
+                                           : m_dialect.Truth(value);
         }
         case NodeKind::Field:
         case NodeKind::FoldedField:
@@ -115,6 +117,14 @@ public:
     }
 
 private:
+    // A part that turned out NULL whatever the record: the values bound for the
+    // operands it no longer shows are dropped.
+    QString Dropped(qsizetype mark, const QString& replacement)
+    {
+        m_out.values.resize(mark);
+        return replacement;
+    }
+
     // The value in the server's own representation; kind says what it is.
     QString Value(const Node& node, ValueKind& kind)
     {
@@ -153,11 +163,12 @@ private:
             const auto& arithmetic = static_cast<const filter::ArithmeticNode&>(node);
             ValueKind ka = ValueKind::Null;
             ValueKind kb = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
             const QString a = Value(arithmetic.Left(), ka);
             const QString b = Value(arithmetic.Right(), kb);
             if (ka == ValueKind::Null || kb == ValueKind::Null) {
                 kind = ValueKind::Null;
-                return m_dialect.NullValue();
+                return Dropped(mark, m_dialect.NullValue());
             }
             if (arithmetic.Op() == '/') {
                 kind = ValueKind::Float;
@@ -168,10 +179,11 @@ private:
         }
         case NodeKind::Negate: {
             ValueKind ka = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
             const QString a = Value(static_cast<const filter::NegateNode&>(node).Operand(), ka);
             if (ka == ValueKind::Null) {
                 kind = ValueKind::Null;
-                return m_dialect.NullValue();
+                return Dropped(mark, m_dialect.NullValue());
             }
             kind = IsIntegralKind(ka) ? ValueKind::Int : ValueKind::Float;
             return m_dialect.Negate(a, ka);
@@ -179,10 +191,11 @@ private:
         case NodeKind::Function: {
             const auto& function = static_cast<const filter::FunctionNode&>(node);
             ValueKind ka = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
             const QString text = Text(function.Argument(), ka);
             if (ka == ValueKind::Null) {
                 kind = ValueKind::Null;
-                return m_dialect.NullValue();
+                return Dropped(mark, m_dialect.NullValue());
             }
             kind = ValueKind::Text;
             switch (function.GetFunction()) {
@@ -257,14 +270,15 @@ private:
         const bool dates = lt == filter::StaticType::Date && rt == filter::StaticType::Date;
         ValueKind ka = ValueKind::Null;
         ValueKind kb = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
         if (numeric || dates) {
             const QString a = Value(left, ka);
             const QString b = Value(right, kb);
             if (ka == ValueKind::Null || kb == ValueKind::Null) {
-                return m_dialect.NullCondition();
+                return Dropped(mark, m_dialect.NullCondition());
             }
             if (dates) {
-                return Parenthesised(m_dialect.Collated(a) + u' ' + sqlOp + u' ' + b);
+                return Parenthesised(m_dialect.DateCompared(a) + u' ' + sqlOp + u' ' + b);
             }
             return Parenthesised(m_dialect.NumberOf(a, ka) + u' ' + sqlOp + u' ' +
                                  m_dialect.NumberOf(b, kb));
@@ -272,7 +286,7 @@ private:
         const QString a = Text(left, ka);
         const QString b = Text(right, kb);
         if (ka == ValueKind::Null || kb == ValueKind::Null) {
-            return m_dialect.NullCondition();
+            return Dropped(mark, m_dialect.NullCondition());
         }
         return Parenthesised(m_dialect.Collated(a) + u' ' + sqlOp + u' ' + b);
     }
@@ -285,9 +299,10 @@ private:
     QString Like(const filter::LikeNode& node)
     {
         ValueKind kind = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
         const QString text = Text(node.Operand(), kind);
         if (kind == ValueKind::Null) {
-            return m_dialect.NullCondition();
+            return Dropped(mark, m_dialect.NullCondition());
         }
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
@@ -296,16 +311,18 @@ private:
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
+                // Placeholders follow the text in order: each operand is bound before
+                // its bound.
+                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
                 match += QStringLiteral(" AND %1 >= %2")
-                             .arg(m_dialect.Collated(Text(node.Operand(), kind)),
-                                  m_dialect.Parameter(m_out, ValueKind::Text,
-                                                      QString::fromStdString(prefix)));
+                             .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                           QString::fromStdString(prefix)));
                 const std::string next = PrefixSuccessor(prefix);
                 if (!next.empty()) {
+                    const QString high = m_dialect.Collated(Text(node.Operand(), kind));
                     match += QStringLiteral(" AND %1 < %2")
-                                 .arg(m_dialect.Collated(Text(node.Operand(), kind)),
-                                      m_dialect.Parameter(m_out, ValueKind::Text,
-                                                          QString::fromStdString(next)));
+                                 .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                                QString::fromStdString(next)));
                 }
                 match = Parenthesised(match);
             }
@@ -313,7 +330,7 @@ private:
             ValueKind patternKind = ValueKind::Null;
             const QString pattern = Text(node.Pattern(), patternKind);
             if (patternKind == ValueKind::Null) {
-                return m_dialect.NullCondition();
+                return Dropped(mark, m_dialect.NullCondition());
             }
             match = m_dialect.LikeExpression(text, pattern);
         }

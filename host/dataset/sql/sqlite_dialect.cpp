@@ -21,8 +21,12 @@ QString SqliteDialect::TextOf(const QString& expression, ValueKind kind) const
     case ValueKind::Int:
         return QStringLiteral("CAST(%1 AS TEXT)").arg(expression);
     case ValueKind::Float:
-        // printf's %.15g is the form ClientDataset gives a real number.
-        return QStringLiteral("printf('%.15g', %1)").arg(expression);
+        // printf's %.15g is the form ClientDataset gives a real number; SQLite's printf
+        // prints NULL as a number, so NULL is kept apart (in a subquery, so that the
+        // expression and its parameters appear once).
+        return QStringLiteral("(SELECT CASE WHEN ts_v.v IS NULL THEN NULL ELSE printf('%.15g', "
+                              "ts_v.v) END FROM (SELECT %1 AS v) AS ts_v)")
+            .arg(expression);
     case ValueKind::Bool:
         return QStringLiteral("(CASE %1 WHEN 0 THEN 'False' WHEN 1 THEN 'True' END)")
             .arg(expression);

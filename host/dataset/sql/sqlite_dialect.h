@@ -17,6 +17,10 @@ public:
     QString TextOf(const QString& expression, ValueKind kind) const override;
     QString NumberOf(const QString& expression, ValueKind kind) const override;
     QString Collated(const QString& textExpression) const override;
+    QString DateCompared(const QString& dateExpression) const override
+    {
+        return Collated(dateExpression); // ISO text
+    }
     QString Upper(const QString& textExpression) const override;
     QString Lower(const QString& textExpression) const override;
     QString Trim(const QString& textExpression) const override;

@@ -61,6 +61,23 @@ void ChooseUniqueKey(TableSchema& schema, const std::vector<QStringList>& keys,
     }
 }
 
+// A value SQLite keeps in a column of numeric affinity would be converted when it
+// meets text (and a text operand turned into a number): fields the filter language
+// sees as text or dates are read as text unless their column has text affinity.
+QString SqliteRead(const FieldDef& def, const QString& declared)
+{
+    const QString quoted = SqlDialect::QuoteIdentifier(def.name);
+    if (def.type != FieldType::Text && def.type != FieldType::Date) {
+        return quoted;
+    }
+    const QString type = declared.toUpper();
+    const bool textAffinity = !type.contains(QLatin1String("INT")) &&
+                              (type.contains(QLatin1String("CHAR")) ||
+                               type.contains(QLatin1String("CLOB")) ||
+                               type.contains(QLatin1String("TEXT")));
+    return textAffinity ? quoted : QStringLiteral("CAST(%1 AS TEXT)").arg(quoted);
+}
+
 TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
 {
     TableSchema schema;
@@ -73,8 +90,9 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
     QStringList notNull;
     while (columns.next()) {
         const QString name = columns.value(0).toString();
-        const FieldDef def = DefFromDeclared(name, columns.value(1).toString());
-        AddField(schema, def, SqlDialect::QuoteIdentifier(name));
+        const QString declared = columns.value(1).toString();
+        const FieldDef def = DefFromDeclared(name, declared);
+        AddField(schema, def, SqliteRead(def, declared));
         if (columns.value(2).toInt() != 0) {
             notNull << name;
         }

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "host/dataset/client_dataset.h"
+#include "host/dataset/sql_dataset.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include <ostream>
+
+// Readable QStrings in GoogleTest's messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace sql_test {
+
+enum class Server { Sqlite, Postgres };
+const char* ServerName(Server server);
+
+struct ColumnSpec {
+    QString name;
+    QString sqliteType;
+    QString postgresType;
+};
+
+// A database for one test: an SQLite file in a temporary folder, or the shared
+// PostgreSQL cluster (tables named apart per test). Set-up writes through a writable
+// connection of the test's own; datasets read through connections opened the way a
+// host opens them.
+class TestDatabase {
+public:
+    explicit TestDatabase(Server server);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    Server GetServer() const { return m_server; }
+    // A table name unique to this database object.
+    QString Table(const QString& stem) const;
+    void CreateTable(const QString& table, const std::vector<ColumnSpec>& columns,
+                     const QString& constraints = {});
+    void Insert(const QString& table, const QVariantList& values);
+    void Exec(const QString& sql, const QVariantList& values = {});
+    QSqlDatabase Writer() const;
+    // A new connection for a dataset: SQLite opened read-only, PostgreSQL as is.
+    QString ReaderConnection();
+
+    // An open SqlDataset over a table of this database.
+    std::unique_ptr<host::SqlDataset> Dataset(const QString& table, int window = 100);
+
+private:
+    Server m_server;
+    QTemporaryDir m_dir;
+    QString m_writer;
+    QStringList m_readers;
+    QString m_prefix;
+};
+
+// Every row of a dataset's view as text ("<null>" for NULL), read through its cursor
+// (First, then Next until the end), so paging is exercised on the way.
+std::vector<QStringList> CursorRows(host::Dataset& dataset);
+// The same by row number (MoveTo order free): ClientDataset's view as it stands.
+std::vector<QStringList> IndexedRows(const host::Dataset& dataset);
+
+// "" when equal, else the first difference between two row lists, readable.
+std::string RowDifference(const std::vector<QStringList>& expected,
+                          const std::vector<QStringList>& actual);
+
+} // namespace sql_test
