@@ -1,6 +1,6 @@
-// Writes a deterministic list of customers with Portuguese names into an SQLite file:
-// table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE). The same count and
-// seed always give the same file contents.
+// Writes a deterministic list of customers with Portuguese names into an SQLite file or
+// a PostgreSQL database: table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE).
+// The same count and seed always give the same records.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <libpq-fe.h>
+#include <memory>
 #include <sqlite3.h>
 
 namespace {
@@ -117,6 +119,133 @@ QString MakeName(Random& random)
     return name.left(60);
 }
 
+// One customer; city is null for a few.
+struct Customer {
+    qint64 code = 0;
+    QByteArray name;
+    const City* city = nullptr;
+    const char* uf = "";
+    bool active = false;
+    double limit = 0;
+};
+
+Customer MakeCustomer(Random& random, qint64 code)
+{
+    Customer customer;
+    customer.code = code;
+    customer.name = MakeName(random).toUtf8();
+    const City& city = random.Pick(kCities);
+    customer.city = random.Below(100) == 0 ? nullptr : &city; // a few customers without a city
+    customer.uf = city.uf;
+    customer.active = random.Below(5) != 0;
+    customer.limit = static_cast<double>(random.Below(1000001)) / 100.0;
+    return customer;
+}
+
+// COPY's text form: tab, newline and backslash escaped.
+void AppendCopyText(QByteArray& line, const char* text)
+{
+    for (const char* c = text; *c; ++c) {
+        switch (*c) {
+        case '\\':
+            line += "\\\\";
+            break;
+        case '\t':
+            line += "\\t";
+            break;
+        case '\n':
+            line += "\\n";
+            break;
+        case '\r':
+            line += "\\r";
+            break;
+        default:
+            line += *c;
+        }
+    }
+}
+
+struct PgFinish {
+    void operator()(PGconn* connection) const { PQfinish(connection); }
+};
+
+int PgFail(const char* what, PGconn* connection)
+{
+    std::fprintf(
+        stderr, "samplegen: %s: %s\n", what,
+        QString::fromUtf8(PQerrorMessage(connection)).simplified().toLocal8Bit().constData());
+    return 1;
+}
+
+bool PgExec(PGconn* connection, const char* sql, ExecStatusType expected = PGRES_COMMAND_OK)
+{
+    PGresult* result = PQexec(connection, sql);
+    const bool ok = result != nullptr && PQresultStatus(result) == expected;
+    PQclear(result);
+    return ok;
+}
+
+// Replaces the table "clientes" of the database in one transaction, through COPY. The
+// field names are quoted so that they keep the SQLite file's spelling.
+int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
+{
+    const std::unique_ptr<PGconn, PgFinish> connection(PQconnectdb(uri.toUtf8().constData()));
+    PGconn* const pg = connection.get();
+    if (PQstatus(pg) != CONNECTION_OK) {
+        return PgFail("cannot connect", pg);
+    }
+    PQsetClientEncoding(pg, "UTF8");
+    if (!PgExec(pg, "BEGIN") || !PgExec(pg, "SET LOCAL synchronous_commit = off") ||
+        !PgExec(pg, "DROP TABLE IF EXISTS clientes") ||
+        !PgExec(pg, "CREATE TABLE clientes (\"CODIGO\" INTEGER PRIMARY KEY, \"NMCLIENTE\" VARCHAR(60), "
+                    "\"CIDADE\" VARCHAR(40), \"UF\" CHAR(2), \"ATIVO\" BOOLEAN, \"LIMITE\" DOUBLE PRECISION)")) {
+        return PgFail("cannot create the table", pg);
+    }
+    if (!PgExec(pg, "COPY clientes FROM STDIN", PGRES_COPY_IN)) {
+        return PgFail("cannot start copying", pg);
+    }
+    Random random(seed);
+    QByteArray chunk;
+    const auto flush = [&] {
+        const bool ok = PQputCopyData(pg, chunk.constData(), static_cast<int>(chunk.size())) == 1;
+        chunk.clear();
+        return ok;
+    };
+    for (qint64 code = 1; code <= count; ++code) {
+        const Customer customer = MakeCustomer(random, code);
+        chunk += QByteArray::number(customer.code);
+        chunk += '\t';
+        AppendCopyText(chunk, customer.name.constData());
+        chunk += '\t';
+        if (customer.city != nullptr) {
+            AppendCopyText(chunk, customer.city->name);
+        } else {
+            chunk += "\\N";
+        }
+        chunk += '\t';
+        chunk += customer.uf;
+        chunk += customer.active ? "\tt\t" : "\tf\t";
+        chunk += QByteArray::number(customer.limit, 'g', 17);
+        chunk += '\n';
+        if (chunk.size() > (1 << 20) && !flush()) {
+            return PgFail("cannot copy", pg);
+        }
+    }
+    if (!flush() || PQputCopyEnd(pg, nullptr) != 1) {
+        return PgFail("cannot copy", pg);
+    }
+    PGresult* copied = PQgetResult(pg);
+    const bool ok = PQresultStatus(copied) == PGRES_COMMAND_OK;
+    PQclear(copied);
+    while (PGresult* rest = PQgetResult(pg)) {
+        PQclear(rest);
+    }
+    if (!ok || !PgExec(pg, "ANALYZE clientes") || !PgExec(pg, "COMMIT")) {
+        return PgFail("cannot copy", pg);
+    }
+    return 0;
+}
+
 int Fail(const char* what, sqlite3* db)
 {
     std::fprintf(stderr, "samplegen: %s: %s\n", what, db ? sqlite3_errmsg(db) : "error");
@@ -131,6 +260,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     qint64 count = 100000;
     QString output = QStringLiteral("sample.db");
+    QString pg;
     std::uint64_t seed = 20240601;
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -142,15 +272,27 @@ int main(int argc, char** argv)
             ok = ok && count >= 0 && count <= 100000000;
         } else if (arg == QLatin1String("--output") && hasValue) {
             output = args[++i];
+        } else if (arg == QLatin1String("--pg") && hasValue) {
+            pg = args[++i];
+            ok = pg.startsWith(QLatin1String("postgresql://")) ||
+                 pg.startsWith(QLatin1String("postgres://"));
         } else if (arg == QLatin1String("--seed") && hasValue) {
             seed = args[++i].toULongLong(&ok);
         } else {
             ok = false;
         }
         if (!ok) {
-            std::fprintf(stderr, "usage: samplegen [--count N] [--output FILE] [--seed S]\n");
+            std::fprintf(stderr, "usage: samplegen [--count N] [--output FILE | --pg "
+                                 "postgresql://...] [--seed S]\n");
             return 2;
         }
+    }
+    if (output.startsWith(QLatin1String("postgresql://")) ||
+        output.startsWith(QLatin1String("postgres://"))) {
+        pg = output;
+    }
+    if (!pg.isEmpty()) {
+        return WritePostgreSql(pg, count, seed);
     }
 
     const QByteArray temporary = QFile::encodeName(output + QStringLiteral(".tmp"));
@@ -172,19 +314,18 @@ int main(int argc, char** argv)
     }
     Random random(seed);
     for (qint64 code = 1; code <= count; ++code) {
-        const QByteArray name = MakeName(random).toUtf8();
-        const City& city = random.Pick(kCities);
-        sqlite3_bind_int64(insert, 1, code);
-        sqlite3_bind_text(insert, 2, name.constData(), static_cast<int>(name.size()),
-                          SQLITE_TRANSIENT);
-        if (random.Below(100) == 0) {
-            sqlite3_bind_null(insert, 3); // a few customers without a city
+        const Customer customer = MakeCustomer(random, code);
+        sqlite3_bind_int64(insert, 1, customer.code);
+        sqlite3_bind_text(insert, 2, customer.name.constData(),
+                          static_cast<int>(customer.name.size()), SQLITE_TRANSIENT);
+        if (customer.city == nullptr) {
+            sqlite3_bind_null(insert, 3);
         } else {
-            sqlite3_bind_text(insert, 3, city.name, -1, SQLITE_STATIC);
+            sqlite3_bind_text(insert, 3, customer.city->name, -1, SQLITE_STATIC);
         }
-        sqlite3_bind_text(insert, 4, city.uf, -1, SQLITE_STATIC);
-        sqlite3_bind_int(insert, 5, random.Below(5) != 0 ? 1 : 0);
-        sqlite3_bind_double(insert, 6, static_cast<double>(random.Below(1000001)) / 100.0);
+        sqlite3_bind_text(insert, 4, customer.uf, -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 5, customer.active ? 1 : 0);
+        sqlite3_bind_double(insert, 6, customer.limit);
         if (sqlite3_step(insert) != SQLITE_DONE) {
             sqlite3_finalize(insert);
             return Fail("cannot insert", db);

@@ -2,6 +2,10 @@
 
 #include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/field.h"
+#include "host/dataset/sql/database_url.h"
+#include "host/dataset/sql_dataset.h"
+#include "host/dataset/sql_provider.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,10 +85,7 @@ void CopyTable(const QString& source, const QString& table, const QString& targe
     sqlite3_close(db);
 }
 
-} // namespace
-
-std::unique_ptr<host::ClientDataset> LoadDataset(const Options& options,
-                                                 const QString& programFolder)
+std::unique_ptr<host::ClientDataset> LoadFile(const Options& options, const QString& programFolder)
 {
     QString file = options.data;
     if (file.isEmpty()) {
@@ -102,7 +103,6 @@ std::unique_ptr<host::ClientDataset> LoadDataset(const Options& options,
     const bool csv = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
 
     auto dataset = std::make_unique<host::ClientDataset>();
-    dataset->setObjectName(QStringLiteral("cdsZyl"));
     if (!options.table.isEmpty()) {
         if (csv) {
             throw host::DatasetError(
@@ -120,6 +120,67 @@ std::unique_ptr<host::ClientDataset> LoadDataset(const Options& options,
     } else {
         dataset->LoadFromFile(file);
     }
+    return dataset;
+}
+
+// A database's table searched live; its connection stays open as long as the dataset.
+void OpenLive(const Options& options, LoadedData& loaded)
+{
+    const QString table =
+        options.table.isEmpty() ? host::OnlySqlTable(options.data) : options.table;
+    loaded.connection = std::make_unique<host::ScopedDatabase>(options.data);
+    auto dataset = std::make_unique<host::SqlDataset>();
+    dataset->SetConnectionName(loaded.connection->ConnectionName());
+    dataset->SetTableName(table);
+    if (!options.order.isEmpty())
+        dataset->SetOrderFields(options.order);
+    loaded.dataset = std::move(dataset);
+}
+
+void CreateIndexes(const Options& options, const host::SqlDataset& dataset)
+{
+    QStringList fields;
+    for (int i = 0; i < dataset.GetFieldCount(); ++i) {
+        const host::Field* field = dataset.GetField(i);
+        if (field->GetVisible() && field->GetType() == host::FieldType::Text)
+            fields << field->GetName();
+    }
+    try {
+        host::SqlDataset::CreateSearchIndexes(dataset.GetConnectionName(), dataset.GetTableName(),
+                                              fields);
+    } catch (const std::exception& e) {
+        throw host::DatasetError(
+            QStringLiteral("--create-indexes on %1: %2")
+                .arg(host::UrlWithoutPassword(options.data), QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace
+
+LoadedData::LoadedData() = default;
+LoadedData::LoadedData(LoadedData&&) noexcept = default;
+LoadedData& LoadedData::operator=(LoadedData&&) noexcept = default;
+LoadedData::~LoadedData() = default;
+
+LoadedData LoadDataset(const Options& options, const QString& programFolder)
+{
+    LoadedData loaded;
+    const bool url = IsDatabaseUrl(options.data);
+    const QString source = url ? host::UrlWithoutPassword(options.data)
+                           : options.data.isEmpty()
+                               ? programFolder + QLatin1Char('/') + QLatin1String(kSampleFile)
+                               : options.data;
+    if (url && !options.copy) {
+        OpenLive(options, loaded);
+    } else if (url) {
+        auto dataset = std::make_unique<host::ClientDataset>();
+        host::FillFromSql(*dataset, options.data, options.table);
+        loaded.dataset = std::move(dataset);
+    } else {
+        loaded.dataset = LoadFile(options, programFolder);
+    }
+    host::Dataset* dataset = loaded.dataset.get();
+    dataset->setObjectName(QStringLiteral("cdsZyl"));
     if (!dataset->IsActive()) {
         dataset->Open();
     }
@@ -127,9 +188,14 @@ std::unique_ptr<host::ClientDataset> LoadDataset(const Options& options,
         host::Field* field = dataset->FindField(name);
         if (field == nullptr) {
             throw host::DatasetError(
-                QStringLiteral("--hide: %1 has no field \"%2\"").arg(file, name));
+                QStringLiteral("--hide: %1 has no field \"%2\"").arg(source, name));
         }
         field->SetVisible(false);
+    }
+    if (options.createIndexes)
+        CreateIndexes(options, static_cast<const host::SqlDataset&>(*dataset));
+    if (options.caseInsensitive) {
+        dataset->SetFilterOptions(host::FilterOption::CaseInsensitive);
     }
     if (options.filter) {
         try {
@@ -142,7 +208,7 @@ std::unique_ptr<host::ClientDataset> LoadDataset(const Options& options,
     if (options.filtered) {
         dataset->SetFiltered(true);
     }
-    return dataset;
+    return loaded;
 }
 
 } // namespace zyl

@@ -169,10 +169,10 @@ int Run(const QStringList& arguments)
     }
 
     const QString folder = QCoreApplication::applicationDirPath();
-    std::unique_ptr<host::ClientDataset> dataset;
+    zyl::LoadedData loaded;
     std::unique_ptr<zyl::SearchModule> module;
     try {
-        dataset = zyl::LoadDataset(options, folder);
+        loaded = zyl::LoadDataset(options, folder);
         module = std::make_unique<zyl::SearchModule>(folder);
     } catch (const std::exception& e) {
         PrintError(QString::fromUtf8(e.what()));
@@ -209,12 +209,13 @@ int Run(const QStringList& arguments)
         });
     }
     const DialogWatcher watcher(*module, player.get());
+    host::Dataset* const dataset = loaded.dataset.get();
 
     const QByteArray texto = pesquisa::ToWindows1252(options.texto);
     const QByteArray limpaFiltro = pesquisa::ToWindows1252(options.limpaFiltro);
     bool confirmed = false;
     try {
-        confirmed = module->Pesquisa()(dataset.get(), BytesOrNull(texto, !options.texto.isNull()),
+        confirmed = module->Pesquisa()(dataset, BytesOrNull(texto, !options.texto.isNull()),
                                        BytesOrNull(limpaFiltro, !options.limpaFiltro.isNull()), 0,
                                        0, 0, 0, options.semMenuFiscal);
     } catch (const std::exception& e) {
@@ -242,7 +243,10 @@ int Run(const QStringList& arguments)
     try {
         outcome.filter = dataset->GetFilter();
         outcome.filtered = dataset->GetFiltered();
-        outcome.indexName = dataset->GetIndexName();
+        // A live database has no index of the dataset's own: its order is the server's.
+        if (const auto* client = qobject_cast<const host::ClientDataset*>(dataset)) {
+            outcome.indexName = client->GetIndexName();
+        }
         outcome.count = dataset->RecordCount();
         const int row = dataset->RecNo();
         if (confirmed && row >= 0) {

@@ -4,6 +4,13 @@
 
 namespace zyl {
 
+bool IsDatabaseUrl(const QString& data)
+{
+    return data.startsWith(QLatin1String("postgresql://")) ||
+           data.startsWith(QLatin1String("postgres://")) ||
+           data.startsWith(QLatin1String("sqlite:"));
+}
+
 Options ParseOptions(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -13,13 +20,34 @@ Options ParseOptions(const QStringList& arguments)
         "the dialog open and no display."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help."));
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("SQLite database or CSV file to search (default: "
-                                                 "the bundled sample.db beside the program)."),
-                                  QStringLiteral("FILE"));
-    const QCommandLineOption table(QStringLiteral("table"),
-                                   QStringLiteral("Table of the SQLite database to load."),
-                                   QStringLiteral("NAME"));
+    const QCommandLineOption data(
+        QStringLiteral("data"),
+        QStringLiteral("SQLite database or CSV file to search (default: the bundled sample.db "
+                       "beside the program), or a database URL, postgresql://... or sqlite:PATH, "
+                       "searched live."),
+        QStringLiteral("FILE|URL"));
+    const QCommandLineOption table(
+        QStringLiteral("table"),
+        QStringLiteral(
+            "Table of the SQLite database or database URL (needed when it holds several)."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption copy(
+        QStringLiteral("copy"),
+        QStringLiteral("Reads the database URL's table into memory instead of searching it live."));
+    const QCommandLineOption order(
+        QStringLiteral("order"),
+        QStringLiteral("Fields a live database's records are ordered by, separated by commas "
+                       "(default: the primary key)."),
+        QStringLiteral("FIELD,..."));
+    const QCommandLineOption caseInsensitive(
+        QStringLiteral("case-insensitive"),
+        QStringLiteral(
+            "Text comparisons and the search ignore ASCII case (for data in mixed case)."));
+    const QCommandLineOption createIndexes(
+        QStringLiteral("create-indexes"),
+        QStringLiteral(
+            "Creates the indexes a live search needs on the visible text fields (the one "
+            "thing zyl writes to a database)."));
     const QCommandLineOption hide(QStringLiteral("hide"),
                                   QStringLiteral("Fields to make invisible, separated by commas."),
                                   QStringLiteral("FIELD,..."));
@@ -51,8 +79,8 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral("no-pause"),
         QStringLiteral("Skips the search's one-second pauses (for tests "
                        "and benchmarks; a person should leave them)."));
-    parser.addOptions({help, data, table, hide, filter, filtered, limpaFiltro, texto, semMenuFiscal,
-                       keys, title, noPause});
+    parser.addOptions({help, data, table, copy, order, caseInsensitive, createIndexes, hide, filter,
+                       filtered, limpaFiltro, texto, semMenuFiscal, keys, title, noPause});
 
     if (!parser.parse(arguments)) {
         throw OptionsError(parser.errorText().toStdString());
@@ -83,16 +111,37 @@ Options ParseOptions(const QStringList& arguments)
     if (parser.isSet(table) && options.table.isEmpty()) {
         throw OptionsError("--table needs a table name");
     }
-    for (const QString& value : parser.values(hide)) {
-        for (const QString& field : value.split(QLatin1Char(','))) {
-            const QString name = field.trimmed();
-            if (name.isEmpty()) {
-                throw OptionsError(QStringLiteral("--hide \"%1\" holds an empty field name")
-                                       .arg(value)
-                                       .toStdString());
+    const auto fieldList = [&parser](const QCommandLineOption& option) {
+        QStringList fields;
+        for (const QString& value : parser.values(option)) {
+            for (const QString& field : value.split(QLatin1Char(','))) {
+                const QString name = field.trimmed();
+                if (name.isEmpty()) {
+                    throw OptionsError(QStringLiteral("--%1 \"%2\" holds an empty field name")
+                                           .arg(option.names().constLast(), value)
+                                           .toStdString());
+                }
+                fields.append(name);
             }
-            options.hide.append(name);
         }
+        return fields;
+    };
+    options.hide = fieldList(hide);
+    options.copy = parser.isSet(copy);
+    options.order = fieldList(order);
+    options.caseInsensitive = parser.isSet(caseInsensitive);
+    options.createIndexes = parser.isSet(createIndexes);
+    // What only a database URL can take, and what only its live search can.
+    const bool url = IsDatabaseUrl(options.data);
+    const auto refuse = [](const char* message) { throw OptionsError(message); };
+    if (options.copy && !url)
+        refuse("--copy reads a database URL (postgresql://... or sqlite:PATH) given with --data");
+    if (!url || options.copy) {
+        if (!options.order.isEmpty())
+            refuse("--order applies to a database URL searched live (--data URL without --copy)");
+        if (options.createIndexes)
+            refuse("--create-indexes applies to a database URL searched live (--data URL without "
+                   "--copy)");
     }
     if (parser.isSet(filter)) {
         options.filter = single(filter);

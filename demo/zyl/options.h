@@ -9,8 +9,12 @@ namespace zyl {
 
 // zyl's command line.
 struct Options {
-    QString data;                  // --data FILE; empty: the bundled sample beside the program
+    QString data;                  // --data FILE|URL; empty: the bundled sample beside the program
     QString table;                 // --table NAME
+    bool copy = false;             // --copy: a database's table read into memory
+    QStringList order;             // --order FIELD,... (live database)
+    bool caseInsensitive = false;  // --case-insensitive
+    bool createIndexes = false;    // --create-indexes (live database)
     QStringList hide;              // --hide FIELD,...
     std::optional<QString> filter; // --filter TEXT
     bool filtered = false;         // --filtered
@@ -28,6 +32,9 @@ class OptionsError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// True for a database URL (postgresql://…, postgres://…, sqlite:PATH) rather than a file.
+bool IsDatabaseUrl(const QString& data);
 
 // Parses the arguments (the program name first); raises OptionsError for a bad one.
 Options ParseOptions(const QStringList& arguments);
