@@ -2,13 +2,40 @@
 
 #include "host/dataset/dataset_error.h"
 
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace host {
 
-Dataset::Dataset(QObject* parent) : QObject(parent) {}
+class DatasetPrivate {
+public:
+    std::vector<std::unique_ptr<Field>> fields;
+    int controlsDisabled = 0;
+    bool viewResetHeld = false;
+    bool cursorMoveHeld = false;
+};
+
+DatasetError::~DatasetError() = default;
+
+Dataset::Dataset(QObject* parent) : QObject(parent), d(std::make_unique<DatasetPrivate>()) {}
 
 Dataset::~Dataset() = default;
+
+int Dataset::GetFieldCount() const
+{
+    return static_cast<int>(d->fields.size());
+}
+
+void Dataset::DisableControls()
+{
+    ++d->controlsDisabled;
+}
+
+bool Dataset::ControlsDisabled() const
+{
+    return d->controlsDisabled > 0;
+}
 
 Field* Dataset::GetField(int index) const
 {
@@ -17,12 +44,12 @@ Field* Dataset::GetField(int index) const
                                .arg(index)
                                .arg(GetFieldCount()));
     }
-    return m_fields[static_cast<size_t>(index)].get();
+    return d->fields[static_cast<size_t>(index)].get();
 }
 
 Field* Dataset::FindField(const QString& name) const
 {
-    for (const auto& field : m_fields) {
+    for (const auto& field : d->fields) {
         if (field->GetName().compare(name, Qt::CaseInsensitive) == 0) {
             return field.get();
         }
@@ -60,11 +87,11 @@ QString Dataset::DisplayText(int row, int field) const
 
 void Dataset::EnableControls()
 {
-    if (m_controlsDisabled == 0 || --m_controlsDisabled > 0) {
+    if (d->controlsDisabled == 0 || --d->controlsDisabled > 0) {
         return;
     }
-    const bool viewReset = std::exchange(m_viewResetHeld, false);
-    const bool cursorMoved = std::exchange(m_cursorMoveHeld, false);
+    const bool viewReset = std::exchange(d->viewResetHeld, false);
+    const bool cursorMoved = std::exchange(d->cursorMoveHeld, false);
     if (viewReset) {
         Q_EMIT this->viewReset();
     }
@@ -76,7 +103,7 @@ void Dataset::EnableControls()
 void Dataset::NotifyViewReset()
 {
     if (ControlsDisabled()) {
-        m_viewResetHeld = true;
+        d->viewResetHeld = true;
         return;
     }
     Q_EMIT viewReset();
@@ -85,7 +112,7 @@ void Dataset::NotifyViewReset()
 void Dataset::NotifyCursorMoved()
 {
     if (ControlsDisabled()) {
-        m_cursorMoveHeld = true;
+        d->cursorMoveHeld = true;
         return;
     }
     Q_EMIT cursorMoved(RecNo());
@@ -93,13 +120,13 @@ void Dataset::NotifyCursorMoved()
 
 Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)
 {
-    m_fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
-    return *m_fields.back();
+    d->fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
+    return *d->fields.back();
 }
 
 void Dataset::ClearFieldObjects()
 {
-    m_fields.clear();
+    d->fields.clear();
 }
 
 } // namespace host

@@ -6,9 +6,10 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
-#include <vector>
 
 namespace host {
+
+class DatasetPrivate;
 
 // Abstract record set the search form is written against. The "view" is the list
 // of records that pass the filter, in the current order; rows are positions in it.
@@ -50,7 +51,7 @@ public:
     virtual void SetFiltered(bool filtered) = 0;
 
     // Fields in declaration order.
-    int GetFieldCount() const { return static_cast<int>(m_fields.size()); }
+    int GetFieldCount() const;
     Field* GetField(int index) const;              // raises outside 0..count-1
     Field* FieldByName(const QString& name) const; // case-insensitive; raises when unknown
     Field* FindField(const QString& name) const;   // case-insensitive; nullptr when unknown
@@ -65,9 +66,9 @@ public:
     // viewReset and cursorMoved signals; the last EnableControls sends one of each
     // for everything that changed, so a grid refreshes once for a batch of changes.
     // Calls nest; WithControlsDisabled (disabled_controls.h) pairs them.
-    void DisableControls() { ++m_controlsDisabled; }
+    void DisableControls();
     void EnableControls();
-    bool ControlsDisabled() const { return m_controlsDisabled > 0; }
+    bool ControlsDisabled() const;
 
 Q_SIGNALS:
     // The set or order of rows changed (filter, index, open, close, load).
@@ -88,11 +89,9 @@ protected:
     void ClearFieldObjects();
 
 private:
-    friend class Field;
-    std::vector<std::unique_ptr<Field>> m_fields;
-    int m_controlsDisabled = 0;
-    bool m_viewResetHeld = false;
-    bool m_cursorMoveHeld = false;
+    // Behind a pointer, so that a later 1.y can add to it without moving anything
+    // a host or a subclass compiled against. Subclasses keep their own.
+    const std::unique_ptr<DatasetPrivate> d;
 };
 
 } // namespace host
