@@ -4,9 +4,19 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QtDebug>
 
 namespace host {
+
+class ApplicationPrivate {
+public:
+    QString title;
+    QIcon icon;
+    Application::MessageHook hook = nullptr;
+    Application::MessagePresenter presenter;
+    QPointer<MessageHookFilter> filter;
+};
 
 namespace {
 
@@ -29,27 +39,36 @@ Application& Application::Instance()
     return instance;
 }
 
+Application::Application() : d(std::make_unique<ApplicationPrivate>()) {}
+
+Application::~Application() = default;
+
+Application::MessageHook Application::GetOnMessage() const
+{
+    return d->hook;
+}
+
 QString Application::GetTitle() const
 {
-    return m_title.isEmpty() ? QCoreApplication::applicationName() : m_title;
+    return d->title.isEmpty() ? QCoreApplication::applicationName() : d->title;
 }
 
 void Application::SetTitle(const QString& title)
 {
-    m_title = title;
+    d->title = title;
 }
 
 QIcon Application::GetIcon() const
 {
-    if (m_icon.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (d->icon.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
         return QApplication::windowIcon();
     }
-    return m_icon;
+    return d->icon;
 }
 
 void Application::SetIcon(const QIcon& icon)
 {
-    m_icon = icon;
+    d->icon = icon;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
         QApplication::setWindowIcon(icon);
     }
@@ -57,7 +76,7 @@ void Application::SetIcon(const QIcon& icon)
 
 void Application::SetOnMessage(MessageHook hook)
 {
-    m_hook = hook;
+    d->hook = hook;
     if (hook != nullptr) {
         EnsureFilter();
     }
@@ -66,17 +85,17 @@ void Application::SetOnMessage(MessageHook hook)
 void Application::EnsureFilter()
 {
     QCoreApplication* app = QCoreApplication::instance();
-    if (m_filter || app == nullptr) {
+    if (d->filter || app == nullptr) {
         return;
     }
     // A child of the application object: it goes when the application goes.
-    m_filter = new MessageHookFilter(app);
-    app->installEventFilter(m_filter);
+    d->filter = new MessageHookFilter(app);
+    app->installEventFilter(d->filter);
 }
 
 bool Application::DispatchToHook(Message& message)
 {
-    const MessageHook hook = m_hook;
+    const MessageHook hook = d->hook;
     if (hook == nullptr) {
         return false;
     }
@@ -92,8 +111,8 @@ void Application::HandleException(const std::exception& error)
 
 void Application::ShowMessage(const QString& text)
 {
-    if (m_presenter) {
-        m_presenter(GetTitle(), text);
+    if (d->presenter) {
+        d->presenter(GetTitle(), text);
         return;
     }
     ShowMessageBox(GetTitle(), text);
@@ -101,7 +120,7 @@ void Application::ShowMessage(const QString& text)
 
 Application::MessagePresenter Application::SetMessagePresenter(MessagePresenter presenter)
 {
-    return std::exchange(m_presenter, std::move(presenter));
+    return std::exchange(d->presenter, std::move(presenter));
 }
 
 void Application::RunGuarded(const std::function<void()>& handler)

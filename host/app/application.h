@@ -3,17 +3,15 @@
 #include "host/app/message.h"
 
 #include <QIcon>
-#include <QPointer>
 #include <QString>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <utility>
-
-class QObject;
 
 namespace host {
 
-class MessageHookFilter;
+class ApplicationPrivate;
 
 // Application-wide services: title, icon, the message hook, the default exception
 // handler and the plain message box. One instance per process.
@@ -42,7 +40,7 @@ public:
     // virtual key to the message's target instead of the wheel. Setting a hook
     // replaces the previous one; nullptr removes it.
     void SetOnMessage(MessageHook hook);
-    MessageHook GetOnMessage() const { return m_hook; }
+    MessageHook GetOnMessage() const;
 
     // The default exception handler: shows the exception's message.
     void HandleException(const std::exception& error);
@@ -66,14 +64,13 @@ public:
     bool DispatchToHook(Message& message);
 
 private:
-    Application() = default;
+    Application();
+    ~Application();
     void EnsureFilter();
 
-    QString m_title;
-    QIcon m_icon;
-    MessageHook m_hook = nullptr;
-    MessagePresenter m_presenter;
-    QPointer<MessageHookFilter> m_filter;
+    // Behind a pointer, so that a later 1.y can add to it without moving anything
+    // a host compiled against.
+    const std::unique_ptr<ApplicationPrivate> d;
 };
 
 } // namespace host

@@ -3,13 +3,41 @@
 #include "host/dataset/dataset_error.h"
 
 #include <exception>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace host {
 
-Dataset::Dataset(QObject* parent) : QObject(parent) {}
+class DatasetPrivate {
+public:
+    std::vector<std::unique_ptr<Field>> fields;
+    int controlsDisabled = 0;
+    bool viewResetHeld = false;
+    bool cursorMoveHeld = false;
+    FilterOptions filterOptions;
+};
+
+DatasetError::~DatasetError() = default;
+
+Dataset::Dataset(QObject* parent) : QObject(parent), d(std::make_unique<DatasetPrivate>()) {}
 
 Dataset::~Dataset() = default;
+
+int Dataset::GetFieldCount() const
+{
+    return static_cast<int>(d->fields.size());
+}
+
+void Dataset::DisableControls()
+{
+    ++d->controlsDisabled;
+}
+
+bool Dataset::ControlsDisabled() const
+{
+    return d->controlsDisabled > 0;
+}
 
 Field* Dataset::GetField(int index) const
 {
@@ -18,12 +46,12 @@ Field* Dataset::GetField(int index) const
                                .arg(index)
                                .arg(GetFieldCount()));
     }
-    return m_fields[static_cast<size_t>(index)].get();
+    return d->fields[static_cast<size_t>(index)].get();
 }
 
 Field* Dataset::FindField(const QString& name) const
 {
-    for (const auto& field : m_fields) {
+    for (const auto& field : d->fields) {
         if (field->GetName().compare(name, Qt::CaseInsensitive) == 0) {
             return field.get();
         }
@@ -61,7 +89,7 @@ QString Dataset::DisplayText(int row, int field) const
 
 void Dataset::EnableControls()
 {
-    if (m_controlsDisabled == 0 || --m_controlsDisabled > 0) {
+    if (d->controlsDisabled == 0 || --d->controlsDisabled > 0) {
         return;
     }
     // Work held back while controls were disabled runs now; the grid hears of the
@@ -72,8 +100,8 @@ void Dataset::EnableControls()
     } catch (...) {
         failure = std::current_exception();
     }
-    const bool viewReset = std::exchange(m_viewResetHeld, false);
-    const bool cursorMoved = std::exchange(m_cursorMoveHeld, false);
+    const bool viewReset = std::exchange(d->viewResetHeld, false);
+    const bool cursorMoved = std::exchange(d->cursorMoveHeld, false);
     if (viewReset) {
         Q_EMIT this->viewReset();
     }
@@ -88,7 +116,7 @@ void Dataset::EnableControls()
 void Dataset::NotifyViewReset()
 {
     if (ControlsDisabled()) {
-        m_viewResetHeld = true;
+        d->viewResetHeld = true;
         return;
     }
     Q_EMIT viewReset();
@@ -97,7 +125,7 @@ void Dataset::NotifyViewReset()
 void Dataset::NotifyCursorMoved()
 {
     if (ControlsDisabled()) {
-        m_cursorMoveHeld = true;
+        d->cursorMoveHeld = true;
         return;
     }
     Q_EMIT cursorMoved(RecNo());
@@ -106,7 +134,7 @@ void Dataset::NotifyCursorMoved()
 void Dataset::NotifyRowsFetched()
 {
     if (ControlsDisabled()) {
-        m_viewResetHeld = true; // a held reset covers the new rows too
+        d->viewResetHeld = true; // a held reset covers the new rows too
         return;
     }
     Q_EMIT rowsFetched();
@@ -114,13 +142,28 @@ void Dataset::NotifyRowsFetched()
 
 Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)
 {
-    m_fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
-    return *m_fields.back();
+    d->fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
+    return *d->fields.back();
 }
 
 void Dataset::ClearFieldObjects()
 {
-    m_fields.clear();
+    d->fields.clear();
+}
+
+FilterOptions Dataset::GetFilterOptions() const
+{
+    return d->filterOptions;
+}
+
+void Dataset::SetFilterOptions(FilterOptions options)
+{
+    d->filterOptions = options;
+}
+
+void Dataset::StoreFilterOptions(FilterOptions options)
+{
+    d->filterOptions = options;
 }
 
 } // namespace host

@@ -7,9 +7,10 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
-#include <vector>
 
 namespace host {
+
+class DatasetPrivate;
 
 // Abstract record set the search form is written against. The "view" is the list
 // of records that pass the filter, in the current order; rows are positions in it.
@@ -59,11 +60,11 @@ public:
     virtual void SetFiltered(bool filtered) = 0;
     // How the filter compares text (default: case-sensitive). On an open dataset the
     // filter in force is applied again under the new options.
-    FilterOptions GetFilterOptions() const { return m_filterOptions; }
-    virtual void SetFilterOptions(FilterOptions options) { m_filterOptions = options; }
+    FilterOptions GetFilterOptions() const;
+    virtual void SetFilterOptions(FilterOptions options);
 
     // Fields in declaration order.
-    int GetFieldCount() const { return static_cast<int>(m_fields.size()); }
+    int GetFieldCount() const;
     Field* GetField(int index) const;              // raises outside 0..count-1
     Field* FieldByName(const QString& name) const; // case-insensitive; raises when unknown
     Field* FindField(const QString& name) const;   // case-insensitive; nullptr when unknown
@@ -78,9 +79,9 @@ public:
     // viewReset and cursorMoved signals; the last EnableControls sends one of each
     // for everything that changed, so a grid refreshes once for a batch of changes.
     // Calls nest; WithControlsDisabled (disabled_controls.h) pairs them.
-    void DisableControls() { ++m_controlsDisabled; }
+    void DisableControls();
     void EnableControls();
-    bool ControlsDisabled() const { return m_controlsDisabled > 0; }
+    bool ControlsDisabled() const;
 
 Q_SIGNALS:
     // The set or order of rows changed (filter, index, open, close, load).
@@ -100,7 +101,7 @@ protected:
     void NotifyViewReset();
     void NotifyCursorMoved();
     void NotifyRowsFetched();
-    void StoreFilterOptions(FilterOptions options) { m_filterOptions = options; }
+    void StoreFilterOptions(FilterOptions options);
 
     // Runs when the last EnableControls comes, before the held signals go out: a
     // dataset that defers costly work while controls are disabled does it here.
@@ -110,12 +111,9 @@ protected:
     void ClearFieldObjects();
 
 private:
-    friend class Field;
-    std::vector<std::unique_ptr<Field>> m_fields;
-    FilterOptions m_filterOptions;
-    int m_controlsDisabled = 0;
-    bool m_viewResetHeld = false;
-    bool m_cursorMoveHeld = false;
+    // Behind a pointer, so that a later 1.y can add to it without moving anything
+    // a host or a subclass compiled against. Subclasses keep their own.
+    const std::unique_ptr<DatasetPrivate> d;
 };
 
 } // namespace host

@@ -7,28 +7,75 @@
 
 namespace host {
 
+class FieldPrivate {
+public:
+    Dataset* dataset;
+    int index;
+    QString name;
+    FieldType type;
+    int size;
+    bool visible = true;
+};
+
 Field::Field(Dataset& dataset, int index, QString name, FieldType type, int size)
-    : m_dataset(&dataset), m_index(index), m_name(std::move(name)), m_type(type), m_size(size)
+    : d(new FieldPrivate{&dataset, index, std::move(name), type, size})
 {
+}
+
+Field::~Field() = default;
+
+Dataset& Field::GetDataSet() const
+{
+    return *d->dataset;
+}
+
+int Field::GetIndex() const
+{
+    return d->index;
+}
+
+const QString& Field::GetName() const
+{
+    return d->name;
+}
+
+FieldType Field::GetType() const
+{
+    return d->type;
+}
+
+int Field::GetSize() const
+{
+    return d->size;
+}
+
+void Field::SetSize(int size)
+{
+    d->size = size;
+}
+
+bool Field::GetVisible() const
+{
+    return d->visible;
 }
 
 void Field::SetVisible(bool visible)
 {
-    if (m_visible == visible) {
+    if (d->visible == visible) {
         return;
     }
-    m_visible = visible;
-    Q_EMIT m_dataset->fieldsChanged();
+    d->visible = visible;
+    Q_EMIT d->dataset->fieldsChanged();
 }
 
 QVariant Field::Value() const
 {
-    const int row = m_dataset->RecNo();
-    if (!m_dataset->IsActive() || row < 0) {
+    const int row = d->dataset->RecNo();
+    if (!d->dataset->IsActive() || row < 0) {
         throw DatasetError(
-            QStringLiteral("Field \"%1\": the dataset has no current record").arg(m_name));
+            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->name));
     }
-    return m_dataset->Value(row, m_index);
+    return d->dataset->Value(row, d->index);
 }
 
 bool Field::IsNull() const
@@ -39,12 +86,12 @@ bool Field::IsNull() const
 
 QString Field::AsString() const
 {
-    const int row = m_dataset->RecNo();
-    if (!m_dataset->IsActive() || row < 0) {
+    const int row = d->dataset->RecNo();
+    if (!d->dataset->IsActive() || row < 0) {
         throw DatasetError(
-            QStringLiteral("Field \"%1\": the dataset has no current record").arg(m_name));
+            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->name));
     }
-    return m_dataset->DisplayText(row, m_index);
+    return d->dataset->DisplayText(row, d->index);
 }
 
 bool Field::AsBoolean() const
@@ -68,7 +115,7 @@ bool Field::AsBoolean() const
             return false;
         }
         throw DatasetError(
-            QStringLiteral("Field \"%1\": \"%2\" is not a boolean value").arg(m_name, text));
+            QStringLiteral("Field \"%1\": \"%2\" is not a boolean value").arg(d->name, text));
     }
     return value.toBool();
 }
@@ -83,7 +130,7 @@ qint64 Field::AsInteger() const
     const qint64 result = value.toLongLong(&ok);
     if (!ok) {
         throw DatasetError(QStringLiteral("Field \"%1\": \"%2\" is not an integer value")
-                               .arg(m_name, value.toString()));
+                               .arg(d->name, value.toString()));
     }
     return result;
 }
@@ -98,7 +145,7 @@ double Field::AsFloat() const
     const double result = value.toDouble(&ok);
     if (!ok) {
         throw DatasetError(
-            QStringLiteral("Field \"%1\": \"%2\" is not a number").arg(m_name, value.toString()));
+            QStringLiteral("Field \"%1\": \"%2\" is not a number").arg(d->name, value.toString()));
     }
     return result;
 }
@@ -114,7 +161,7 @@ QDate Field::AsDate() const
 
 void Field::FocusControl()
 {
-    Q_EMIT m_dataset->focusFieldRequested(this);
+    Q_EMIT d->dataset->focusFieldRequested(this);
 }
 
 } // namespace host

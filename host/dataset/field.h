@@ -5,31 +5,34 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <memory>
 
 namespace host {
 
 class Dataset;
+class FieldPrivate;
 
 // One column of a dataset. Owned by its dataset; values are those of the dataset's
 // current record.
 class Field {
 public:
     Field(Dataset& dataset, int index, QString name, FieldType type, int size);
+    ~Field();
 
     Field(const Field&) = delete;
     Field& operator=(const Field&) = delete;
 
-    Dataset& GetDataSet() const { return *m_dataset; }
-    int GetIndex() const { return m_index; }
-    const QString& GetName() const { return m_name; }
-    FieldType GetType() const { return m_type; }
+    Dataset& GetDataSet() const;
+    int GetIndex() const;
+    const QString& GetName() const;
+    FieldType GetType() const;
 
     // Text fields: the declared number of characters. Numeric fields: the width of
     // their longest text form, so that a code column can be searched.
-    int GetSize() const { return m_size; }
-    void SetSize(int size) { m_size = size; }
+    int GetSize() const;
+    void SetSize(int size);
 
-    bool GetVisible() const { return m_visible; }
+    bool GetVisible() const;
     void SetVisible(bool visible);
 
     // Current record's value; reading on an empty or closed dataset raises.
@@ -46,12 +49,9 @@ public:
     void FocusControl();
 
 private:
-    Dataset* m_dataset;
-    int m_index;
-    QString m_name;
-    FieldType m_type;
-    int m_size;
-    bool m_visible = true;
+    // Behind a pointer, so that a later 1.y can add to it without moving anything
+    // a host compiled against.
+    const std::unique_ptr<FieldPrivate> d;
 };
 
 } // namespace host

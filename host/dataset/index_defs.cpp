@@ -2,7 +2,58 @@
 
 #include "host/dataset/dataset_error.h"
 
+#include <utility>
+#include <vector>
+
 namespace host {
+
+class IndexDefPrivate {
+public:
+    QString name;
+    QString fields;
+    IndexOptions options;
+};
+
+IndexDef::IndexDef(QString name, QString fields, IndexOptions options)
+    : d(std::make_shared<const IndexDefPrivate>(
+          IndexDefPrivate{std::move(name), std::move(fields), options}))
+{
+}
+
+const QString& IndexDef::GetName() const
+{
+    return d->name;
+}
+
+const QString& IndexDef::GetFields() const
+{
+    return d->fields;
+}
+
+IndexOptions IndexDef::GetOptions() const
+{
+    return d->options;
+}
+
+class IndexDefsPrivate {
+public:
+    std::vector<IndexDef> defs;
+    std::function<void()> changed;
+};
+
+IndexDefs::IndexDefs() : d(std::make_unique<IndexDefsPrivate>()) {}
+
+IndexDefs::~IndexDefs() = default;
+
+int IndexDefs::GetCount() const
+{
+    return static_cast<int>(d->defs.size());
+}
+
+void IndexDefs::SetChangedHandler(std::function<void()> handler)
+{
+    d->changed = std::move(handler);
+}
 
 void IndexDefs::CheckPosition(int pos) const
 {
@@ -15,15 +66,15 @@ void IndexDefs::CheckPosition(int pos) const
 
 void IndexDefs::Changed() const
 {
-    if (m_changed) {
-        m_changed();
+    if (d->changed) {
+        d->changed();
     }
 }
 
 void IndexDefs::Delete(int pos)
 {
     CheckPosition(pos);
-    m_defs.erase(m_defs.begin() + pos);
+    d->defs.erase(d->defs.begin() + pos);
     Changed();
 }
 
@@ -35,20 +86,20 @@ void IndexDefs::Add(const QString& name, const QString& fields, IndexOptions opt
     if (Find(name) >= 0) {
         throw DatasetError(QStringLiteral("Index \"%1\" already exists").arg(name));
     }
-    m_defs.emplace_back(name, fields, options);
+    d->defs.emplace_back(name, fields, options);
     Changed();
 }
 
 const IndexDef& IndexDefs::GetIndexDef(int pos) const
 {
     CheckPosition(pos);
-    return m_defs[static_cast<size_t>(pos)];
+    return d->defs[static_cast<size_t>(pos)];
 }
 
 int IndexDefs::Find(const QString& name) const
 {
-    for (size_t i = 0; i < m_defs.size(); ++i) {
-        if (m_defs[i].GetName().compare(name, Qt::CaseInsensitive) == 0) {
+    for (size_t i = 0; i < d->defs.size(); ++i) {
+        if (d->defs[i].GetName().compare(name, Qt::CaseInsensitive) == 0) {
             return static_cast<int>(i);
         }
     }
@@ -57,10 +108,10 @@ int IndexDefs::Find(const QString& name) const
 
 void IndexDefs::Clear()
 {
-    if (m_defs.empty()) {
+    if (d->defs.empty()) {
         return;
     }
-    m_defs.clear();
+    d->defs.clear();
     Changed();
 }
 

@@ -3,9 +3,12 @@
 #include <QFlags>
 #include <QString>
 #include <functional>
-#include <vector>
+#include <memory>
 
 namespace host {
+
+class IndexDefPrivate;
+class IndexDefsPrivate;
 
 enum class IndexOption {
     Descending = 0x1,      // largest first (NULLs still first)
@@ -14,27 +17,29 @@ enum class IndexOption {
 using IndexOptions = QFlags<IndexOption>;
 
 // One index definition: a name and the fields it orders by ("A;B" for several).
+// A value that never changes; copies share it.
 class IndexDef {
 public:
-    IndexDef(QString name, QString fields, IndexOptions options)
-        : m_name(std::move(name)), m_fields(std::move(fields)), m_options(options)
-    {
-    }
-    const QString& GetName() const { return m_name; }
-    const QString& GetFields() const { return m_fields; }
-    IndexOptions GetOptions() const { return m_options; }
+    IndexDef(QString name, QString fields, IndexOptions options);
+
+    const QString& GetName() const;
+    const QString& GetFields() const;
+    IndexOptions GetOptions() const;
 
 private:
-    QString m_name;
-    QString m_fields;
-    IndexOptions m_options;
+    std::shared_ptr<const IndexDefPrivate> d;
 };
 
 // A client dataset's index definitions. Changing them tells the dataset, which drops
 // an index in use that no longer exists.
 class IndexDefs {
 public:
-    int GetCount() const { return static_cast<int>(m_defs.size()); }
+    IndexDefs();
+    ~IndexDefs();
+    IndexDefs(const IndexDefs&) = delete;
+    IndexDefs& operator=(const IndexDefs&) = delete;
+
+    int GetCount() const;
     // Raises outside 0..count-1.
     void Delete(int pos);
     // Raises when the name is empty or already defined (names compare without case).
@@ -45,14 +50,15 @@ public:
     int Find(const QString& name) const;
     void Clear();
 
-    void SetChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+    void SetChangedHandler(std::function<void()> handler);
 
 private:
     void CheckPosition(int pos) const;
     void Changed() const;
 
-    std::vector<IndexDef> m_defs;
-    std::function<void()> m_changed;
+    // Behind a pointer, so that a later 1.y can add to it without moving anything
+    // a host compiled against.
+    const std::unique_ptr<IndexDefsPrivate> d;
 };
 
 } // namespace host

@@ -141,7 +141,9 @@ TEST(Platform, DrainSwallowsPendingPointerInputButNotKeys)
 TEST(Platform, ModuleFileName)
 {
     const QString library = host::GetModuleFileNameA(reinterpret_cast<const void*>(&host::Sleep));
-    EXPECT_TRUE(library.endsWith(QStringLiteral("/libhostrt.so"))) << library.toStdString();
+    // The run time as loaded: its SONAME, libtouchsearch-host.so.1.
+    EXPECT_TRUE(library.endsWith(QStringLiteral("/libtouchsearch-host.so.1")))
+        << library.toStdString();
     const QString program = host::GetModuleFileNameA(reinterpret_cast<const void*>(&LocalFunction));
     EXPECT_EQ(program, QCoreApplication::applicationFilePath());
     EXPECT_TRUE(host::GetModuleFileNameA(nullptr).isEmpty());

@@ -1,0 +1,90 @@
+# The headers a host includes. Each folder names its own with ts_public_header();
+# ts_finish_public_headers() (after every folder) writes the installed copies:
+# flat, as <touchsearch/NAME.h>, with the project's own include lines rewritten to
+# that form. A public header that includes a header outside the list is withheld
+# from the install, and so is every public header that includes it: hosts must
+# never see the run time's internals.
+
+# ts_public_header(FILE...): FILE relative to the calling folder.
+function(ts_public_header)
+  foreach(file IN LISTS ARGN)
+    get_filename_component(path ${file} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${path})
+    set_property(GLOBAL APPEND PROPERTY TS_PUBLIC_HEADERS ${relative})
+  endforeach()
+endfunction()
+
+# Sets TS_INSTALLED_HEADERS (the generated files) and TS_WITHHELD_HEADERS in the
+# caller, and writes the reasons for any withheld header to TS_WITHHELD_FILE.
+function(ts_finish_public_headers out_dir)
+  get_property(headers GLOBAL PROPERTY TS_PUBLIC_HEADERS)
+  list(REMOVE_DUPLICATES headers)
+
+  # Public name of each header, and the project includes of each.
+  set(names)
+  foreach(header IN LISTS headers)
+    get_filename_component(name ${header} NAME)
+    if(name IN_LIST names)
+      message(FATAL_ERROR "Two public headers are named ${name}; the installed layout is flat")
+    endif()
+    list(APPEND names ${name})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${header})
+    file(READ ${PROJECT_SOURCE_DIR}/${header} text_${name})
+    string(REGEX MATCHALL "#include \"[^\"]+\"" lines "${text_${name}}")
+    set(includes_${name})
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "#include \"([^\"]+)\"" "\\1" included "${line}")
+      list(APPEND includes_${name} ${included})
+    endforeach()
+  endforeach()
+
+  # Withhold a header that includes anything outside the list, until nothing changes.
+  set(withheld)
+  set(reasons "")
+  set(changed TRUE)
+  while(changed)
+    set(changed FALSE)
+    foreach(header IN LISTS headers)
+      get_filename_component(name ${header} NAME)
+      if(header IN_LIST withheld)
+        continue()
+      endif()
+      set(blocking)
+      foreach(included IN LISTS includes_${name})
+        if(NOT included IN_LIST headers OR included IN_LIST withheld)
+          list(APPEND blocking ${included})
+        endif()
+      endforeach()
+      if(blocking)
+        list(APPEND withheld ${header})
+        list(JOIN blocking ", " blocking)
+        string(APPEND reasons "${header} includes ${blocking}: not public headers\n")
+        set(changed TRUE)
+      endif()
+    endforeach()
+  endwhile()
+
+  set(installed)
+  foreach(header IN LISTS headers)
+    if(header IN_LIST withheld)
+      continue()
+    endif()
+    get_filename_component(name ${header} NAME)
+    set(text "${text_${name}}")
+    foreach(included IN LISTS includes_${name})
+      get_filename_component(included_name ${included} NAME)
+      string(REPLACE "#include \"${included}\"" "#include <touchsearch/${included_name}>" text "${text}")
+    endforeach()
+    file(WRITE ${out_dir}/touchsearch/${name}.new "${text}")
+    file(COPY_FILE ${out_dir}/touchsearch/${name}.new ${out_dir}/touchsearch/${name} ONLY_IF_DIFFERENT)
+    file(REMOVE ${out_dir}/touchsearch/${name}.new)
+    list(APPEND installed ${out_dir}/touchsearch/${name})
+  endforeach()
+
+  file(WRITE ${TS_WITHHELD_FILE} "${reasons}")
+  if(withheld)
+    message(WARNING "Public headers withheld from the install:\n${reasons}")
+  endif()
+  set(TS_INSTALLED_HEADERS ${installed} PARENT_SCOPE)
+  set(TS_WITHHELD_HEADERS ${withheld} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,97 @@
+# What `cmake --install` puts where, for hosts. Included once every folder has
+# defined its targets.
+#
+#   lib/<arch>/libtouchsearch-host.so.1     the host run time (hosts link it)
+#   lib/<arch>/libtouchsearch-maker.so.1    the maker's library (the module links it)
+#   lib/<arch>/touchsearch/                 the modules a host loads: libpesquisa.so,
+#                                           libfiscal.so; and the demo host zyl
+#   include/touchsearch/                    the public headers
+#   lib/<arch>/cmake/TouchSearch/           the CMake package
+#   lib/<arch>/pkgconfig/touchsearch.pc     the pkg-config file
+#
+# Components: runtime (libraries and modules), devel (headers, package files, the
+# link symlinks), demo (zyl and its sample).
+include(CMakePackageConfigHelpers)
+
+set(TS_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/touchsearch)
+set(TS_CMAKE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TouchSearch)
+# The modules and zyl find the libraries one folder up, or beside them when a
+# host ships everything in one folder.
+file(RELATIVE_PATH ts_module_to_lib ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
+string(REGEX REPLACE "/$" "" ts_module_to_lib "${ts_module_to_lib}")
+set(TS_MODULE_RPATH "$ORIGIN/${ts_module_to_lib}:$ORIGIN")
+
+# Public headers.
+set(TS_WITHHELD_FILE ${PROJECT_BINARY_DIR}/sdk/withheld-headers.txt)
+ts_finish_public_headers(${PROJECT_BINARY_DIR}/sdk/include)
+install(FILES ${TS_INSTALLED_HEADERS}
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/touchsearch
+  COMPONENT devel)
+
+# Libraries, with the link symlink in devel only.
+install(TARGETS hostrt maker EXPORT TouchSearchTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    COMPONENT runtime
+    NAMELINK_COMPONENT devel
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+foreach(module pesquisa fiscal)
+  if(TARGET ${module})
+    set_target_properties(${module} PROPERTIES INSTALL_RPATH "${TS_MODULE_RPATH}")
+    install(TARGETS ${module}
+      LIBRARY DESTINATION ${TS_MODULE_INSTALL_DIR} COMPONENT runtime NAMELINK_SKIP)
+  endif()
+endforeach()
+
+# The demo host lives beside the modules it loads from its own folder, with its
+# sample; bin/zyl links to it (the program's path is where the link points).
+if(TARGET zyl)
+  set_target_properties(zyl PROPERTIES INSTALL_RPATH "${TS_MODULE_RPATH}")
+  install(TARGETS zyl RUNTIME DESTINATION ${TS_MODULE_INSTALL_DIR} COMPONENT demo)
+  file(RELATIVE_PATH ts_bin_to_zyl ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+       ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}/zyl)
+  install(CODE "
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(CREATE_LINK \"${ts_bin_to_zyl}\"
+         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zyl\" SYMBOLIC)"
+    COMPONENT demo)
+  if(TARGET sample_db)
+    install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/sample.db DESTINATION ${CMAKE_INSTALL_DATADIR}/touchsearch COMPONENT demo)
+    file(RELATIVE_PATH ts_zyl_to_sample ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}
+         ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/touchsearch/sample.db)
+    install(CODE "
+      file(CREATE_LINK \"${ts_zyl_to_sample}\"
+           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}/sample.db\" SYMBOLIC)"
+      COMPONENT demo)
+  endif()
+endif()
+
+# The CMake package: TouchSearch::Host, TouchSearch_MODULE_DIR, version checks.
+install(EXPORT TouchSearchTargets
+  NAMESPACE TouchSearch::
+  DESTINATION ${TS_CMAKE_INSTALL_DIR}
+  COMPONENT devel)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/TouchSearchConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/sdk/TouchSearchConfig.cmake
+  INSTALL_DESTINATION ${TS_CMAKE_INSTALL_DIR}
+  PATH_VARS CMAKE_INSTALL_INCLUDEDIR TS_MODULE_INSTALL_DIR)
+# 1.y satisfies a request for 1.x when y >= x; 2.0 does not.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/sdk/TouchSearchConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/sdk/TouchSearchConfig.cmake
+  ${PROJECT_BINARY_DIR}/sdk/TouchSearchConfigVersion.cmake
+  DESTINATION ${TS_CMAKE_INSTALL_DIR}
+  COMPONENT devel)
+
+# The pkg-config file finds its prefix from its own place, so an install moved
+# elsewhere (or unpacked with dpkg -x) still works.
+file(RELATIVE_PATH TS_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" TS_PC_TO_PREFIX "${TS_PC_TO_PREFIX}")
+get_target_property(TS_HOST_OUTPUT_NAME hostrt OUTPUT_NAME)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/touchsearch.pc.in ${PROJECT_BINARY_DIR}/sdk/touchsearch.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/sdk/touchsearch.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT devel)

@@ -1,0 +1,40 @@
+# Debian packages (cpack -G DEB), one per install component:
+#   libtouchsearch1      runtime: the libraries and the modules
+#   libtouchsearch-dev   devel: headers, the CMake package, the pkg-config file
+#   touchsearch-demo     demo: zyl and its sample
+# Library dependencies come from dpkg-shlibdeps; the packages' dependencies on
+# each other are exact, because they are built together.
+set(CPACK_PACKAGE_NAME touchsearch)
+set(CPACK_PACKAGE_VENDOR "TouchSearch")
+set(CPACK_PACKAGE_CONTACT "TouchSearch developers <touchsearch@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Full-screen touch-screen record search module for host programs")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL runtime devel demo)
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+set(ts_deb_version "${PROJECT_VERSION}")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtouchsearch1)
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+  "Touch search run time and module\n The host run time (datasets, application services), the maker's library,\n and the search module libpesquisa.so with the fiscal module libfiscal.so.")
+
+set(CPACK_DEBIAN_DEVEL_PACKAGE_NAME libtouchsearch-dev)
+set(CPACK_DEBIAN_DEVEL_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVEL_PACKAGE_DEPENDS "libtouchsearch1 (= ${ts_deb_version}), qt6-base-dev (>= 6.4)")
+set(CPACK_COMPONENT_DEVEL_DESCRIPTION
+  "Touch search development files\n Public headers under include/touchsearch, the CMake package TouchSearch and\n the pkg-config file touchsearch.pc.")
+
+set(CPACK_DEBIAN_DEMO_PACKAGE_NAME touchsearch-demo)
+set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "libtouchsearch1 (= ${ts_deb_version})")
+set(CPACK_COMPONENT_DEMO_DESCRIPTION
+  "Touch search demo host\n zyl opens the search over a bundled sample of customers.")
+
+include(CPack)
