@@ -8,6 +8,7 @@
 
 #include "demo/zyl/data_loader.h"
 #include "demo/zyl/keys_script.h"
+#include "demo/zyl/layout_report.h"
 #include "demo/zyl/options.h"
 #include "demo/zyl/outcome.h"
 #include "demo/zyl/script_player.h"
@@ -21,6 +22,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QWindow>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -78,12 +80,13 @@ void CloseDialogs(QWidget* dialog)
     }
 }
 
-// Watches the running dialog: starts the script once it shows and keeps the search
-// text as it hides, before the module destroys the form.
+// Watches the running dialog: starts the script once it shows, reports its layout
+// once it is first exposed (on screen), and keeps the search text as it hides, before
+// the module destroys the form.
 class DialogWatcher : public QObject {
 public:
-    DialogWatcher(const zyl::SearchModule& module, zyl::ScriptPlayer* player)
-        : m_module(module), m_player(player)
+    DialogWatcher(const zyl::SearchModule& module, zyl::ScriptPlayer* player, bool reportLayout)
+        : m_module(module), m_player(player), m_reportLayout(reportLayout)
     {
         qApp->installEventFilter(this);
     }
@@ -94,19 +97,33 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::Show && event->type() != QEvent::Hide) {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Show && type != QEvent::Hide && type != QEvent::Expose) {
             return false;
         }
         QWidget* dialog = m_module.RunningDialog();
-        if (dialog == nullptr || watched != dialog) {
+        if (dialog == nullptr) {
             return false;
         }
-        if (event->type() == QEvent::Show && !m_started) {
+        if (type == QEvent::Expose) {
+            // The window system has put the window on screen: it can take real input.
+            QWindow* window = dialog->windowHandle();
+            if (m_reportLayout && !m_reported && watched == window && window->isExposed()) {
+                m_reported = true;
+                std::fprintf(stderr, "zyl: layout %s\n", zyl::LayoutJson(dialog).constData());
+                std::fflush(stderr);
+            }
+            return false;
+        }
+        if (watched != dialog) {
+            return false;
+        }
+        if (type == QEvent::Show && !m_started) {
             m_started = true;
             if (m_player != nullptr) {
                 m_player->Start();
             }
-        } else if (event->type() == QEvent::Hide) {
+        } else if (type == QEvent::Hide) {
             m_search = SearchText(dialog);
         }
         return false;
@@ -115,7 +132,9 @@ protected:
 private:
     const zyl::SearchModule& m_module;
     zyl::ScriptPlayer* m_player;
+    bool m_reportLayout;
     bool m_started = false;
+    bool m_reported = false;
     QString m_search;
 };
 
@@ -208,7 +227,7 @@ int Run(const QStringList& arguments)
             }
         });
     }
-    const DialogWatcher watcher(*module, player.get());
+    const DialogWatcher watcher(*module, player.get(), options.layout);
     host::Dataset* const dataset = loaded.dataset.get();
 
     const QByteArray texto = pesquisa::ToWindows1252(options.texto);

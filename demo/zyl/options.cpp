@@ -79,8 +79,13 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral("no-pause"),
         QStringLiteral("Skips the search's one-second pauses (for tests "
                        "and benchmarks; a person should leave them)."));
+    const QCommandLineOption layout(
+        QStringLiteral("layout"),
+        QStringLiteral("Once the window is drawn, writes \"zyl: layout JSON\" to standard error: "
+                       "the window's id and the boxes of its components and visible grid rows "
+                       "(for programs that drive it with a real pointer)."));
     parser.addOptions({help, data, table, copy, order, caseInsensitive, createIndexes, hide, filter,
-                       filtered, limpaFiltro, texto, semMenuFiscal, keys, title, noPause});
+                       filtered, limpaFiltro, texto, semMenuFiscal, keys, title, noPause, layout});
 
     if (!parser.parse(arguments)) {
         throw OptionsError(parser.errorText().toStdString());
@@ -157,6 +162,7 @@ Options ParseOptions(const QStringList& arguments)
         options.title = single(title);
     }
     options.noPause = parser.isSet(noPause);
+    options.layout = parser.isSet(layout);
     return options;
 }
 

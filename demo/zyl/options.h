@@ -24,6 +24,7 @@ struct Options {
     std::optional<QString> keys;   // --keys SCRIPT
     std::optional<QString> title;  // --title TEXT
     bool noPause = false;          // --no-pause
+    bool layout = false;           // --layout
     bool help = false;
     QString helpText;
 };

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+
+class QWidget;
+
+namespace zyl {
+
+// Where things are on the running dialog, for a program that drives it with a real
+// pointer: {"window":ID,"size":[W,H],"components":{"NAME":[X,Y,W,H],...},
+// "rows":[[X,Y,W,H],...]}. ID is the native window id; every box is in the dialog's
+// coordinates; components are its visible named widgets; rows are the grid's wholly
+// visible rows, cut to their cells on screen.
+QByteArray LayoutJson(QWidget* dialog);
+
+} // namespace zyl
