@@ -2,7 +2,7 @@
 
 #include "bench/timing.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/client_dataset.h"
+#include "host/dataset/dataset.h"
 #include "host/grid/db_grid.h"
 
 #include <QAbstractItemModel>
@@ -13,7 +13,7 @@ namespace {
 constexpr int kScreenRows = 12;
 }
 
-FormPath::FormPath(host::ClientDataset& dataset, const QString& baseFilter) : m_dataset(dataset)
+FormPath::FormPath(host::Dataset& dataset, const QString& baseFilter) : m_dataset(dataset)
 {
     m_dataset.SetFilter(baseFilter);
     m_dataset.SetFiltered(!baseFilter.isEmpty());

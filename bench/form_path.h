@@ -5,7 +5,7 @@
 #include <vector>
 
 namespace host {
-class ClientDataset;
+class Dataset;
 }
 class TfrmPesquisa;
 
@@ -16,7 +16,7 @@ namespace bench {
 // the first screen of rows read back through its model.
 class FormPath {
 public:
-    FormPath(host::ClientDataset& dataset, const QString& baseFilter);
+    FormPath(host::Dataset& dataset, const QString& baseFilter);
     ~FormPath();
     FormPath(const FormPath&) = delete;
     FormPath& operator=(const FormPath&) = delete;
@@ -31,7 +31,7 @@ public:
 private:
     double ReadScreen();
 
-    host::ClientDataset& m_dataset;
+    host::Dataset& m_dataset;
     std::unique_ptr<TfrmPesquisa> m_form;
     double m_openMs = 0.0;
 };

@@ -1,0 +1,244 @@
+// Keystroke latency of the search form over a live PostgreSQL table (SqlDataset,
+// case-insensitive), beside QSqlTableModel with setFilter and select on the same table
+// and filter; K tills typing at once, each on its own connection; and the time to fill
+// a client dataset with the whole table. Prints one "result" line of key=value pairs.
+#include "bench/form_path.h"
+#include "bench/timing.h"
+#include "host/dataset/client_dataset.h"
+#include "host/dataset/sql/database_url.h"
+#include "host/dataset/sql_dataset.h"
+#include "host/dataset/sql_provider.h"
+#include "host/platform/platform.h"
+
+#include <QApplication>
+#include <QRandomGenerator>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QStringList>
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kScreenRows = 12;
+constexpr int VK_BACK = 8;
+const QString kTable = QStringLiteral("clientes");
+const QString kField = QStringLiteral("NMCLIENTE");
+
+// Starts of names a till types, from which each keystroke's prefix comes.
+const char* const kNames[] = {"JOAO S",  "MARIA D", "ANA C",  "CARLOS A", "FERNANDA", "PEDRO L",
+                              "LUCAS M", "JULIANA", "RAFAEL", "BEATRIZ",  "MARCOS F", "SANDRA"};
+
+std::vector<double> TypeEach(bench::FormPath& path, const char* text)
+{
+    std::vector<double> times;
+    for (const char* c = text; *c; ++c) {
+        times.push_back(path.Type(*c));
+    }
+    return times;
+}
+
+double Percentile(std::vector<double> samples, double p)
+{
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(at, samples.size() - 1)];
+}
+
+// The anchor: what a Qt developer would write, a table model re-selected per keystroke
+// with the same condition, its first screen read.
+double QSqlTableModelMs(const QString& url, const char* text)
+{
+    host::ScopedDatabase db(url);
+    QSqlTableModel model(nullptr, db.Database());
+    model.setTable(kTable);
+    std::vector<double> times;
+    QString typed;
+    for (const char* c = text; *c; ++c) {
+        typed += QLatin1Char(*c);
+        times.push_back(bench::TimeMs([&] {
+            model.setFilter(QStringLiteral("upper(\"%1\") LIKE '%2%'").arg(kField, typed));
+            model.select();
+            const int rows = model.rowCount();
+            double sink = 0;
+            for (int row = 0; row < std::min(rows, kScreenRows); ++row) {
+                for (int column = 0; column < model.columnCount(); ++column) {
+                    sink += model.data(model.index(row, column)).toString().size();
+                }
+            }
+            (void)sink;
+        }));
+    }
+    return bench::Median(times);
+}
+
+// One till: its own connection and dataset, typing seeded random names a character at a
+// time, each keystroke the filter the form writes and its first screen read.
+void Till(const QString& url, int seed, int keystrokes, std::vector<double>& times,
+          std::mutex& lock)
+{
+    host::ScopedDatabase db(url);
+    host::SqlDataset dataset;
+    dataset.SetConnectionName(db.ConnectionName());
+    dataset.SetTableName(kTable);
+    dataset.SetFilterOptions(host::FilterOption::CaseInsensitive);
+    dataset.Open();
+    QRandomGenerator random(static_cast<quint32>(seed));
+    std::vector<double> mine;
+    while (static_cast<int>(mine.size()) < keystrokes) {
+        const QString name =
+            QString::fromLatin1(kNames[random.bounded(static_cast<int>(std::size(kNames)))]);
+        for (int length = 1; length <= name.size() && static_cast<int>(mine.size()) < keystrokes;
+             ++length) {
+            const QString filter = QStringLiteral("%1 LIKE '%2%'").arg(kField, name.left(length));
+            mine.push_back(bench::TimeMs([&] {
+                dataset.SetFilter(filter);
+                dataset.SetFiltered(true);
+                const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
+                double sink = 0;
+                for (int row = 0; row < rows; ++row) {
+                    for (int f = 0; f < dataset.GetFieldCount(); ++f) {
+                        sink += dataset.DisplayText(row, f).size();
+                    }
+                }
+                (void)sink;
+            }));
+        }
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    times.insert(times.end(), mine.begin(), mine.end());
+}
+
+std::vector<double> Tills(const QString& url, int count, int keystrokes)
+{
+    std::vector<double> times;
+    std::mutex lock;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < count; ++t) {
+        threads.emplace_back([&, t] { Till(url, 1000 + t, keystrokes, times, lock); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return times;
+}
+
+void Print(const char* key, double value)
+{
+    std::printf(" %s=%.3f", key, value);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool createIndexes = args.size() == 4 && args[3] == QLatin1String("--create-indexes");
+    if ((args.size() != 3 && !createIndexes) || args[1] != QLatin1String("--url")) {
+        std::cerr << "usage: sql_keystroke_bench --url postgresql://... [--create-indexes]\n";
+        return 2;
+    }
+    const QString url = args[2];
+    host::SetSleepFunction([](unsigned) {});
+    try {
+        // The form's one-time costs (widgets, style, fonts) first.
+        {
+            host::ClientDataset tiny;
+            tiny.AddField(kField, host::FieldType::Text, 60);
+            tiny.AppendRecord({QStringLiteral("JOAO SILVA")});
+            tiny.Open();
+            bench::FormPath warm(tiny, QString());
+            warm.Type('J');
+        }
+        double indexMs = 0;
+        if (createIndexes) {
+            host::ScopedDatabase db(url);
+            indexMs = bench::TimeMs([&] {
+                host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable, {kField});
+            });
+        }
+        const double baselineRss = bench::CurrentRssMb();
+
+        const char* prefixText = "JOAO S";
+        std::vector<double> prefix;
+        std::vector<double> contains;
+        std::vector<double> backspace;
+        double openMs = 0;
+        int prefixRows = 0;
+        int records = 0;
+        {
+            host::ScopedDatabase db(url);
+            host::SqlDataset dataset;
+            dataset.SetConnectionName(db.ConnectionName());
+            dataset.SetTableName(kTable);
+            dataset.SetFilterOptions(host::FilterOption::CaseInsensitive);
+            openMs = bench::TimeMs([&] { dataset.Open(); });
+            bench::FormPath path(dataset, QString());
+            openMs += path.OpenMs();
+            prefix = TypeEach(path, prefixText);
+            prefixRows = path.RowCount();
+            for (int i = 0; i < 6; ++i) {
+                backspace.push_back(path.KeyDown(VK_BACK));
+            }
+            path.Percent();
+            contains = TypeEach(path, "SILVA");
+            dataset.SetFilter(QString());
+            records = dataset.RecordCount();
+        }
+        const double liveRss = bench::PeakRssMb();
+        const double liveGrowth = bench::CurrentRssMb() - baselineRss;
+
+        const double anchorMs = QSqlTableModelMs(url, prefixText);
+
+        std::vector<std::pair<int, std::vector<double>>> tills;
+        for (const int count : {1, 4, 16}) {
+            tills.emplace_back(count, Tills(url, count, 60));
+        }
+
+        double loadMs = 0;
+        int loaded = 0;
+        {
+            host::ClientDataset copy;
+            loadMs = bench::TimeMs([&] { host::FillFromSql(copy, url, kTable); });
+            loaded = copy.TotalRecordCount();
+        }
+
+        std::vector<double> all = prefix;
+        all.insert(all.end(), backspace.begin(), backspace.end());
+        all.insert(all.end(), contains.begin(), contains.end());
+        std::printf("result records=%d prefix_rows=%d", records, prefixRows);
+        Print("open_ms", openMs);
+        Print("prefix_ms", bench::Median(prefix));
+        Print("prefix_max", bench::Worst(prefix));
+        Print("contains_ms", bench::Median(contains));
+        Print("bksp_ms", bench::Median(backspace));
+        Print("first_ms", bench::Worst(all));
+        Print("rss_mb", liveRss);
+        Print("live_growth_mb", liveGrowth);
+        Print("qsqltablemodel_ms", anchorMs);
+        Print("vs_qsqltablemodel", anchorMs / std::max(bench::Median(prefix), 1e-6));
+        for (const auto& [count, times] : tills) {
+            std::printf(" tills%d_p50_ms=%.3f tills%d_p99_ms=%.3f", count, Percentile(times, 0.5),
+                        count, Percentile(times, 0.99));
+        }
+        Print("index_ms", indexMs);
+        std::printf(" copy_records=%d", loaded);
+        Print("copy_ms", loadMs);
+        std::printf("\n");
+    } catch (const std::exception& e) {
+        std::cerr << "sql_keystroke_bench: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
