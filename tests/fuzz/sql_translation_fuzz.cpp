@@ -24,7 +24,8 @@ namespace {
     std::abort();
 }
 
-const char* const kFunctions[] = {"upper", "lower", "trim", "printf", "replace", "glob", "count", "nullif"};
+const char* const kFunctions[] = {"upper", "lower", "trim",   "printf",       "replace",
+                                  "glob",  "count", "nullif", "ts_float_text"};
 
 int Authorize(void*, int action, const char* a, const char* b, const char*, const char*)
 {
@@ -70,6 +71,9 @@ struct Fixture {
             "INSERT INTO dados VALUES (40, 'ana_%''x', NULL, 1e9, '1999-12-31');"
             "CREATE TABLE segredo (senha TEXT); INSERT INTO segredo VALUES ('x');";
         if (sqlite3_exec(db, setup, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            std::abort();
+        }
+        if (!host::sql::SqliteDialect::RegisterFunctions(db)) {
             std::abort();
         }
         sqlite3_set_authorizer(db, Authorize, nullptr);
