@@ -36,22 +36,26 @@ QString PostgresDialect::TextOf(const QString& expression, ValueKind kind) const
         return QStringLiteral("CAST(%1 AS text)").arg(expression);
     case ValueKind::Float:
         // printf's %.15g, which ClientDataset uses, spelt in SQL: a double cast to
-        // numeric keeps 15 significant digits; the form is plain for exponents from
-        // -4 to 14 and d.ddde±XX otherwise. Evaluated once per record in a subquery.
+        // numeric keeps those 15 significant digits (PostgreSQL prints it with %.15g
+        // and reads that back), in plain notation t; from t's digits d and its decimal
+        // exponent e the form is t for e from -4 to 14, else d.ddde±XX. Text
+        // operations only, so nothing is lost at the extremes of the range; in nested
+        // subqueries so the operand and its parameters appear once.
         return QStringLiteral(
-                   "(SELECT CASE WHEN ts_e.r IS NULL THEN NULL WHEN ts_e.r = 0 THEN '0' "
-                   "WHEN ts_e.e < -4 OR ts_e.e >= 15 THEN "
-                   "CAST(trim_scale(ts_e.r * power(CAST(10 AS numeric), -ts_e.e)) AS text) || "
-                   "'e' || CASE WHEN ts_e.e < 0 THEN '-' ELSE '+' END || "
-                   "lpad(CAST(abs(ts_e.e) AS text), 2, '0') "
-                   "ELSE CAST(trim_scale(ts_e.r) AS text) END "
-                   "FROM (SELECT ts_l.r, CASE WHEN ts_l.r = 0 THEN 0 "
-                   "WHEN power(CAST(10 AS numeric), ts_l.g) > abs(ts_l.r) THEN ts_l.g - 1 "
-                   "WHEN power(CAST(10 AS numeric), ts_l.g + 1) <= abs(ts_l.r) THEN ts_l.g + 1 "
-                   "ELSE ts_l.g END AS e "
-                   "FROM (SELECT ts_n.r, CASE WHEN ts_n.r = 0 THEN 0 "
-                   "ELSE CAST(floor(log(abs(ts_n.r))) AS integer) END AS g "
-                   "FROM (SELECT CAST(%1 AS numeric) AS r) AS ts_n) AS ts_l) AS ts_e)")
+                   "(SELECT CASE WHEN s.r IS NULL THEN NULL WHEN s.r = 0 THEN '0' "
+                   "WHEN s.e < -4 OR s.e >= 15 THEN s.sign || left(s.d, 1) || "
+                   "CASE WHEN length(s.d) > 1 THEN '.' || substr(s.d, 2) ELSE '' END || 'e' || "
+                   "CASE WHEN s.e < 0 THEN '-' ELSE '+' END || "
+                   "CASE WHEN abs(s.e) < 10 THEN '0' ELSE '' END || CAST(abs(s.e) AS text) "
+                   "ELSE s.sign || s.t END "
+                   "FROM (SELECT q.r, q.t, q.sign, "
+                   "CASE WHEN abs(q.r) >= 1 THEN rtrim(replace(q.t, '.', ''), '0') "
+                   "ELSE ltrim(substr(q.t, 3), '0') END AS d, "
+                   "CASE WHEN abs(q.r) >= 1 THEN length(split_part(q.t, '.', 1)) - 1 "
+                   "ELSE length(ltrim(substr(q.t, 3), '0')) - length(substr(q.t, 3)) - 1 END AS e "
+                   "FROM (SELECT p.r, CAST(trim_scale(abs(p.r)) AS text) AS t, "
+                   "CASE WHEN p.r < 0 THEN '-' ELSE '' END AS sign "
+                   "FROM (SELECT CAST(%1 AS numeric) AS r) AS p) AS q) AS s)")
             .arg(expression);
     case ValueKind::Bool:
         return QStringLiteral("(CASE %1 WHEN true THEN 'True' WHEN false THEN 'False' END)")

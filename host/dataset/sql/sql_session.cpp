@@ -1,9 +1,12 @@
 #include "host/dataset/sql/sql_session.h"
 
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/sql/sqlite_dialect.h"
 #include "host/dataset/sql/table_schema.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <sqlite3.h>
 
 namespace host::sql {
 
@@ -41,6 +44,18 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
     if (!query.exec(statement)) {
         throw DatasetError(QStringLiteral("Cannot make the connection to %1 read-only: %2")
                                .arg(DescribeDatabase(db), query.lastError().text()));
+    }
+    if (m_dialect->GetServer() == SqlDialect::Server::Sqlite) {
+        const QVariant handle = db.driver()->handle();
+        sqlite3* sqlite = nullptr;
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            sqlite = *static_cast<sqlite3* const*>(handle.constData());
+        }
+        if (sqlite == nullptr || !SqliteDialect::RegisterFunctions(sqlite)) {
+            throw DatasetError(QStringLiteral("Cannot prepare %1 for searching: its SQLite "
+                                              "connection does not take functions")
+                                   .arg(DescribeDatabase(db)));
+        }
     }
     if (m_dialect->GetServer() == SqlDialect::Server::Postgres) {
         // Doubles travel as text: the shortest form that reads back the same value.

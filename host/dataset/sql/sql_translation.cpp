@@ -117,6 +117,19 @@ public:
     }
 
 private:
+    // Text for a bound parameter. A NUL character cannot travel: PostgreSQL refuses it
+    // and SQLite would end the text there, so the filter is refused instead.
+    static QString SendableText(std::string_view text, int position)
+    {
+        if (text.find('\0') != std::string_view::npos) {
+            throw DatasetError(
+                QStringLiteral("Filter: a text holding a NUL character (U+0000) cannot be "
+                               "searched on the server, at position %1")
+                    .arg(position));
+        }
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+
     // A part that turned out NULL whatever the record: the values bound for the
     // operands it no longer shows are dropped.
     QString Dropped(qsizetype mark, const QString& replacement)
@@ -154,7 +167,7 @@ private:
             case filter::Value::Kind::Text: {
                 char buffer[kTextFormBuffer];
                 return m_dialect.Parameter(m_out, ValueKind::Text,
-                                           QString::fromStdString(std::string(TextOf(v, buffer))));
+                                           SendableText(TextOf(v, buffer), node.Position()));
             }
             }
             break;
@@ -233,7 +246,7 @@ private:
             }
             char buffer[kTextFormBuffer];
             return m_dialect.Parameter(m_out, ValueKind::Text,
-                                       QString::fromStdString(std::string(TextOf(v, buffer))));
+                                       SendableText(TextOf(v, buffer), node.Position()));
         }
         const QString value = Value(node, kind);
         return m_dialect.TextOf(value, kind);
@@ -306,6 +319,7 @@ private:
         }
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
+            (void)SendableText(literal->Text(), node.Pattern().Position());
             match = m_dialect.LikeLiteral(m_out, text, literal->Text());
             const std::string prefix(literal->LiteralPrefix());
             if (!node.Negated() && !prefix.empty()) {

@@ -1,6 +1,32 @@
 #include "host/dataset/sql/sqlite_dialect.h"
 
+#include "host/dataset/text_form.h"
+
+#include <sqlite3.h>
+
 namespace host::sql {
+
+namespace {
+
+void FloatTextFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    char buffer[kTextFormBuffer];
+    const std::string_view text = FloatText(sqlite3_value_double(arguments[0]), buffer);
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+bool SqliteDialect::RegisterFunctions(sqlite3* db)
+{
+    return sqlite3_create_function_v2(
+               db, kFloatTextFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+               nullptr, FloatTextFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 QString SqliteDialect::Parameter(SqlText& out, ValueKind kind, const QVariant& value) const
 {
@@ -21,12 +47,9 @@ QString SqliteDialect::TextOf(const QString& expression, ValueKind kind) const
     case ValueKind::Int:
         return QStringLiteral("CAST(%1 AS TEXT)").arg(expression);
     case ValueKind::Float:
-        // printf's %.15g is the form ClientDataset gives a real number; SQLite's printf
-        // prints NULL as a number, so NULL is kept apart (in a subquery, so that the
-        // expression and its parameters appear once).
-        return QStringLiteral("(SELECT CASE WHEN ts_v.v IS NULL THEN NULL ELSE printf('%.15g', "
-                              "ts_v.v) END FROM (SELECT %1 AS v) AS ts_v)")
-            .arg(expression);
+        // SQLite's own printf rounds some ties apart from C's, so the form comes from
+        // the function that gives ClientDataset its (registered on every connection).
+        return QStringLiteral("%1(%2)").arg(QLatin1String(kFloatTextFunction), expression);
     case ValueKind::Bool:
         return QStringLiteral("(CASE %1 WHEN 0 THEN 'False' WHEN 1 THEN 'True' END)")
             .arg(expression);

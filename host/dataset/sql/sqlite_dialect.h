@@ -2,6 +2,8 @@
 
 #include "host/dataset/sql/sql_dialect.h"
 
+struct sqlite3;
+
 namespace host::sql {
 
 // SQLite: booleans are 0/1 integers and dates ISO text. Its LIKE ignores ASCII case,
@@ -39,6 +41,11 @@ public:
     {
         return out.Bind(value);
     }
+
+    // The SQL function that writes a real number in ClientDataset's text form; every
+    // connection the dialect's SQL runs on needs it registered.
+    static constexpr const char* kFloatTextFunction = "ts_float_text";
+    static bool RegisterFunctions(sqlite3* db);
 
     // The GLOB pattern that matches what a LIKE pattern matches, case-sensitively.
     static std::string GlobOf(const std::string& likePattern);

@@ -1,0 +1,121 @@
+// The pieces of the translation: text forms of numbers as the server writes them,
+// prefix bounds, LIKE as GLOB, and literals that never reach the SQL text.
+#include "host/dataset/filter/expression_parser.h"
+#include "host/dataset/sql/sql_dialect.h"
+#include "host/dataset/sql/sql_session.h"
+#include "host/dataset/sql/sql_translation.h"
+#include "host/dataset/sql/sqlite_dialect.h"
+#include "host/dataset/text_form.h"
+#include "tests/sql/sql_fixture.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+using sql_test::Server;
+
+class ServerTextFormTest : public ::testing::TestWithParam<Server> {};
+
+// Every double's text form computed by the server equals ClientDataset's.
+TEST_P(ServerTextFormTest, RealNumbersMeetTextInClientDatasetsForm)
+{
+    sql_test::TestDatabase db(GetParam());
+    // Through the dataset's session, which prepares the connection as a search needs.
+    host::sql::SqlSession session(db.ReaderConnection());
+    session.Start();
+    QSqlDatabase connection = session.Database();
+    const std::unique_ptr<host::sql::SqlDialect> dialect =
+        host::sql::SqlDialect::ForDriver(connection.driverName());
+    std::mt19937_64 rng(99);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1.0,
+                                  -1.0,
+                                  0.1 + 0.2,
+                                  1e15,
+                                  1e14,
+                                  999999999999999.0,
+                                  9999999999999999.0,
+                                  1e-4,
+                                  1e-5,
+                                  0.00012345,
+                                  123456.789,
+                                  1e300,
+                                  -2.5e-300,
+                                  1e21,
+                                  5e-324,
+                                  1.7976931348623157e308,
+                                  2.0 / 3.0,
+                                  100.0,
+                                  1e16};
+    for (int i = 0; i < 300; ++i) {
+        const double mantissa = std::uniform_real_distribution<double>(-10, 10)(rng);
+        const int exponent = static_cast<int>(rng() % 80) - 40;
+        values.push_back(i % 4 == 0 ? std::round(mantissa * 1000)
+                                    : mantissa * std::pow(10.0, exponent));
+    }
+    for (const double value : values) {
+        host::sql::SqlText statement;
+        const QString parameter = dialect->Parameter(statement, host::sql::ValueKind::Float, value);
+        statement.sql =
+            QStringLiteral("SELECT ") + dialect->TextOf(parameter, host::sql::ValueKind::Float);
+        QSqlQuery query(connection);
+        ASSERT_TRUE(query.prepare(statement.sql)) << query.lastError().text().toStdString();
+        for (const QVariant& v : statement.values) {
+            query.addBindValue(v);
+        }
+        ASSERT_TRUE(query.exec()) << query.lastError().text().toStdString();
+        ASSERT_TRUE(query.next());
+        char buffer[host::kTextFormBuffer];
+        EXPECT_EQ(query.value(0).toString().toStdString(),
+                  std::string(host::FloatText(value, buffer)))
+            << "value " << value;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerTextFormTest,
+                         ::testing::Values(Server::Sqlite, Server::Postgres),
+                         [](const ::testing::TestParamInfo<Server>& info) {
+                             return std::string(sql_test::ServerName(info.param));
+                         });
+
+TEST(SqlTranslation, PrefixSuccessorIsTheNextTextInCodePointOrder)
+{
+    EXPECT_EQ(host::sql::PrefixSuccessor("AB"), "AC");
+    EXPECT_EQ(host::sql::PrefixSuccessor("A\x7F"), "A\xC2\x80");           // U+007F -> U+0080
+    EXPECT_EQ(host::sql::PrefixSuccessor("\xC3\xA7"), "\xC3\xA8");         // ç -> è
+    EXPECT_EQ(host::sql::PrefixSuccessor("\xED\x9F\xBF"), "\xEE\x80\x80"); // past the surrogates
+    EXPECT_EQ(host::sql::PrefixSuccessor("A\xF4\x8F\xBF\xBF"), "B");       // U+10FFFF carries
+    EXPECT_EQ(host::sql::PrefixSuccessor("\xF4\x8F\xBF\xBF"), "");
+    EXPECT_EQ(host::sql::PrefixSuccessor(""), "");
+}
+
+TEST(SqlTranslation, LikePatternsBecomeGlobPatternsThatMatchTheSame)
+{
+    EXPECT_EQ(host::sql::SqliteDialect::GlobOf("JO%"), "JO*");
+    EXPECT_EQ(host::sql::SqliteDialect::GlobOf("_a%b_"), "?a*b?");
+    EXPECT_EQ(host::sql::SqliteDialect::GlobOf("[*?]"), "[[][*][?]]");
+}
+
+TEST(SqlTranslation, LiteralsAreBoundNeverWritten)
+{
+    host::Table schema;
+    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
+    schema.AddField({QStringLiteral("N"), host::FieldType::Integer, 0});
+    const host::sql::SqliteDialect dialect;
+    const host::filter::NodePtr root = host::filter::ParseFilter(
+        QStringLiteral("NOME = 'zzq''x' OR N IN (12345, 'qqw') OR NOME LIKE 'abc%' OR N > 4.75"),
+        schema);
+    const host::sql::SqlText sql = host::sql::TranslateFilter(*root, schema, dialect);
+    for (const char* literal : {"zzq", "12345", "qqw", "abc", "4.75"}) {
+        EXPECT_FALSE(sql.sql.contains(QLatin1String(literal))) << sql.sql.toStdString();
+    }
+    EXPECT_EQ(sql.sql.count(u'?'), sql.values.size()) << sql.sql.toStdString();
+    EXPECT_TRUE(sql.values.contains(QStringLiteral("zzq'x")));
+}
+
+} // namespace
