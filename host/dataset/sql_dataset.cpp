@@ -149,20 +149,20 @@ public:
         std::vector<OrderColumn> order;
         for (const QString& name : chosen) {
             const int f = fields.FindField(name);
-            order.push_back(
-                {schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f, false});
+            order.push_back({schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f,
+                             false, schema->notNull.contains(fields.Def(f).name)});
         }
         bool unique = !schema->uniqueKey.isEmpty();
         for (const QString& name : schema->uniqueKey) {
             if (!chosen.contains(name)) {
                 const int f = fields.FindField(name);
-                order.push_back(
-                    {schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f, false});
+                order.push_back({schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type),
+                                 f, false, true});
             }
         }
         if (!unique) {
-            order.push_back(
-                {Dialect().RowIdentity(), Dialect().RowIdentityKind(), fields.FieldCount(), true});
+            order.push_back({Dialect().RowIdentity(), Dialect().RowIdentityKind(),
+                             fields.FieldCount(), true, true});
         }
         return order;
     }

@@ -101,6 +101,17 @@ TEST(SqlTranslation, LikePatternsBecomeGlobPatternsThatMatchTheSame)
     EXPECT_EQ(host::sql::SqliteDialect::GlobOf("[*?]"), "[[][*][?]]");
 }
 
+TEST(SqlTranslation, OnlyNullableOrderColumnsSayWhereNullsGo)
+{
+    // An ordinary index serves "ASC" on a NOT NULL key; "ASC NULLS FIRST" would need an
+    // index of its own on PostgreSQL, and a first window would sort every match.
+    const host::sql::SqliteDialect dialect;
+    EXPECT_EQ(dialect.OrderTerm(QStringLiteral("\"ID\""), host::sql::ValueKind::Int, false, false),
+              QStringLiteral("\"ID\" ASC"));
+    EXPECT_EQ(dialect.OrderTerm(QStringLiteral("\"ID\""), host::sql::ValueKind::Int, true, true),
+              QStringLiteral("\"ID\" DESC NULLS LAST"));
+}
+
 TEST(SqlTranslation, LiteralsAreBoundNeverWritten)
 {
     host::Table schema;

@@ -109,8 +109,9 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
     }
     QStringList orderBy;
     for (const OrderColumn& column : m_order) {
-        orderBy << m_dialect.OrderTerm(
-            column.read, column.rowIdentity ? ValueKind::Int : column.kind, descending);
+        orderBy << m_dialect.OrderTerm(column.read,
+                                       column.rowIdentity ? ValueKind::Int : column.kind,
+                                       descending, !column.notNull);
     }
     out.sql = QStringLiteral("SELECT %1 FROM %2").arg(m_selectList, m_table);
     if (!terms.isEmpty()) {

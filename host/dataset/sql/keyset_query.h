@@ -14,6 +14,8 @@ struct OrderColumn {
     ValueKind kind = ValueKind::Text;
     int valueIndex = 0;
     bool rowIdentity = false;
+    // No NULL can occur: the order says no NULLS FIRST, so an ordinary index serves it.
+    bool notNull = false;
 };
 
 using RowValues = QVector<QVariant>;
@@ -33,7 +35,7 @@ public:
     // values are given when anchor is not null, skipping offset rows, at most limit.
     SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
     SqlText Count() const;
-    // True when the value at the order's first column would come first of all (NULL).
+    // The order's columns, the unique key last.
     const std::vector<OrderColumn>& Order() const { return m_order; }
 
 private:

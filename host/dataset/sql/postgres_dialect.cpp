@@ -147,9 +147,13 @@ QString PostgresDialect::LikeExpression(const QString& text, const QString& patt
     return QStringLiteral("(%1 LIKE %2 ESCAPE '')").arg(Collated(text), pattern);
 }
 
-QString PostgresDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const
+QString PostgresDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                                   bool nullable) const
 {
     const QString term = kind == ValueKind::Text ? Collated(quotedName) : quotedName;
+    if (!nullable) {
+        return term + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    }
     return term +
            (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" ASC NULLS FIRST"));
 }

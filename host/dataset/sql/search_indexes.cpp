@@ -120,7 +120,8 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString fieldName = schema.fields.Def(f).name;
         // The expressions must be spelt exactly as the filter translation spells them.
         const QString upper = dialect->Upper(read);
-        const QString plain = postgres ? read + QStringLiteral(" COLLATE \"C\"")
+        // NULLS FIRST, as the dataset orders, so the index also serves an order on it.
+        const QString plain = postgres ? read + QStringLiteral(" COLLATE \"C\" NULLS FIRST")
                                        : read + QStringLiteral(" COLLATE BINARY");
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
                           .arg(IndexName(table, fieldName, "upper"), quotedTable, upper)

@@ -78,8 +78,10 @@ public:
                                 const std::string& pattern) const = 0;
     virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
 
-    // One ORDER BY term: NULLs first when ascending, last when descending.
-    virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const = 0;
+    // One ORDER BY term: NULLs first when ascending, last when descending. A column
+    // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
+    virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                              bool nullable) const = 0;
     // Hidden column that tells records apart when a table has no unique key.
     virtual QString RowIdentity() const = 0;
     virtual ValueKind RowIdentityKind() const = 0;

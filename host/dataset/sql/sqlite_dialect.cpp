@@ -153,10 +153,14 @@ QString SqliteDialect::LikeExpression(const QString& text, const QString& patter
         .arg(text, pattern);
 }
 
-QString SqliteDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const
+QString SqliteDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                                 bool nullable) const
 {
     const QString term =
         kind == ValueKind::Text || kind == ValueKind::Date ? Collated(quotedName) : quotedName;
+    if (!nullable) {
+        return term + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    }
     return term +
            (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" ASC NULLS FIRST"));
 }

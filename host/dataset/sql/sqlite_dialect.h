@@ -34,7 +34,8 @@ public:
     QString LikeLiteral(SqlText& out, const QString& text,
                         const std::string& pattern) const override;
     QString LikeExpression(const QString& text, const QString& pattern) const override;
-    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending) const override;
+    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                      bool nullable) const override;
     QString RowIdentity() const override { return QStringLiteral("_rowid_"); }
     ValueKind RowIdentityKind() const override { return ValueKind::Int; }
     QString RowIdentityParameter(SqlText& out, const QVariant& value) const override

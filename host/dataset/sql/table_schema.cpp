@@ -140,6 +140,7 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
         }
     }
     ChooseUniqueKey(schema, keys, notNull);
+    schema.notNull = notNull;
     return schema;
 }
 
@@ -226,6 +227,7 @@ TableSchema ReadPostgres(QSqlDatabase& db, const QString& table)
         }
     }
     ChooseUniqueKey(schema, candidates, notNull);
+    schema.notNull = notNull;
     return schema;
 }
 

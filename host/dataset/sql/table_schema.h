@@ -16,6 +16,7 @@ struct TableSchema {
     Table fields;               // field definitions only
     std::vector<QString> reads; // SQL that reads each field (its quoted name, or a cast)
     QStringList primaryKey;     // the table's primary key, empty when none
+    QStringList notNull;        // columns that can hold no NULL
     // A unique key of NOT NULL columns (the primary key first), or empty: the dialect's
     // row identity then tells records apart.
     QStringList uniqueKey;
