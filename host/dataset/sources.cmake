@@ -15,6 +15,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_form.h
   ${CMAKE_CURRENT_LIST_DIR}/text_form.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/accent_fold.h
+  ${CMAKE_CURRENT_LIST_DIR}/accent_fold.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.h
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_order.h

@@ -1,0 +1,197 @@
+#include "host/dataset/accent_fold.h"
+
+#include <QChar>
+#include <QList>
+#include <array>
+
+namespace host {
+
+namespace {
+
+// Latin letters with canonical decompositions lie below U+2200 (the last is the Angstrom
+// sign, U+212B); the table covers that range and everything above folds to itself.
+constexpr char32_t kTableEnd = 0x2200;
+
+bool IsCombiningMark(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsBasicLatinLetter(char32_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The base letter of c by full canonical decomposition, or 0 when c is not a Latin
+// letter with marks.
+char BaseLetterOf(char32_t c)
+{
+    bool marks = false;
+    char32_t head = c;
+    // Decompositions nest ("Ấ" is "Â" plus acute, "Â" is "A" plus circumflex); the head
+    // of each step decomposes further while the tail must be marks.
+    while (QChar::decompositionTag(head) == QChar::Canonical) {
+        const QString parts = QChar::decomposition(head);
+        const QList<uint> points = parts.toUcs4();
+        if (points.isEmpty()) {
+            return 0;
+        }
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            if (!IsCombiningMark(points[i])) {
+                return 0;
+            }
+            marks = true;
+        }
+        head = points.front();
+    }
+    return marks && IsBasicLatinLetter(head) ? static_cast<char>(head) : 0;
+}
+
+struct FoldTable {
+    std::array<char, kTableEnd> base{}; // base letter, 0 when the code point stays
+    AccentFoldPairs pairs;
+
+    FoldTable()
+    {
+        for (char32_t c = 0x80; c < kTableEnd; ++c) {
+            base[c] = BaseLetterOf(c);
+            if (base[c] != 0) {
+                pairs.from += QString::fromUcs4(&c, 1);
+                pairs.to += QLatin1Char(base[c]);
+            }
+        }
+    }
+};
+
+const FoldTable& Table()
+{
+    static const FoldTable table;
+    return table;
+}
+
+// Decodes one well-formed UTF-8 sequence at text[i]; returns its length, or 0 when the
+// bytes there are not one.
+int DecodeUtf8(std::string_view text, std::size_t i, char32_t& c)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    int length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        c = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        c = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + static_cast<std::size_t>(length) > text.size()) {
+        return 0;
+    }
+    for (int k = 1; k < length; ++k) {
+        const unsigned char next = byte(i + static_cast<std::size_t>(k));
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    return length;
+}
+
+// Calls fold(base) for each character the fold changes and copy(from, to) for each run of
+// bytes it keeps.
+template <class Fold, class Copy> void Walk(std::string_view text, Fold fold, Copy copy)
+{
+    const FoldTable& table = Table();
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        const int length = DecodeUtf8(text, i, c);
+        if (length == 0) {
+            ++i;
+            continue;
+        }
+        if (c < kTableEnd && table.base[c] != 0) {
+            copy(kept, i);
+            if (!fold(table.base[c])) {
+                return;
+            }
+            kept = i + static_cast<std::size_t>(length);
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    copy(kept, text.size());
+}
+
+} // namespace
+
+char32_t AccentFolded(char32_t c)
+{
+    if (c < 0x80 || c >= kTableEnd) {
+        return c;
+    }
+    const char base = Table().base[c];
+    return base != 0 ? static_cast<char32_t>(base) : c;
+}
+
+bool HasFoldableAccent(std::string_view utf8)
+{
+    bool found = false;
+    Walk(
+        utf8,
+        [&](char) {
+            found = true;
+            return false;
+        },
+        [](std::size_t, std::size_t) {});
+    return found;
+}
+
+void AppendAccentFolded(std::string_view utf8, std::string& out)
+{
+    Walk(
+        utf8,
+        [&](char base) {
+            out.push_back(base);
+            return true;
+        },
+        [&](std::size_t from, std::size_t to) { out.append(utf8.substr(from, to - from)); });
+}
+
+std::string AccentFoldedText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    AppendAccentFolded(utf8, out);
+    return out;
+}
+
+QString AccentFoldedText(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const std::string folded =
+        AccentFoldedText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return QString::fromUtf8(folded.data(), static_cast<qsizetype>(folded.size()));
+}
+
+const AccentFoldPairs& AccentFoldTable()
+{
+    return Table().pairs;
+}
+
+} // namespace host
