@@ -24,23 +24,6 @@ using sql::ValueKind;
 
 namespace {
 
-ValueKind KindOf(FieldType type)
-{
-    switch (type) {
-    case FieldType::Text:
-        return ValueKind::Text;
-    case FieldType::Integer:
-        return ValueKind::Int;
-    case FieldType::Float:
-        return ValueKind::Float;
-    case FieldType::Boolean:
-        return ValueKind::Bool;
-    case FieldType::Date:
-        return ValueKind::Date;
-    }
-    return ValueKind::Text;
-}
-
 // A fetched value as the field's type gives it to the host (NULL: invalid).
 QVariant Normalised(FieldType type, const QVariant& raw)
 {
@@ -149,15 +132,16 @@ public:
         std::vector<OrderColumn> order;
         for (const QString& name : chosen) {
             const int f = fields.FindField(name);
-            order.push_back({schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type), f,
-                             false, schema->notNull.contains(fields.Def(f).name)});
+            order.push_back({schema->reads[static_cast<size_t>(f)],
+                             sql::ValueKindOf(fields.Def(f).type), f, false,
+                             schema->notNull.contains(fields.Def(f).name)});
         }
         bool unique = !schema->uniqueKey.isEmpty();
         for (const QString& name : schema->uniqueKey) {
             if (!chosen.contains(name)) {
                 const int f = fields.FindField(name);
-                order.push_back({schema->reads[static_cast<size_t>(f)], KindOf(fields.Def(f).type),
-                                 f, false, true});
+                order.push_back({schema->reads[static_cast<size_t>(f)],
+                                 sql::ValueKindOf(fields.Def(f).type), f, false, true});
             }
         }
         if (!unique) {
@@ -536,7 +520,7 @@ void SqlDataset::Open()
             measures << alias;
             measured.push_back(f);
         } else if (def.type == FieldType::Integer || def.type == FieldType::Float) {
-            const ValueKind kind = KindOf(def.type);
+            const ValueKind kind = sql::ValueKindOf(def.type);
             for (const char* extreme : {"min", "max"}) {
                 measures << QStringLiteral("length(%1)")
                                 .arg(d->Dialect().TextOf(

@@ -20,7 +20,7 @@ QString Ids(const std::vector<qint64>& ids)
 
 } // namespace
 
-FilterCheck::FilterCheck(TableSpec table)
+FilterCheck::FilterCheck(TableShape table)
     : m_table(std::move(table)), m_fast(MakeClientDataset(m_table)),
       m_plain(MakeClientDataset(m_table)), m_sqlite(m_table)
 {
@@ -29,7 +29,7 @@ FilterCheck::FilterCheck(TableSpec table)
 
 FilterCheck::~FilterCheck() = default;
 
-QString FilterCheck::SetIndex(const IndexSpec& index)
+QString FilterCheck::SetIndex(const IndexShape& index)
 {
     m_index = index;
     ApplyIndex(*m_fast, m_table, index);
@@ -99,7 +99,7 @@ namespace {
 const char* const kTyped[] = {"J", "O", "A", "S", "a", "o", "Ç", "ç", "ã", "É", " ",
                               "_", "%", "'", "1", "2", "9", "-", ".", "T", "Z", "["};
 
-int SearchField(const TableSpec& table, Entropy& e)
+int SearchField(const TableShape& table, Entropy& e)
 {
     std::vector<int> text;
     for (int f = 0; f < table.FieldCount(); ++f) {
@@ -120,8 +120,8 @@ QString CheckRandomCase(Entropy& e)
 {
     // Expressions are drawn on the whole table; the check may start with its first
     // records and append the others between steps.
-    const TableSpec table = RandomTable(e);
-    TableSpec start = table;
+    const TableShape table = RandomTable(e);
+    TableShape start = table;
     std::vector<QVariantList> later;
     if (!table.rows.empty() && e.Chance(25)) {
         const auto keep =

@@ -17,13 +17,13 @@ namespace differential {
 // from step to step, as the search form's dataset does while the user types.
 class FilterCheck {
 public:
-    explicit FilterCheck(TableSpec table);
+    explicit FilterCheck(TableShape table);
     ~FilterCheck();
 
-    const TableSpec& Table() const { return m_table; }
+    const TableShape& Table() const { return m_table; }
 
     // Orders both datasets by the index and compares the unfiltered or filtered view.
-    QString SetIndex(const IndexSpec& index);
+    QString SetIndex(const IndexShape& index);
     // Applies the filter (an empty filter text: none) and compares. Returns "" when the
     // three agree, otherwise a report: table, index, every step so far, the three id
     // lists.
@@ -36,11 +36,11 @@ public:
 private:
     QString Compare(const QString& step);
 
-    TableSpec m_table;
+    TableShape m_table;
     std::unique_ptr<host::ClientDataset> m_fast;
     std::unique_ptr<host::ClientDataset> m_plain;
     SqliteReference m_sqlite;
-    IndexSpec m_index;
+    IndexShape m_index;
     FilterPair m_filter;
     QStringList m_steps;
 };

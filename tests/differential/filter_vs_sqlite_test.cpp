@@ -16,9 +16,9 @@ int CaseCount()
     return n.isEmpty() ? 2000 : n.toInt();
 }
 
-TableSpec SmallTable()
+TableShape SmallTable()
 {
-    TableSpec t;
+    TableShape t;
     t.fields = {{"ID", host::FieldType::Integer, 0},
                 {"NOME", host::FieldType::Text, 0},
                 {"VALOR", host::FieldType::Float, 0},
@@ -52,7 +52,7 @@ TEST(FilterVsSqlite, SeededRandomCasesAgree)
 TEST(FilterVsSqlite, CasesReplayFromTheirSeedOrBytes)
 {
     const auto draw = [](Entropy e) {
-        const TableSpec t = RandomTable(e);
+        const TableShape t = RandomTable(e);
         return t.Describe() + RandomCondition(t, e).filter;
     };
     EXPECT_EQ(draw(Entropy(std::uint64_t{42})), draw(Entropy(std::uint64_t{42})));
@@ -99,7 +99,7 @@ TEST(FilterVsSqlite, TranslatedMeaningsAgreeOnTheEdges)
                            "((1e300 * 1e300) - ((1e300 * 1e300) * \"ID\")) IS NULL"}),
               QString());
     for (const bool descending : {false, true}) {
-        IndexSpec index;
+        IndexShape index;
         index.fields = {1};
         index.caseInsensitive = true;
         index.descending = descending;

@@ -77,7 +77,7 @@ QString TextForm(const Expr& x)
 
 class Generator {
 public:
-    Generator(const TableSpec& table, Entropy& entropy) : m_table(table), m_e(entropy)
+    Generator(const TableShape& table, Entropy& entropy) : m_table(table), m_e(entropy)
     {
         for (int f = 0; f < table.FieldCount(); ++f) {
             m_byType[static_cast<int>(table.fields[static_cast<size_t>(f)].type)].push_back(f);
@@ -161,28 +161,28 @@ public:
 
     Expr FieldRef(int f)
     {
-        const FieldSpec& spec = m_table.fields[static_cast<size_t>(f)];
+        const FieldShape& shape = m_table.fields[static_cast<size_t>(f)];
         Expr x;
         // Field names are found without regard to case, bare or quoted.
         switch (m_e.Below(6)) {
         case 0:
-            x.ours = spec.name.toUpper();
+            x.ours = shape.name.toUpper();
             break;
         case 1:
-            x.ours = spec.name.toLower();
+            x.ours = shape.name.toLower();
             break;
         case 2:
-            x.ours = u'"' + spec.name + u'"';
+            x.ours = u'"' + shape.name + u'"';
             break;
         case 3:
-            x.ours = u'[' + spec.name + u']';
+            x.ours = u'[' + shape.name + u']';
             break;
         default:
-            x.ours = spec.name;
+            x.ours = shape.name;
             break;
         }
-        x.sql = QuotedName(spec.name);
-        switch (spec.type) {
+        x.sql = QuotedName(shape.name);
+        switch (shape.type) {
         case FieldType::Text:
             x.kind = Kind::Text;
             break;
@@ -637,21 +637,21 @@ private:
         return Join(parts, isAnd);
     }
 
-    const TableSpec& m_table;
+    const TableShape& m_table;
     Entropy& m_e;
     std::vector<int> m_byType[5];
 };
 
 } // namespace
 
-FilterPair RandomCondition(const TableSpec& table, Entropy& entropy, int depth)
+FilterPair RandomCondition(const TableShape& table, Entropy& entropy, int depth)
 {
     Generator generator(table, entropy);
     const Expr x = generator.Condition(depth);
     return {x.ours, x.sql};
 }
 
-FilterTemplate RandomTemplate(const TableSpec& table, Entropy& entropy)
+FilterTemplate RandomTemplate(const TableShape& table, Entropy& entropy)
 {
     Generator generator(table, entropy);
     FilterTemplate t;
@@ -682,14 +682,14 @@ FilterPair FilterTemplate::Fill(const FilterPair& term) const
     return out;
 }
 
-FilterPair SearchTerm(const TableSpec& table, int field, const QString& pattern, bool upper)
+FilterPair SearchTerm(const TableShape& table, int field, const QString& pattern, bool upper)
 {
-    const auto& spec = table.fields[static_cast<size_t>(field)];
+    const auto& shape = table.fields[static_cast<size_t>(field)];
     Expr f;
     f.kind = Kind::Text;
-    f.sql = QuotedName(spec.name);
-    f.ours = spec.name;
-    switch (spec.type) {
+    f.sql = QuotedName(shape.name);
+    f.ours = shape.name;
+    switch (shape.type) {
     case FieldType::Integer:
         f.kind = Kind::Int;
         break;

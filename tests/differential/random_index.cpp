@@ -13,7 +13,7 @@ QString Quoted(const QString& name)
 
 } // namespace
 
-QString IndexSpec::FieldList(const TableSpec& table) const
+QString IndexShape::FieldList(const TableShape& table) const
 {
     QStringList names;
     for (const int f : fields) {
@@ -22,11 +22,11 @@ QString IndexSpec::FieldList(const TableSpec& table) const
     return names.join(u';');
 }
 
-QString IndexSpec::SqliteOrderBy(const TableSpec& table) const
+QString IndexShape::SqliteOrderBy(const TableShape& table) const
 {
     QStringList keys;
     for (const int f : fields) {
-        const FieldSpec& field = table.fields[static_cast<size_t>(f)];
+        const FieldShape& field = table.fields[static_cast<size_t>(f)];
         const QString column = Quoted(field.name);
         // NULLs first whatever the direction.
         keys << column + QStringLiteral(" IS NULL DESC");
@@ -41,7 +41,7 @@ QString IndexSpec::SqliteOrderBy(const TableSpec& table) const
     return keys.join(QStringLiteral(", "));
 }
 
-QString IndexSpec::Describe(const TableSpec& table) const
+QString IndexShape::Describe(const TableShape& table) const
 {
     if (fields.empty()) {
         return QStringLiteral("record order");
@@ -51,9 +51,9 @@ QString IndexSpec::Describe(const TableSpec& table) const
              caseInsensitive ? QStringLiteral(" case-insensitive") : QString());
 }
 
-IndexSpec RandomIndex(const TableSpec& table, Entropy& e)
+IndexShape RandomIndex(const TableShape& table, Entropy& e)
 {
-    IndexSpec index;
+    IndexShape index;
     if (e.Chance(25)) {
         return index;
     }
@@ -69,7 +69,7 @@ IndexSpec RandomIndex(const TableSpec& table, Entropy& e)
     return index;
 }
 
-void ApplyIndex(host::ClientDataset& dataset, const TableSpec& table, const IndexSpec& index)
+void ApplyIndex(host::ClientDataset& dataset, const TableShape& table, const IndexShape& index)
 {
     if (index.fields.empty()) {
         dataset.SetIndexName(QString());

@@ -8,21 +8,21 @@ namespace differential {
 // and the SQLite ORDER BY that orders the same way: NULLs first in either direction,
 // text byte by byte (after ASCII upper-casing when case-insensitive), numbers
 // numerically, dates by day, ties by record number.
-struct IndexSpec {
+struct IndexShape {
     std::vector<int> fields; // empty: record order
     bool descending = false;
     bool caseInsensitive = false;
 
     // "A;B" as an index definition names the fields.
-    QString FieldList(const TableSpec& table) const;
-    QString SqliteOrderBy(const TableSpec& table) const;
-    QString Describe(const TableSpec& table) const;
+    QString FieldList(const TableShape& table) const;
+    QString SqliteOrderBy(const TableShape& table) const;
+    QString Describe(const TableShape& table) const;
 };
 
-IndexSpec RandomIndex(const TableSpec& table, Entropy& entropy);
+IndexShape RandomIndex(const TableShape& table, Entropy& entropy);
 
 // Defines the index on the dataset under a fresh name and orders the view by it (an
-// empty spec goes back to record order).
-void ApplyIndex(host::ClientDataset& dataset, const TableSpec& table, const IndexSpec& index);
+// empty shape goes back to record order).
+void ApplyIndex(host::ClientDataset& dataset, const TableShape& table, const IndexShape& index);
 
 } // namespace differential

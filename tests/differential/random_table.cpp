@@ -113,7 +113,7 @@ QString RandomText(Entropy& entropy, int maxPieces)
     return text;
 }
 
-double TableSpec::IntegerBound(int field) const
+double TableShape::IntegerBound(int field) const
 {
     double bound = 0;
     for (const QVariantList& row : rows) {
@@ -125,10 +125,10 @@ double TableSpec::IntegerBound(int field) const
     return bound;
 }
 
-QString TableSpec::Describe() const
+QString TableShape::Describe() const
 {
     QString out = QStringLiteral("table %1:").arg(name);
-    for (const FieldSpec& f : fields) {
+    for (const FieldShape& f : fields) {
         out += QStringLiteral(" %1 %2").arg(f.name, QLatin1String(TypeName(f.type)));
         if (f.size > 0) {
             out += QStringLiteral("(%1)").arg(f.size);
@@ -156,18 +156,18 @@ QString TableSpec::Describe() const
     return out;
 }
 
-TableSpec RandomTable(Entropy& e)
+TableShape RandomTable(Entropy& e)
 {
-    TableSpec spec;
+    TableShape shape;
     const int extra = 1 + static_cast<int>(e.Below(6));
     std::vector<int> names(std::size(kNames));
     for (size_t i = 0; i < names.size(); ++i) {
         names[i] = static_cast<int>(i);
     }
-    spec.idField = static_cast<int>(e.Below(static_cast<std::uint32_t>(extra + 1)));
+    shape.idField = static_cast<int>(e.Below(static_cast<std::uint32_t>(extra + 1)));
     for (int f = 0; f <= extra; ++f) {
-        if (f == spec.idField) {
-            spec.fields.push_back({QStringLiteral("ID"), FieldType::Integer, 0});
+        if (f == shape.idField) {
+            shape.fields.push_back({QStringLiteral("ID"), FieldType::Integer, 0});
             continue;
         }
         const size_t at = e.Below(static_cast<std::uint32_t>(names.size()));
@@ -175,7 +175,7 @@ TableSpec RandomTable(Entropy& e)
         names.erase(names.begin() + static_cast<std::ptrdiff_t>(at));
         static const FieldType types[] = {FieldType::Text,  FieldType::Text,    FieldType::Integer,
                                           FieldType::Float, FieldType::Boolean, FieldType::Date};
-        spec.fields.push_back({name, e.Pick(types), 0});
+        shape.fields.push_back({name, e.Pick(types), 0});
     }
 
     int records = static_cast<int>(e.Below(41));
@@ -184,10 +184,10 @@ TableSpec RandomTable(Entropy& e)
         records = 257 + static_cast<int>(e.Below(400));
     }
     // Each field has its own NULL rate; the first and the last record are often NULL.
-    std::vector<unsigned> nullRate(spec.fields.size());
-    std::vector<bool> nullFirst(spec.fields.size());
-    std::vector<bool> nullLast(spec.fields.size());
-    for (size_t f = 0; f < spec.fields.size(); ++f) {
+    std::vector<unsigned> nullRate(shape.fields.size());
+    std::vector<bool> nullFirst(shape.fields.size());
+    std::vector<bool> nullLast(shape.fields.size());
+    for (size_t f = 0; f < shape.fields.size(); ++f) {
         static const unsigned rates[] = {0, 0, 10, 30, 60, 100};
         nullRate[f] = e.Pick(rates);
         nullFirst[f] = e.Chance(40);
@@ -195,66 +195,66 @@ TableSpec RandomTable(Entropy& e)
     }
     // Some text fields share a leading piece in most records, so that a typed prefix
     // matches many records at once (the selection then works on bitmaps).
-    std::vector<QString> common(spec.fields.size());
-    for (size_t f = 0; f < spec.fields.size(); ++f) {
-        if (spec.fields[f].type == FieldType::Text && e.Chance(30)) {
+    std::vector<QString> common(shape.fields.size());
+    for (size_t f = 0; f < shape.fields.size(); ++f) {
+        if (shape.fields[f].type == FieldType::Text && e.Chance(30)) {
             static const char* const heads[] = {"JOAO ", "Jo", "ANA", "a"};
             common[f] = QString::fromUtf8(e.Pick(heads));
         }
     }
     for (int r = 0; r < records; ++r) {
         QVariantList row;
-        for (int f = 0; f < spec.FieldCount(); ++f) {
-            if (f == spec.idField) {
+        for (int f = 0; f < shape.FieldCount(); ++f) {
+            if (f == shape.idField) {
                 row << QVariant::fromValue<qlonglong>(r);
                 continue;
             }
             const auto uf = static_cast<size_t>(f);
             const bool null = (r == 0 && nullFirst[uf]) || (r == records - 1 && nullLast[uf]) ||
                               e.Chance(nullRate[uf]);
-            QVariant value = null ? QVariant() : RandomValue(e, spec.fields[uf].type);
+            QVariant value = null ? QVariant() : RandomValue(e, shape.fields[uf].type);
             if (!null && !common[uf].isEmpty() && !e.Chance(15)) {
                 value = common[uf] + value.toString();
             }
             row << value;
         }
-        spec.rows.push_back(std::move(row));
+        shape.rows.push_back(std::move(row));
     }
     // Some text fields declare a size: never less than their longest value.
-    for (int f = 0; f < spec.FieldCount(); ++f) {
-        FieldSpec& field = spec.fields[static_cast<size_t>(f)];
+    for (int f = 0; f < shape.FieldCount(); ++f) {
+        FieldShape& field = shape.fields[static_cast<size_t>(f)];
         if (field.type != FieldType::Text || e.Chance(50)) {
             continue;
         }
         int longest = 1;
-        for (const QVariantList& row : spec.rows) {
+        for (const QVariantList& row : shape.rows) {
             longest = std::max(longest, static_cast<int>(row[f].toString().toUcs4().size()));
         }
         field.size = longest + static_cast<int>(e.Below(3));
     }
-    return spec;
+    return shape;
 }
 
-std::unique_ptr<host::ClientDataset> MakeClientDataset(const TableSpec& spec)
+std::unique_ptr<host::ClientDataset> MakeClientDataset(const TableShape& shape)
 {
     auto dataset = std::make_unique<host::ClientDataset>();
-    for (const FieldSpec& f : spec.fields) {
+    for (const FieldShape& f : shape.fields) {
         dataset->AddField(f.name, f.type, f.size);
     }
-    for (const QVariantList& row : spec.rows) {
+    for (const QVariantList& row : shape.rows) {
         dataset->AppendRecord(row);
     }
     dataset->Open();
     return dataset;
 }
 
-std::vector<qint64> ViewIds(const host::ClientDataset& dataset, const TableSpec& spec)
+std::vector<qint64> ViewIds(const host::ClientDataset& dataset, const TableShape& shape)
 {
     std::vector<qint64> ids;
     const int count = dataset.RecordCount();
     ids.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
-        ids.push_back(dataset.Value(row, spec.idField).toLongLong());
+        ids.push_back(dataset.Value(row, shape.idField).toLongLong());
     }
     return ids;
 }

@@ -14,7 +14,7 @@ class ClientDataset;
 
 namespace differential {
 
-struct FieldSpec {
+struct FieldShape {
     QString name;
     host::FieldType type = host::FieldType::Text;
     int size = 0; // text: most characters a value may have, 0 = no limit
@@ -24,9 +24,9 @@ struct FieldSpec {
 // (QString, qlonglong, double, bool, QDate; an invalid QVariant is NULL). One integer
 // field, idField, holds each record's number and is never NULL: it names the records
 // in every result.
-struct TableSpec {
+struct TableShape {
     QString name = QStringLiteral("dados");
-    std::vector<FieldSpec> fields;
+    std::vector<FieldShape> fields;
     int idField = 0;
     std::vector<QVariantList> rows;
 
@@ -41,15 +41,15 @@ struct TableSpec {
 // mixed case), 0..40 records, now and then a few hundred; NULLs at any place, the
 // first and the last record included; texts with accents, "ç", "%", "_", quotes, mixed
 // case and numbers as text.
-TableSpec RandomTable(Entropy& entropy);
+TableShape RandomTable(Entropy& entropy);
 
 // A text value of the same alphabet (for typed searches and patterns).
 QString RandomText(Entropy& entropy, int maxPieces);
 
-// The table as an open client dataset (fast paths on), records in spec order.
-std::unique_ptr<host::ClientDataset> MakeClientDataset(const TableSpec& spec);
+// The table as an open client dataset (fast paths on), records in shape order.
+std::unique_ptr<host::ClientDataset> MakeClientDataset(const TableShape& shape);
 
 // The record numbers of a dataset's view, in view order, read from the id field.
-std::vector<qint64> ViewIds(const host::ClientDataset& dataset, const TableSpec& spec);
+std::vector<qint64> ViewIds(const host::ClientDataset& dataset, const TableShape& shape);
 
 } // namespace differential

@@ -51,7 +51,7 @@ void BindText(sqlite3_stmt* stmt, int column, const QString& text)
 
 } // namespace
 
-SqliteReference::SqliteReference(const TableSpec& table)
+SqliteReference::SqliteReference(const TableShape& table)
     : m_idColumn(Quoted(table.fields[static_cast<size_t>(table.idField)].name))
 {
     if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
@@ -63,7 +63,7 @@ SqliteReference::SqliteReference(const TableSpec& table)
     try {
         Exec(m_db, QStringLiteral("PRAGMA case_sensitive_like = ON"));
         QStringList columns;
-        for (const FieldSpec& f : table.fields) {
+        for (const FieldShape& f : table.fields) {
             columns << Quoted(f.name) + u' ' + QLatin1String(SqlType(f.type));
         }
         Exec(m_db, QStringLiteral("CREATE TABLE t (%1)").arg(columns.join(QStringLiteral(", "))));
@@ -79,7 +79,7 @@ SqliteReference::SqliteReference(const TableSpec& table)
     }
 }
 
-void SqliteReference::Insert(const TableSpec& table, const QVariantList& row)
+void SqliteReference::Insert(const TableShape& table, const QVariantList& row)
 {
     QStringList marks;
     for (int f = 0; f < table.FieldCount(); ++f) {

@@ -10,13 +10,13 @@ struct sqlite3_stmt;
 
 namespace differential {
 
-// The table's rows in an in-memory SQLite database, table "t" with the spec's field
+// The table's rows in an in-memory SQLite database, table "t" with the shape's field
 // names and the record number as rowid. Types: text and date as TEXT ('YYYY-MM-DD'),
 // integer and boolean (0/1) as INTEGER, float as REAL. LIKE is case-sensitive there, as
 // in the filter language.
 class SqliteReference {
 public:
-    explicit SqliteReference(const TableSpec& table);
+    explicit SqliteReference(const TableShape& table);
     ~SqliteReference();
     SqliteReference(const SqliteReference&) = delete;
     SqliteReference& operator=(const SqliteReference&) = delete;
@@ -27,7 +27,7 @@ public:
     std::vector<qint64> SelectIds(const QString& where, const QString& orderBy) const;
 
     // Appends one row (the next record number).
-    void Insert(const TableSpec& table, const QVariantList& row);
+    void Insert(const TableShape& table, const QVariantList& row);
 
     sqlite3* Handle() const { return m_db; }
 

@@ -12,7 +12,7 @@ namespace {
 
 using sql_test::Server;
 
-const std::vector<sql_test::ColumnSpec> kColumns = {
+const std::vector<sql_test::ColumnShape> kColumns = {
     {"ID", "INTEGER PRIMARY KEY", "bigint PRIMARY KEY"},
     {"NOME", "VARCHAR(30)", "varchar(30)"},
     {"CIDADE", "TEXT", "text"},

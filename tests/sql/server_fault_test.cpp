@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::vector<sql_test::ColumnSpec> kColumns = {
+const std::vector<sql_test::ColumnShape> kColumns = {
     {"CODIGO", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
     {"NMCLIENTE", "VARCHAR(40)", "varchar(40)"},
 };

@@ -24,7 +24,7 @@ namespace {
 
 using sql_test::Server;
 
-const std::vector<sql_test::ColumnSpec> kClientes = {
+const std::vector<sql_test::ColumnShape> kClientes = {
     {"CODIGO", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
     {"NMCLIENTE", "VARCHAR(40)", "varchar(40)"},
     {"CIDADE", "TEXT", "text"},

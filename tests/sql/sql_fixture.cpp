@@ -77,11 +77,11 @@ void TestDatabase::Exec(const QString& sql, const QVariantList& values)
     }
 }
 
-void TestDatabase::CreateTable(const QString& table, const std::vector<ColumnSpec>& columns,
+void TestDatabase::CreateTable(const QString& table, const std::vector<ColumnShape>& columns,
                                const QString& constraints)
 {
     QStringList parts;
-    for (const ColumnSpec& column : columns) {
+    for (const ColumnShape& column : columns) {
         QString name = column.name;
         name.replace(u'"', QStringLiteral("\"\""));
         parts << u'"' + name + QStringLiteral("\" ") +

@@ -21,7 +21,7 @@ namespace sql_test {
 enum class Server { Sqlite, Postgres };
 const char* ServerName(Server server);
 
-struct ColumnSpec {
+struct ColumnShape {
     QString name;
     QString sqliteType;
     QString postgresType;
@@ -42,7 +42,7 @@ public:
     Server GetServer() const { return m_server; }
     // A table name unique to this database object.
     QString Table(const QString& stem) const;
-    void CreateTable(const QString& table, const std::vector<ColumnSpec>& columns,
+    void CreateTable(const QString& table, const std::vector<ColumnShape>& columns,
                      const QString& constraints = {});
     void Insert(const QString& table, const QVariantList& values);
     void Exec(const QString& sql, const QVariantList& values = {});

@@ -6,6 +6,23 @@
 
 namespace host::sql {
 
+ValueKind ValueKindOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::Text:
+        return ValueKind::Text;
+    case FieldType::Integer:
+        return ValueKind::Int;
+    case FieldType::Float:
+        return ValueKind::Float;
+    case FieldType::Boolean:
+        return ValueKind::Bool;
+    case FieldType::Date:
+        return ValueKind::Date;
+    }
+    return ValueKind::Text;
+}
+
 std::unique_ptr<SqlDialect> SqlDialect::ForDriver(const QString& driverName)
 {
     if (driverName == QLatin1String("QSQLITE")) {

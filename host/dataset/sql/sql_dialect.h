@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/dataset/field_type.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -10,6 +12,9 @@ namespace host::sql {
 
 // What a value is at run time, as the filter language sees it.
 enum class ValueKind { Null, Int, Float, Bool, Date, Text };
+
+// What a field's values are.
+ValueKind ValueKindOf(FieldType type);
 
 // SQL text with "?" placeholders and the values bound to them, in order.
 struct SqlText {

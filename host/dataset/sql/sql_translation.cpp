@@ -12,23 +12,6 @@ namespace {
 using filter::Node;
 using filter::NodeKind;
 
-ValueKind KindOfField(FieldType type)
-{
-    switch (type) {
-    case FieldType::Text:
-        return ValueKind::Text;
-    case FieldType::Integer:
-        return ValueKind::Int;
-    case FieldType::Float:
-        return ValueKind::Float;
-    case FieldType::Boolean:
-        return ValueKind::Bool;
-    case FieldType::Date:
-        return ValueKind::Date;
-    }
-    return ValueKind::Text;
-}
-
 ValueKind KindOfValue(filter::Value::Kind kind)
 {
     switch (kind) {
@@ -144,7 +127,7 @@ private:
         switch (node.Kind()) {
         case NodeKind::Field: {
             const auto& field = static_cast<const filter::FieldNode&>(node);
-            kind = KindOfField(m_schema.Def(field.FieldIndex()).type);
+            kind = ValueKindOf(m_schema.Def(field.FieldIndex()).type);
             return m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
         }
         case NodeKind::FoldedField: {
