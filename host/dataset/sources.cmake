@@ -8,6 +8,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/field_type.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
   ${CMAKE_CURRENT_LIST_DIR}/column.h
   ${CMAKE_CURRENT_LIST_DIR}/column.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.h
