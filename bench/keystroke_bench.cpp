@@ -24,6 +24,7 @@ struct Options {
     QString table = QStringLiteral("clientes");
     QString field = QStringLiteral("NMCLIENTE");
     bool anchors = true;
+    bool each = false; // every keystroke's time on standard error
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -37,6 +38,8 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.table = args[++i];
         } else if (arg == QLatin1String("--no-anchors")) {
             options.anchors = false;
+        } else if (arg == QLatin1String("--each")) {
+            options.each = true;
         } else {
             std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
             return std::nullopt;
@@ -160,6 +163,20 @@ int main(int argc, char** argv)
         }
         const double peakRss = bench::PeakRssMb();
 
+        if (options->each) {
+            const auto show = [](const char* what, const std::vector<double>& times) {
+                std::fprintf(stderr, "%s:", what);
+                for (const double t : times) {
+                    std::fprintf(stderr, " %.3f", t);
+                }
+                std::fprintf(stderr, "\n");
+            };
+            show("prefix", prefix);
+            show("backspace", backspace);
+            show("delete", {deleteMs});
+            show("contains", contains);
+            show("base", base);
+        }
         std::printf("result records=%d", records);
         Print("open_ms", openMs);
         Print("prefix_ms", bench::Median(prefix));

@@ -119,6 +119,8 @@ void ClientDataset::DataChanged()
     d->m_foldedOrders.clear();
     d->m_identity.reset();
     d->m_lastFiltered = {};
+    d->m_known.clear();
+    d->m_summaries.clear();
     if (!d->m_filterText.trimmed().isEmpty() && d->m_active) {
         // Folded copies of text columns are rebuilt for the new records.
         d->m_filterRoot = Compile(d->m_filterText);
@@ -207,9 +209,10 @@ void ClientDataset::Close()
         return;
     }
     d->m_active = false;
-    d->m_view.reset();
+    d->m_view = {};
     d->m_viewStale = false;
     d->m_lastFiltered = {};
+    d->m_known.clear();
     d->m_row = -1;
     d->m_bof = d->m_eof = true;
     Emit();
@@ -294,10 +297,10 @@ void ClientDataset::SetIndexName(const QString& name)
         d->m_indexName = def.GetName();
         if (d->m_active) {
             (void)d->CurrentOrder();
-            // A search types on the index's first field: its folded order is built now
-            // so that the first keystroke finds it ready.
+            // A search types on the index's first field: its pair summary is built now
+            // so that the first contains keystroke finds it ready.
             if (d->m_table.Def(fields[0].field).type == FieldType::Text) {
-                (void)d->FoldedOrder(fields[0].field);
+                (void)d->Summary(fields[0].field);
             }
         }
     }
@@ -362,8 +365,8 @@ const ClientDataset::Private::IndexOrder* ClientDataset::Private::CurrentOrder()
             order = std::make_shared<Private::Rows>(SortRecords(m_table, fields));
         }
         IndexOrder entry;
-        entry.rank = RankOf(*order);
         entry.order = std::move(order);
+        entry.fields = fields;
         it = m_orders.emplace(key, std::move(entry)).first;
     }
     return &it->second;
@@ -403,6 +406,46 @@ const ClientDataset::Private::Rows& ClientDataset::Private::FoldedOrder(int fiel
     return *it->second;
 }
 
+const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
+{
+    auto it = m_summaries.find(field);
+    if (it == m_summaries.end()) {
+        it = m_summaries.emplace(field, std::make_unique<filter::BigramSummary>(m_table.Col(field)))
+                 .first;
+    }
+    return *it->second;
+}
+
+std::shared_ptr<const RecordBitmap> ClientDataset::Private::Known(const std::string& key) const
+{
+    for (auto it = m_known.begin(); it != m_known.end(); ++it) {
+        if (it->key == key) {
+            m_known.splice(m_known.begin(), m_known, it);
+            return m_known.front().matches;
+        }
+    }
+    return nullptr;
+}
+
+void ClientDataset::Private::Remember(const std::string& key, const RecordView& view)
+{
+    std::shared_ptr<const RecordBitmap> matches;
+    if (view.Picks() != nullptr && view.CoversOrder()) {
+        matches = view.SharedPicks(); // shared with the view: no copy
+    } else if (view.Picks() == nullptr && view.Size() <= 4096) {
+        auto bits = std::make_shared<RecordBitmap>(MakeRecordBitmap(m_table.RecordCount()));
+        view.ForEach([&](std::uint32_t rec) { SetBit(*bits, rec); });
+        matches = std::move(bits);
+    } else {
+        return; // a prefix search's ranges: finding them again is cheaper
+    }
+    m_known.remove_if([&](const KnownMatches& k) { return k.key == key; });
+    m_known.push_front({key, std::move(matches)});
+    if (m_known.size() > kKnownMatches) {
+        m_known.pop_back();
+    }
+}
+
 std::size_t ClientDataset::MemoryBytes() const
 {
     std::size_t bytes = 0;
@@ -410,23 +453,40 @@ std::size_t ClientDataset::MemoryBytes() const
         bytes += d->m_table.Col(f).StorageBytes();
     }
     // Vectors shared between the orders and the views count once.
-    std::vector<const Private::Rows*> seen;
-    const auto add = [&](const Private::Rows* rows) {
-        if (rows != nullptr && std::find(seen.begin(), seen.end(), rows) == seen.end()) {
-            seen.push_back(rows);
-            bytes += rows->size() * sizeof(std::uint32_t);
+    std::vector<const void*> seen;
+    const auto add = [&](const void* what, std::size_t size) {
+        if (what != nullptr && std::find(seen.begin(), seen.end(), what) == seen.end()) {
+            seen.push_back(what);
+            bytes += size;
         }
     };
+    const auto addRows = [&](const Private::Rows* rows) {
+        add(rows, rows != nullptr ? rows->size() * sizeof(std::uint32_t) : 0);
+    };
+    const auto addView = [&](const RecordView& view) {
+        addRows(view.Order());
+        add(view.Picks(), view.Picks() != nullptr ? view.Picks()->size() * 8 : 0);
+        bytes += view.OwnBytes();
+    };
     for (const auto& [key, entry] : d->m_orders) {
-        add(entry.order.get());
-        add(&entry.rank);
+        addRows(entry.order.get());
     }
     for (const auto& [field, order] : d->m_foldedOrders) {
-        add(order.get());
+        addRows(order.get());
     }
-    add(d->m_identity.get());
-    add(d->m_lastFiltered.rows.get());
-    add(d->m_view.get());
+    for (const auto& [field, summary] : d->m_summaries) {
+        bytes += summary->MemoryBytes();
+    }
+    for (const Private::KnownMatches& known : d->m_known) {
+        add(known.matches.get(), known.matches->size() * 8);
+    }
+    addRows(d->m_identity.get());
+    addView(d->m_view);
+    const RecordView& last = d->m_lastFiltered.view;
+    if (last.Order() != d->m_view.Order() || last.Picks() != d->m_view.Picks() ||
+        last.Size() != d->m_view.Size()) {
+        addView(last); // not the view on show (a copy of it shares its rows)
+    }
     return bytes;
 }
 
@@ -434,9 +494,9 @@ void ClientDataset::RebuildView(bool keepRecord)
 {
     std::uint32_t current = 0;
     const bool hadRecord =
-        keepRecord && d->m_view && d->m_row >= 0 && d->m_row < static_cast<int>(d->m_view->size());
+        keepRecord && d->m_row >= 0 && static_cast<std::size_t>(d->m_row) < d->m_view.Size();
     if (hadRecord) {
-        current = (*d->m_view)[static_cast<size_t>(d->m_row)];
+        current = d->m_view.At(static_cast<std::size_t>(d->m_row));
     }
     d->m_viewStale = false;
 
@@ -452,47 +512,55 @@ void ClientDataset::RebuildView(bool keepRecord)
         all = d->m_identity;
     }
 
+    const auto current_ = [&](const Private::FilteredView& v) {
+        return v.root && v.dataVersion == d->m_dataVersion && v.orderVersion == d->m_orderVersion;
+    };
     if (!d->m_filtered || !d->m_filterRoot) {
-        d->m_view = all;
-    } else if (d->m_lastFiltered.rows && d->m_lastFiltered.dataVersion == d->m_dataVersion &&
-               d->m_lastFiltered.orderVersion == d->m_orderVersion &&
+        d->m_view = RecordView(all);
+    } else if (current_(d->m_lastFiltered) &&
                d->m_lastFiltered.root->Key() == d->m_filterRoot->Key()) {
-        d->m_view = d->m_lastFiltered.rows; // the same filter again (switched off and on)
+        d->m_view = d->m_lastFiltered.view; // the same filter again (switched off and on)
     } else {
         filter::SelectionInput input;
         input.table = &d->m_table;
         input.root = d->m_filterRoot.get();
-        input.order = order != nullptr ? order->order.get() : nullptr;
-        input.rank = order != nullptr ? &order->rank : nullptr;
-        Private::RowsPtr rows;
+        input.order = all;
+        if (order != nullptr) {
+            input.orderFields = order->fields;
+        }
+        RecordView view;
         if (d->m_fastPaths) {
-            if (d->m_lastFiltered.rows && d->m_lastFiltered.dataVersion == d->m_dataVersion &&
-                d->m_lastFiltered.orderVersion == d->m_orderVersion &&
+            if (current_(d->m_lastFiltered) &&
                 filter::Narrows(*d->m_filterRoot, *d->m_lastFiltered.root)) {
-                input.narrowBase = d->m_lastFiltered.rows.get();
+                input.narrowBase = &d->m_lastFiltered.view;
             }
+            input.knownMatches = [this](const std::string& key) { return d->Known(key); };
             input.foldedOrder = [this](int field) -> const Private::Rows& {
                 return d->FoldedOrder(field);
             };
-            rows = std::make_shared<Private::Rows>(filter::SelectFast(input));
+            input.summary = [this](int field) -> const filter::BigramSummary& {
+                return d->Summary(field);
+            };
+            view = filter::SelectFast(input);
         } else {
-            rows = std::make_shared<Private::Rows>(filter::SelectPlain(input));
+            view = filter::SelectPlain(input);
         }
-        d->m_lastFiltered = {d->m_filterRoot, rows, d->m_dataVersion, d->m_orderVersion};
-        d->m_view = rows;
+        d->m_view = std::move(view);
+        if (d->m_fastPaths) {
+            d->Remember(d->m_filterRoot->Key(), d->m_view);
+        }
+        d->m_lastFiltered = {d->m_filterRoot, d->m_view, d->m_dataVersion, d->m_orderVersion};
     }
 
-    d->m_row = d->m_view->empty() ? -1 : 0;
+    d->m_row = d->m_view.Empty() ? -1 : 0;
     if (hadRecord) {
-        for (size_t i = 0; i < d->m_view->size(); ++i) {
-            if ((*d->m_view)[i] == current) {
-                d->m_row = static_cast<int>(i);
-                break;
-            }
+        const std::ptrdiff_t row = d->m_view.Find(current);
+        if (row >= 0) {
+            d->m_row = static_cast<int>(row);
         }
     }
     d->m_bof = d->m_row <= 0;
-    d->m_eof = d->m_view->empty();
+    d->m_eof = d->m_view.Empty();
 }
 
 void ClientDataset::EnsureView() const
@@ -516,7 +584,7 @@ int ClientDataset::RecordCount() const
         return 0;
     }
     EnsureView();
-    return static_cast<int>(d->m_view->size());
+    return static_cast<int>(d->m_view.Size());
 }
 
 int ClientDataset::RecNo() const
@@ -534,11 +602,11 @@ void ClientDataset::First()
         return;
     }
     EnsureView();
-    const int target = d->m_view->empty() ? -1 : 0;
+    const int target = d->m_view.Empty() ? -1 : 0;
     const bool moved = target != d->m_row;
     d->m_row = target;
     d->m_bof = true;
-    d->m_eof = d->m_view->empty();
+    d->m_eof = d->m_view.Empty();
     if (moved) {
         NotifyCursorMoved();
     }
@@ -550,11 +618,11 @@ void ClientDataset::Last()
         return;
     }
     EnsureView();
-    const int target = static_cast<int>(d->m_view->size()) - 1;
+    const int target = static_cast<int>(d->m_view.Size()) - 1;
     const bool moved = target != d->m_row;
     d->m_row = target;
     d->m_eof = true;
-    d->m_bof = d->m_view->empty();
+    d->m_bof = d->m_view.Empty();
     if (moved) {
         NotifyCursorMoved();
     }
@@ -566,7 +634,7 @@ void ClientDataset::Next()
         return;
     }
     EnsureView();
-    if (d->m_row + 1 >= static_cast<int>(d->m_view->size())) {
+    if (d->m_row + 1 >= static_cast<int>(d->m_view.Size())) {
         d->m_eof = true;
         return;
     }
@@ -596,10 +664,10 @@ void ClientDataset::CheckRow(int row) const
         throw DatasetError(QStringLiteral("The dataset is not open"));
     }
     EnsureView();
-    if (row < 0 || row >= static_cast<int>(d->m_view->size())) {
+    if (row < 0 || row >= static_cast<int>(d->m_view.Size())) {
         throw DatasetError(QStringLiteral("Row %1 out of range (the view has %2 records)")
                                .arg(row)
-                               .arg(d->m_view->size()));
+                               .arg(d->m_view.Size()));
     }
 }
 
@@ -622,7 +690,7 @@ QVariant ClientDataset::Value(int row, int field) const
                                .arg(field)
                                .arg(d->m_table.FieldCount()));
     }
-    return d->m_table.Col(field).ValueAt((*d->m_view)[static_cast<size_t>(row)]);
+    return d->m_table.Col(field).ValueAt(d->m_view.At(static_cast<size_t>(row)));
 }
 
 } // namespace host

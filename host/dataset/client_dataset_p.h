@@ -3,10 +3,13 @@
 // ClientDataset's state: the records, the filter, the index orders and the view. Only
 // the dataset's own sources include this header.
 #include "host/dataset/client_dataset.h"
+#include "host/dataset/filter/bigram_summary.h"
 #include "host/dataset/record_order.h"
+#include "host/dataset/record_view.h"
 #include "host/dataset/table.h"
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <vector>
@@ -19,19 +22,29 @@ public:
     using RowsPtr = std::shared_ptr<const Rows>;
     struct IndexOrder {
         RowsPtr order;
-        Rows rank;
+        std::vector<SortField> fields;
     };
     struct FilteredView {
         std::shared_ptr<const filter::Node> root;
-        RowsPtr rows;
+        RecordView view;
         std::uint64_t dataVersion = 0;
         std::uint64_t orderVersion = 0;
     };
+    // The exact matches of a recent filter, by its key: a base filter's, which every
+    // keystroke of a search joined to it finds here instead of evaluating it again.
+    struct KnownMatches {
+        std::string key;
+        std::shared_ptr<const RecordBitmap> matches;
+    };
+    static constexpr std::size_t kKnownMatches = 4;
 
     std::vector<SortField> ResolveIndex(const IndexDef& def) const;
     const IndexOrder* CurrentOrder() const;
     const Rows& FoldedOrder(int field) const;
     RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
+    const filter::BigramSummary& Summary(int field) const;
+    std::shared_ptr<const RecordBitmap> Known(const std::string& key) const;
+    void Remember(const std::string& key, const RecordView& view);
 
     Table m_table;
     bool m_active = false;
@@ -50,9 +63,11 @@ public:
     mutable RowsPtr m_identity;
     std::uint64_t m_dataVersion = 0;
     std::uint64_t m_orderVersion = 0;
-    FilteredView m_lastFiltered; // the latest filtered result, for narrowing and reuse
+    FilteredView m_lastFiltered;             // the latest filtered result, for narrowing and reuse
+    mutable std::list<KnownMatches> m_known; // most recently used first
+    mutable std::map<int, std::unique_ptr<filter::BigramSummary>> m_summaries;
 
-    mutable RowsPtr m_view;
+    RecordView m_view;
     mutable bool m_viewStale = false;
     int m_row = -1;
     bool m_bof = true;

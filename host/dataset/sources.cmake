@@ -15,6 +15,10 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_form.h
   ${CMAKE_CURRENT_LIST_DIR}/text_form.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_fold.h
+  ${CMAKE_CURRENT_LIST_DIR}/text_fold.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_view.h
+  ${CMAKE_CURRENT_LIST_DIR}/record_view.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.h
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_order.h
@@ -32,4 +36,6 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.cpp
 )
