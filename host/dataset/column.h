@@ -38,6 +38,13 @@ public:
     // True when folding (text_fold.h) leaves every value as it is: the column then
     // sorts and compares the same with and without case.
     bool FoldsToItself() const { return m_unfoldedValues == 0; }
+    // Starts reading a record's text (and, ahead of it, a later record's offsets) into
+    // the cache, for loops that jump from record to record.
+    void PrefetchText(std::uint32_t rec) const
+    {
+        __builtin_prefetch(m_text.data() + m_offsets[rec]);
+    }
+    void PrefetchOffsets(std::uint32_t rec) const { __builtin_prefetch(&m_offsets[rec]); }
     const std::string& TextBuffer() const { return m_text; }
     const std::vector<std::uint32_t>& Offsets() const { return m_offsets; }
 

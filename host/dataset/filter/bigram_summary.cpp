@@ -18,16 +18,21 @@ BigramSummary::BigramSummary(const Column& column)
     : m_records(column.Count()), m_slot(256 * kSecond, -1)
 {
     // Every pair first gets a bitmap (setting a bit needs no test for repeats); the
-    // sparse ones are then packed.
+    // sparse ones are then packed. The loop looks pairs up in a 16-bit table and a short
+    // array of bitmaps, both small enough to stay in the cache.
     std::vector<RecordBitmap> building;
-    std::vector<std::uint64_t*> words(256 * kSecond, nullptr);
+    std::vector<std::uint16_t> pairAt(256 * kSecond, 0); // 0: not seen; else index + 1
+    std::vector<std::uint64_t*> words{nullptr};
     const auto wordsOf = [&](unsigned slot) {
-        if (words[slot] == nullptr) {
-            m_slot[slot] = static_cast<std::int32_t>(building.size());
+        std::uint16_t at = pairAt[slot];
+        if (at == 0) {
             building.push_back(MakeRecordBitmap(m_records));
-            words[slot] = building.back().data();
+            words.push_back(building.back().data());
+            at = static_cast<std::uint16_t>(building.size());
+            pairAt[slot] = at;
+            m_slot[slot] = at - 1;
         }
-        return words[slot];
+        return words[at];
     };
     std::string scratch;
     for (std::uint32_t rec = 0; rec < m_records; ++rec) {

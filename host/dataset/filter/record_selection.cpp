@@ -469,12 +469,28 @@ RecordView SelectFast(const SelectionInput& input)
             }
         };
         if (bits != nullptr) {
+            // Candidates are scattered over the text: each check would wait for memory,
+            // so the reads for the checks a little ahead are started first.
+            Rows candidates;
+            candidates.reserve(CountBits(*bits));
             for (std::size_t w = 0; w < bits->size(); ++w) {
                 std::uint64_t word = (*bits)[w];
                 while (word != 0) {
-                    test(static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
+                    candidates.push_back(
+                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
                     word &= word - 1;
                 }
+            }
+            for (std::size_t i = 0; i < candidates.size(); ++i) {
+                for (const ContainsSearch& search : checks.contains) {
+                    if (i + 32 < candidates.size()) {
+                        search.column->PrefetchOffsets(candidates[i + 32]);
+                    }
+                    if (i + 16 < candidates.size()) {
+                        search.column->PrefetchText(candidates[i + 16]);
+                    }
+                }
+                test(candidates[i]);
             }
         } else {
             for (std::uint32_t rec = 0; rec < n; ++rec) {
