@@ -419,28 +419,35 @@ const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
 std::shared_ptr<const RecordBitmap> ClientDataset::Private::Known(const std::string& key) const
 {
     for (auto it = m_known.begin(); it != m_known.end(); ++it) {
-        if (it->key == key) {
-            m_known.splice(m_known.begin(), m_known, it);
-            return m_known.front().matches;
+        if (it->key != key) {
+            continue;
         }
+        m_known.splice(m_known.begin(), m_known, it);
+        KnownMatches& known = m_known.front();
+        if (!known.matches) {
+            if (known.view.Picks() != nullptr) {
+                known.matches = known.view.SharedPicks(); // shared with the view: no copy
+            } else {
+                auto bits = std::make_shared<RecordBitmap>(MakeRecordBitmap(m_table.RecordCount()));
+                known.view.ForEach([&](std::uint32_t rec) { SetBit(*bits, rec); });
+                known.matches = std::move(bits);
+            }
+        }
+        return known.matches;
     }
     return nullptr;
 }
 
 void ClientDataset::Private::Remember(const std::string& key, const RecordView& view)
 {
-    std::shared_ptr<const RecordBitmap> matches;
-    if (view.Picks() != nullptr && view.CoversOrder()) {
-        matches = view.SharedPicks(); // shared with the view: no copy
-    } else if (view.Picks() == nullptr && view.Size() <= 4096) {
-        auto bits = std::make_shared<RecordBitmap>(MakeRecordBitmap(m_table.RecordCount()));
-        view.ForEach([&](std::uint32_t rec) { SetBit(*bits, rec); });
-        matches = std::move(bits);
-    } else {
-        return; // a prefix search's ranges: finding them again is cheaper
+    // Whole-order bitmaps and short lists are kept (a bitmap is made only when a later
+    // filter asks); a prefix search's ranges are not: finding them again is cheaper.
+    const bool picked = view.Picks() != nullptr && view.CoversOrder();
+    if (!picked && (view.Picks() != nullptr || view.Size() > 4096)) {
+        return;
     }
     m_known.remove_if([&](const KnownMatches& k) { return k.key == key; });
-    m_known.push_front({key, std::move(matches)});
+    m_known.push_front({key, view, nullptr});
     if (m_known.size() > kKnownMatches) {
         m_known.pop_back();
     }
@@ -466,7 +473,11 @@ std::size_t ClientDataset::MemoryBytes() const
     const auto addView = [&](const RecordView& view) {
         addRows(view.Order());
         add(view.Picks(), view.Picks() != nullptr ? view.Picks()->size() * 8 : 0);
-        bytes += view.OwnBytes();
+        if (view.SharedState() != nullptr) {
+            add(view.SharedState(), view.OwnBytes());
+        } else {
+            bytes += view.OwnBytes();
+        }
     };
     for (const auto& [key, entry] : d->m_orders) {
         addRows(entry.order.get());
@@ -478,15 +489,14 @@ std::size_t ClientDataset::MemoryBytes() const
         bytes += summary->MemoryBytes();
     }
     for (const Private::KnownMatches& known : d->m_known) {
-        add(known.matches.get(), known.matches->size() * 8);
+        if (known.matches) {
+            add(known.matches.get(), known.matches->size() * 8);
+        }
+        addView(known.view);
     }
     addRows(d->m_identity.get());
     addView(d->m_view);
-    const RecordView& last = d->m_lastFiltered.view;
-    if (last.Order() != d->m_view.Order() || last.Picks() != d->m_view.Picks() ||
-        last.Size() != d->m_view.Size()) {
-        addView(last); // not the view on show (a copy of it shares its rows)
-    }
+    addView(d->m_lastFiltered.view);
     return bytes;
 }
 

@@ -34,7 +34,8 @@ public:
     // keystroke of a search joined to it finds here instead of evaluating it again.
     struct KnownMatches {
         std::string key;
-        std::shared_ptr<const RecordBitmap> matches;
+        RecordView view;
+        std::shared_ptr<const RecordBitmap> matches; // made from the view on first use
     };
     static constexpr std::size_t kKnownMatches = 4;
 

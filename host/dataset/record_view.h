@@ -79,6 +79,8 @@ public:
     }
     // Bytes held besides the order and the bitmap: the ranges and the rows read out.
     std::size_t OwnBytes() const;
+    // What copies of one view share (their read-out rows), for counting bytes once.
+    const void* SharedState() const { return m_readOut.get(); }
 
 private:
     void ReadOutTo(std::size_t row) const;
