@@ -467,3 +467,33 @@ TEST(FastPaths, BigramSummaryCandidatesHoldEveryMatch)
         EXPECT_EQ(exact, n.size() <= 2) << needle;
     }
 }
+
+// The 16-at-a-time folded search finds what folding the text and searching it finds,
+// wherever the needle lies (ends of blocks included) and for bytes outside ASCII.
+TEST(FastPaths, FoldedContainsAgreesWithFoldingThenSearching)
+{
+    std::mt19937 random(4242);
+    const std::string alphabet = "sSiIaA{`@[\x7F\xC3\xA7\x87z";
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<char> text(static_cast<size_t>(random() % 60));
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string needle(1 + random() % 5, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string foldedNeedle;
+        host::FoldText(needle, foldedNeedle);
+        if (round % 3 == 0 && text.size() >= needle.size()) {
+            const size_t at = random() % (text.size() - needle.size() + 1);
+            std::copy(needle.begin(), needle.end(), text.begin() + static_cast<long>(at));
+        }
+        const std::string_view view(text.data(), text.size());
+        std::string foldedText;
+        host::FoldText(view, foldedText);
+        EXPECT_EQ(host::FoldedContains(view, foldedNeedle),
+                  foldedText.find(foldedNeedle) != std::string::npos)
+            << view << " / " << needle;
+    }
+}

@@ -388,7 +388,10 @@ RecordView SelectFast(const SelectionInput& input)
     if (haveRanges && checks.Empty() && bits == nullptr) {
         return RecordView(input.order, std::move(ranges)); // exact: nothing to read
     }
-    if (base != nullptr && base->Size() <= small && base->Size() <= rangeSize) {
+    // The ranges are in view order and exact: walking them beats testing the prefix
+    // term on the previous view's records unless that view is far smaller.
+    const bool baseFirst = !haveRanges || base == nullptr || base->Size() * 4 < rangeSize;
+    if (base != nullptr && base->Size() <= small && baseFirst) {
         Rows out;
         base->ForEach([&](std::uint32_t rec) {
             const bool inRanges =
