@@ -344,11 +344,21 @@ void ClientDataset::OnIndexDefsChanged()
 
 const ClientDataset::Private::IndexOrder* ClientDataset::Private::CurrentOrder() const
 {
+    // Asked on every filter change: the answer is kept until the index name, its
+    // definition or the data change.
+    if (m_currentOrder.valid && m_currentOrder.name == m_indexName &&
+        m_currentOrder.orderVersion == m_orderVersion &&
+        m_currentOrder.dataVersion == m_dataVersion) {
+        return m_currentOrder.order;
+    }
+    const CurrentOrderCache none{true, m_indexName, m_orderVersion, m_dataVersion, nullptr};
     if (m_indexName.isEmpty()) {
+        m_currentOrder = none;
         return nullptr;
     }
     const int pos = m_indexDefs.Find(m_indexName);
     if (pos < 0) {
+        m_currentOrder = none;
         return nullptr;
     }
     const IndexDef& def = m_indexDefs.GetIndexDef(pos);
@@ -369,6 +379,8 @@ const ClientDataset::Private::IndexOrder* ClientDataset::Private::CurrentOrder()
         entry.fields = fields;
         it = m_orders.emplace(key, std::move(entry)).first;
     }
+    m_currentOrder = none;
+    m_currentOrder.order = &it->second;
     return &it->second;
 }
 

@@ -60,6 +60,15 @@ public:
 
     // Orders by index field list (and options), kept until the data changes.
     mutable std::map<QString, IndexOrder> m_orders;
+    // The order CurrentOrder found, and for which index name and versions.
+    struct CurrentOrderCache {
+        bool valid = false;
+        QString name;
+        std::uint64_t orderVersion = 0;
+        std::uint64_t dataVersion = 0;
+        const IndexOrder* order = nullptr;
+    };
+    mutable CurrentOrderCache m_currentOrder;
     mutable std::map<int, RowsPtr> m_foldedOrders;
     mutable RowsPtr m_identity;
     std::uint64_t m_dataVersion = 0;
