@@ -24,6 +24,7 @@ struct Options {
     QString table = QStringLiteral("clientes");
     QString field = QStringLiteral("NMCLIENTE");
     bool anchors = true;
+    bool each = false; // every keystroke's time on standard error
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -37,6 +38,8 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.table = args[++i];
         } else if (arg == QLatin1String("--no-anchors")) {
             options.anchors = false;
+        } else if (arg == QLatin1String("--each")) {
+            options.each = true;
         } else {
             std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
             return std::nullopt;
@@ -160,6 +163,20 @@ int main(int argc, char** argv)
         }
         const double peakRss = bench::PeakRssMb();
 
+        if (options->each) {
+            const auto show = [](const char* what, const std::vector<double>& times) {
+                std::fprintf(stderr, "%s:", what);
+                for (const double t : times) {
+                    std::fprintf(stderr, " %.3f", t);
+                }
+                std::fprintf(stderr, "\n");
+            };
+            show("prefix", prefix);
+            show("backspace", backspace);
+            show("delete", {deleteMs});
+            show("contains", contains);
+            show("base", base);
+        }
         std::printf("result records=%d", records);
         Print("open_ms", openMs);
         Print("prefix_ms", bench::Median(prefix));
@@ -186,6 +203,10 @@ int main(int argc, char** argv)
 
         if (options->anchors) {
             std::vector<double> sqlite;
+            std::vector<double> indexed;
+            std::vector<double> trigram;
+            double prefixIndexMs = 0;
+            double trigramIndexMs = 0;
             {
                 bench::SqliteAnchor anchor(options->data, options->table);
                 for (const QString& p : Prefixes(QString::fromLatin1(prefixText))) {
@@ -194,6 +215,33 @@ int main(int argc, char** argv)
                                      options->field);
                     }));
                 }
+                prefixIndexMs = bench::TimeMs([&] { anchor.CreatePrefixIndex(options->field); });
+                for (const QString& p : Prefixes(QString::fromLatin1(prefixText))) {
+                    indexed.push_back(bench::TimeMs(
+                        [&] { anchor.IndexedPrefix(options->field, p, kScreenRows); }));
+                }
+                trigramIndexMs = bench::TimeMs([&] { anchor.CreateTrigramIndex(options->field); });
+                for (const QString& p : Prefixes(QStringLiteral("SILVA"))) {
+                    trigram.push_back(bench::TimeMs(
+                        [&] { anchor.TrigramContains(options->field, p, kScreenRows); }));
+                }
+            }
+            Print("sqlite_indexed_ms", bench::Median(indexed));
+            Print("sqlite_indexed_worst_ms", bench::Worst(indexed));
+            Print("sqlite_index_build_ms", prefixIndexMs);
+            Print("fts5_ms", bench::Median(trigram));
+            Print("fts5_worst_ms", bench::Worst(trigram));
+            Print("fts5_build_ms", trigramIndexMs);
+            if (options->each) {
+                std::fprintf(stderr, "sqlite indexed:");
+                for (const double t : indexed) {
+                    std::fprintf(stderr, " %.3f", t);
+                }
+                std::fprintf(stderr, "\nfts5:");
+                for (const double t : trigram) {
+                    std::fprintf(stderr, " %.3f", t);
+                }
+                std::fprintf(stderr, "\n");
             }
             QStringList names;
             names.reserve(records);

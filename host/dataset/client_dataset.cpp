@@ -1,5 +1,6 @@
 #include "host/dataset/client_dataset.h"
 
+#include "host/dataset/client_dataset_p.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/filter/expression_parser.h"
@@ -14,16 +15,71 @@
 
 namespace host {
 
-ClientDataset::ClientDataset(QObject* parent) : Dataset(parent)
+ClientDataset::ClientDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>())
 {
-    m_indexDefs.SetChangedHandler([this] { OnIndexDefsChanged(); });
+    d->m_indexDefs.SetChangedHandler([this] { OnIndexDefsChanged(); });
 }
 
 ClientDataset::~ClientDataset() = default;
 
+int ClientDataset::TotalRecordCount() const
+{
+    return static_cast<int>(d->m_table.RecordCount());
+}
+
+bool ClientDataset::IsActive() const
+{
+    return d->m_active;
+}
+
+bool ClientDataset::Bof() const
+{
+    return d->m_bof;
+}
+
+bool ClientDataset::Eof() const
+{
+    return d->m_eof;
+}
+
+QString ClientDataset::GetFilter() const
+{
+    return d->m_filterText;
+}
+
+bool ClientDataset::GetFiltered() const
+{
+    return d->m_filtered;
+}
+
+IndexDefs& ClientDataset::GetIndexDefs()
+{
+    return d->m_indexDefs;
+}
+
+const IndexDefs& ClientDataset::GetIndexDefs() const
+{
+    return d->m_indexDefs;
+}
+
+QString ClientDataset::GetIndexName() const
+{
+    return d->m_indexName;
+}
+
+void ClientDataset::SetFastPaths(bool enabled)
+{
+    d->m_fastPaths = enabled;
+}
+
+int ClientDataset::BuiltOrderCount() const
+{
+    return static_cast<int>(d->m_orders.size());
+}
+
 void ClientDataset::AddField(const QString& name, FieldType type, int size)
 {
-    if (m_active || m_table.RecordCount() > 0) {
+    if (d->m_active || d->m_table.RecordCount() > 0) {
         throw DatasetError(
             QStringLiteral("Cannot add field \"%1\": the dataset is open or holds records")
                 .arg(name));
@@ -31,41 +87,43 @@ void ClientDataset::AddField(const QString& name, FieldType type, int size)
     if (name.trimmed().isEmpty()) {
         throw DatasetError(QStringLiteral("A field needs a name"));
     }
-    if (m_table.FindField(name) >= 0) {
+    if (d->m_table.FindField(name) >= 0) {
         throw DatasetError(QStringLiteral("Field \"%1\" already exists").arg(name));
     }
     if (size < 0) {
         throw DatasetError(QStringLiteral("Field \"%1\": size %2 is negative").arg(name).arg(size));
     }
-    m_table.AddField({name, type, type == FieldType::Text ? size : 0});
-    AddFieldObject(name, type, m_table.ReportedSize(m_table.FieldCount() - 1));
+    d->m_table.AddField({name, type, type == FieldType::Text ? size : 0});
+    AddFieldObject(name, type, d->m_table.ReportedSize(d->m_table.FieldCount() - 1));
 }
 
 void ClientDataset::AppendRecord(const QVariantList& values)
 {
-    m_table.AppendRecord(values);
-    for (int f = 0; f < m_table.FieldCount(); ++f) {
-        GetField(f)->SetSize(m_table.ReportedSize(f));
+    d->m_table.AppendRecord(values);
+    for (int f = 0; f < d->m_table.FieldCount(); ++f) {
+        GetField(f)->SetSize(d->m_table.ReportedSize(f));
     }
     DataChanged();
-    if (m_active) {
+    if (d->m_active) {
         // Re-ordered and re-filtered when next read, so that appending many records to
         // an open dataset costs one rebuild, not one per record.
-        m_viewStale = true;
+        d->m_viewStale = true;
         NotifyViewReset();
     }
 }
 
 void ClientDataset::DataChanged()
 {
-    ++m_dataVersion;
-    m_orders.clear();
-    m_foldedOrders.clear();
-    m_identity.reset();
-    m_lastFiltered = {};
-    if (!m_filterText.trimmed().isEmpty() && m_active) {
+    ++d->m_dataVersion;
+    d->m_orders.clear();
+    d->m_foldedOrders.clear();
+    d->m_identity.reset();
+    d->m_lastFiltered = {};
+    d->m_known.clear();
+    d->m_summaries.clear();
+    if (!d->m_filterText.trimmed().isEmpty() && d->m_active) {
         // Folded copies of text columns are rebuilt for the new records.
-        m_filterRoot = Compile(m_filterText);
+        d->m_filterRoot = Compile(d->m_filterText);
     }
 }
 
@@ -77,9 +135,9 @@ void ClientDataset::LoadFromFile(const QString& path)
 void ClientDataset::LoadFromTable(Table loaded, const QString& source)
 {
     // The filter in force must fit the new fields; checked before anything changes.
-    if (m_active && !m_filterText.trimmed().isEmpty()) {
+    if (d->m_active && !d->m_filterText.trimmed().isEmpty()) {
         try {
-            (void)filter::ParseFilter(m_filterText, loaded, GetFilterOptions());
+            (void)filter::ParseFilter(d->m_filterText, loaded, GetFilterOptions());
         } catch (const DatasetError& error) {
             throw DatasetError(
                 QStringLiteral("Cannot load \"%1\": the filter in force does not apply "
@@ -88,7 +146,7 @@ void ClientDataset::LoadFromTable(Table loaded, const QString& source)
         }
     }
     loaded.ShrinkToFit();
-    SwapTable(std::move(loaded));
+    SwapTable(loaded);
 #if defined(__GLIBC__)
     // Loading went through large temporary buffers; hand what they left back to the
     // system rather than keep it in the host's heap.
@@ -96,33 +154,33 @@ void ClientDataset::LoadFromTable(Table loaded, const QString& source)
 #endif
 }
 
-void ClientDataset::SwapTable(Table table)
+void ClientDataset::SwapTable(Table& table)
 {
-    m_table = std::move(table);
+    d->m_table = std::move(table);
     ClearFieldObjects();
-    for (int f = 0; f < m_table.FieldCount(); ++f) {
-        AddFieldObject(m_table.Def(f).name, m_table.Def(f).type, m_table.ReportedSize(f));
+    for (int f = 0; f < d->m_table.FieldCount(); ++f) {
+        AddFieldObject(d->m_table.Def(f).name, d->m_table.Def(f).type, d->m_table.ReportedSize(f));
     }
-    m_filterRoot.reset();
+    d->m_filterRoot.reset();
     DataChanged();
     // An index whose fields are gone no longer orders the records.
-    if (!m_indexName.isEmpty()) {
-        const int pos = m_indexDefs.Find(m_indexName);
+    if (!d->m_indexName.isEmpty()) {
+        const int pos = d->m_indexDefs.Find(d->m_indexName);
         bool usable = pos >= 0;
         if (usable) {
             try {
-                (void)ResolveIndex(m_indexDefs.GetIndexDef(pos));
+                (void)d->ResolveIndex(d->m_indexDefs.GetIndexDef(pos));
             } catch (const DatasetError&) {
                 usable = false;
             }
         }
         if (!usable) {
-            m_indexName.clear();
+            d->m_indexName.clear();
         }
     }
-    ++m_orderVersion;
+    ++d->m_orderVersion;
     Q_EMIT fieldsChanged();
-    if (m_active) {
+    if (d->m_active) {
         RebuildView(false);
         Emit();
     }
@@ -130,19 +188,19 @@ void ClientDataset::SwapTable(Table table)
 
 void ClientDataset::SaveToFile(const QString& path) const
 {
-    SaveTable(m_table, path);
+    SaveTable(d->m_table, path);
 }
 
 void ClientDataset::Open()
 {
-    if (m_active) {
+    if (d->m_active) {
         return;
     }
-    m_active = true;
+    d->m_active = true;
     try {
-        m_filterRoot = m_filterText.trimmed().isEmpty() ? nullptr : Compile(m_filterText);
+        d->m_filterRoot = d->m_filterText.trimmed().isEmpty() ? nullptr : Compile(d->m_filterText);
     } catch (...) {
-        m_active = false;
+        d->m_active = false;
         throw;
     }
     RebuildView(false);
@@ -151,21 +209,22 @@ void ClientDataset::Open()
 
 void ClientDataset::Close()
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return;
     }
-    m_active = false;
-    m_view.reset();
-    m_viewStale = false;
-    m_lastFiltered = {};
-    m_row = -1;
-    m_bof = m_eof = true;
+    d->m_active = false;
+    d->m_view = {};
+    d->m_viewStale = false;
+    d->m_lastFiltered = {};
+    d->m_known.clear();
+    d->m_row = -1;
+    d->m_bof = d->m_eof = true;
     Emit();
 }
 
 std::shared_ptr<const filter::Node> ClientDataset::Compile(const QString& text) const
 {
-    return filter::ParseFilter(text, m_table, GetFilterOptions());
+    return filter::ParseFilter(text, d->m_table, GetFilterOptions());
 }
 
 void ClientDataset::SetFilterOptions(FilterOptions options)
@@ -174,12 +233,12 @@ void ClientDataset::SetFilterOptions(FilterOptions options)
         return;
     }
     std::shared_ptr<const filter::Node> root;
-    if (m_active && !m_filterText.trimmed().isEmpty()) {
-        root = filter::ParseFilter(m_filterText, m_table, options); // may raise
+    if (d->m_active && !d->m_filterText.trimmed().isEmpty()) {
+        root = filter::ParseFilter(d->m_filterText, d->m_table, options); // may raise
     }
     StoreFilterOptions(options);
-    m_filterRoot = std::move(root);
-    if (m_active && m_filtered) {
+    d->m_filterRoot = std::move(root);
+    if (d->m_active && d->m_filtered) {
         RebuildView(false);
         Emit();
     }
@@ -189,16 +248,16 @@ void ClientDataset::SetFilterOptions(FilterOptions options)
 // stored and the records on show stay exactly those of the previous filter.
 void ClientDataset::SetFilter(const QString& expression)
 {
-    if (expression == m_filterText) {
+    if (expression == d->m_filterText) {
         return;
     }
     std::shared_ptr<const filter::Node> root;
-    if (m_active && !expression.trimmed().isEmpty()) {
+    if (d->m_active && !expression.trimmed().isEmpty()) {
         root = Compile(expression); // may raise; nothing has changed yet
     }
-    m_filterText = expression;
-    m_filterRoot = std::move(root);
-    if (m_active && m_filtered) {
+    d->m_filterText = expression;
+    d->m_filterRoot = std::move(root);
+    if (d->m_active && d->m_filtered) {
         RebuildView(false);
         Emit();
     }
@@ -206,20 +265,20 @@ void ClientDataset::SetFilter(const QString& expression)
 
 void ClientDataset::SetFiltered(bool filtered)
 {
-    if (filtered == m_filtered) {
+    if (filtered == d->m_filtered) {
         return;
     }
-    if (filtered && m_active && !m_filterText.trimmed().isEmpty() && !m_filterRoot) {
-        m_filterRoot = Compile(m_filterText); // may raise; the switch stays off
+    if (filtered && d->m_active && !d->m_filterText.trimmed().isEmpty() && !d->m_filterRoot) {
+        d->m_filterRoot = Compile(d->m_filterText); // may raise; the switch stays off
     }
-    m_filtered = filtered;
-    if (m_active) {
+    d->m_filtered = filtered;
+    if (d->m_active) {
         RebuildView(false);
         Emit();
     }
 }
 
-std::vector<SortField> ClientDataset::ResolveIndex(const IndexDef& def) const
+std::vector<SortField> ClientDataset::Private::ResolveIndex(const IndexDef& def) const
 {
     std::vector<SortField> fields;
     const QStringList names = def.GetFields().split(u';', Qt::SkipEmptyParts);
@@ -242,32 +301,32 @@ std::vector<SortField> ClientDataset::ResolveIndex(const IndexDef& def) const
 void ClientDataset::SetIndexName(const QString& name)
 {
     if (name.isEmpty()) {
-        if (m_indexName.isEmpty()) {
+        if (d->m_indexName.isEmpty()) {
             return;
         }
-        m_indexName.clear();
+        d->m_indexName.clear();
     } else {
-        const int pos = m_indexDefs.Find(name);
+        const int pos = d->m_indexDefs.Find(name);
         if (pos < 0) {
             throw DatasetError(QStringLiteral("Index \"%1\" not found").arg(name));
         }
-        const IndexDef& def = m_indexDefs.GetIndexDef(pos);
-        const std::vector<SortField> fields = ResolveIndex(def); // may raise
-        if (def.GetName() == m_indexName) {
+        const IndexDef& def = d->m_indexDefs.GetIndexDef(pos);
+        const std::vector<SortField> fields = d->ResolveIndex(def); // may raise
+        if (def.GetName() == d->m_indexName) {
             return;
         }
-        m_indexName = def.GetName();
-        if (m_active) {
-            (void)CurrentOrder();
-            // A search types on the index's first field: its folded order is built now
-            // so that the first keystroke finds it ready.
-            if (m_table.Def(fields[0].field).type == FieldType::Text) {
-                (void)FoldedOrder(fields[0].field);
+        d->m_indexName = def.GetName();
+        if (d->m_active) {
+            (void)d->CurrentOrder();
+            // A search types on the index's first field: its pair summary is built now
+            // so that the first contains keystroke finds it ready.
+            if (d->m_table.Def(fields[0].field).type == FieldType::Text) {
+                (void)d->Summary(fields[0].field);
             }
         }
     }
-    ++m_orderVersion;
-    if (m_active) {
+    ++d->m_orderVersion;
+    if (d->m_active) {
         RebuildView(true);
         Emit();
     }
@@ -275,42 +334,52 @@ void ClientDataset::SetIndexName(const QString& name)
 
 void ClientDataset::OnIndexDefsChanged()
 {
-    if (m_indexName.isEmpty()) {
+    if (d->m_indexName.isEmpty()) {
         return;
     }
-    const int pos = m_indexDefs.Find(m_indexName);
+    const int pos = d->m_indexDefs.Find(d->m_indexName);
     bool same = pos >= 0;
     if (same) {
         try {
-            (void)ResolveIndex(m_indexDefs.GetIndexDef(pos));
+            (void)d->ResolveIndex(d->m_indexDefs.GetIndexDef(pos));
         } catch (const DatasetError&) {
             same = false;
         }
     }
     if (same) {
-        ++m_orderVersion; // the definition may now name other fields
-        if (m_active) {
+        ++d->m_orderVersion; // the definition may now name other fields
+        if (d->m_active) {
             RebuildView(true);
             Emit();
         }
         return;
     }
     // The index in use was deleted: the records go back to record order.
-    m_indexName.clear();
-    ++m_orderVersion;
-    if (m_active) {
+    d->m_indexName.clear();
+    ++d->m_orderVersion;
+    if (d->m_active) {
         RebuildView(true);
         Emit();
     }
 }
 
-const ClientDataset::IndexOrder* ClientDataset::CurrentOrder() const
+const ClientDataset::Private::IndexOrder* ClientDataset::Private::CurrentOrder() const
 {
+    // Asked on every filter change: the answer is kept until the index name, its
+    // definition or the data change.
+    if (m_currentOrder.valid && m_currentOrder.name == m_indexName &&
+        m_currentOrder.orderVersion == m_orderVersion &&
+        m_currentOrder.dataVersion == m_dataVersion) {
+        return m_currentOrder.order;
+    }
+    const CurrentOrderCache none{true, m_indexName, m_orderVersion, m_dataVersion, nullptr};
     if (m_indexName.isEmpty()) {
+        m_currentOrder = none;
         return nullptr;
     }
     const int pos = m_indexDefs.Find(m_indexName);
     if (pos < 0) {
+        m_currentOrder = none;
         return nullptr;
     }
     const IndexDef& def = m_indexDefs.GetIndexDef(pos);
@@ -324,19 +393,22 @@ const ClientDataset::IndexOrder* ClientDataset::CurrentOrder() const
     if (it == m_orders.end()) {
         RowsPtr order = SharedFoldedOrder(fields);
         if (!order) {
-            order = std::make_shared<Rows>(SortRecords(m_table, fields));
+            order = std::make_shared<Private::Rows>(SortRecords(m_table, fields));
         }
         IndexOrder entry;
-        entry.rank = RankOf(*order);
         entry.order = std::move(order);
+        entry.fields = fields;
         it = m_orders.emplace(key, std::move(entry)).first;
     }
+    m_currentOrder = none;
+    m_currentOrder.order = &it->second;
     return &it->second;
 }
 
 // A text column with no lower-case letter sorts the same with and without case: its
 // folded order and its plain ascending order are one vector, sorted once.
-ClientDataset::RowsPtr ClientDataset::SharedFoldedOrder(const std::vector<SortField>& fields) const
+ClientDataset::Private::RowsPtr
+ClientDataset::Private::SharedFoldedOrder(const std::vector<SortField>& fields) const
 {
     if (fields.size() != 1 || fields[0].descending ||
         m_table.Def(fields[0].field).type != FieldType::Text ||
@@ -347,7 +419,7 @@ ClientDataset::RowsPtr ClientDataset::SharedFoldedOrder(const std::vector<SortFi
     return folded != m_foldedOrders.end() ? folded->second : nullptr;
 }
 
-const ClientDataset::Rows& ClientDataset::FoldedOrder(int field) const
+const ClientDataset::Private::Rows& ClientDataset::Private::FoldedOrder(int field) const
 {
     auto it = m_foldedOrders.find(field);
     if (it == m_foldedOrders.end()) {
@@ -359,37 +431,105 @@ const ClientDataset::Rows& ClientDataset::FoldedOrder(int field) const
             }
         }
         if (!order) {
-            order = std::make_shared<Rows>(SortRecords(m_table, {SortField{field, false, true}}));
+            order = std::make_shared<Private::Rows>(
+                SortRecords(m_table, {SortField{field, false, true}}));
         }
         it = m_foldedOrders.emplace(field, std::move(order)).first;
     }
     return *it->second;
 }
 
+const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
+{
+    auto it = m_summaries.find(field);
+    if (it == m_summaries.end()) {
+        it = m_summaries.emplace(field, std::make_unique<filter::BigramSummary>(m_table.Col(field)))
+                 .first;
+    }
+    return *it->second;
+}
+
+std::shared_ptr<const RecordBitmap> ClientDataset::Private::Known(const std::string& key) const
+{
+    for (auto it = m_known.begin(); it != m_known.end(); ++it) {
+        if (it->key != key) {
+            continue;
+        }
+        m_known.splice(m_known.begin(), m_known, it);
+        KnownMatches& known = m_known.front();
+        if (!known.matches) {
+            if (known.view.Picks() != nullptr) {
+                known.matches = known.view.SharedPicks(); // shared with the view: no copy
+            } else {
+                auto bits = std::make_shared<RecordBitmap>(MakeRecordBitmap(m_table.RecordCount()));
+                known.view.ForEach([&](std::uint32_t rec) { SetBit(*bits, rec); });
+                known.matches = std::move(bits);
+            }
+        }
+        return known.matches;
+    }
+    return nullptr;
+}
+
+void ClientDataset::Private::Remember(const std::string& key, const RecordView& view)
+{
+    // Whole-order bitmaps and short lists are kept (a bitmap is made only when a later
+    // filter asks); a prefix search's ranges are not: finding them again is cheaper.
+    const bool picked = view.Picks() != nullptr && view.CoversOrder();
+    if (!picked && (view.Picks() != nullptr || view.Size() > 4096)) {
+        return;
+    }
+    m_known.remove_if([&](const KnownMatches& k) { return k.key == key; });
+    m_known.push_front({key, view, nullptr});
+    if (m_known.size() > kKnownMatches) {
+        m_known.pop_back();
+    }
+}
+
 std::size_t ClientDataset::MemoryBytes() const
 {
     std::size_t bytes = 0;
-    for (int f = 0; f < m_table.FieldCount(); ++f) {
-        bytes += m_table.Col(f).StorageBytes();
+    for (int f = 0; f < d->m_table.FieldCount(); ++f) {
+        bytes += d->m_table.Col(f).StorageBytes();
     }
     // Vectors shared between the orders and the views count once.
-    std::vector<const Rows*> seen;
-    const auto add = [&](const Rows* rows) {
-        if (rows != nullptr && std::find(seen.begin(), seen.end(), rows) == seen.end()) {
-            seen.push_back(rows);
-            bytes += rows->size() * sizeof(std::uint32_t);
+    std::vector<const void*> seen;
+    const auto add = [&](const void* what, std::size_t size) {
+        if (what != nullptr && std::find(seen.begin(), seen.end(), what) == seen.end()) {
+            seen.push_back(what);
+            bytes += size;
         }
     };
-    for (const auto& [key, entry] : m_orders) {
-        add(entry.order.get());
-        add(&entry.rank);
+    const auto addRows = [&](const Private::Rows* rows) {
+        add(rows, rows != nullptr ? rows->size() * sizeof(std::uint32_t) : 0);
+    };
+    const auto addView = [&](const RecordView& view) {
+        addRows(view.Order());
+        add(view.Picks(), view.Picks() != nullptr ? view.Picks()->size() * 8 : 0);
+        if (view.SharedState() != nullptr) {
+            add(view.SharedState(), view.OwnBytes());
+        } else {
+            bytes += view.OwnBytes();
+        }
+    };
+    for (const auto& [key, entry] : d->m_orders) {
+        addRows(entry.order.get());
     }
-    for (const auto& [field, order] : m_foldedOrders) {
-        add(order.get());
+    for (const auto& [field, order] : d->m_foldedOrders) {
+        addRows(order.get());
     }
-    add(m_identity.get());
-    add(m_lastFiltered.rows.get());
-    add(m_view.get());
+    for (const auto& [field, summary] : d->m_summaries) {
+        bytes += summary->MemoryBytes();
+    }
+    for (const Private::KnownMatches& known : d->m_known) {
+        if (known.matches) {
+            add(known.matches.get(), known.matches->size() * 8);
+        }
+        addView(known.view);
+    }
+    addRows(d->m_identity.get());
+    addView(d->m_view);
+    addView(d->m_lastFiltered.view);
     return bytes;
 }
 
@@ -397,68 +537,78 @@ void ClientDataset::RebuildView(bool keepRecord)
 {
     std::uint32_t current = 0;
     const bool hadRecord =
-        keepRecord && m_view && m_row >= 0 && m_row < static_cast<int>(m_view->size());
+        keepRecord && d->m_row >= 0 && static_cast<std::size_t>(d->m_row) < d->m_view.Size();
     if (hadRecord) {
-        current = (*m_view)[static_cast<size_t>(m_row)];
+        current = d->m_view.At(static_cast<std::size_t>(d->m_row));
     }
-    m_viewStale = false;
+    d->m_viewStale = false;
 
-    const IndexOrder* order = CurrentOrder();
-    RowsPtr all;
+    const Private::IndexOrder* order = d->CurrentOrder();
+    Private::RowsPtr all;
     if (order != nullptr) {
         all = order->order;
-        m_identity.reset(); // record order is not on show; rebuilt when it is again
+        d->m_identity.reset(); // record order is not on show; rebuilt when it is again
     } else {
-        if (!m_identity) {
-            m_identity = std::make_shared<Rows>(SortRecords(m_table, {}));
+        if (!d->m_identity) {
+            d->m_identity = std::make_shared<Private::Rows>(SortRecords(d->m_table, {}));
         }
-        all = m_identity;
+        all = d->m_identity;
     }
 
-    if (!m_filtered || !m_filterRoot) {
-        m_view = all;
-    } else if (m_lastFiltered.rows && m_lastFiltered.dataVersion == m_dataVersion &&
-               m_lastFiltered.orderVersion == m_orderVersion &&
-               m_lastFiltered.root->Key() == m_filterRoot->Key()) {
-        m_view = m_lastFiltered.rows; // the same filter again (switched off and on)
+    const auto current_ = [&](const Private::FilteredView& v) {
+        return v.root && v.dataVersion == d->m_dataVersion && v.orderVersion == d->m_orderVersion;
+    };
+    if (!d->m_filtered || !d->m_filterRoot) {
+        d->m_view = RecordView(all);
+    } else if (current_(d->m_lastFiltered) &&
+               d->m_lastFiltered.root->Key() == d->m_filterRoot->Key()) {
+        d->m_view = d->m_lastFiltered.view; // the same filter again (switched off and on)
     } else {
         filter::SelectionInput input;
-        input.table = &m_table;
-        input.root = m_filterRoot.get();
-        input.order = order != nullptr ? order->order.get() : nullptr;
-        input.rank = order != nullptr ? &order->rank : nullptr;
-        RowsPtr rows;
-        if (m_fastPaths) {
-            if (m_lastFiltered.rows && m_lastFiltered.dataVersion == m_dataVersion &&
-                m_lastFiltered.orderVersion == m_orderVersion &&
-                filter::Narrows(*m_filterRoot, *m_lastFiltered.root)) {
-                input.narrowBase = m_lastFiltered.rows.get();
-            }
-            input.foldedOrder = [this](int field) -> const Rows& { return FoldedOrder(field); };
-            rows = std::make_shared<Rows>(filter::SelectFast(input));
-        } else {
-            rows = std::make_shared<Rows>(filter::SelectPlain(input));
+        input.table = &d->m_table;
+        input.root = d->m_filterRoot.get();
+        input.order = all;
+        if (order != nullptr) {
+            input.orderFields = order->fields;
         }
-        m_lastFiltered = {m_filterRoot, rows, m_dataVersion, m_orderVersion};
-        m_view = rows;
+        RecordView view;
+        if (d->m_fastPaths) {
+            if (current_(d->m_lastFiltered) &&
+                filter::Narrows(*d->m_filterRoot, *d->m_lastFiltered.root)) {
+                input.narrowBase = &d->m_lastFiltered.view;
+            }
+            input.knownMatches = [this](const std::string& key) { return d->Known(key); };
+            input.foldedOrder = [this](int field) -> const Private::Rows& {
+                return d->FoldedOrder(field);
+            };
+            input.summary = [this](int field) -> const filter::BigramSummary& {
+                return d->Summary(field);
+            };
+            view = filter::SelectFast(input);
+        } else {
+            view = filter::SelectPlain(input);
+        }
+        d->m_view = std::move(view);
+        if (d->m_fastPaths) {
+            d->Remember(d->m_filterRoot->Key(), d->m_view);
+        }
+        d->m_lastFiltered = {d->m_filterRoot, d->m_view, d->m_dataVersion, d->m_orderVersion};
     }
 
-    m_row = m_view->empty() ? -1 : 0;
+    d->m_row = d->m_view.Empty() ? -1 : 0;
     if (hadRecord) {
-        for (size_t i = 0; i < m_view->size(); ++i) {
-            if ((*m_view)[i] == current) {
-                m_row = static_cast<int>(i);
-                break;
-            }
+        const std::ptrdiff_t row = d->m_view.Find(current);
+        if (row >= 0) {
+            d->m_row = static_cast<int>(row);
         }
     }
-    m_bof = m_row <= 0;
-    m_eof = m_view->empty();
+    d->m_bof = d->m_row <= 0;
+    d->m_eof = d->m_view.Empty();
 }
 
 void ClientDataset::EnsureView() const
 {
-    if (m_viewStale) {
+    if (d->m_viewStale) {
         // Appends while open are folded in on the next read.
         auto* self = const_cast<ClientDataset*>(this);
         self->RebuildView(true);
@@ -473,33 +623,33 @@ void ClientDataset::Emit()
 
 int ClientDataset::RecordCount() const
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return 0;
     }
     EnsureView();
-    return static_cast<int>(m_view->size());
+    return static_cast<int>(d->m_view.Size());
 }
 
 int ClientDataset::RecNo() const
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return -1;
     }
     EnsureView();
-    return m_row;
+    return d->m_row;
 }
 
 void ClientDataset::First()
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return;
     }
     EnsureView();
-    const int target = m_view->empty() ? -1 : 0;
-    const bool moved = target != m_row;
-    m_row = target;
-    m_bof = true;
-    m_eof = m_view->empty();
+    const int target = d->m_view.Empty() ? -1 : 0;
+    const bool moved = target != d->m_row;
+    d->m_row = target;
+    d->m_bof = true;
+    d->m_eof = d->m_view.Empty();
     if (moved) {
         NotifyCursorMoved();
     }
@@ -507,15 +657,15 @@ void ClientDataset::First()
 
 void ClientDataset::Last()
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return;
     }
     EnsureView();
-    const int target = static_cast<int>(m_view->size()) - 1;
-    const bool moved = target != m_row;
-    m_row = target;
-    m_eof = true;
-    m_bof = m_view->empty();
+    const int target = static_cast<int>(d->m_view.Size()) - 1;
+    const bool moved = target != d->m_row;
+    d->m_row = target;
+    d->m_eof = true;
+    d->m_bof = d->m_view.Empty();
     if (moved) {
         NotifyCursorMoved();
     }
@@ -523,53 +673,53 @@ void ClientDataset::Last()
 
 void ClientDataset::Next()
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return;
     }
     EnsureView();
-    if (m_row + 1 >= static_cast<int>(m_view->size())) {
-        m_eof = true;
+    if (d->m_row + 1 >= static_cast<int>(d->m_view.Size())) {
+        d->m_eof = true;
         return;
     }
-    ++m_row;
-    m_bof = m_eof = false;
+    ++d->m_row;
+    d->m_bof = d->m_eof = false;
     NotifyCursorMoved();
 }
 
 void ClientDataset::Prior()
 {
-    if (!m_active) {
+    if (!d->m_active) {
         return;
     }
     EnsureView();
-    if (m_row <= 0) {
-        m_bof = true;
+    if (d->m_row <= 0) {
+        d->m_bof = true;
         return;
     }
-    --m_row;
-    m_bof = m_eof = false;
+    --d->m_row;
+    d->m_bof = d->m_eof = false;
     NotifyCursorMoved();
 }
 
 void ClientDataset::CheckRow(int row) const
 {
-    if (!m_active) {
+    if (!d->m_active) {
         throw DatasetError(QStringLiteral("The dataset is not open"));
     }
     EnsureView();
-    if (row < 0 || row >= static_cast<int>(m_view->size())) {
+    if (row < 0 || row >= static_cast<int>(d->m_view.Size())) {
         throw DatasetError(QStringLiteral("Row %1 out of range (the view has %2 records)")
                                .arg(row)
-                               .arg(m_view->size()));
+                               .arg(d->m_view.Size()));
     }
 }
 
 void ClientDataset::MoveTo(int row)
 {
     CheckRow(row);
-    const bool moved = row != m_row;
-    m_row = row;
-    m_bof = m_eof = false;
+    const bool moved = row != d->m_row;
+    d->m_row = row;
+    d->m_bof = d->m_eof = false;
     if (moved) {
         NotifyCursorMoved();
     }
@@ -578,12 +728,12 @@ void ClientDataset::MoveTo(int row)
 QVariant ClientDataset::Value(int row, int field) const
 {
     CheckRow(row);
-    if (field < 0 || field >= m_table.FieldCount()) {
+    if (field < 0 || field >= d->m_table.FieldCount()) {
         throw DatasetError(QStringLiteral("Field index %1 out of range (the dataset has %2 fields)")
                                .arg(field)
-                               .arg(m_table.FieldCount()));
+                               .arg(d->m_table.FieldCount()));
     }
-    return m_table.Col(field).ValueAt((*m_view)[static_cast<size_t>(row)]);
+    return d->m_table.Col(field).ValueAt(d->m_view.At(static_cast<size_t>(row)));
 }
 
 } // namespace host

@@ -2,17 +2,12 @@
 
 #include "host/dataset/dataset.h"
 #include "host/dataset/index_defs.h"
-#include "host/dataset/record_order.h"
-#include "host/dataset/table.h"
 
-#include <QHash>
-#include <cstdint>
-#include <map>
 #include <memory>
-#include <vector>
 
 namespace host {
 
+class Table;
 namespace filter {
 class Node;
 }
@@ -38,7 +33,7 @@ public:
     // the field when a value does not fit; the dataset is then unchanged.
     void AppendRecord(const QVariantList& values);
     // Every record, filter aside.
-    int TotalRecordCount() const { return static_cast<int>(m_table.RecordCount()); }
+    int TotalRecordCount() const;
 
     // Replaces fields and records with a file's: an SQLite database with one table, or
     // CSV when the name ends in ".csv". Raises naming the file and the reason; the
@@ -52,7 +47,7 @@ public:
 
     void Open() override;
     void Close() override;
-    bool IsActive() const override { return m_active; }
+    bool IsActive() const override;
 
     void First() override;
     void Prior() override;
@@ -62,14 +57,14 @@ public:
 
     int RecordCount() const override;
     int RecNo() const override;
-    bool Bof() const override { return m_bof; }
-    bool Eof() const override { return m_eof; }
+    bool Bof() const override;
+    bool Eof() const override;
 
-    QString GetFilter() const override { return m_filterText; }
+    QString GetFilter() const override;
     // On an open dataset the text is parsed at once. A text that does not parse raises
     // and changes nothing: the previous filter text, switch and view stay as they were.
     void SetFilter(const QString& expression) override;
-    bool GetFiltered() const override { return m_filtered; }
+    bool GetFiltered() const override;
     void SetFiltered(bool filtered) override;
     // A filter in force that does not parse under the new options raises and changes
     // nothing.
@@ -77,9 +72,9 @@ public:
 
     QVariant Value(int row, int field) const override;
 
-    IndexDefs& GetIndexDefs() { return m_indexDefs; }
-    const IndexDefs& GetIndexDefs() const { return m_indexDefs; }
-    QString GetIndexName() const { return m_indexName; }
+    IndexDefs& GetIndexDefs();
+    const IndexDefs& GetIndexDefs() const;
+    QString GetIndexName() const;
     // Orders the view by the named index (empty: record order); the current record stays
     // current. Raises when no index has that name or it names an unknown field.
     virtual void SetIndexName(const QString& name);
@@ -87,34 +82,19 @@ public:
     // Fast paths (index ranges, narrowing from the previous view, column scans) on or
     // off. Off, every filter is evaluated record by record over the whole order; both
     // give the same records in the same order.
-    void SetFastPaths(bool enabled) { m_fastPaths = enabled; }
+    void SetFastPaths(bool enabled);
 
     // Bytes held for the records, the index orders and the views (capacity aside).
     std::size_t MemoryBytes() const;
     // Index orders computed so far (each index's order is built on first use).
-    int BuiltOrderCount() const { return static_cast<int>(m_orders.size()); }
+    int BuiltOrderCount() const;
 
 private:
-    using Rows = std::vector<std::uint32_t>;
-    using RowsPtr = std::shared_ptr<const Rows>;
-    struct IndexOrder {
-        RowsPtr order;
-        Rows rank;
-    };
-    struct FilteredView {
-        std::shared_ptr<const filter::Node> root;
-        RowsPtr rows;
-        std::uint64_t dataVersion = 0;
-        std::uint64_t orderVersion = 0;
-    };
+    class Private;
 
-    void SwapTable(Table table);
+    void SwapTable(Table& table);
     void DataChanged();
     void OnIndexDefsChanged();
-    std::vector<SortField> ResolveIndex(const IndexDef& def) const;
-    const IndexOrder* CurrentOrder() const;
-    const Rows& FoldedOrder(int field) const;
-    RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
     std::shared_ptr<const filter::Node> Compile(const QString& text) const;
     // Rebuilds the view from the filter and index; keepRecord: stay on the same record.
     void RebuildView(bool keepRecord);
@@ -122,30 +102,7 @@ private:
     void Emit();
     void CheckRow(int row) const;
 
-    Table m_table;
-    bool m_active = false;
-    bool m_fastPaths = true;
-
-    QString m_filterText;
-    bool m_filtered = false;
-    std::shared_ptr<const filter::Node> m_filterRoot; // parsed m_filterText, when open
-
-    IndexDefs m_indexDefs;
-    QString m_indexName;
-
-    // Orders by index field list (and options), kept until the data changes.
-    mutable std::map<QString, IndexOrder> m_orders;
-    mutable std::map<int, RowsPtr> m_foldedOrders;
-    mutable RowsPtr m_identity;
-    std::uint64_t m_dataVersion = 0;
-    std::uint64_t m_orderVersion = 0;
-    FilteredView m_lastFiltered; // the latest filtered result, for narrowing and reuse
-
-    mutable RowsPtr m_view;
-    mutable bool m_viewStale = false;
-    int m_row = -1;
-    bool m_bof = true;
-    bool m_eof = true;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace host

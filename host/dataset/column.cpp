@@ -1,6 +1,7 @@
 #include "host/dataset/column.h"
 
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/text_fold.h"
 #include "host/dataset/text_form.h"
 
 #include <QDate>
@@ -8,19 +9,6 @@
 #include <limits>
 
 namespace host {
-
-void Column::EnsureFolded() const
-{
-    // Records are only ever appended, so the copy is extended rather than rebuilt.
-    if (FoldsToItself() || m_foldedCount == Count()) {
-        return;
-    }
-    const size_t from = m_folded.size();
-    m_folded.resize(m_text.size());
-    std::transform(m_text.begin() + static_cast<std::ptrdiff_t>(from), m_text.end(),
-                   m_folded.begin() + static_cast<std::ptrdiff_t>(from), AsciiUpper);
-    m_foldedCount = Count();
-}
 
 void Column::ShrinkToFit()
 {
@@ -158,8 +146,7 @@ void Column::AppendText(std::string_view utf8)
     m_text.append(utf8);
     m_offsets.push_back(static_cast<std::uint32_t>(m_text.size()));
     ++m_count;
-    m_lowerBytes += static_cast<size_t>(
-        std::count_if(utf8.begin(), utf8.end(), [](char c) { return c >= 'a' && c <= 'z'; }));
+    m_unfoldedValues += FoldChanges(utf8) ? 1 : 0;
     NoteWidth(Utf8Length(utf8));
 }
 
@@ -188,7 +175,7 @@ QVariant Column::ValueAt(std::uint32_t rec) const
 std::size_t Column::StorageBytes() const
 {
     return m_nulls.size() * 8 + m_bits.size() * 8 + m_ints32.size() * 4 + m_ints64.size() * 8 +
-           m_floats.size() * 8 + m_text.size() + m_offsets.size() * 4 + m_folded.size();
+           m_floats.size() * 8 + m_text.size() + m_offsets.size() * 4;
 }
 
 } // namespace host

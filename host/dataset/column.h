@@ -35,19 +35,17 @@ public:
         return {m_text.data() + m_offsets[rec], m_offsets[rec + 1] - m_offsets[rec]};
     }
 
-    // The ASCII upper-cased form of a text column. When the text holds no ASCII
-    // lower-case letter it is its own upper-cased form and no copy is made; otherwise a
-    // copy is built on first need and extended as records are appended.
-    void EnsureFolded() const;
-    // True when the upper-cased form is the text itself (nothing to fold).
-    bool FoldsToItself() const { return m_lowerBytes == 0; }
-    std::string_view FoldedText(std::uint32_t rec) const
+    // True when folding (text_fold.h) leaves every value as it is: the column then
+    // sorts and compares the same with and without case.
+    bool FoldsToItself() const { return m_unfoldedValues == 0; }
+    // Starts reading a record's text (and, ahead of it, a later record's offsets) into
+    // the cache, for loops that jump from record to record.
+    void PrefetchText(std::uint32_t rec) const
     {
-        const std::string& buffer = FoldedBuffer();
-        return {buffer.data() + m_offsets[rec], m_offsets[rec + 1] - m_offsets[rec]};
+        __builtin_prefetch(m_text.data() + m_offsets[rec]);
     }
+    void PrefetchOffsets(std::uint32_t rec) const { __builtin_prefetch(&m_offsets[rec]); }
     const std::string& TextBuffer() const { return m_text; }
-    const std::string& FoldedBuffer() const { return FoldsToItself() ? m_text : m_folded; }
     const std::vector<std::uint32_t>& Offsets() const { return m_offsets; }
 
     void AppendNull();
@@ -89,9 +87,7 @@ private:
     std::vector<double> m_floats;
     std::string m_text;
     std::vector<std::uint32_t> m_offsets{0};
-    std::size_t m_lowerBytes = 0; // ASCII lower-case letters in m_text
-    mutable std::string m_folded;
-    mutable std::uint32_t m_foldedCount = 0;
+    std::size_t m_unfoldedValues = 0; // values that folding changes
     int m_longest = 0;
 };
 

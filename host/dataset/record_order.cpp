@@ -1,5 +1,7 @@
 #include "host/dataset/record_order.h"
 
+#include "host/dataset/text_fold.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -18,9 +20,10 @@ int CompareField(const Column& column, const SortField& key, std::uint32_t a, st
     int c = 0;
     switch (column.Type()) {
     case FieldType::Text: {
-        const std::string_view x = key.caseInsensitive ? column.FoldedText(a) : column.Text(a);
-        const std::string_view y = key.caseInsensitive ? column.FoldedText(b) : column.Text(b);
-        const int r = x.compare(y);
+        const std::string_view x = column.Text(a);
+        const std::string_view y = column.Text(b);
+        const int r =
+            key.caseInsensitive && !column.FoldsToItself() ? CompareFolded(x, y) : x.compare(y);
         c = r < 0 ? -1 : (r > 0 ? 1 : 0);
         break;
     }
@@ -42,6 +45,34 @@ int CompareField(const Column& column, const SortField& key, std::uint32_t a, st
     return key.descending ? -c : c;
 }
 
+// Up to 8 bytes of text from `from` on, folded when asked, as a big-endian number: the
+// numbers order like the bytes they hold.
+std::uint64_t ChunkKey(std::string_view text, size_t from, bool folded)
+{
+    unsigned char bytes[8] = {};
+    const size_t start = std::min(text.size(), from);
+    const size_t n = std::min<size_t>(8, text.size() - start);
+    std::memcpy(bytes, text.data() + start, n);
+    std::uint64_t k = 0;
+    for (const unsigned char b : bytes) {
+        k = (k << 8) | (folded ? static_cast<unsigned char>(FoldByte(static_cast<char>(b))) : b);
+    }
+    return k;
+}
+
+// A text value as the sort reads it: folded on the fly for a case-insensitive key. With a
+// fold that is not byte for byte the folded form is written to scratch first.
+std::string_view SortText(const Column& column, std::uint32_t rec, bool folded,
+                          std::string& scratch)
+{
+    const std::string_view text = column.Text(rec);
+    if (!folded || FoldIsBytewise()) {
+        return text;
+    }
+    FoldText(text, scratch);
+    return scratch;
+}
+
 // An unsigned 64-bit key whose order agrees with the first field's order: ties may
 // hide differences (text longer than 8 bytes) but a smaller key is a smaller value.
 std::uint64_t LeadingKey(const Column& column, const SortField& key, std::uint32_t rec)
@@ -49,13 +80,9 @@ std::uint64_t LeadingKey(const Column& column, const SortField& key, std::uint32
     std::uint64_t k = 0;
     switch (column.Type()) {
     case FieldType::Text: {
-        const std::string_view text =
-            key.caseInsensitive ? column.FoldedText(rec) : column.Text(rec);
-        unsigned char bytes[8] = {};
-        std::memcpy(bytes, text.data(), std::min<size_t>(8, text.size()));
-        for (const unsigned char b : bytes) {
-            k = (k << 8) | b;
-        }
+        std::string scratch;
+        const bool folded = key.caseInsensitive && !column.FoldsToItself();
+        k = ChunkKey(SortText(column, rec, folded, scratch), 0, folded && FoldIsBytewise());
         break;
     }
     case FieldType::Float: {
@@ -138,17 +165,24 @@ void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t 
                  std::vector<Keyed>& scratch, std::vector<Keyed>& buffer)
 {
     scratch.resize(count);
+    const std::vector<std::uint32_t>& offsets = column.Offsets();
+    const char* bytes = column.TextBuffer().data();
+    const bool foldBytes = folded && FoldIsBytewise();
+    std::string folding;
     for (size_t i = 0; i < count; ++i) {
-        const std::string_view text = folded ? column.FoldedText(recs[i]) : column.Text(recs[i]);
+        // Below the top level the records are in sorted, not stored, order: each read
+        // lands somewhere else in the text, so the reads ahead are started early.
+        if (i + 32 < count) {
+            __builtin_prefetch(&offsets[recs[i + 32]]);
+        }
+        if (i + 16 < count) {
+            __builtin_prefetch(bytes + offsets[recs[i + 16]] + depth);
+        }
+        const std::string_view text = SortText(column, recs[i], folded, folding);
         const size_t from = std::min(text.size(), depth);
         const size_t left = text.size() - from;
-        unsigned char bytes[8] = {};
-        std::memcpy(bytes, text.data() + from, std::min<size_t>(8, left));
-        std::uint64_t k = 0;
-        for (const unsigned char b : bytes) {
-            k = (k << 8) | b;
-        }
-        scratch[i] = {k, static_cast<std::uint32_t>(std::min<size_t>(left, 9)), recs[i]};
+        scratch[i] = {ChunkKey(text, depth, foldBytes),
+                      static_cast<std::uint32_t>(std::min<size_t>(left, 9)), recs[i]};
     }
     // recs arrive in record order within each tie, which the radix sort keeps.
     if (count > 65536 && std::is_sorted(recs, recs + count)) {
@@ -188,11 +222,6 @@ std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<Sor
         }
         return order;
     }
-    for (const SortField& f : fields) {
-        if (f.caseInsensitive && table.Col(f.field).Type() == FieldType::Text) {
-            table.Col(f.field).EnsureFolded();
-        }
-    }
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
         for (const SortField& f : fields) {
             const int c = CompareField(table.Col(f.field), f, a, b);
@@ -220,8 +249,8 @@ std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<Sor
         }
         std::vector<Keyed> scratch;
         std::vector<Keyed> buffer;
-        SortTextRun(lead, fields[0].caseInsensitive, order.data() + nulls, n - nulls, 0, scratch,
-                    buffer);
+        SortTextRun(lead, fields[0].caseInsensitive && !lead.FoldsToItself(), order.data() + nulls,
+                    n - nulls, 0, scratch, buffer);
     } else {
         // Numbers and dates: one sort of (order-preserving 64-bit key, record).
         std::vector<Keyed> keyed;
@@ -262,13 +291,16 @@ std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<Sor
     return order;
 }
 
-std::vector<std::uint32_t> RankOf(const std::vector<std::uint32_t>& order)
+bool RecordLess(const Table& table, const std::vector<SortField>& fields, std::uint32_t a,
+                std::uint32_t b)
 {
-    std::vector<std::uint32_t> rank(order.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i) {
-        rank[order[i]] = i;
+    for (const SortField& f : fields) {
+        const int c = CompareField(table.Col(f.field), f, a, b);
+        if (c != 0) {
+            return c < 0;
+        }
     }
-    return rank;
+    return a < b;
 }
 
 } // namespace host

@@ -17,7 +17,9 @@ struct SortField {
 // NULLs first, text byte by byte (UTF-8, so code-point order), numbers numerically.
 std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<SortField>& fields);
 
-// Position of every record in an order: rank[order[i]] == i.
-std::vector<std::uint32_t> RankOf(const std::vector<std::uint32_t>& order);
+// Whether record a comes before record b in SortRecords' order for the same fields
+// (equal keys: the lower record number first).
+bool RecordLess(const Table& table, const std::vector<SortField>& fields, std::uint32_t a,
+                std::uint32_t b);
 
 } // namespace host

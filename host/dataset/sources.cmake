@@ -9,6 +9,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter_options.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
   ${CMAKE_CURRENT_LIST_DIR}/column.h
   ${CMAKE_CURRENT_LIST_DIR}/column.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.h
@@ -17,6 +18,10 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/text_form.cpp
   ${CMAKE_CURRENT_LIST_DIR}/accent_fold.h
   ${CMAKE_CURRENT_LIST_DIR}/accent_fold.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_fold.h
+  ${CMAKE_CURRENT_LIST_DIR}/text_fold.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_view.h
+  ${CMAKE_CURRENT_LIST_DIR}/record_view.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.h
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_order.h
@@ -34,6 +39,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.h

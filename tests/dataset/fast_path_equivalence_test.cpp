@@ -1,7 +1,10 @@
 // Every fast path (folded-order ranges, narrowing from the previous view, column scans)
 // must give exactly the records, in exactly the order, of plain evaluation.
+#include "host/dataset/column.h"
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/filter/bigram_summary.h"
 #include "host/dataset/filter/substring_search.h"
+#include "host/dataset/text_fold.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QDate>
@@ -10,9 +13,9 @@
 
 namespace {
 
-const char* const kWords[] = {"joão",      "JOAO",   "Joao", "josé", "ana",       "Ana",
-                              "SILVA",     "silva",  "da",   "DA",   "Gonçalves", "GONÇALVES",
-                              "Conceição", "araújo", "Zé",   "a",    "jo",        "%x_"};
+const char* const kWords[] = {
+    "joão", "JOAO", "Joao",      "jOaO",      "JoAO",      "josé",   "ana", "Ana", "SILVA", "silva",
+    "da",   "DA",   "Gonçalves", "GONÇALVES", "Conceição", "araújo", "Zé",  "a",   "jo",    "%x_"};
 
 QString RandomName(std::mt19937& rng)
 {
@@ -28,8 +31,9 @@ QString RandomName(std::mt19937& rng)
 }
 
 // wideCodes: some codes need 64 bits, so the integer column widens part-way through.
+// firstNull: the first record is NULL in every field.
 std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int records,
-                                                   bool wideCodes = false)
+                                                   bool wideCodes = false, bool firstNull = false)
 {
     auto ds = std::make_unique<host::ClientDataset>();
     ds->AddField("CODIGO", host::FieldType::Integer);
@@ -37,6 +41,10 @@ std::unique_ptr<host::ClientDataset> RandomDataset(std::mt19937& rng, int record
     ds->AddField("ATIVO", host::FieldType::Boolean);
     ds->AddField("LIMITE", host::FieldType::Float);
     for (int i = 0; i < records; ++i) {
+        if (firstNull && i == 0) {
+            ds->AppendRecord({QVariant(), QVariant(), QVariant(), QVariant()});
+            continue;
+        }
         const bool nullName = rng() % 13 == 0;
         const bool nullAtivo = rng() % 11 == 0;
         const bool nullCode = rng() % 17 == 0;
@@ -291,5 +299,201 @@ TEST(FastPaths, SubstringSearchFindsWhatAPlainSearchFinds)
         } else {
             EXPECT_EQ(found, text.data() + expected) << view << " / " << needle;
         }
+    }
+}
+
+namespace {
+
+// Two datasets with the same random data, one on fast paths and one plain, open on the
+// same index.
+struct Pair {
+    std::unique_ptr<host::ClientDataset> fast;
+    std::unique_ptr<host::ClientDataset> plain;
+};
+
+Pair RandomPair(unsigned seed, int records)
+{
+    std::mt19937 a(seed);
+    std::mt19937 b(seed);
+    Pair pair{RandomDataset(a, records, false, true), RandomDataset(b, records, false, true)};
+    pair.plain->SetFastPaths(false);
+    for (host::ClientDataset* ds : {pair.fast.get(), pair.plain.get()}) {
+        ds->GetIndexDefs().Add("NMCI", "NMCLIENTE", host::IndexOption::CaseInsensitive);
+        ds->GetIndexDefs().Add("NMDESC", "NMCLIENTE", host::IndexOption::Descending);
+        ds->GetIndexDefs().Add("NMCOD", "NMCLIENTE;CODIGO");
+        ds->Open();
+    }
+    return pair;
+}
+
+} // namespace
+
+// Prefix ranges over every kind of order (case-sensitive with mixed-case variants,
+// case-insensitive, descending, two fields, another field), contains needles of one,
+// two and more bytes (lower-case ones under UPPER() match nothing), case-sensitive
+// patterns, and base filters, on data large enough for listed, ranged and bitmap
+// views, with NULLs from the first record on.
+TEST(FastPathEquivalence, PrefixRangesAndContainsSummariesOnEveryOrder)
+{
+    Pair pair = RandomPair(31, 12000);
+    const char* const filters[] = {"UPPER(NMCLIENTE) LIKE 'J%'",
+                                   "UPPER(NMCLIENTE) LIKE 'JOAO%'",
+                                   "UPPER(NMCLIENTE) LIKE 'JOAO S%'",
+                                   "UPPER(NMCLIENTE) LIKE 'jo%'",
+                                   "UPPER(NMCLIENTE) LIKE 'JOÃ%'",
+                                   "UPPER(NMCLIENTE) LIKE 'JOAO'",
+                                   "UPPER(NMCLIENTE) LIKE 'J%A%'",
+                                   "NMCLIENTE LIKE 'Jo%'",
+                                   "NMCLIENTE LIKE 'jOaO%'",
+                                   "UPPER(NMCLIENTE) LIKE '%S%'",
+                                   "UPPER(NMCLIENTE) LIKE '%SI%'",
+                                   "UPPER(NMCLIENTE) LIKE '%SILVA%'",
+                                   "UPPER(NMCLIENTE) LIKE '%A%'",
+                                   "UPPER(NMCLIENTE) LIKE '%Ç%'",
+                                   "UPPER(NMCLIENTE) LIKE '%ÇA%'",
+                                   "UPPER(NMCLIENTE) LIKE '%O%'",
+                                   "UPPER(NMCLIENTE) LIKE '%si%'",
+                                   "UPPER(NMCLIENTE) LIKE '%A S%'",
+                                   "UPPER(NMCLIENTE) LIKE '%AO%'",
+                                   "NMCLIENTE LIKE '%Si%'",
+                                   "NMCLIENTE LIKE '%a%'",
+                                   "UPPER(NMCLIENTE) LIKE '%ZZZ%'",
+                                   "ATIVO = 1 AND UPPER(NMCLIENTE) LIKE 'J%'",
+                                   "ATIVO = 1 AND UPPER(NMCLIENTE) LIKE '%SI%'",
+                                   "(CODIGO > 50 OR ATIVO = 0) AND UPPER(NMCLIENTE) LIKE 'A%'",
+                                   "UPPER(NMCLIENTE) LIKE '%A%' AND UPPER(NMCLIENTE) LIKE 'J%'",
+                                   "UPPER(NMCLIENTE) LIKE 'J%' AND NMCLIENTE LIKE '%a%'",
+                                   "ATIVO = 1",
+                                   "NMCLIENTE IS NULL OR UPPER(NMCLIENTE) LIKE '%DA%'"};
+    for (const char* index : {"NMCLIENTE", "NMCI", "NMDESC", "NMCOD", "CODIGO", ""}) {
+        pair.fast->SetIndexName(index);
+        pair.plain->SetIndexName(index);
+        for (const char* filter : filters) {
+            ExpectSameViews(*pair.fast, *pair.plain, QString::fromUtf8(filter));
+        }
+    }
+}
+
+// The search form's keystrokes over a base filter: typing, Backspace, Delete (the base
+// filter alone) and contains typing, again and again, so that known base matches and
+// narrowing from the previous view are used and dropped; then records appended to the
+// open dataset (summary and known matches rebuilt) and the cursor on a lazily read view.
+TEST(FastPathEquivalence, KeystrokesWithDeleteAndBaseFiltersOverLargeViews)
+{
+    Pair pair = RandomPair(77, 9000);
+    pair.fast->SetIndexName("NMCLIENTE");
+    pair.plain->SetIndexName("NMCLIENTE");
+    std::mt19937 rng(5);
+    const char* const bases[] = {"", "ATIVO = 1", "CODIGO > 20 OR ATIVO = 0"};
+    const char* const typed[] = {"JOAO S", "%SILVA", "%A", "ANA", "%DA S", "JO", "%S"};
+    const auto withBase = [](const QString& base, const QString& search) {
+        if (search.isEmpty()) {
+            return base;
+        }
+        const QString core = "UPPER(NMCLIENTE) LIKE '" + search + "%'";
+        return base.isEmpty() ? core : base + " AND " + core;
+    };
+    for (int round = 0; round < 12; ++round) {
+        const QString base = QString::fromLatin1(bases[rng() % std::size(bases)]);
+        const QString text = QString::fromUtf8(typed[rng() % std::size(typed)]);
+        for (int len = 1; len <= text.size(); ++len) {
+            ExpectSameViews(*pair.fast, *pair.plain, withBase(base, text.left(len)));
+        }
+        if (rng() % 2 == 0) {
+            ExpectSameViews(*pair.fast, *pair.plain, base); // Delete
+        } else {
+            for (int len = text.size() - 1; len >= 0; --len) { // Backspace
+                ExpectSameViews(*pair.fast, *pair.plain, withBase(base, text.left(len)));
+            }
+        }
+    }
+    for (host::ClientDataset* ds : {pair.fast.get(), pair.plain.get()}) {
+        ds->SetFilter("UPPER(NMCLIENTE) LIKE '%A%'");
+        ds->SetFiltered(true);
+        ds->AppendRecord({7, "zzz sA", true, 1.0});
+        ds->Last();
+    }
+    EXPECT_EQ(pair.fast->RecNo(), pair.plain->RecNo());
+    EXPECT_EQ(pair.fast->Value(pair.fast->RecNo(), 1), pair.plain->Value(pair.plain->RecNo(), 1));
+    ExpectSameViews(*pair.fast, *pair.plain, "UPPER(NMCLIENTE) LIKE '%SA%'");
+    ExpectSameViews(*pair.fast, *pair.plain, "ATIVO = 1 AND UPPER(NMCLIENTE) LIKE '%A%'");
+    // The index changes under a lazily read view: the current record stays current.
+    for (host::ClientDataset* ds : {pair.fast.get(), pair.plain.get()}) {
+        ds->SetFilter("UPPER(NMCLIENTE) LIKE '%O%'");
+        ds->MoveTo(ds->RecordCount() / 2);
+        ds->SetIndexName("NMCI");
+    }
+    EXPECT_EQ(pair.fast->RecNo(), pair.plain->RecNo());
+    EXPECT_EQ(View(*pair.fast), View(*pair.plain));
+}
+
+// The pair summary answers one- and two-byte needles exactly and never misses a record
+// for longer ones, over random text with NULLs, empty values and UTF-8.
+TEST(FastPaths, BigramSummaryCandidatesHoldEveryMatch)
+{
+    std::mt19937 random(99);
+    const std::string alphabet = "saSA \xC3\xA7\xC3\x87";
+    host::Column column(host::FieldType::Text);
+    std::vector<std::string> folded;
+    for (int rec = 0; rec < 70000; ++rec) {
+        if (random() % 9 == 0) {
+            column.AppendNull();
+            folded.push_back("\x01null");
+            continue;
+        }
+        std::string text(random() % 7, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        column.AppendText(text);
+        std::string f;
+        host::FoldText(text, f);
+        folded.push_back(f);
+    }
+    const host::filter::BigramSummary summary(column);
+    for (const char* needle : {"S", "A", " ", "\xC3", "SA", "AS", "S ", "\xC3\x87", "SAS", "S A",
+                               "AAAA", "a", "sa", "\xC3\xA7S"}) {
+        bool exact = false;
+        const host::RecordBitmap bits = summary.Candidates(needle, exact);
+        const std::string n(needle);
+        for (std::uint32_t rec = 0; rec < column.Count(); ++rec) {
+            const bool holds = !column.IsNull(rec) && folded[rec].find(n) != std::string::npos;
+            if (holds) {
+                ASSERT_TRUE(host::TestBit(bits, rec)) << needle << " record " << rec;
+            } else if (exact) {
+                ASSERT_FALSE(host::TestBit(bits, rec)) << needle << " record " << rec;
+            }
+        }
+        EXPECT_EQ(exact, n.size() <= 2) << needle;
+    }
+}
+
+// The 16-at-a-time folded search finds what folding the text and searching it finds,
+// wherever the needle lies (ends of blocks included) and for bytes outside ASCII.
+TEST(FastPaths, FoldedContainsAgreesWithFoldingThenSearching)
+{
+    std::mt19937 random(4242);
+    const std::string alphabet = "sSiIaA{`@[\x7F\xC3\xA7\x87z";
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<char> text(static_cast<size_t>(random() % 60));
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string needle(1 + random() % 5, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string foldedNeedle;
+        host::FoldText(needle, foldedNeedle);
+        if (round % 3 == 0 && text.size() >= needle.size()) {
+            const size_t at = random() % (text.size() - needle.size() + 1);
+            std::copy(needle.begin(), needle.end(), text.begin() + static_cast<long>(at));
+        }
+        const std::string_view view(text.data(), text.size());
+        std::string foldedText;
+        host::FoldText(view, foldedText);
+        EXPECT_EQ(host::FoldedContains(view, foldedNeedle),
+                  foldedText.find(foldedNeedle) != std::string::npos)
+            << view << " / " << needle;
     }
 }

@@ -8,6 +8,7 @@
 #include "host/dataset/sql/keyset_query.h"
 #include "host/dataset/sql/sql_translation.h"
 #include "host/dataset/sql/sqlite_dialect.h"
+#include "host/dataset/table.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -5,6 +5,7 @@
 #include "host/dataset/sql/sql_session.h"
 #include "host/dataset/sql/sql_translation.h"
 #include "host/dataset/sql/sqlite_dialect.h"
+#include "host/dataset/table.h"
 #include "host/dataset/text_form.h"
 #include "tests/sql/sql_fixture.h"
 

@@ -1,5 +1,6 @@
 #include "host/dataset/filter/expression.h"
 
+#include "host/dataset/text_fold.h"
 #include "host/dataset/text_form.h"
 
 #include <algorithm>
@@ -159,7 +160,6 @@ FoldedFieldNode::FoldedFieldNode(const Column& column, int field, int position)
     : ColumnNode(NodeKind::FoldedField, column, field, StaticType::Text, position)
 {
     m_key = Join("U(F", std::to_string(field), ")");
-    column.EnsureFolded();
 }
 
 Value FoldedFieldNode::Eval(std::uint32_t rec) const
@@ -167,7 +167,12 @@ Value FoldedFieldNode::Eval(std::uint32_t rec) const
     Value v;
     if (!m_column->IsNull(rec)) {
         v.kind = Value::Kind::Text;
-        v.s = m_column->FoldedText(rec);
+        // Folded on the fly: no folded copy of the column is kept.
+        v.s = m_column->Text(rec);
+        if (!m_column->FoldsToItself()) {
+            FoldText(v.s, m_scratch);
+            v.s = m_scratch;
+        }
     }
     return v;
 }
@@ -302,8 +307,7 @@ Value FunctionNode::Eval(std::uint32_t rec) const
         return v;
     }
     case Function::Upper:
-        m_scratch.assign(text);
-        std::transform(m_scratch.begin(), m_scratch.end(), m_scratch.begin(), AsciiUpper);
+        FoldText(text, m_scratch); // the same fold as UPPER() of a field
         break;
     case Function::Lower:
         m_scratch.assign(text);

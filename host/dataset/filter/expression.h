@@ -29,7 +29,7 @@ enum class StaticType { Null, Number, Boolean, Date, Text, Condition };
 
 enum class NodeKind {
     Field,
-    FoldedField, // UPPER(text field): reads the column's upper-cased copy
+    FoldedField, // UPPER(text field): the field's text, folded (text_fold.h)
     Literal,
     Arithmetic,
     Negate,
@@ -99,6 +99,9 @@ class FoldedFieldNode : public ColumnNode {
 public:
     FoldedFieldNode(const Column& column, int field, int position);
     Value Eval(std::uint32_t rec) const override;
+
+private:
+    mutable std::string m_scratch;
 };
 
 class LiteralNode : public Node {

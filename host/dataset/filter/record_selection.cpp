@@ -1,32 +1,21 @@
 #include "host/dataset/filter/record_selection.h"
 
-#include "host/dataset/filter/substring_search.h"
+#include "host/dataset/filter/bigram_summary.h"
 #include "host/dataset/table.h"
-#include "host/dataset/text_form.h"
+#include "host/dataset/text_fold.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace host::filter {
 
 namespace {
 
-using Bitmap = std::vector<std::uint64_t>;
+using Rows = std::vector<std::uint32_t>;
+using Range = RecordView::Range;
 
-Bitmap MakeBitmap(std::uint32_t n)
-{
-    return Bitmap((n + 63) / 64, 0);
-}
-
-void Set(Bitmap& bits, std::uint32_t rec)
-{
-    bits[rec >> 6] |= std::uint64_t{1} << (rec & 63);
-}
-
-bool Get(const Bitmap& bits, std::uint32_t rec)
-{
-    return (bits[rec >> 6] >> (rec & 63)) & 1U;
-}
+// Results up to this size are listed and sorted into view order; larger ones are a
+// bitmap read out of the order as rows are asked for.
+constexpr std::size_t kListedResult = 4096;
 
 void CollectConjuncts(const Node& node, std::vector<const Node*>& out)
 {
@@ -39,14 +28,7 @@ void CollectConjuncts(const Node& node, std::vector<const Node*>& out)
     }
 }
 
-// A conjunct "UPPER(text field) LIKE 'lit...'" or "text field LIKE 'lit...'": every
-// match has the upper-cased literal as the prefix of its upper-cased text.
-struct PrefixSearch {
-    int field = -1;
-    std::string foldedPrefix;
-};
-
-// A text field, as stored or upper-cased; nullptr for anything else.
+// A text field, as stored or folded; nullptr for anything else.
 const ColumnNode* AsTextColumn(const Node& node)
 {
     if (node.Kind() == NodeKind::FoldedField ||
@@ -55,6 +37,15 @@ const ColumnNode* AsTextColumn(const Node& node)
     }
     return nullptr;
 }
+
+// A conjunct "UPPER(text field) LIKE 'lit...'" or "text field LIKE 'lit...'".
+struct PrefixSearch {
+    const Node* term = nullptr;
+    int field = -1;
+    bool folded = false;     // on UPPER(field)
+    std::string_view prefix; // the pattern's literal start, as written
+    bool whole = false;      // the pattern is the prefix and one '%'
+};
 
 bool AsPrefixSearch(const Node& node, PrefixSearch& out)
 {
@@ -69,17 +60,20 @@ bool AsPrefixSearch(const Node& node, PrefixSearch& out)
     if (operand == nullptr) {
         return false;
     }
+    out.term = &node;
     out.field = operand->FieldIndex();
-    const std::string_view prefix = like.Literal()->LiteralPrefix();
-    out.foldedPrefix.resize(prefix.size());
-    std::transform(prefix.begin(), prefix.end(), out.foldedPrefix.begin(), AsciiUpper);
+    out.folded = operand->Kind() == NodeKind::FoldedField;
+    out.prefix = like.Literal()->LiteralPrefix();
+    const std::string& pattern = like.Literal()->Text();
+    out.whole = pattern.size() == out.prefix.size() + 1 && pattern.back() == '%';
     return true;
 }
 
-// A conjunct "<text field or its upper-cased form> LIKE '%literal%'": a scan of the
-// column's buffer finds its matches.
+// A conjunct "<text field or its folded form> LIKE '%literal%'".
 struct ContainsSearch {
+    const Node* term = nullptr;
     const Column* column = nullptr;
+    int field = -1;
     bool folded = false;
     std::string_view needle;
 };
@@ -97,309 +91,431 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     if (operand == nullptr) {
         return false;
     }
+    out.term = &node;
     out.column = &operand->GetColumn();
+    out.field = operand->FieldIndex();
     out.folded = operand->Kind() == NodeKind::FoldedField;
     out.needle = like.Literal()->Segment();
     return !out.needle.empty();
 }
 
-// Whether one record's text holds the needle: the same answer as ScanContains gives
-// for that record.
+// Whether one record's text holds the needle: the same answer as the LIKE term.
 bool Contains(const ContainsSearch& search, std::uint32_t rec)
 {
     if (search.column->IsNull(rec)) {
         return false;
     }
-    const std::string_view text =
-        search.folded ? search.column->FoldedText(rec) : search.column->Text(rec);
-    return text.find(search.needle) != std::string_view::npos;
+    const std::string_view text = search.column->Text(rec);
+    return search.folded ? FoldedContains(text, search.needle)
+                         : text.find(search.needle) != std::string_view::npos;
 }
 
-// Marks the records whose text holds the needle: one pass of memmem over the column's
-// whole buffer, skipping to the next record after each hit.
-Bitmap ScanContains(const ContainsSearch& search)
+// The ranges of an order sorted case-sensitively by the field whose records' text begins
+// with one of the byte strings a prefix stands for: itself, or for UPPER(field) each
+// string that folds to it. Records sharing their first `depth` bytes are contiguous and
+// sorted by the next byte (shorter texts first), so each choice of byte narrows the
+// range by two binary searches; the choices are tried in byte order, which keeps the
+// ranges in order.
+void PrefixRanges(const Column& column, const Rows& order, const PrefixSearch& search,
+                  std::uint32_t lo, std::uint32_t hi, std::size_t depth, std::vector<Range>& out)
 {
-    const Column& column = *search.column;
-    const std::uint32_t n = column.Count();
-    Bitmap hits = MakeBitmap(n);
-    const std::string& buffer = search.folded ? column.FoldedBuffer() : column.TextBuffer();
-    const std::vector<std::uint32_t>& offsets = column.Offsets();
-    const char* base = buffer.data();
-    size_t at = 0;
-    std::uint32_t rec = 0;
-    while (at < buffer.size()) {
-        const char* hit = FindSubstring(base + at, buffer.size() - at, search.needle);
-        if (hit == nullptr) {
-            break;
-        }
-        const auto pos = static_cast<std::uint32_t>(hit - base);
-        // The record holding pos: the last whose start is <= pos (skip empty records).
-        while (offsets[rec + 1] <= pos) {
-            ++rec; // hits come in increasing order: walk forward
-        }
-        const std::uint32_t end = offsets[rec + 1];
-        if (pos + search.needle.size() <= end) {
-            if (!column.IsNull(rec)) {
-                Set(hits, rec);
+    if (lo >= hi) {
+        return;
+    }
+    if (depth == search.prefix.size()) {
+        out.push_back({lo, hi});
+        return;
+    }
+    const auto byteAt = [&](std::uint32_t rec) {
+        const std::string_view text = column.Text(rec);
+        return text.size() > depth ? static_cast<int>(static_cast<unsigned char>(text[depth])) : -1;
+    };
+    FoldSources sources;
+    if (search.folded) {
+        sources = BytesFoldingTo(search.prefix[depth]);
+    } else {
+        sources.bytes[0] = search.prefix[depth];
+        sources.count = 1;
+    }
+    const auto begin = order.begin();
+    for (int i = 0; i < sources.count; ++i) {
+        const int b = static_cast<unsigned char>(sources.bytes[i]);
+        const auto first = std::partition_point(begin + lo, begin + hi,
+                                                [&](std::uint32_t rec) { return byteAt(rec) < b; });
+        const auto last = std::partition_point(first, begin + hi,
+                                               [&](std::uint32_t rec) { return byteAt(rec) == b; });
+        PrefixRanges(column, order, search, static_cast<std::uint32_t>(first - begin),
+                     static_cast<std::uint32_t>(last - begin), depth + 1, out);
+    }
+}
+
+// The range of an order sorted by folded text whose folded text begins with the folded
+// prefix.
+Range FoldedPrefixRange(const Column& column, const Rows& order, std::string_view foldedPrefix)
+{
+    const auto head = [&](std::uint32_t rec) {
+        return column.Text(rec).substr(0, foldedPrefix.size());
+    };
+    const auto lo = std::partition_point(order.begin(), order.end(), [&](std::uint32_t rec) {
+        return CompareFolded(head(rec), foldedPrefix) < 0;
+    });
+    const auto hi = std::partition_point(lo, order.end(), [&](std::uint32_t rec) {
+        return CompareFolded(head(rec), foldedPrefix) == 0;
+    });
+    return {static_cast<std::uint32_t>(lo - order.begin()),
+            static_cast<std::uint32_t>(hi - order.begin())};
+}
+
+std::size_t RangesSize(const std::vector<Range>& ranges)
+{
+    std::size_t size = 0;
+    for (const Range& range : ranges) {
+        size += range.end - range.begin;
+    }
+    return size;
+}
+
+void Intersect(RecordBitmap& into, const RecordBitmap& other)
+{
+    for (std::size_t w = 0; w < into.size(); ++w) {
+        into[w] &= other[w];
+    }
+}
+
+// What is left to check on each candidate: contains terms (a substring test) and the
+// other terms (evaluated).
+struct Checks {
+    std::vector<ContainsSearch> contains;
+    std::vector<const Node*> terms;
+
+    bool Empty() const { return contains.empty() && terms.empty(); }
+    bool Pass(std::uint32_t rec) const
+    {
+        for (const ContainsSearch& search : contains) {
+            if (!Contains(search, rec)) {
+                return false;
             }
-            at = end;
-        } else {
-            at = pos + 1; // the hit straddles two records
         }
-    }
-    return hits;
-}
-
-// The records of `candidates` put into view order.
-std::vector<std::uint32_t> InViewOrder(std::vector<std::uint32_t> candidates,
-                                       const SelectionInput& input)
-{
-    if (input.order == nullptr) {
-        std::sort(candidates.begin(), candidates.end());
-        return candidates;
-    }
-    const std::uint32_t n = input.table->RecordCount();
-    if (candidates.size() > n / 16) {
-        Bitmap marks = MakeBitmap(n);
-        for (const std::uint32_t rec : candidates) {
-            Set(marks, rec);
-        }
-        std::vector<std::uint32_t> out;
-        out.reserve(candidates.size());
-        for (const std::uint32_t rec : *input.order) {
-            if (Get(marks, rec)) {
-                out.push_back(rec);
+        for (const Node* term : terms) {
+            if (term->Test(rec) != Tri::True) {
+                return false;
             }
         }
-        return out;
+        return true;
     }
-    std::vector<std::uint64_t> keyed(candidates.size());
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        keyed[i] = (std::uint64_t{(*input.rank)[candidates[i]]} << 32) | candidates[i];
-    }
-    std::sort(keyed.begin(), keyed.end());
-    for (size_t i = 0; i < keyed.size(); ++i) {
-        candidates[i] = static_cast<std::uint32_t>(keyed[i]);
-    }
-    return candidates;
+};
+
+RecordView Listed(Rows rows)
+{
+    return RecordView(std::make_shared<const Rows>(std::move(rows)));
 }
 
-bool AllTrue(const std::vector<const Node*>& terms, std::uint32_t rec)
+// Records in ascending record order put into view order.
+RecordView ListedInViewOrder(Rows records, const SelectionInput& input)
 {
-    for (const Node* term : terms) {
-        if (term->Test(rec) != Tri::True) {
-            return false;
-        }
+    if (!input.orderFields.empty()) {
+        std::sort(records.begin(), records.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return RecordLess(*input.table, input.orderFields, a, b);
+        });
     }
-    return true;
+    return Listed(std::move(records));
 }
 
 } // namespace
 
-std::vector<std::uint32_t> SelectPlain(const SelectionInput& input)
+RecordView SelectPlain(const SelectionInput& input)
 {
-    std::vector<std::uint32_t> out;
+    Rows out;
     const Node& root = *input.root;
-    if (input.order != nullptr) {
-        for (const std::uint32_t rec : *input.order) {
-            if (root.Test(rec) == Tri::True) {
-                out.push_back(rec);
-            }
-        }
-    } else {
-        const std::uint32_t n = input.table->RecordCount();
-        for (std::uint32_t rec = 0; rec < n; ++rec) {
-            if (root.Test(rec) == Tri::True) {
-                out.push_back(rec);
-            }
-        }
-    }
-    return out;
-}
-
-std::vector<std::uint32_t> SelectFast(const SelectionInput& input)
-{
-    const Node& root = *input.root;
-    const Table& table = *input.table;
-    const std::uint32_t n = table.RecordCount();
-    const size_t small = std::max<size_t>(n / 64, 256);
-    std::vector<const Node*> conjuncts;
-    CollectConjuncts(root, conjuncts);
-
-    // 1. An upper-cased prefix search: its matches lie in one range of the folded order.
-    // When the pattern is the prefix and '%' on UPPER(field), the range is exactly the
-    // matches and that term needs no evaluation.
-    const std::vector<std::uint32_t>* rangeOrder = nullptr;
-    size_t rangeBegin = 0;
-    size_t rangeEnd = 0;
-    const Node* rangeTerm = nullptr;
-    bool rangeExact = false;
-    if (input.foldedOrder) {
-        for (const Node* term : conjuncts) {
-            PrefixSearch search;
-            if (!AsPrefixSearch(*term, search)) {
-                continue;
-            }
-            const std::vector<std::uint32_t>& folded = input.foldedOrder(search.field);
-            const Column& column = table.Col(search.field);
-            const std::string_view prefix = search.foldedPrefix;
-            const auto head = [&](std::uint32_t rec) {
-                return column.FoldedText(rec).substr(0, prefix.size());
-            };
-            const auto lo =
-                std::partition_point(folded.begin(), folded.end(),
-                                     [&](std::uint32_t rec) { return head(rec) < prefix; });
-            const auto hi = std::partition_point(
-                lo, folded.end(), [&](std::uint32_t rec) { return head(rec) == prefix; });
-            const auto size = static_cast<size_t>(hi - lo);
-            if (rangeOrder == nullptr || size < rangeEnd - rangeBegin) {
-                const auto& like = static_cast<const LikeNode&>(*term);
-                rangeOrder = &folded;
-                rangeBegin = static_cast<size_t>(lo - folded.begin());
-                rangeEnd = static_cast<size_t>(hi - folded.begin());
-                rangeTerm = term;
-                // Exact only when the literal is its own upper-cased form: an
-                // upper-cased text never begins with a lower-case letter.
-                rangeExact = like.Operand().Kind() == NodeKind::FoldedField &&
-                             like.Literal()->LiteralPrefix() == prefix &&
-                             like.Literal()->Text().size() == prefix.size() + 1 &&
-                             like.Literal()->Text().back() == '%';
-            }
-        }
-    }
-    std::vector<const Node*> rest;
-    for (const Node* term : conjuncts) {
-        if (!(rangeExact && term == rangeTerm)) {
-            rest.push_back(term);
-        }
-    }
-    const size_t rangeSize = rangeOrder != nullptr ? rangeEnd - rangeBegin : SIZE_MAX;
-    const size_t baseSize = input.narrowBase != nullptr ? input.narrowBase->size() : SIZE_MAX;
-
-    // 2. Few candidates: test them one by one.
-    if (rangeSize <= small && rangeSize <= baseSize) {
-        std::vector<std::uint32_t> survivors;
-        for (size_t i = rangeBegin; i < rangeEnd; ++i) {
-            const std::uint32_t rec = (*rangeOrder)[i];
-            if (AllTrue(rest, rec)) {
-                survivors.push_back(rec);
-            }
-        }
-        return InViewOrder(std::move(survivors), input);
-    }
-    // A contains search otherwise scans the whole column. Testing the records of the
-    // previous view one by one is cheaper only while that view is a small fraction of
-    // the records: the view is in index order, so each test jumps to another place in
-    // the text, while the scan reads it in order.
-    const bool containsTerm = std::any_of(rest.begin(), rest.end(), [](const Node* term) {
-        ContainsSearch search;
-        return AsContainsSearch(*term, search);
-    });
-    if (baseSize <= small || (containsTerm && baseSize <= n / 32 && baseSize <= rangeSize)) {
-        // Contains terms are a substring search on the record's text, far cheaper than
-        // the general pattern match; the other terms are evaluated.
-        std::vector<ContainsSearch> searches;
-        std::vector<const Node*> others;
-        for (const Node* term : conjuncts) {
-            ContainsSearch search;
-            if (AsContainsSearch(*term, search)) {
-                searches.push_back(search);
-            } else {
-                others.push_back(term);
-            }
-        }
-        std::vector<std::uint32_t> out; // the previous view is in view order already
-        for (const std::uint32_t rec : *input.narrowBase) {
-            const bool holds =
-                std::all_of(searches.begin(), searches.end(),
-                            [rec](const ContainsSearch& s) { return Contains(s, rec); });
-            if (holds && AllTrue(others, rec)) {
-                out.push_back(rec);
-            }
-        }
-        return out;
-    }
-
-    // 3. Many candidates: mark them in a bitmap (range, contains scan, previous view),
-    // test the remaining terms in record order (sequential memory), then read the
-    // result out in view order.
-    Bitmap candidates;
-    bool haveCandidates = false;
-    const auto intersect = [&](Bitmap bits) {
-        if (!haveCandidates) {
-            candidates = std::move(bits);
-            haveCandidates = true;
-            return;
-        }
-        for (size_t w = 0; w < candidates.size(); ++w) {
-            candidates[w] &= bits[w];
-        }
-    };
-    if (rangeOrder != nullptr) {
-        Bitmap bits = MakeBitmap(n);
-        for (size_t i = rangeBegin; i < rangeEnd; ++i) {
-            Set(bits, (*rangeOrder)[i]);
-        }
-        intersect(std::move(bits));
-    }
-    if (input.narrowBase != nullptr) {
-        Bitmap bits = MakeBitmap(n);
-        for (const std::uint32_t rec : *input.narrowBase) {
-            Set(bits, rec);
-        }
-        intersect(std::move(bits));
-    }
-    for (auto it = rest.begin(); it != rest.end(); ++it) {
-        ContainsSearch search;
-        if (AsContainsSearch(**it, search)) {
-            intersect(ScanContains(search)); // exactly that term's matches
-            rest.erase(it);
-            break;
-        }
-    }
-    Bitmap pass = MakeBitmap(n);
-    std::vector<std::uint32_t> inRecordOrder;
-    const bool direct = input.order == nullptr;
-    // With no term left to test, the candidates are exactly the matches.
-    const bool candidatesPass = rest.empty() && haveCandidates && !direct;
-    if (candidatesPass) {
-        pass = std::move(candidates);
-    }
-    for (std::uint32_t w = 0; !candidatesPass && w < (n + 63) / 64; ++w) {
-        std::uint64_t word = haveCandidates ? candidates[w] : ~std::uint64_t{0};
-        while (word != 0) {
-            const auto bit = static_cast<std::uint32_t>(__builtin_ctzll(word));
-            word &= word - 1;
-            const std::uint32_t rec = w * 64 + bit;
-            if (rec >= n) {
-                break;
-            }
-            if (AllTrue(rest, rec)) {
-                if (direct) {
-                    inRecordOrder.push_back(rec);
-                } else {
-                    Set(pass, rec);
-                }
-            }
-        }
-    }
-    if (direct) {
-        return inRecordOrder;
-    }
-    size_t passing = 0;
-    for (const std::uint64_t word : pass) {
-        passing += static_cast<size_t>(__builtin_popcountll(word));
-    }
-    std::vector<std::uint32_t> out;
-    out.reserve(passing);
-    const std::vector<std::uint32_t>& walk =
-        input.narrowBase != nullptr ? *input.narrowBase : *input.order;
-    for (const std::uint32_t rec : walk) {
-        if (Get(pass, rec)) {
+    for (const std::uint32_t rec : *input.order) {
+        if (root.Test(rec) == Tri::True) {
             out.push_back(rec);
         }
     }
-    return out;
+    return Listed(std::move(out));
+}
+
+RecordView SelectFast(const SelectionInput& input)
+{
+    const Table& table = *input.table;
+    const Rows& order = *input.order;
+    const std::uint32_t n = table.RecordCount();
+    const std::size_t small = std::max<std::size_t>(n / 64, 256);
+    std::vector<const Node*> conjuncts;
+    CollectConjuncts(*input.root, conjuncts);
+
+    // Candidates so far: a bitmap over records (exact matches of the terms dropped), and
+    // ranges of the order.
+    std::shared_ptr<const RecordBitmap> known; // shared, never written
+    RecordBitmap owned;
+    bool haveOwned = false;
+    const auto narrowTo = [&](const RecordBitmap& bits) {
+        if (!haveOwned) {
+            owned = known ? *known : bits;
+            if (known) {
+                Intersect(owned, bits);
+            }
+            haveOwned = true;
+            known.reset();
+        } else {
+            Intersect(owned, bits);
+        }
+    };
+    const auto candidateBits = [&]() -> const RecordBitmap* {
+        return haveOwned ? &owned : known.get();
+    };
+
+    // 1. Conditions whose matches are known (a base filter computed before).
+    std::vector<const Node*> open;
+    for (const Node* term : conjuncts) {
+        std::shared_ptr<const RecordBitmap> bits =
+            input.knownMatches ? input.knownMatches(term->Key()) : nullptr;
+        if (!bits) {
+            open.push_back(term);
+        } else if (!known && !haveOwned) {
+            known = std::move(bits);
+        } else {
+            narrowTo(*bits);
+        }
+    }
+
+    // 2. A prefix search on the order's first field: its matches are ranges of the order.
+    std::vector<Range> ranges;
+    bool haveRanges = false;
+    PrefixSearch rangeSearch;
+    bool rangesExact = false;
+    // Otherwise: a prefix search on another text field, through its folded order.
+    Rows foldedHits;
+    bool haveFoldedHits = false;
+    bool foldedExact = false;
+    PrefixSearch foldedSearch;
+    const SortField* lead = input.orderFields.empty() ? nullptr : &input.orderFields[0];
+    for (const Node* term : open) {
+        PrefixSearch search;
+        if (!AsPrefixSearch(*term, search)) {
+            continue;
+        }
+        const Column& column = table.Col(search.field);
+        if (lead != nullptr && lead->field == search.field && !lead->descending &&
+            FoldIsBytewise()) {
+            std::vector<Range> found;
+            bool exact = search.whole;
+            if (lead->caseInsensitive && !column.FoldsToItself()) {
+                // Sorted by folded text: one range, exact for UPPER(field).
+                std::string target;
+                FoldText(search.prefix, target);
+                if (search.folded && target != search.prefix) {
+                    found.clear(); // a folded text never holds a byte folding changes
+                } else {
+                    const Range range = FoldedPrefixRange(column, order, target);
+                    if (range.begin < range.end) {
+                        found.push_back(range);
+                    }
+                }
+                exact = exact && search.folded;
+            } else {
+                PrefixRanges(column, order, search, 0, static_cast<std::uint32_t>(order.size()), 0,
+                             found);
+            }
+            if (!haveRanges || RangesSize(found) < RangesSize(ranges)) {
+                ranges = std::move(found);
+                haveRanges = true;
+                rangeSearch = search;
+                rangesExact = exact;
+            }
+        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && FoldIsBytewise()) {
+            const Rows& folded = input.foldedOrder(search.field);
+            std::string target;
+            FoldText(search.prefix, target);
+            if (!(search.folded && target != search.prefix)) {
+                const Range range = FoldedPrefixRange(column, folded, target);
+                foldedHits.assign(folded.begin() + range.begin, folded.begin() + range.end);
+            }
+            haveFoldedHits = true;
+            foldedSearch = search;
+            foldedExact = search.whole && search.folded;
+        }
+    }
+    if (haveRanges) {
+        haveFoldedHits = false; // the ranges are the better start
+    }
+
+    // 3. Contains searches: the pair summary gives their candidates, exact for short
+    // needles; the others are checked on the text.
+    Checks checks;
+    for (const Node* term : open) {
+        if ((haveRanges && rangesExact && term == rangeSearch.term) ||
+            (haveFoldedHits && foldedExact && term == foldedSearch.term)) {
+            continue;
+        }
+        ContainsSearch search;
+        if (!AsContainsSearch(*term, search)) {
+            checks.terms.push_back(term);
+            continue;
+        }
+        // With few candidates already, the needle is looked for in their text instead.
+        const bool fewAlready = (haveRanges && RangesSize(ranges) <= small) ||
+                                (input.narrowBase != nullptr && input.narrowBase->Size() <= small);
+        if (input.summary && FoldIsBytewise() && !fewAlready) {
+            std::string folded;
+            FoldText(search.needle, folded);
+            if (search.folded && folded != search.needle) {
+                narrowTo(MakeRecordBitmap(n)); // a folded text never holds a byte folding changes
+                continue;
+            }
+            bool exact = false;
+            const RecordBitmap bits = input.summary(search.field).Candidates(folded, exact);
+            narrowTo(bits);
+            if (exact && search.folded) {
+                continue;
+            }
+        }
+        checks.contains.push_back(search);
+    }
+
+    // 4. The previous view, when the filter only narrows it.
+    const RecordView* base = input.narrowBase;
+    if (base != nullptr && base->Size() > small && base->Picks() != nullptr) {
+        narrowTo(*base->Picks());
+    }
+
+    // A few candidates, in view order already: test them one by one.
+    const RecordBitmap* bits = candidateBits();
+    const auto passes = [&](std::uint32_t rec) {
+        return (bits == nullptr || TestBit(*bits, rec)) && checks.Pass(rec);
+    };
+    const std::size_t rangeSize = haveRanges ? RangesSize(ranges) : SIZE_MAX;
+    if (haveRanges && checks.Empty() && bits == nullptr) {
+        return RecordView(input.order, std::move(ranges)); // exact: nothing to read
+    }
+    // The ranges are in view order and exact: walking them beats testing the prefix
+    // term on the previous view's records unless that view is far smaller.
+    const bool baseFirst = !haveRanges || base == nullptr || base->Size() * 4 < rangeSize;
+    if (base != nullptr && base->Size() <= small && baseFirst) {
+        Rows out;
+        base->ForEach([&](std::uint32_t rec) {
+            const bool inRanges =
+                !haveRanges || !rangesExact || rangeSearch.term->Test(rec) == Tri::True;
+            const bool inFolded =
+                !haveFoldedHits || !foldedExact || foldedSearch.term->Test(rec) == Tri::True;
+            if (inRanges && inFolded && passes(rec)) {
+                out.push_back(rec);
+            }
+        });
+        return Listed(std::move(out));
+    }
+    if (haveRanges) {
+        if (rangeSize <= small) {
+            Rows out;
+            RecordView(input.order, ranges).ForEach([&](std::uint32_t rec) {
+                if (passes(rec)) {
+                    out.push_back(rec);
+                }
+            });
+            return Listed(std::move(out));
+        }
+        // Keep the ranges and pick their records: with nothing left to check, the
+        // candidate bitmap itself does (shared when it is a known one).
+        std::shared_ptr<const RecordBitmap> picks;
+        std::size_t count = 0;
+        if (checks.Empty()) {
+            picks = haveOwned ? std::make_shared<const RecordBitmap>(std::move(owned)) : known;
+            for (const Range& range : ranges) {
+                for (std::uint32_t pos = range.begin; pos < range.end; ++pos) {
+                    count += TestBit(*picks, order[pos]) ? 1 : 0;
+                }
+            }
+        } else {
+            auto pass = std::make_shared<RecordBitmap>(MakeRecordBitmap(n));
+            RecordView(input.order, ranges).ForEach([&](std::uint32_t rec) {
+                if (passes(rec)) {
+                    SetBit(*pass, rec);
+                    ++count;
+                }
+            });
+            picks = std::move(pass);
+        }
+        return RecordView(input.order, std::move(ranges), std::move(picks), count);
+    }
+    if (haveFoldedHits) {
+        if (foldedHits.size() <= small) {
+            Rows out;
+            for (const std::uint32_t rec : foldedHits) {
+                if (passes(rec)) {
+                    out.push_back(rec);
+                }
+            }
+            std::sort(out.begin(), out.end());
+            return ListedInViewOrder(std::move(out), input);
+        }
+        RecordBitmap marks = MakeRecordBitmap(n);
+        for (const std::uint32_t rec : foldedHits) {
+            SetBit(marks, rec);
+        }
+        narrowTo(marks);
+        bits = candidateBits();
+    }
+
+    // Many candidates: the remaining checks in record order (sequential memory), then
+    // the matches read out of the order as rows are asked for.
+    std::shared_ptr<const RecordBitmap> picks;
+    std::size_t count = 0;
+    if (checks.Empty() && bits != nullptr) {
+        picks = haveOwned ? std::make_shared<const RecordBitmap>(std::move(owned)) : known;
+        count = CountBits(*picks);
+    } else {
+        auto pass = std::make_shared<RecordBitmap>(MakeRecordBitmap(n));
+        const auto test = [&](std::uint32_t rec) {
+            if (checks.Pass(rec)) {
+                SetBit(*pass, rec);
+                ++count;
+            }
+        };
+        if (bits != nullptr) {
+            // Candidates are scattered over the text: each check would wait for memory,
+            // so the reads for the checks a little ahead are started first.
+            Rows candidates;
+            candidates.reserve(CountBits(*bits));
+            for (std::size_t w = 0; w < bits->size(); ++w) {
+                std::uint64_t word = (*bits)[w];
+                while (word != 0) {
+                    candidates.push_back(
+                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
+                    word &= word - 1;
+                }
+            }
+            for (std::size_t i = 0; i < candidates.size(); ++i) {
+                for (const ContainsSearch& search : checks.contains) {
+                    if (i + 32 < candidates.size()) {
+                        search.column->PrefetchOffsets(candidates[i + 32]);
+                    }
+                    if (i + 16 < candidates.size()) {
+                        search.column->PrefetchText(candidates[i + 16]);
+                    }
+                }
+                test(candidates[i]);
+            }
+        } else {
+            for (std::uint32_t rec = 0; rec < n; ++rec) {
+                test(rec);
+            }
+        }
+        picks = std::move(pass);
+    }
+    if (count <= kListedResult) {
+        Rows records;
+        records.reserve(count);
+        for (std::size_t w = 0; w < picks->size() && records.size() < count; ++w) {
+            std::uint64_t word = (*picks)[w];
+            while (word != 0) {
+                records.push_back(static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
+                word &= word - 1;
+            }
+        }
+        return ListedInViewOrder(std::move(records), input);
+    }
+    return RecordView(input.order, {Range{0, static_cast<std::uint32_t>(order.size())}},
+                      std::move(picks), count);
 }
 
 bool Narrows(const Node& newer, const Node& older)

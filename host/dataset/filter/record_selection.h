@@ -1,9 +1,13 @@
 #pragma once
 
 #include "host/dataset/filter/expression.h"
+#include "host/dataset/record_order.h"
+#include "host/dataset/record_view.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace host {
@@ -12,29 +16,37 @@ class Table;
 
 namespace host::filter {
 
+class BigramSummary;
+
 // What deciding the records of a filtered view needs.
 struct SelectionInput {
     const Table* table = nullptr;
     const Node* root = nullptr;
-    // The view's order; nullptr means record order.
-    const std::vector<std::uint32_t>* order = nullptr;
-    // rank[rec] = position of rec in order (with order only).
-    const std::vector<std::uint32_t>* rank = nullptr;
-    // Records that are known to hold every match, in view order: the previous view when
-    // the new filter only narrows the previous one. nullptr when there is none.
-    const std::vector<std::uint32_t>* narrowBase = nullptr;
-    // The records of a text field sorted by its upper-cased text (built on demand).
+    // The view's order: every record once (for record order, 0, 1, 2, ...).
+    std::shared_ptr<const std::vector<std::uint32_t>> order;
+    // The fields the order sorts by; empty for record order.
+    std::vector<SortField> orderFields;
+    // A view known to hold every match: the previous view when the new filter only
+    // narrows the previous one. nullptr when there is none.
+    const RecordView* narrowBase = nullptr;
+    // The exact matches of a condition, by its key, when an earlier filter computed them
+    // (a base filter the search is joined to); nullptr when not known.
+    std::function<std::shared_ptr<const RecordBitmap>(const std::string& key)> knownMatches;
+    // The records of a text field sorted by folded text (built on demand).
     std::function<const std::vector<std::uint32_t>&(int field)> foldedOrder;
+    // The pair summary of a text field (built on demand).
+    std::function<const BigramSummary&(int field)> summary;
 };
 
 // Every record in view order for which the root is True, one at a time over the whole
 // order: the reference the fast paths must agree with.
-std::vector<std::uint32_t> SelectPlain(const SelectionInput& input);
+RecordView SelectPlain(const SelectionInput& input);
 
-// Same records, same order, by the quickest route: a range of a folded order for an
-// upper-cased prefix search, the previous view when the filter only narrows it, column
-// scans in record order for the rest.
-std::vector<std::uint32_t> SelectFast(const SelectionInput& input);
+// Same records, same order, by the quickest route: ranges of the order for a prefix
+// search on the order's first field, a pair summary for a contains search, bitmaps of
+// matches already known, the previous view when the filter only narrows it, column
+// scans in record order for the rest. Large results are read out of the order lazily.
+RecordView SelectFast(const SelectionInput& input);
 
 // True when every record for which `newer` is True is also True under `older`: the
 // same expression except LIKE patterns (outside NOT) that extend the older pattern,

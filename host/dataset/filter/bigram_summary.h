@@ -1,0 +1,51 @@
+#pragma once
+
+#include "host/dataset/record_view.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace host {
+class Column;
+}
+
+namespace host::filter {
+
+// For one text column, the records whose folded text holds each pair of adjacent bytes
+// (and each byte that ends a value): what a contains search reads instead of the text.
+// A needle of one or two bytes is answered exactly; a longer one gets the records that
+// hold all of its pairs, which the search then checks against the text.
+//
+// Each pair keeps a bitmap when at least one record in 16 holds it, else the record
+// numbers of each block of 65,536 records as 16-bit offsets.
+class BigramSummary {
+public:
+    explicit BigramSummary(const Column& column);
+
+    // Records whose folded text may hold the (folded) needle; exact is set when they are
+    // exactly the records that hold it.
+    RecordBitmap Candidates(std::string_view foldedNeedle, bool& exact) const;
+
+    std::uint32_t RecordCount() const { return m_records; }
+    std::size_t MemoryBytes() const;
+
+private:
+    static constexpr int kEnd = 256; // the second byte of "ends the value"
+    static constexpr int kSecond = 257;
+    struct Postings {
+        std::uint32_t count = 0;
+        RecordBitmap bits;                  // when dense
+        std::vector<std::uint32_t> blockAt; // when sparse: start in lows of each block
+        std::vector<std::uint16_t> lows;
+    };
+    const Postings* Find(unsigned first, unsigned second) const;
+    void OrInto(const Postings& postings, RecordBitmap& out) const;
+    void AndInto(const Postings& postings, RecordBitmap& out) const;
+
+    std::uint32_t m_records = 0;
+    std::vector<std::int32_t> m_slot; // first * kSecond + second -> index in m_postings
+    std::vector<Postings> m_postings;
+};
+
+} // namespace host::filter

@@ -1,0 +1,98 @@
+#include "host/dataset/record_view.h"
+
+#include <algorithm>
+
+namespace host {
+
+std::size_t CountBits(const RecordBitmap& bits)
+{
+    std::size_t count = 0;
+    for (const std::uint64_t word : bits) {
+        count += static_cast<std::size_t>(__builtin_popcountll(word));
+    }
+    return count;
+}
+
+RecordView::RecordView(std::shared_ptr<const Rows> order)
+    : RecordView(order, {Range{0, static_cast<std::uint32_t>(order ? order->size() : 0)}})
+{
+}
+
+RecordView::RecordView(std::shared_ptr<const Rows> order, std::vector<Range> ranges)
+    : m_order(std::move(order)), m_ranges(std::move(ranges))
+{
+    m_starts.reserve(m_ranges.size());
+    for (const Range& range : m_ranges) {
+        m_starts.push_back(m_count);
+        m_count += range.end - range.begin;
+    }
+}
+
+RecordView::RecordView(std::shared_ptr<const Rows> order, std::vector<Range> ranges,
+                       std::shared_ptr<const RecordBitmap> picks, std::size_t count)
+    : m_order(std::move(order)), m_ranges(std::move(ranges)), m_picks(std::move(picks)),
+      m_count(count), m_readOut(std::make_shared<ReadOut>())
+{
+}
+
+std::uint32_t RecordView::At(std::size_t row) const
+{
+    if (m_picks) {
+        ReadOutTo(row);
+        return m_readOut->rows[row];
+    }
+    const auto next = std::upper_bound(m_starts.begin(), m_starts.end(), row);
+    const auto i = static_cast<std::size_t>(next - m_starts.begin()) - 1;
+    return (*m_order)[m_ranges[i].begin + (row - m_starts[i])];
+}
+
+void RecordView::ReadOutTo(std::size_t row) const
+{
+    ReadOut& out = *m_readOut;
+    while (out.rows.size() <= row && out.range < m_ranges.size()) {
+        const Range& range = m_ranges[out.range];
+        out.pos = std::max(out.pos, range.begin);
+        // A screen at a time at least, so that paging on reads out in few steps.
+        const std::size_t want = std::max<std::size_t>(row + 1, out.rows.size() + 64);
+        for (; out.pos < range.end && out.rows.size() < want; ++out.pos) {
+            const std::uint32_t rec = (*m_order)[out.pos];
+            if (TestBit(*m_picks, rec)) {
+                out.rows.push_back(rec);
+            }
+        }
+        if (out.pos >= range.end) {
+            ++out.range;
+        }
+    }
+}
+
+std::ptrdiff_t RecordView::Find(std::uint32_t rec) const
+{
+    if (m_picks && !TestBit(*m_picks, rec)) {
+        return -1;
+    }
+    std::ptrdiff_t row = 0;
+    std::ptrdiff_t found = -1;
+    for (const Range& range : m_ranges) {
+        for (std::uint32_t pos = range.begin; pos < range.end && found < 0; ++pos) {
+            const std::uint32_t here = (*m_order)[pos];
+            if (here == rec) {
+                found = row;
+            } else if (!m_picks || TestBit(*m_picks, here)) {
+                ++row;
+            }
+        }
+        if (found >= 0) {
+            break;
+        }
+    }
+    return found;
+}
+
+std::size_t RecordView::OwnBytes() const
+{
+    return m_ranges.size() * sizeof(Range) + m_starts.size() * sizeof(std::size_t) +
+           (m_readOut ? m_readOut->rows.size() * sizeof(std::uint32_t) : 0);
+}
+
+} // namespace host

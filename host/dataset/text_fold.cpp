@@ -1,0 +1,124 @@
+#include "host/dataset/text_fold.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace host {
+
+void FoldText(std::string_view text, std::string& out)
+{
+    out.resize(text.size());
+    std::transform(text.begin(), text.end(), out.begin(), FoldByte);
+}
+
+bool FoldChanges(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return FoldByte(c) != c; });
+}
+
+int CompareFolded(std::string_view a, std::string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(FoldByte(a[i]));
+        const auto y = static_cast<unsigned char>(FoldByte(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+namespace {
+
+bool FoldedAt(std::string_view text, std::size_t at, std::string_view foldedNeedle)
+{
+    for (std::size_t j = 0; j < foldedNeedle.size(); ++j) {
+        if (FoldByte(text[at + j]) != foldedNeedle[j]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+#if defined(__SSE2__)
+// FoldByte on 16 bytes at once: 'a'..'z' lose 0x20 (bytes from 0x80 compare as negative
+// and are left alone). Kept beside FoldByte, which it must agree with.
+__m128i FoldBytes(__m128i bytes)
+{
+    const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)),
+                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('z' + 1)));
+    return _mm_sub_epi8(bytes, _mm_and_si128(lower, _mm_set1_epi8(0x20)));
+}
+#endif
+
+} // namespace
+
+bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
+{
+    const std::size_t m = foldedNeedle.size();
+    if (m == 0) {
+        return true;
+    }
+    if (text.size() < m) {
+        return false;
+    }
+    const std::size_t last = text.size() - m; // the last position a match can start at
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    static_assert(FoldIsBytewise() && FoldByte('a') == 'A' && FoldByte('A') == 'A');
+    if (m >= 2 && last + 1 >= 16) {
+        // 16 start positions at a time on the needle's first and last bytes; the final
+        // block overlaps the one before rather than leave a tail.
+        const __m128i first = _mm_set1_epi8(foldedNeedle.front());
+        const __m128i end = _mm_set1_epi8(foldedNeedle.back());
+        for (;;) {
+            const __m128i a =
+                FoldBytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
+            const __m128i b = FoldBytes(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + m - 1)));
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, end))));
+            while (mask != 0) {
+                const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
+                if (FoldedAt(text, i + bit, foldedNeedle)) {
+                    return true;
+                }
+                mask &= mask - 1;
+            }
+            if (i + 16 > last) {
+                return false;
+            }
+            i = std::min(i + 16, last + 1 - 16);
+        }
+    }
+#endif
+    for (; i <= last; ++i) {
+        if (FoldByte(text[i]) == foldedNeedle[0] && FoldedAt(text, i, foldedNeedle)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FoldSources BytesFoldingTo(char folded)
+{
+    static const auto table = [] {
+        std::array<FoldSources, 256> sources{};
+        for (int b = 0; b < 256; ++b) {
+            FoldSources& s = sources[static_cast<unsigned char>(FoldByte(static_cast<char>(b)))];
+            if (s.count < 2) {
+                s.bytes[s.count++] = static_cast<char>(b);
+            }
+        }
+        return sources;
+    }();
+    return table[static_cast<unsigned char>(folded)];
+}
+
+} // namespace host
