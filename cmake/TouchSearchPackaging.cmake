@@ -28,6 +28,10 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtouchsearch1)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "Touch search run time and module\n The host run time (datasets, application services), the maker's library,\n and the search module libpesquisa.so with the fiscal module libfiscal.so.")
 
+# The QtSql drivers are plugins, which shlibdeps cannot see: a live search needs the
+# driver of its database, a till that only searches in memory needs neither.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "libqt6sql6-sqlite, libqt6sql6-psql")
+
 set(CPACK_DEBIAN_DEVEL_PACKAGE_NAME libtouchsearch-dev)
 set(CPACK_DEBIAN_DEVEL_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVEL_PACKAGE_DEPENDS "libtouchsearch1 (= ${ts_deb_version}), qt6-base-dev (>= 6.4)")

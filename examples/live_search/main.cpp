@@ -1,18 +1,20 @@
-// A host that searches the products of a database file: live_search FILE.db
-// It keeps its own filter (only what is in stock), hides a field from the grid and
-// prints the product the user confirmed.
+// A host that searches a table of its database live: live_search URL TABLE
+// URL is "sqlite:PATH" or a PostgreSQL URI ("postgresql://user@host/db"). Every
+// keystroke narrows the records on the server; nothing is copied into memory. The host
+// keeps its own filter (only what is in stock), hides a field from the grid and prints
+// the product the user confirmed.
 #include <QApplication>
 #include <cstdio>
 #include <dlfcn.h>
-#include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset_error.h>
 #include <touchsearch/pesquisa.h>
+#include <touchsearch/sql_dataset.h>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: live_search FILE.db\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: live_search URL TABLE\n");
         return 2;
     }
 
@@ -23,15 +25,19 @@ int main(int argc, char** argv)
     }
     auto* pesquisa = reinterpret_cast<decltype(&Pesquisa)>(dlsym(module, "Pesquisa"));
 
-    host::ClientDataset products;
+    host::SqlDataset products;
     try {
-        // The file's one table: its declared types give the fields and their sizes.
-        products.LoadFromFile(QString::fromLocal8Bit(argv[1]));
-        products.FieldByName("CUSTO")->SetVisible(false);
+        // Opened read-only; the table's declared types give the fields and their sizes.
+        products.SetDatabaseUrl(QString::fromLocal8Bit(argv[1]));
+        products.SetTableName(QString::fromLocal8Bit(argv[2]));
+        products.SetOrderFields({"NMPRODUTO"});
+        // Mixed-case names in the table: a typed "caf" still finds "Café moído".
+        products.SetFilterOptions(host::FilterOption::CaseInsensitive);
         // The host's own filter: the search narrows within it and gives it back on Esc.
         products.SetFilter("ESTOQUE > 0");
         products.SetFiltered(true);
         products.Open();
+        products.FieldByName("CUSTO")->SetVisible(false);
 
         // "S" would clear the host's filter first; SemMenuFiscal: no F1 menu.
         if (!pesquisa(&products, nullptr, "N", 0, 0, 0, 0, true)) {

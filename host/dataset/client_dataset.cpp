@@ -5,6 +5,7 @@
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/filter/expression_parser.h"
 #include "host/dataset/filter/record_selection.h"
+#include "host/dataset/sql_provider.h"
 
 #include <QFileInfo>
 
@@ -130,6 +131,11 @@ void ClientDataset::DataChanged()
 void ClientDataset::LoadFromFile(const QString& path)
 {
     LoadFromTable(LoadTable(path), QFileInfo(path).fileName());
+}
+
+void ClientDataset::LoadFromDatabase(const QString& url, const QString& tableOrQuery)
+{
+    FillFromSql(*this, url, tableOrQuery);
 }
 
 void ClientDataset::LoadFromTable(Table loaded, const QString& source)

@@ -42,6 +42,11 @@ public:
     // Replaces fields and records with a table built aside (by a provider reading a
     // database, for one), on the same terms as LoadFromFile; source names it in messages.
     void LoadFromTable(Table table, const QString& source);
+    // Replaces fields and records with a database table's or query's rows, read once:
+    // url is "postgresql://…" or "sqlite:PATH", tableOrQuery a table's name, a SELECT,
+    // or empty for the database's only table. Types and NULLs are kept, text sizes come
+    // from VARCHAR(n) and CHAR(n); on any failure the dataset keeps what it had.
+    void LoadFromDatabase(const QString& url, const QString& tableOrQuery = QString());
     // Writes fields and records as an SQLite database with one table.
     void SaveToFile(const QString& path) const;
 

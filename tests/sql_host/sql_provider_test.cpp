@@ -17,10 +17,11 @@ using sql_host_test::PgScratchDatabase;
 
 namespace {
 
+// Through the public call a host makes, which must keep the provider's terms.
 std::string ErrorOf(ClientDataset& dataset, const QString& url, const QString& tableOrQuery)
 {
     try {
-        FillFromSql(dataset, url, tableOrQuery);
+        dataset.LoadFromDatabase(url, tableOrQuery);
     } catch (const host::DatasetError& error) {
         return error.what();
     }
