@@ -110,10 +110,13 @@ public:
     }
 
     // The order: the host's fields (or the primary key, else the first field), then
-    // the unique key's fields not yet in it, else the row identity.
-    std::vector<OrderColumn> BuildOrder(const QStringList& names) const
+    // the unique key's fields not yet in it, else the row identity. A case-insensitive
+    // search orders text upper-cased, as it compares it; a unique key's text field then
+    // also follows as it is, so that the order still tells every record apart.
+    std::vector<OrderColumn> BuildOrder(const QStringList& names, FilterOptions options) const
     {
         const Table& fields = schema->fields;
+        const bool fold = options.testFlag(FilterOption::CaseInsensitive);
         QStringList chosen;
         for (const QString& name : names) {
             const int f = fields.FindField(name.trimmed());
@@ -130,15 +133,20 @@ public:
                 schema->primaryKey.isEmpty() ? QStringList{fields.Def(0).name} : schema->primaryKey;
         }
         std::vector<OrderColumn> order;
+        QStringList exact; // columns ordered by their own value
         for (const QString& name : chosen) {
             const int f = fields.FindField(name);
+            const bool folded = fold && fields.Def(f).type == FieldType::Text;
             order.push_back({schema->reads[static_cast<size_t>(f)],
                              sql::ValueKindOf(fields.Def(f).type), f, false,
-                             schema->notNull.contains(fields.Def(f).name)});
+                             schema->notNull.contains(fields.Def(f).name), folded});
+            if (!folded) {
+                exact << name;
+            }
         }
         bool unique = !schema->uniqueKey.isEmpty();
         for (const QString& name : schema->uniqueKey) {
-            if (!chosen.contains(name)) {
+            if (!exact.contains(name)) {
                 const int f = fields.FindField(name);
                 order.push_back({schema->reads[static_cast<size_t>(f)],
                                  sql::ValueKindOf(fields.Def(f).type), f, false, true});
@@ -439,7 +447,8 @@ QString SqlDataset::GetTableName() const
 void SqlDataset::SetOrderFields(const QStringList& fields)
 {
     if (d->active) {
-        const std::vector<OrderColumn> order = d->BuildOrder(fields); // may raise
+        const std::vector<OrderColumn> order =
+            d->BuildOrder(fields, GetFilterOptions()); // may raise
         d->orderFieldNames = fields;
         d->BuildQuery(order);
         if (ControlsDisabled()) {
@@ -499,8 +508,7 @@ void SqlDataset::Open()
     QSqlDatabase db = d->session->Database();
     sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
     d->schema = std::move(schema);
-    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames);
-    d->BuildQuery(order);
+    d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
 
     ClearFieldObjects();
@@ -803,8 +811,10 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
         return;
     }
     SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
+    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames, options);
     StoreFilterOptions(options);
     d->condition = std::move(condition);
+    d->BuildQuery(order);
     if (ControlsDisabled()) {
         d->pending = true;
         return;
@@ -833,6 +843,11 @@ QString SqlDataset::GetServerCondition() const
 int SqlDataset::StatementCount() const
 {
     return d->session ? d->session->StatementCount() : 0;
+}
+
+QString SqlDataset::LastStatement() const
+{
+    return d->session ? d->session->LastStatement() : QString();
 }
 
 } // namespace host

@@ -35,8 +35,11 @@ public:
     QString GetTableName() const;
 
     // Fields the records are ordered by (empty: the primary key, else the first field);
-    // a unique key breaks ties, so paging never skips or repeats a record. On an open
-    // dataset the view is read again; an unknown field raises and changes nothing.
+    // a unique key breaks ties, so paging never skips or repeats a record. With the
+    // case-insensitive filter option text fields order by their upper-cased (ASCII)
+    // value, as ClientDataset's case-insensitive index does, so that the search's index
+    // also gives the order. On an open dataset the view is read again; an unknown field
+    // raises and changes nothing.
     void SetOrderFields(const QStringList& fields);
     QStringList GetOrderFields() const;
     // The order in force, tie-breaking key included (after Open).
@@ -83,6 +86,8 @@ public:
     // diagnostics and for measuring what a keystroke costs.
     QString GetServerCondition() const;
     int StatementCount() const;
+    // The last statement sent, its values written in (for EXPLAIN).
+    QString LastStatement() const;
 
     // Creates in the database what a live search needs: for every text field named,
     // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram

@@ -9,6 +9,16 @@ bool IsNull(const QVariant& value)
     return !value.isValid() || value.isNull();
 }
 
+QString AsciiUpper(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - (u'a' - u'A'));
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
@@ -18,12 +28,18 @@ KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selec
 {
 }
 
+// The column as the order sees it: upper-cased when folded.
+QString KeysetQuery::Ordered(const OrderColumn& column) const
+{
+    return column.folded ? m_dialect.Upper(column.read) : column.read;
+}
+
 QString KeysetQuery::Compared(const OrderColumn& column) const
 {
     if (!column.rowIdentity &&
         (column.kind == ValueKind::Text ||
          (column.kind == ValueKind::Date && m_dialect.GetServer() == SqlDialect::Server::Sqlite))) {
-        return m_dialect.Collated(column.read);
+        return m_dialect.Collated(Ordered(column));
     }
     return column.read;
 }
@@ -32,6 +48,9 @@ QString KeysetQuery::Parameter(SqlText& out, const OrderColumn& column, const QV
 {
     if (column.rowIdentity) {
         return m_dialect.RowIdentityParameter(out, value);
+    }
+    if (column.folded) {
+        return m_dialect.Parameter(out, column.kind, AsciiUpper(value.toString()));
     }
     return m_dialect.Parameter(out, column.kind, value);
 }
@@ -109,7 +128,7 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
     }
     QStringList orderBy;
     for (const OrderColumn& column : m_order) {
-        orderBy << m_dialect.OrderTerm(column.read,
+        orderBy << m_dialect.OrderTerm(Ordered(column),
                                        column.rowIdentity ? ValueKind::Int : column.kind,
                                        descending, !column.notNull);
     }

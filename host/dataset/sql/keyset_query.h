@@ -16,6 +16,9 @@ struct OrderColumn {
     bool rowIdentity = false;
     // No NULL can occur: the order says no NULLS FIRST, so an ordinary index serves it.
     bool notNull = false;
+    // Text ordered by its upper-cased (ASCII) value, as a case-insensitive search
+    // compares it: an index on that value then serves the search and the order at once.
+    bool folded = false;
 };
 
 using RowValues = QVector<QVariant>;
@@ -39,6 +42,7 @@ public:
     const std::vector<OrderColumn>& Order() const { return m_order; }
 
 private:
+    QString Ordered(const OrderColumn& column) const;
     QString Compared(const OrderColumn& column) const;
     QString Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const;
     QString After(SqlText& out, const RowValues& anchor, size_t i) const;

@@ -114,26 +114,28 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         }
         const QString read = schema.reads[static_cast<size_t>(f)];
         if (schema.fields.Def(f).type != FieldType::Text ||
-            read != SqlDialect::QuoteIdentifier(schema.fields.Def(f).name)) {
+            !schema.indexable[static_cast<size_t>(f)]) {
             continue; // only text columns are searched by prefix and contains
         }
         const QString fieldName = schema.fields.Def(f).name;
-        // The expressions must be spelt exactly as the filter translation spells them.
+        // Built on the field's read exactly as the filter translation and the order
+        // spell it (a CHAR(n) column as text): an index on anything else goes unused.
+        // NULLS FIRST, as the dataset orders, so each also serves an order on it.
         const QString upper = dialect->Upper(read);
-        // NULLS FIRST, as the dataset orders, so the index also serves an order on it.
-        const QString plain = postgres ? read + QStringLiteral(" COLLATE \"C\" NULLS FIRST")
+        const QString nullsFirst = postgres ? QStringLiteral(" NULLS FIRST") : QString();
+        const QString plain = postgres ? QStringLiteral("(%1) COLLATE \"C\"").arg(read)
                                        : read + QStringLiteral(" COLLATE BINARY");
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper)
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain);
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4)")
+                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
+                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst);
         if (postgres) {
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
                               .arg(IndexName(table, fieldName, "upper_trgm"), quotedTable, upper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, read);
+                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, plain);
         }
     }
     if (postgres) {

@@ -6,6 +6,7 @@
 
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <sqlite3.h>
 
 namespace host::sql {
@@ -97,6 +98,7 @@ QSqlQuery SqlSession::Run(const SqlText& statement, const QString& what)
         QSqlQuery query(db);
         query.setForwardOnly(true);
         ++m_statements;
+        m_last = statement;
         if (query.prepare(statement.sql)) {
             for (const QVariant& value : statement.values) {
                 query.addBindValue(value);
@@ -120,6 +122,23 @@ QSqlQuery SqlSession::Run(const SqlText& statement, const QString& what)
     }
     throw DatasetError(
         QStringLiteral("%1 in %2 failed: %3").arg(what, DescribeDatabase(db), failure.trimmed()));
+}
+
+QString SqlSession::LastStatement() const
+{
+    QString text;
+    const QSqlDatabase db = Database();
+    qsizetype next = 0;
+    for (const QString& piece : m_last.sql.split(u'?')) {
+        text += piece;
+        if (next < m_last.values.size()) {
+            const QVariant& value = m_last.values[next++];
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            text += db.driver()->formatValue(field);
+        }
+    }
+    return text;
 }
 
 } // namespace host::sql

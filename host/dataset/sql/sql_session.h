@@ -28,6 +28,9 @@ public:
 
     // Statements run so far (for measuring what a keystroke costs).
     int StatementCount() const { return m_statements; }
+    // The last statement run, its values written in as the driver quotes them (for
+    // EXPLAIN and diagnostics).
+    QString LastStatement() const;
 
 private:
     void MakeReadOnly(QSqlDatabase& db);
@@ -36,6 +39,7 @@ private:
     QString m_connectionName;
     std::unique_ptr<SqlDialect> m_dialect;
     int m_statements = 0;
+    SqlText m_last;
 };
 
 } // namespace host::sql
