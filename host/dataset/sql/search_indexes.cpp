@@ -105,6 +105,26 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         }
     }
     const QString quotedTable = SqlDialect::QuoteIdentifier(schema.table);
+    // The unique key ends the dataset's order; ending the ordered indexes with it too
+    // lets a window come straight off the index, with no sort of the matches however
+    // many share a name. (SQLite's INTEGER PRIMARY KEY is the rowid, which ends every
+    // index already.)
+    QString keySuffix;
+    const bool rowidKey =
+        !postgres && schema.uniqueKey.size() == 1 && schema.primaryKey == schema.uniqueKey &&
+        schema.fields.Def(schema.fields.FindField(schema.uniqueKey.front())).type ==
+            FieldType::Integer;
+    if (!rowidKey) {
+        for (const QString& key : schema.uniqueKey) {
+            const int k = schema.fields.FindField(key);
+            const QString read = schema.reads[static_cast<size_t>(k)];
+            const FieldType type = schema.fields.Def(k).type;
+            keySuffix += QStringLiteral(", ") +
+                         (type == FieldType::Text || (type == FieldType::Date && !postgres)
+                              ? dialect->Collated(read)
+                              : read);
+        }
+    }
     for (const QString& name : names) {
         const int f = schema.fields.FindField(name);
         if (f < 0) {
@@ -125,10 +145,14 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString nullsFirst = postgres ? QStringLiteral(" NULLS FIRST") : QString();
         const QString plain = postgres ? QStringLiteral("(%1) COLLATE \"C\"").arg(read)
                                        : read + QStringLiteral(" COLLATE BINARY");
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4)")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst)
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)")
-                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst);
+        // The upper-cased order still ends with the key as it is, the field included.
+        const QString key = schema.uniqueKey.contains(fieldName) ? QString() : keySuffix;
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)")
+                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst,
+                               keySuffix)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)")
+                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
+                               key);
         if (postgres) {
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")

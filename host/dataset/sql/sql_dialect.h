@@ -83,6 +83,11 @@ public:
                                 const std::string& pattern) const = 0;
     virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
 
+    // Whether LIKE 'P%' (a literal P, one '%' after it) holds exactly for the text from
+    // P up to P's successor, so the range can stand for it. True where text is always
+    // valid UTF-8, whose byte order is its code points' order.
+    virtual bool PrefixRangeIsExact() const { return false; }
+
     // One ORDER BY term: NULLs first when ascending, last when descending. A column
     // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
     virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
