@@ -25,7 +25,19 @@ void TfrmPesquisa::sbtSairClick()
     pesquisa::Guarded([this] {
         FConfirmou = false;
         // Only the filter text goes back; the filter switch stays as the search left it.
-        RequireDataSet().SetFilter(FFiltroBase);
+        host::Dataset& dataSet = RequireDataSet();
+        try {
+            dataSet.SetFilter(FFiltroBase);
+        } catch (...) {
+            RequestClose();
+            // A dataset that took the text but could not read its records with it (a
+            // database server gone) has what cancel gives back: leaving is not held up
+            // by a message; the dataset reads its records again when next used.
+            if (dataSet.GetFilter() == FFiltroBase) {
+                return;
+            }
+            throw;
+        }
         RequestClose();
     });
 }

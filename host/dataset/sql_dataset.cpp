@@ -96,6 +96,7 @@ public:
     bool bof = true;
     bool eof = true;
     bool pending = false; // the view must be read again (controls were disabled)
+    bool stale = false;   // the last reading of the view failed: it stands empty
 
     QString What() const { return QStringLiteral("Search in table \"%1\"").arg(tableName); }
 
@@ -220,7 +221,16 @@ public:
         Forget();
         query->SetCondition(condition);
         std::vector<RowValues> first;
-        first = Fetch(nullptr, false, window + 1, 0);
+        try {
+            first = Fetch(nullptr, false, window + 1, 0);
+        } catch (...) {
+            // Empty until asked again: a grid must not go on fetching from a server
+            // that just failed (each try would tell the failure once more).
+            stale = true;
+            count = 0;
+            throw;
+        }
+        stale = false;
         Store(0, first);
         fetched = static_cast<int>(first.size());
         if (fetched <= window) {
@@ -612,6 +622,10 @@ void SqlDataset::First()
         return;
     }
     d->Settle();
+    if (d->stale && !ControlsDisabled()) {
+        // A view the server could not give: going to the first record asks again.
+        d->RefreshAndNotify();
+    }
     const int target = d->fetched == 0 ? -1 : 0;
     const bool moved = target != d->row;
     d->row = target;

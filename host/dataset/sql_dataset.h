@@ -73,7 +73,8 @@ public:
     bool Eof() const override;
 
     // A text that does not parse raises and changes nothing. A server failure keeps the
-    // new text, empties the view and raises; the next change tries the server again.
+    // new text, empties the view and raises; the next change, or First, tries the
+    // server again.
     QString GetFilter() const override;
     void SetFilter(const QString& expression) override;
     bool GetFiltered() const override;
