@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <latch>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -84,7 +85,7 @@ double QSqlTableModelMs(const QString& url, const char* text)
 // One till: its own connection and dataset, typing seeded random names a character at a
 // time, each keystroke the filter the form writes and its first screen read.
 void Till(const QString& url, int seed, int keystrokes, std::vector<double>& times,
-          std::mutex& lock)
+          std::mutex& lock, std::latch& open)
 {
     host::ScopedDatabase db(url);
     host::SqlDataset dataset;
@@ -93,6 +94,9 @@ void Till(const QString& url, int seed, int keystrokes, std::vector<double>& tim
     dataset.SetOrderFields({kField});
     dataset.SetFilterOptions(host::FilterOption::CaseInsensitive);
     dataset.Open();
+    // Typing starts when every till is open: the keystrokes meet each other, not the
+    // openings' reading of the table.
+    open.arrive_and_wait();
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<double> mine;
     while (static_cast<int>(mine.size()) < keystrokes) {
@@ -123,9 +127,10 @@ std::vector<double> Tills(const QString& url, int count, int keystrokes)
 {
     std::vector<double> times;
     std::mutex lock;
+    std::latch open(count);
     std::vector<std::thread> threads;
     for (int t = 0; t < count; ++t) {
-        threads.emplace_back([&, t] { Till(url, 1000 + t, keystrokes, times, lock); });
+        threads.emplace_back([&, t] { Till(url, 1000 + t, keystrokes, times, lock, open); });
     }
     for (std::thread& thread : threads) {
         thread.join();

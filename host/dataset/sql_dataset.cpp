@@ -197,9 +197,10 @@ public:
 
     std::vector<RowValues> Fetch(const RowValues* anchor, bool descending, int limit, int offset)
     {
-        QSqlQuery result = session->Run(query->Window(anchor, descending, limit, offset), What());
+        QSqlQuery& result = session->Run(query->Window(anchor, descending, limit, offset), What());
         std::vector<RowValues> out;
         ReadRows(result, out);
+        result.finish();
         return out;
     }
 
@@ -317,8 +318,9 @@ public:
     int ExactCount()
     {
         if (!count) {
-            QSqlQuery result = session->Run(query->Count(), What());
+            QSqlQuery& result = session->Run(query->Count(), What());
             count = result.next() ? result.value(0).toInt() : 0;
+            result.finish();
             // Rows may have come or gone since the first window: never fewer than known.
             count = std::max(*count, fetched);
         }
@@ -563,7 +565,7 @@ void SqlDataset::Open()
             QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
                 .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
                      SqlDialect::QuoteIdentifier(d->tableName));
-        QSqlQuery result = d->session->Run(statement, d->What());
+        QSqlQuery& result = d->session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;
             for (const int f : measured) {
@@ -575,6 +577,7 @@ void SqlDataset::Open()
                 sizes[static_cast<size_t>(f)] = size;
             }
         }
+        result.finish();
     }
     for (int f = 0; f < fields.FieldCount(); ++f) {
         AddFieldObject(fields.Def(f).name, fields.Def(f).type, sizes[static_cast<size_t>(f)]);

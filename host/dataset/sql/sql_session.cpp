@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
+#include <memory>
 #include <sqlite3.h>
 
 namespace host::sql {
@@ -61,6 +62,9 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
     if (m_dialect->GetServer() == SqlDialect::Server::Postgres) {
         // Doubles travel as text: the shortest form that reads back the same value.
         (void)query.exec(QStringLiteral("SET extra_float_digits = 1"));
+        // A keystroke's statement reads a window; compiling it to machine code (which
+        // a large estimate can trigger) would cost more than running it.
+        (void)query.exec(QStringLiteral("SET jit = off"));
     }
 }
 
@@ -72,6 +76,7 @@ bool SqlSession::Reconnect(QSqlDatabase& db)
             return false; // the connection works: the statement itself failed
         }
     }
+    m_prepared.clear(); // prepared on the connection that is gone
     db.close();
     if (!db.open()) {
         return false;
@@ -80,7 +85,23 @@ bool SqlSession::Reconnect(QSqlDatabase& db)
     return true;
 }
 
-QSqlQuery SqlSession::Run(const SqlText& statement, const QString& what)
+QSqlQuery* SqlSession::Prepared(QSqlDatabase& db, const QString& sql, QString& failure)
+{
+    if (QSqlQuery* query = m_prepared.object(sql)) {
+        return query;
+    }
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        failure = query->lastError().text();
+        return nullptr;
+    }
+    QSqlQuery* kept = query.release();
+    m_prepared.insert(sql, kept);
+    return kept;
+}
+
+QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
 {
     QSqlDatabase db = Database();
     if (!m_dialect) {
@@ -89,26 +110,34 @@ QSqlQuery SqlSession::Run(const SqlText& statement, const QString& what)
     QString failure;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!db.isOpen()) {
+            m_prepared.clear();
             if (!db.open()) {
                 failure = db.lastError().text();
                 continue;
             }
             MakeReadOnly(db);
         }
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
         ++m_statements;
         m_last = statement;
-        if (query.prepare(statement.sql)) {
-            for (const QVariant& value : statement.values) {
-                query.addBindValue(value);
+        // A statement kept from before may have been lost with the connection (the
+        // host closed and opened it again): then once more, prepared anew.
+        for (bool kept = m_prepared.contains(statement.sql);; kept = false) {
+            QSqlQuery* query = Prepared(db, statement.sql, failure);
+            if (query == nullptr) {
+                break;
             }
-            if (query.exec()) {
-                return query;
+            for (qsizetype i = 0; i < statement.values.size(); ++i) {
+                query->bindValue(static_cast<int>(i), statement.values[i]);
+            }
+            if (query->exec()) {
+                return *query;
+            }
+            failure = query->lastError().text();
+            m_prepared.remove(statement.sql);
+            if (!kept) {
+                break;
             }
         }
-        failure = query.lastError().text();
-        query = QSqlQuery();
         if (attempt == 0 && !Reconnect(db)) {
             if (db.isOpen()) {
                 break; // reachable: retrying would fail the same way
