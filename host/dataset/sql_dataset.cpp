@@ -169,8 +169,17 @@ public:
         if (order.back().rowIdentity) {
             select << Dialect().RowIdentity();
         }
+        // On PostgreSQL a window is read by its keys first (index-only, with the search
+        // indexes); SQLite finds a covering index by itself.
+        QStringList keys;
+        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !order.back().rowIdentity) {
+            for (const QString& name : schema->uniqueKey) {
+                keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
+            }
+        }
         query = std::make_unique<KeysetQuery>(Dialect(), SqlDialect::QuoteIdentifier(tableName),
-                                              select.join(QStringLiteral(", ")), order);
+                                              select.join(QStringLiteral(", ")), order,
+                                              keys.join(QStringLiteral(", ")));
     }
 
     SqlText Translate(const QString& text, FilterOptions options, bool on) const

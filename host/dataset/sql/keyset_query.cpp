@@ -22,9 +22,9 @@ QString AsciiUpper(QString text)
 } // namespace
 
 KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                         std::vector<OrderColumn> order)
+                         std::vector<OrderColumn> order, QString keyList)
     : m_dialect(dialect), m_table(std::move(table)), m_selectList(std::move(selectList)),
-      m_order(std::move(order))
+      m_order(std::move(order)), m_keyList(std::move(keyList))
 {
 }
 
@@ -132,15 +132,27 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
                                        column.rowIdentity ? ValueKind::Int : column.kind,
                                        descending, !column.notNull);
     }
-    out.sql = QStringLiteral("SELECT %1 FROM %2").arg(m_selectList, m_table);
+    const QString ordered = QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+    const bool twoSteps = !m_keyList.isEmpty() && m_condition.scans;
+    QString window =
+        QStringLiteral("SELECT %1 FROM %2").arg(twoSteps ? m_keyList : m_selectList, m_table);
     if (!terms.isEmpty()) {
-        out.sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+        window += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
     }
-    out.sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
-    out.sql += QStringLiteral(" LIMIT %1").arg(limit);
+    window += ordered + QStringLiteral(" LIMIT %1").arg(limit);
     if (offset > 0) {
-        out.sql += QStringLiteral(" OFFSET %1").arg(offset);
+        window += QStringLiteral(" OFFSET %1").arg(offset);
     }
+    if (!twoSteps) {
+        out.sql = window;
+        return out;
+    }
+    // A search that passes over entries (contains) takes the window's keys first: when
+    // the condition and the order need only what an index holds, the server finds them
+    // in the index alone, however many entries it passes over, and then reads just the
+    // window's rows. (A prefix range's first entries are the window: one step.)
+    out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
+                  .arg(m_selectList, m_table, m_keyList, window, ordered);
     return out;
 }
 

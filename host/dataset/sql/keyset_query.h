@@ -28,8 +28,10 @@ using RowValues = QVector<QVariant>;
 // the count. NULLs sort first, as ClientDataset sorts them.
 class KeysetQuery {
 public:
+    // keyList: the unique key's columns, to read a window in two steps (its keys, then
+    // its rows by key), or empty for one step.
     KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                std::vector<OrderColumn> order);
+                std::vector<OrderColumn> order, QString keyList = {});
 
     // The filter's condition (empty: every record).
     void SetCondition(SqlText condition) { m_condition = std::move(condition); }
@@ -53,6 +55,7 @@ private:
     QString m_table;
     QString m_selectList;
     std::vector<OrderColumn> m_order;
+    QString m_keyList;
     SqlText m_condition;
 };
 

@@ -147,12 +147,17 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                                        : read + QStringLiteral(" COLLATE BINARY");
         // The upper-cased order still ends with the key as it is, the field included.
         const QString key = schema.uniqueKey.contains(fieldName) ? QString() : keySuffix;
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)")
+        // On PostgreSQL an index on an expression also holds the column itself, so a
+        // search that needs only the column and the key is answered from the index
+        // alone (index-only), never visiting the rows it passes over.
+        const QString column = SqlDialect::QuoteIdentifier(fieldName);
+        const QString include = postgres ? QStringLiteral(" INCLUDE (%1)").arg(column) : QString();
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
                           .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst,
-                               keySuffix)
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)")
+                               keySuffix, include)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
                           .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
-                               key);
+                               key, read == column ? QString() : include);
         if (postgres) {
             // A finer histogram of the values: with the default one a prefix that holds
             // thousands of records may be guessed at a dozen, and the planner then sorts
@@ -175,7 +180,8 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         }
     }
     if (postgres) {
-        statements << QStringLiteral("ANALYZE %1").arg(quotedTable);
+        // VACUUM marks the pages all-visible, which lets index-only scans skip the rows.
+        statements << QStringLiteral("VACUUM (ANALYZE) %1").arg(quotedTable);
     } else {
         statements << QStringLiteral("ANALYZE");
     }

@@ -20,6 +20,9 @@ ValueKind ValueKindOf(FieldType type);
 struct SqlText {
     QString sql;
     QVariantList values;
+    // A LIKE the server checks entry by entry (not a prefix range): a window may pass
+    // over many entries to find its rows.
+    bool scans = false;
 
     // Appends a placeholder for the value and returns it.
     QString Bind(const QVariant& value)

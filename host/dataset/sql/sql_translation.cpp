@@ -322,6 +322,7 @@ private:
                                                             QString::fromStdString(next)));
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
+            m_out.scans = true;
             match = m_dialect.LikeLiteral(m_out, text, literal->Text());
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
@@ -346,6 +347,7 @@ private:
             if (patternKind == ValueKind::Null) {
                 return Dropped(mark, m_dialect.NullCondition());
             }
+            m_out.scans = true;
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
