@@ -76,7 +76,7 @@ public:
     QString ownConnection; // opened from databaseUrl
     QString tableName;
     QStringList orderFieldNames;
-    int window = 100;
+    int window = 50;
 
     std::unique_ptr<sql::SqlSession> session;
     std::optional<sql::TableSchema> schema;

@@ -45,7 +45,8 @@ public:
     // The order in force, tie-breaking key included (after Open).
     QStringList GetEffectiveOrder() const;
 
-    // Rows read per statement (default 100).
+    // Rows read per statement (default 50: a few screens of the search's grid; a
+    // keystroke reads one window, so fewer rows make it cheaper for the server).
     void SetWindowSize(int rows);
     int GetWindowSize() const;
 
