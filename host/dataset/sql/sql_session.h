@@ -42,10 +42,13 @@ private:
     // The statement prepared on the connection (from the cache, else prepared now and
     // kept), or null with the failure in failure.
     QSqlQuery* Prepared(QSqlDatabase& db, const QString& sql, QString& failure);
+    // PostgreSQL: how the next statement is planned (see Run).
+    void PlanFor(QSqlDatabase& db, const SqlText& statement);
 
     QString m_connectionName;
     std::unique_ptr<SqlDialect> m_dialect;
     int m_statements = 0;
+    enum class Planning { Unknown, Generic, PerValues } m_planning = Planning::Unknown;
     SqlText m_last;
     QCache<QString, QSqlQuery> m_prepared{16}; // by text, the least recently used goes first
 };
