@@ -159,9 +159,9 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                           .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
                                key, read == column ? QString() : include);
         if (postgres) {
-            // A finer histogram of the values: with the default one a prefix that holds
-            // thousands of records may be guessed at a dozen, and the planner then sorts
-            // them all rather than read the first window off the index in order.
+            // A finer histogram of the values: a contains search is planned for its
+            // pattern from the share of the histogram that matches it, which then tells
+            // walking the index from the trigrams better.
             // (A column's own statistics are the table's; an expression's, its index's.)
             statements << QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
                               .arg(IndexName(table, fieldName, "upper"));
