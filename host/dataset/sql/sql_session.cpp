@@ -59,6 +59,9 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
                                               "connection does not take functions")
                                    .arg(DescribeDatabase(db)));
         }
+        // The file's pages mapped, not copied into each connection's own cache: many
+        // connections (tills) then read the same pages from memory.
+        (void)query.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
     }
     if (m_dialect->GetServer() == SqlDialect::Server::Postgres) {
         // Doubles travel as text: the shortest form that reads back the same value.
