@@ -108,6 +108,7 @@ void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms) const
     if (!m_condition.sql.isEmpty()) {
         terms << m_condition.sql;
         out.values += m_condition.values;
+        out.scans = m_condition.scans;
     }
 }
 
