@@ -29,14 +29,13 @@ void TfrmPesquisa::sbtSairClick()
         try {
             dataSet.SetFilter(FFiltroBase);
         } catch (...) {
-            RequestClose();
             // A dataset that took the text but could not read its records with it (a
-            // database server gone) has what cancel gives back: leaving is not held up
-            // by a message; the dataset reads its records again when next used.
-            if (dataSet.GetFilter() == FFiltroBase) {
-                return;
+            // database server gone) has what cancel gives back: the dialog ends at once,
+            // with no message to dismiss; the dataset reads its records again when next
+            // used. A text not taken is told, and the dialog stays for the next cancel.
+            if (dataSet.GetFilter() != FFiltroBase) {
+                throw;
             }
-            throw;
         }
         RequestClose();
     });
