@@ -612,6 +612,9 @@ void SqlDataset::Close()
     d->active = false;
     d->pending = false;
     d->Forget();
+    if (d->session) {
+        d->session->ReleasePrepared();
+    }
     NotifyViewReset();
     NotifyCursorMoved();
 }

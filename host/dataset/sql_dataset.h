@@ -24,9 +24,11 @@ public:
     explicit SqlDataset(QObject* parent = nullptr);
     ~SqlDataset() override;
 
-    // Only while closed. Either a connection the host opened (by its QtSql name), or a
-    // database URL ("postgresql://…", "sqlite:PATH") that Open opens read-only on a
-    // connection of the dataset's own, closed again when the dataset goes.
+    // Only while closed. Either a connection the host opened (by its QtSql name; the
+    // open dataset keeps statements prepared on it, so close the dataset before
+    // removing the connection), or a database URL ("postgresql://…", "sqlite:PATH")
+    // that Open opens read-only on a connection of the dataset's own, closed again
+    // when the dataset goes.
     void SetConnectionName(const QString& name);
     QString GetConnectionName() const;
     void SetDatabaseUrl(const QString& url);

@@ -240,6 +240,44 @@ TEST_P(SqlDatasetTest, TheConnectionIsMadeReadOnlyEvenWhenTheHostOpenedItWritabl
     EXPECT_EQ(count.value(0).toInt(), 5);
 }
 
+// The open dataset keeps its statements prepared on the host's connection, one per
+// shape however many keystrokes; closed, it lets go of them on the server.
+TEST(SqlDatasetPostgresTest, StatementsStayPreparedWhileOpenAndGoWithClose)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("preparadas"));
+    db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"}, {"NOME", "", "text"}});
+    for (int i = 1; i <= 30; ++i) {
+        db.Insert(table, {i, QStringLiteral("Nome %1").arg(i)});
+    }
+    const QString name =
+        host::OpenDatabase(db.Url(), host::DatabaseAccess::ReadOnly).connectionName();
+    const auto prepared = [&] {
+        QSqlQuery count(QSqlDatabase::database(name, false));
+        EXPECT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements")));
+        return count.next() ? count.value(0).toInt() : -1;
+    };
+    {
+        host::SqlDataset ds;
+        ds.SetConnectionName(name);
+        ds.SetTableName(table);
+        ds.Open();
+        ds.SetFiltered(true);
+        ds.SetFilter(QStringLiteral("NOME LIKE 'Nome 1%'"));
+        const int afterOne = prepared();
+        for (const char* filter :
+             {"NOME LIKE 'Nome 2%'", "NOME LIKE 'Nome 3%'", "NOME LIKE 'N%'"}) {
+            ds.SetFilter(QString::fromLatin1(filter));
+            EXPECT_FALSE(ds.IsEmpty()) << filter;
+        }
+        EXPECT_GT(afterOne, 0);
+        EXPECT_EQ(prepared(), afterOne) << "one prepared statement per shape";
+        ds.Close();
+        EXPECT_EQ(prepared(), 0);
+    }
+    host::CloseDatabase(name);
+}
+
 TEST_P(SqlDatasetTest, OpenFailuresNameWhatAndWhere)
 {
     host::SqlDataset missing;

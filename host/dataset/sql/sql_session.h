@@ -30,6 +30,10 @@ public:
     // next time): read it, then finish() it, before the next Run.
     QSqlQuery& Run(const SqlText& statement, const QString& what);
 
+    // Lets go of the statements kept prepared (the dataset closes: the host may close
+    // or remove its connection next).
+    void ReleasePrepared() { m_prepared.clear(); }
+
     // Statements run so far (for measuring what a keystroke costs).
     int StatementCount() const { return m_statements; }
     // The last statement run, its values written in as the driver quotes them (for
