@@ -15,8 +15,9 @@ namespace host {
 // table grows except an exact count, computed only when RecordCount is asked.
 //
 // The connection is a QSqlDatabase the host opened (by connection name); the dataset
-// makes it read-only and never writes. CreateSearchIndexes is the one call that
-// writes, on a connection of its own.
+// makes it read-only and never writes (on PostgreSQL it also sets the session's
+// jit and plan_cache_mode, on SQLite its mmap_size). CreateSearchIndexes is the one
+// call that writes, on a connection of its own.
 class SqlDataset : public Dataset {
     Q_OBJECT
 
