@@ -25,7 +25,18 @@ void TfrmPesquisa::sbtSairClick()
     pesquisa::Guarded([this] {
         FConfirmou = false;
         // Only the filter text goes back; the filter switch stays as the search left it.
-        RequireDataSet().SetFilter(FFiltroBase);
+        host::Dataset& dataSet = RequireDataSet();
+        try {
+            dataSet.SetFilter(FFiltroBase);
+        } catch (...) {
+            // A dataset that took the text but could not read its records with it (a
+            // database server gone) has what cancel gives back: the dialog ends at once,
+            // with no message to dismiss; the dataset reads its records again when next
+            // used. A text not taken is told, and the dialog stays for the next cancel.
+            if (dataSet.GetFilter() != FFiltroBase) {
+                throw;
+            }
+        }
         RequestClose();
     });
 }

@@ -76,7 +76,7 @@ public:
     QString ownConnection; // opened from databaseUrl
     QString tableName;
     QStringList orderFieldNames;
-    int window = 100;
+    int window = 50;
 
     std::unique_ptr<sql::SqlSession> session;
     std::optional<sql::TableSchema> schema;
@@ -96,6 +96,7 @@ public:
     bool bof = true;
     bool eof = true;
     bool pending = false; // the view must be read again (controls were disabled)
+    bool stale = false;   // the last reading of the view failed: it stands empty
 
     QString What() const { return QStringLiteral("Search in table \"%1\"").arg(tableName); }
 
@@ -110,10 +111,13 @@ public:
     }
 
     // The order: the host's fields (or the primary key, else the first field), then
-    // the unique key's fields not yet in it, else the row identity.
-    std::vector<OrderColumn> BuildOrder(const QStringList& names) const
+    // the unique key's fields not yet in it, else the row identity. A case-insensitive
+    // search orders text upper-cased, as it compares it; a unique key's text field then
+    // also follows as it is, so that the order still tells every record apart.
+    std::vector<OrderColumn> BuildOrder(const QStringList& names, FilterOptions options) const
     {
         const Table& fields = schema->fields;
+        const bool fold = options.testFlag(FilterOption::CaseInsensitive);
         QStringList chosen;
         for (const QString& name : names) {
             const int f = fields.FindField(name.trimmed());
@@ -130,15 +134,20 @@ public:
                 schema->primaryKey.isEmpty() ? QStringList{fields.Def(0).name} : schema->primaryKey;
         }
         std::vector<OrderColumn> order;
+        QStringList exact; // columns ordered by their own value
         for (const QString& name : chosen) {
             const int f = fields.FindField(name);
+            const bool folded = fold && fields.Def(f).type == FieldType::Text;
             order.push_back({schema->reads[static_cast<size_t>(f)],
                              sql::ValueKindOf(fields.Def(f).type), f, false,
-                             schema->notNull.contains(fields.Def(f).name)});
+                             schema->notNull.contains(fields.Def(f).name), folded});
+            if (!folded) {
+                exact << name;
+            }
         }
         bool unique = !schema->uniqueKey.isEmpty();
         for (const QString& name : schema->uniqueKey) {
-            if (!chosen.contains(name)) {
+            if (!exact.contains(name)) {
                 const int f = fields.FindField(name);
                 order.push_back({schema->reads[static_cast<size_t>(f)],
                                  sql::ValueKindOf(fields.Def(f).type), f, false, true});
@@ -160,8 +169,17 @@ public:
         if (order.back().rowIdentity) {
             select << Dialect().RowIdentity();
         }
+        // On PostgreSQL a window is read by its keys first (index-only, with the search
+        // indexes); SQLite finds a covering index by itself.
+        QStringList keys;
+        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !order.back().rowIdentity) {
+            for (const QString& name : schema->uniqueKey) {
+                keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
+            }
+        }
         query = std::make_unique<KeysetQuery>(Dialect(), SqlDialect::QuoteIdentifier(tableName),
-                                              select.join(QStringLiteral(", ")), order);
+                                              select.join(QStringLiteral(", ")), order,
+                                              keys.join(QStringLiteral(", ")));
     }
 
     SqlText Translate(const QString& text, FilterOptions options, bool on) const
@@ -188,9 +206,10 @@ public:
 
     std::vector<RowValues> Fetch(const RowValues* anchor, bool descending, int limit, int offset)
     {
-        QSqlQuery result = session->Run(query->Window(anchor, descending, limit, offset), What());
+        QSqlQuery& result = session->Run(query->Window(anchor, descending, limit, offset), What());
         std::vector<RowValues> out;
         ReadRows(result, out);
+        result.finish();
         return out;
     }
 
@@ -212,7 +231,16 @@ public:
         Forget();
         query->SetCondition(condition);
         std::vector<RowValues> first;
-        first = Fetch(nullptr, false, window + 1, 0);
+        try {
+            first = Fetch(nullptr, false, window + 1, 0);
+        } catch (...) {
+            // Empty until asked again: a grid must not go on fetching from a server
+            // that just failed (each try would tell the failure once more).
+            stale = true;
+            count = 0;
+            throw;
+        }
+        stale = false;
         Store(0, first);
         fetched = static_cast<int>(first.size());
         if (fetched <= window) {
@@ -299,8 +327,9 @@ public:
     int ExactCount()
     {
         if (!count) {
-            QSqlQuery result = session->Run(query->Count(), What());
+            QSqlQuery& result = session->Run(query->Count(), What());
             count = result.next() ? result.value(0).toInt() : 0;
+            result.finish();
             // Rows may have come or gone since the first window: never fewer than known.
             count = std::max(*count, fetched);
         }
@@ -439,7 +468,8 @@ QString SqlDataset::GetTableName() const
 void SqlDataset::SetOrderFields(const QStringList& fields)
 {
     if (d->active) {
-        const std::vector<OrderColumn> order = d->BuildOrder(fields); // may raise
+        const std::vector<OrderColumn> order =
+            d->BuildOrder(fields, GetFilterOptions()); // may raise
         d->orderFieldNames = fields;
         d->BuildQuery(order);
         if (ControlsDisabled()) {
@@ -499,8 +529,7 @@ void SqlDataset::Open()
     QSqlDatabase db = d->session->Database();
     sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
     d->schema = std::move(schema);
-    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames);
-    d->BuildQuery(order);
+    d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
 
     ClearFieldObjects();
@@ -545,7 +574,7 @@ void SqlDataset::Open()
             QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
                 .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
                      SqlDialect::QuoteIdentifier(d->tableName));
-        QSqlQuery result = d->session->Run(statement, d->What());
+        QSqlQuery& result = d->session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;
             for (const int f : measured) {
@@ -557,6 +586,7 @@ void SqlDataset::Open()
                 sizes[static_cast<size_t>(f)] = size;
             }
         }
+        result.finish();
     }
     for (int f = 0; f < fields.FieldCount(); ++f) {
         AddFieldObject(fields.Def(f).name, fields.Def(f).type, sizes[static_cast<size_t>(f)]);
@@ -582,6 +612,9 @@ void SqlDataset::Close()
     d->active = false;
     d->pending = false;
     d->Forget();
+    if (d->session) {
+        d->session->ReleasePrepared();
+    }
     NotifyViewReset();
     NotifyCursorMoved();
 }
@@ -604,6 +637,10 @@ void SqlDataset::First()
         return;
     }
     d->Settle();
+    if (d->stale && !ControlsDisabled()) {
+        // A view the server could not give: going to the first record asks again.
+        d->RefreshAndNotify();
+    }
     const int target = d->fetched == 0 ? -1 : 0;
     const bool moved = target != d->row;
     d->row = target;
@@ -803,8 +840,10 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
         return;
     }
     SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
+    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames, options);
     StoreFilterOptions(options);
     d->condition = std::move(condition);
+    d->BuildQuery(order);
     if (ControlsDisabled()) {
         d->pending = true;
         return;
@@ -833,6 +872,11 @@ QString SqlDataset::GetServerCondition() const
 int SqlDataset::StatementCount() const
 {
     return d->session ? d->session->StatementCount() : 0;
+}
+
+QString SqlDataset::LastStatement() const
+{
+    return d->session ? d->session->LastStatement() : QString();
 }
 
 } // namespace host

@@ -15,8 +15,9 @@ namespace host {
 // table grows except an exact count, computed only when RecordCount is asked.
 //
 // The connection is a QSqlDatabase the host opened (by connection name); the dataset
-// makes it read-only and never writes. CreateSearchIndexes is the one call that
-// writes, on a connection of its own.
+// makes it read-only and never writes (on PostgreSQL it also sets the session's
+// jit and plan_cache_mode, on SQLite its mmap_size). CreateSearchIndexes is the one
+// call that writes, on a connection of its own.
 class SqlDataset : public Dataset {
     Q_OBJECT
 
@@ -24,9 +25,11 @@ public:
     explicit SqlDataset(QObject* parent = nullptr);
     ~SqlDataset() override;
 
-    // Only while closed. Either a connection the host opened (by its QtSql name), or a
-    // database URL ("postgresql://…", "sqlite:PATH") that Open opens read-only on a
-    // connection of the dataset's own, closed again when the dataset goes.
+    // Only while closed. Either a connection the host opened (by its QtSql name; the
+    // open dataset keeps statements prepared on it, so close the dataset before
+    // removing the connection), or a database URL ("postgresql://…", "sqlite:PATH")
+    // that Open opens read-only on a connection of the dataset's own, closed again
+    // when the dataset goes.
     void SetConnectionName(const QString& name);
     QString GetConnectionName() const;
     void SetDatabaseUrl(const QString& url);
@@ -35,14 +38,18 @@ public:
     QString GetTableName() const;
 
     // Fields the records are ordered by (empty: the primary key, else the first field);
-    // a unique key breaks ties, so paging never skips or repeats a record. On an open
-    // dataset the view is read again; an unknown field raises and changes nothing.
+    // a unique key breaks ties, so paging never skips or repeats a record. With the
+    // case-insensitive filter option text fields order by their upper-cased (ASCII)
+    // value, as ClientDataset's case-insensitive index does, so that the search's index
+    // also gives the order. On an open dataset the view is read again; an unknown field
+    // raises and changes nothing.
     void SetOrderFields(const QStringList& fields);
     QStringList GetOrderFields() const;
     // The order in force, tie-breaking key included (after Open).
     QStringList GetEffectiveOrder() const;
 
-    // Rows read per statement (default 100).
+    // Rows read per statement (default 50: a few screens of the search's grid; a
+    // keystroke reads one window, so fewer rows make it cheaper for the server).
     void SetWindowSize(int rows);
     int GetWindowSize() const;
 
@@ -70,7 +77,8 @@ public:
     bool Eof() const override;
 
     // A text that does not parse raises and changes nothing. A server failure keeps the
-    // new text, empties the view and raises; the next change tries the server again.
+    // new text, empties the view and raises; the next change, or First, tries the
+    // server again.
     QString GetFilter() const override;
     void SetFilter(const QString& expression) override;
     bool GetFiltered() const override;
@@ -83,6 +91,8 @@ public:
     // diagnostics and for measuring what a keystroke costs.
     QString GetServerCondition() const;
     int StatementCount() const;
+    // The last statement sent, its values written in (for EXPLAIN).
+    QString LastStatement() const;
 
     // Creates in the database what a live search needs: for every text field named,
     // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram

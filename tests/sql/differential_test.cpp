@@ -315,39 +315,53 @@ TEST_P(DifferentialTest, OrdersWithTiesAndNullsMatchAnIndexOnTheSameFields)
     auto server = db.Dataset(table, 6);
     const QStringList orders[] = {
         {"NOME"}, {"PRECO"}, {"ATIVO", "NASC"}, {"CIDADE", "QTD"}, {"NASC"}};
-    for (const QStringList& order : orders) {
-        client->GetIndexDefs().Add(order.join(u'_'), order.join(u';'));
-        client->SetIndexName(order.join(u'_'));
-        server->SetOrderFields(order);
-        for (const char* filter : {"", "NOME LIKE '%a%'", "QTD > 0 OR QTD IS NULL"}) {
-            client->SetFilter(QString::fromLatin1(filter));
-            client->SetFiltered(true);
-            server->SetFilter(QString::fromLatin1(filter));
-            server->SetFiltered(true);
-            ASSERT_EQ(sql_test::RowDifference(sql_test::IndexedRows(*client),
-                                              sql_test::CursorRows(*server)),
-                      "")
-                << order.join(u',').toStdString() << " / " << filter;
-            // Backwards from the end crosses the same pages the other way.
-            std::vector<QStringList> backwards;
-            server->Last();
-            for (int row = server->RecNo(); row >= 0; --row) {
-                QStringList values;
-                for (int f = 0; f < server->GetFieldCount(); ++f) {
-                    values << server->DisplayText(row, f);
+    for (const bool folded : {false, true}) {
+        // Case-insensitive: text upper-cased, as a case-insensitive index orders it.
+        const host::FilterOptions options =
+            folded ? host::FilterOptions(host::FilterOption::CaseInsensitive)
+                   : host::FilterOptions();
+        client->SetFilterOptions(options);
+        server->SetFilterOptions(options);
+        for (const QStringList& order : orders) {
+            const QString name = order.join(u'_') + (folded ? QStringLiteral("_ci") : QString());
+            client->GetIndexDefs().Add(name, order.join(u';'),
+                                       folded
+                                           ? host::IndexOptions(host::IndexOption::CaseInsensitive)
+                                           : host::IndexOptions());
+            client->SetIndexName(name);
+            server->SetOrderFields(order);
+            for (const char* filter : {"", "NOME LIKE '%a%'", "QTD > 0 OR QTD IS NULL"}) {
+                client->SetFilter(QString::fromLatin1(filter));
+                client->SetFiltered(true);
+                server->SetFilter(QString::fromLatin1(filter));
+                server->SetFiltered(true);
+                ASSERT_EQ(sql_test::RowDifference(sql_test::IndexedRows(*client),
+                                                  sql_test::CursorRows(*server)),
+                          "")
+                    << order.join(u',').toStdString() << " / " << filter
+                    << (folded ? " (case-insensitive)" : "");
+                // Backwards from the end crosses the same pages the other way.
+                std::vector<QStringList> backwards;
+                server->Last();
+                for (int row = server->RecNo(); row >= 0; --row) {
+                    QStringList values;
+                    for (int f = 0; f < server->GetFieldCount(); ++f) {
+                        values << server->DisplayText(row, f);
+                    }
+                    backwards.insert(backwards.begin(), values);
                 }
-                backwards.insert(backwards.begin(), values);
-            }
-            std::vector<QStringList> forwards;
-            for (int row = 0; row < client->RecordCount(); ++row) {
-                QStringList values;
-                for (int f = 0; f < client->GetFieldCount(); ++f) {
-                    values << client->DisplayText(row, f);
+                std::vector<QStringList> forwards;
+                for (int row = 0; row < client->RecordCount(); ++row) {
+                    QStringList values;
+                    for (int f = 0; f < client->GetFieldCount(); ++f) {
+                        values << client->DisplayText(row, f);
+                    }
+                    forwards.push_back(values);
                 }
-                forwards.push_back(values);
+                ASSERT_EQ(sql_test::RowDifference(forwards, backwards), "")
+                    << order.join(u',').toStdString() << " / " << filter
+                    << (folded ? " (case-insensitive)" : "");
             }
-            ASSERT_EQ(sql_test::RowDifference(forwards, backwards), "")
-                << order.join(u',').toStdString() << " / " << filter;
         }
     }
 }

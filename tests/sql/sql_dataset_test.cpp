@@ -8,11 +8,13 @@
 #include "host/dataset/sql/sql_dialect.h"
 #include "host/dataset/sql/sql_translation.h"
 #include "host/dataset/sql/table_schema.h"
+#include "host/dataset/sql_provider.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -238,6 +240,44 @@ TEST_P(SqlDatasetTest, TheConnectionIsMadeReadOnlyEvenWhenTheHostOpenedItWritabl
     EXPECT_EQ(count.value(0).toInt(), 5);
 }
 
+// The open dataset keeps its statements prepared on the host's connection, one per
+// shape however many keystrokes; closed, it lets go of them on the server.
+TEST(SqlDatasetPostgresTest, StatementsStayPreparedWhileOpenAndGoWithClose)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("preparadas"));
+    db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"}, {"NOME", "", "text"}});
+    for (int i = 1; i <= 30; ++i) {
+        db.Insert(table, {i, QStringLiteral("Nome %1").arg(i)});
+    }
+    const QString name =
+        host::OpenDatabase(db.Url(), host::DatabaseAccess::ReadOnly).connectionName();
+    const auto prepared = [&] {
+        QSqlQuery count(QSqlDatabase::database(name, false));
+        EXPECT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements")));
+        return count.next() ? count.value(0).toInt() : -1;
+    };
+    {
+        host::SqlDataset ds;
+        ds.SetConnectionName(name);
+        ds.SetTableName(table);
+        ds.Open();
+        ds.SetFiltered(true);
+        ds.SetFilter(QStringLiteral("NOME LIKE 'Nome 1%'"));
+        const int afterOne = prepared();
+        for (const char* filter :
+             {"NOME LIKE 'Nome 2%'", "NOME LIKE 'Nome 3%'", "NOME LIKE 'N%'"}) {
+            ds.SetFilter(QString::fromLatin1(filter));
+            EXPECT_FALSE(ds.IsEmpty()) << filter;
+        }
+        EXPECT_GT(afterOne, 0);
+        EXPECT_EQ(prepared(), afterOne) << "one prepared statement per shape";
+        ds.Close();
+        EXPECT_EQ(prepared(), 0);
+    }
+    host::CloseDatabase(name);
+}
+
 TEST_P(SqlDatasetTest, OpenFailuresNameWhatAndWhere)
 {
     host::SqlDataset missing;
@@ -360,6 +400,104 @@ TEST_P(SqlDatasetTest, TheGridLearnsRowsAsItScrolls)
     EXPECT_EQ(model->rowCount(), 400);
     EXPECT_EQ(grid.currentIndex().row(), 399);
     EXPECT_EQ(model->data(model->index(399, 0)).toString(), QStringLiteral("400"));
+}
+
+// The search indexes a PostgreSQL plan names, by purpose ("upper", "text", "trgm", …).
+QStringList IndexesPlanned(QSqlDatabase& db, const QString& statement)
+{
+    QSqlQuery plan(db);
+    EXPECT_TRUE(plan.exec(QStringLiteral("SET enable_seqscan = off")));
+    EXPECT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement))
+        << plan.lastError().text().toStdString() << "\n"
+        << statement.toStdString();
+    static const QRegularExpression index(QStringLiteral("ts_[0-9a-f]{12}_([a-z_]+)"));
+    QStringList purposes;
+    QString text;
+    while (plan.next()) {
+        text += plan.value(0).toString() + u'\n';
+    }
+    for (QRegularExpressionMatchIterator it = index.globalMatch(text); it.hasNext();) {
+        purposes << it.next().captured(1);
+    }
+    EXPECT_TRUE(plan.exec(QStringLiteral("RESET enable_seqscan")));
+    return purposes.isEmpty() ? QStringList{text} : purposes;
+}
+
+// CHAR(n) on PostgreSQL pads its values with spaces; read as text they come without
+// them, the same through a live search and through a copy, and the search indexes on
+// such a column are built on that same text, so prefix and contains searches use them.
+TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("lojas"));
+    db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"},
+                           {"UF", "", "char(2)"},
+                           {"SIGLA", "", "character(12)"},
+                           {"NOME", "", "varchar(20)"}});
+    const char* const ufs[] = {"SP", "RJ", "mg", "P", "ba", "Sc"};
+    db.Exec(QStringLiteral("BEGIN"));
+    for (int i = 1; i <= 3000; ++i) {
+        db.Insert(table, {i, i % 11 == 0 ? QVariant() : QVariant(QString::fromLatin1(ufs[i % 6])),
+                          QStringLiteral("%1-%2").arg(i % 2 ? "lj" : "LJ").arg(i),
+                          QStringLiteral("Loja %1").arg(i)});
+    }
+    db.Exec(QStringLiteral("COMMIT"));
+    // Every text field, CHAR(n) ones included.
+    const QStringList statements = host::SqlDataset::CreateSearchIndexes(db.Url(), table);
+    EXPECT_TRUE(statements.join(u'\n').contains(QLatin1String("CAST(\"SIGLA\" AS text)")))
+        << statements.join(u'\n').toStdString();
+
+    auto ds = db.Dataset(table);
+    EXPECT_EQ(ds->GetField(1)->GetSize(), 2);
+    ds->SetFiltered(true);
+    ds->SetFilter(QStringLiteral("UF = 'P'"));
+    ASSERT_FALSE(ds->IsEmpty());
+    EXPECT_EQ(ds->Value(0, 1).toString(), QStringLiteral("P"));
+    EXPECT_EQ(ds->Value(0, 2).toString(), QStringLiteral("lj-3"));
+    ds->SetFilter(QStringLiteral("UF LIKE 'P%' AND UF LIKE '%P'"));
+    EXPECT_EQ(ds->RecordCount(), 500 - 45);
+
+    host::ClientDataset copy;
+    host::FillFromSql(copy, db.Url(), table);
+    copy.Open();
+    copy.SetFilter(QStringLiteral("UF = 'P' AND SIGLA LIKE '%-3'"));
+    copy.SetFiltered(true);
+    ASSERT_EQ(copy.RecordCount(), 1);
+    EXPECT_EQ(copy.FieldByName(QStringLiteral("UF"))->AsString(), QStringLiteral("P"));
+    EXPECT_EQ(copy.FieldByName(QStringLiteral("SIGLA"))->AsString(), QStringLiteral("lj-3"));
+
+    QSqlDatabase writer = db.Writer();
+    struct Search {
+        const char* field;
+        const char* filter;
+        bool caseInsensitive;
+        const char* index; // the purpose of the index the plan must name
+    };
+    for (const Search& search :
+         {Search{"UF", "UF LIKE 'S%'", false, "text"}, Search{"UF", "UF LIKE 'S%'", true, "upper"},
+          Search{"SIGLA", "SIGLA LIKE 'LJ-12%'", false, "text"},
+          Search{"SIGLA", "SIGLA LIKE 'lj-12%'", true, "upper"},
+          Search{"SIGLA", "SIGLA LIKE '%-123%'", false, "trgm"},
+          Search{"SIGLA", "SIGLA LIKE '%J-123%'", true, "upper_trgm"}}) {
+        SCOPED_TRACE(search.filter);
+        ds->SetFilterOptions(search.caseInsensitive
+                                 ? host::FilterOptions(host::FilterOption::CaseInsensitive)
+                                 : host::FilterOptions());
+        ds->SetOrderFields({QString::fromLatin1(search.field)});
+        ds->SetFilter(QString::fromLatin1(search.filter));
+        ASSERT_FALSE(ds->IsEmpty());
+        const QString window = ds->LastStatement();
+        if (QByteArray(search.index).endsWith("trgm")) {
+            // A contains search is found through the trigrams, ordered afterwards.
+            (void)ds->RecordCount();
+            EXPECT_EQ(IndexesPlanned(writer, ds->LastStatement()),
+                      QStringList{QString::fromLatin1(search.index)});
+        } else {
+            // A prefix search reads its first window straight from the index, in order.
+            EXPECT_EQ(IndexesPlanned(writer, window),
+                      QStringList{QString::fromLatin1(search.index)});
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SqlDatasetTest,

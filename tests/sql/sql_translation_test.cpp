@@ -1,6 +1,8 @@
 // The pieces of the translation: text forms of numbers as the server writes them,
 // prefix bounds, LIKE as GLOB, and literals that never reach the SQL text.
 #include "host/dataset/filter/expression_parser.h"
+#include "host/dataset/sql/keyset_query.h"
+#include "host/dataset/sql/postgres_dialect.h"
 #include "host/dataset/sql/sql_dialect.h"
 #include "host/dataset/sql/sql_session.h"
 #include "host/dataset/sql/sql_translation.h"
@@ -128,6 +130,52 @@ TEST(SqlTranslation, LiteralsAreBoundNeverWritten)
     }
     EXPECT_EQ(sql.sql.count(u'?'), sql.values.size()) << sql.sql.toStdString();
     EXPECT_TRUE(sql.values.contains(QStringLiteral("zzq'x")));
+}
+
+// A prefix goes to PostgreSQL as its range alone (planned once for any values, read in
+// order off the index); a contains search is a LIKE checked entry by entry, planned for
+// its pattern, whose window is read by its keys first.
+TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
+{
+    host::Table schema;
+    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
+    const host::sql::PostgresDialect dialect;
+    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\"")};
+    const auto translated = [&](const char* filter) {
+        const host::filter::NodePtr root = host::filter::ParseFilter(
+            QString::fromLatin1(filter), schema, host::FilterOption::CaseInsensitive);
+        return host::sql::TranslateFilter(*root, schema, dialect, reads);
+    };
+    const host::sql::SqlText prefix = translated("NOME LIKE 'JO%'");
+    EXPECT_FALSE(prefix.scans);
+    EXPECT_FALSE(prefix.sql.contains(QLatin1String("LIKE"))) << prefix.sql.toStdString();
+    EXPECT_EQ(prefix.values, (QVariantList{QStringLiteral("JO"), QStringLiteral("JP")}));
+    const host::sql::SqlText contains = translated("NOME LIKE '%JO%'");
+    EXPECT_TRUE(contains.scans);
+    EXPECT_TRUE(translated("NOME LIKE 'J_%'").scans); // not a plain prefix
+
+    host::sql::KeysetQuery query(dialect, QStringLiteral("\"t\""),
+                                 QStringLiteral("\"CODIGO\", \"NOME\""),
+                                 {{reads[1], host::sql::ValueKind::Text, 1, false, false, true},
+                                  {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
+                                 QStringLiteral("\"CODIGO\""));
+    query.SetCondition(prefix);
+    const host::sql::SqlText prefixWindow = query.Window(nullptr, false, 51, 0);
+    EXPECT_FALSE(prefixWindow.scans);
+    EXPECT_FALSE(prefixWindow.sql.contains(QLatin1String(" IN (SELECT")))
+        << prefixWindow.sql.toStdString();
+    query.SetCondition(contains);
+    const host::sql::SqlText containsWindow = query.Window(nullptr, false, 51, 0);
+    EXPECT_TRUE(containsWindow.scans);
+    EXPECT_TRUE(query.Count().scans);
+    EXPECT_TRUE(containsWindow.sql.startsWith(QLatin1String(
+        "SELECT \"CODIGO\", \"NOME\" FROM \"t\" WHERE (\"CODIGO\") IN (SELECT \"CODIGO\" FROM")))
+        << containsWindow.sql.toStdString();
+    // Ordered upper-cased, the unique key after it.
+    EXPECT_TRUE(containsWindow.sql.endsWith(QLatin1String(
+        "ORDER BY (upper(\"NOME\" COLLATE \"C\")) COLLATE \"C\" ASC NULLS FIRST, \"CODIGO\" ASC")))
+        << containsWindow.sql.toStdString();
 }
 
 } // namespace

@@ -113,8 +113,9 @@ TEST(FillFromSql, PostgreSqlTypesSizesAndNullsAreKept)
     EXPECT_DOUBLE_EQ(dataset.Value(1, 6).toDouble(), 1500.5);
     EXPECT_EQ(dataset.Value(1, 8).toLongLong(), 9000000000LL);
     EXPECT_EQ(dataset.Value(2, 1).toString(), QStringLiteral("Zé D'Ávila"));
-    EXPECT_EQ(dataset.Value(2, 2).toString(), QStringLiteral("B ")); // CHAR(2) pads
-    EXPECT_TRUE(dataset.Value(2, 3).isValid());                      // '' is not NULL
+    // CHAR(2) pads 'B' to "B "; read as text, as a live search reads it, it is "B".
+    EXPECT_EQ(dataset.Value(2, 2).toString(), QStringLiteral("B"));
+    EXPECT_TRUE(dataset.Value(2, 3).isValid()); // '' is not NULL
     EXPECT_EQ(dataset.Value(2, 3).toString(), QString());
     EXPECT_EQ(dataset.Value(2, 4).toBool(), false);
 }

@@ -9,13 +9,29 @@ bool IsNull(const QVariant& value)
     return !value.isValid() || value.isNull();
 }
 
+QString AsciiUpper(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - (u'a' - u'A'));
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                         std::vector<OrderColumn> order)
+                         std::vector<OrderColumn> order, QString keyList)
     : m_dialect(dialect), m_table(std::move(table)), m_selectList(std::move(selectList)),
-      m_order(std::move(order))
+      m_order(std::move(order)), m_keyList(std::move(keyList))
 {
+}
+
+// The column as the order sees it: upper-cased when folded.
+QString KeysetQuery::Ordered(const OrderColumn& column) const
+{
+    return column.folded ? m_dialect.Upper(column.read) : column.read;
 }
 
 QString KeysetQuery::Compared(const OrderColumn& column) const
@@ -23,7 +39,7 @@ QString KeysetQuery::Compared(const OrderColumn& column) const
     if (!column.rowIdentity &&
         (column.kind == ValueKind::Text ||
          (column.kind == ValueKind::Date && m_dialect.GetServer() == SqlDialect::Server::Sqlite))) {
-        return m_dialect.Collated(column.read);
+        return m_dialect.Collated(Ordered(column));
     }
     return column.read;
 }
@@ -32,6 +48,9 @@ QString KeysetQuery::Parameter(SqlText& out, const OrderColumn& column, const QV
 {
     if (column.rowIdentity) {
         return m_dialect.RowIdentityParameter(out, value);
+    }
+    if (column.folded) {
+        return m_dialect.Parameter(out, column.kind, AsciiUpper(value.toString()));
     }
     return m_dialect.Parameter(out, column.kind, value);
 }
@@ -89,6 +108,7 @@ void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms) const
     if (!m_condition.sql.isEmpty()) {
         terms << m_condition.sql;
         out.values += m_condition.values;
+        out.scans = m_condition.scans;
     }
 }
 
@@ -109,19 +129,31 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
     }
     QStringList orderBy;
     for (const OrderColumn& column : m_order) {
-        orderBy << m_dialect.OrderTerm(column.read,
+        orderBy << m_dialect.OrderTerm(Ordered(column),
                                        column.rowIdentity ? ValueKind::Int : column.kind,
                                        descending, !column.notNull);
     }
-    out.sql = QStringLiteral("SELECT %1 FROM %2").arg(m_selectList, m_table);
+    const QString ordered = QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+    const bool twoSteps = !m_keyList.isEmpty() && m_condition.scans;
+    QString window =
+        QStringLiteral("SELECT %1 FROM %2").arg(twoSteps ? m_keyList : m_selectList, m_table);
     if (!terms.isEmpty()) {
-        out.sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+        window += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
     }
-    out.sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
-    out.sql += QStringLiteral(" LIMIT %1").arg(limit);
+    window += ordered + QStringLiteral(" LIMIT %1").arg(limit);
     if (offset > 0) {
-        out.sql += QStringLiteral(" OFFSET %1").arg(offset);
+        window += QStringLiteral(" OFFSET %1").arg(offset);
     }
+    if (!twoSteps) {
+        out.sql = window;
+        return out;
+    }
+    // A search that passes over entries (contains) takes the window's keys first: when
+    // the condition and the order need only what an index holds, the server finds them
+    // in the index alone, however many entries it passes over, and then reads just the
+    // window's rows. (A prefix range's first entries are the window: one step.)
+    out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
+                  .arg(m_selectList, m_table, m_keyList, window, ordered);
     return out;
 }
 

@@ -16,6 +16,9 @@ struct OrderColumn {
     bool rowIdentity = false;
     // No NULL can occur: the order says no NULLS FIRST, so an ordinary index serves it.
     bool notNull = false;
+    // Text ordered by its upper-cased (ASCII) value, as a case-insensitive search
+    // compares it: an index on that value then serves the search and the order at once.
+    bool folded = false;
 };
 
 using RowValues = QVector<QVariant>;
@@ -25,8 +28,10 @@ using RowValues = QVector<QVariant>;
 // the count. NULLs sort first, as ClientDataset sorts them.
 class KeysetQuery {
 public:
+    // keyList: the unique key's columns, to read a window in two steps (its keys, then
+    // its rows by key), or empty for one step.
     KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                std::vector<OrderColumn> order);
+                std::vector<OrderColumn> order, QString keyList = {});
 
     // The filter's condition (empty: every record).
     void SetCondition(SqlText condition) { m_condition = std::move(condition); }
@@ -39,6 +44,7 @@ public:
     const std::vector<OrderColumn>& Order() const { return m_order; }
 
 private:
+    QString Ordered(const OrderColumn& column) const;
     QString Compared(const OrderColumn& column) const;
     QString Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const;
     QString After(SqlText& out, const RowValues& anchor, size_t i) const;
@@ -49,6 +55,7 @@ private:
     QString m_table;
     QString m_selectList;
     std::vector<OrderColumn> m_order;
+    QString m_keyList;
     SqlText m_condition;
 };
 

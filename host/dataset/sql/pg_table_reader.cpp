@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 namespace host {
 namespace {
@@ -102,6 +104,19 @@ FieldDef DefFor(const QString& name, Oid type, int modifier)
     return def;
 }
 
+// A value's text form; CHAR(n) without its trailing spaces, as PostgreSQL's cast to
+// text gives it and as a live search reads it.
+std::string_view Value(const PGresult* rows, int row, int field, bool padded)
+{
+    std::string_view value(PQgetvalue(rows, row, field),
+                           static_cast<size_t>(PQgetlength(rows, row, field)));
+    if (padded) {
+        while (!value.empty() && value.back() == ' ')
+            value.remove_suffix(1);
+    }
+    return value;
+}
+
 } // namespace
 
 Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QString& source)
@@ -114,14 +129,17 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
     Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
     const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
     bool first = true;
+    std::vector<bool> padded; // CHAR(n): the spaces that pad it are not part of the value
     for (;;) {
         const Result batch = Exec(pg, fetch, PGRES_TUPLES_OK, writer);
         PGresult* const rows = batch.get();
         const int fields = PQnfields(rows);
         if (first) {
-            for (int f = 0; f < fields; ++f)
+            for (int f = 0; f < fields; ++f) {
                 writer.AddField(
                     DefFor(QString::fromUtf8(PQfname(rows, f)), PQftype(rows, f), PQfmod(rows, f)));
+                padded.push_back(PQftype(rows, f) == kBpchar);
+            }
             first = false;
         }
         const int count = PQntuples(rows);
@@ -131,8 +149,7 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
                 if (PQgetisnull(rows, r, f))
                     writer.Null(f);
                 else
-                    writer.Text(
-                        f, {PQgetvalue(rows, r, f), static_cast<size_t>(PQgetlength(rows, r, f))});
+                    writer.Text(f, Value(rows, r, f, padded[static_cast<size_t>(f)]));
             }
         }
         if (count < kBatchRows)

@@ -29,6 +29,8 @@ public:
     QString LikeLiteral(SqlText& out, const QString& text,
                         const std::string& pattern) const override;
     QString LikeExpression(const QString& text, const QString& pattern) const override;
+    // The server refuses text that is not valid in the database's encoding (UTF-8).
+    bool PrefixRangeIsExact() const override { return true; }
     QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                       bool nullable) const override;
     QString RowIdentity() const override { return QStringLiteral("ctid"); }

@@ -105,6 +105,26 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         }
     }
     const QString quotedTable = SqlDialect::QuoteIdentifier(schema.table);
+    // The unique key ends the dataset's order; ending the ordered indexes with it too
+    // lets a window come straight off the index, with no sort of the matches however
+    // many share a name. (SQLite's INTEGER PRIMARY KEY is the rowid, which ends every
+    // index already.)
+    QString keySuffix;
+    const bool rowidKey =
+        !postgres && schema.uniqueKey.size() == 1 && schema.primaryKey == schema.uniqueKey &&
+        schema.fields.Def(schema.fields.FindField(schema.uniqueKey.front())).type ==
+            FieldType::Integer;
+    if (!rowidKey) {
+        for (const QString& key : schema.uniqueKey) {
+            const int k = schema.fields.FindField(key);
+            const QString read = schema.reads[static_cast<size_t>(k)];
+            const FieldType type = schema.fields.Def(k).type;
+            keySuffix += QStringLiteral(", ") +
+                         (type == FieldType::Text || (type == FieldType::Date && !postgres)
+                              ? dialect->Collated(read)
+                              : read);
+        }
+    }
     for (const QString& name : names) {
         const int f = schema.fields.FindField(name);
         if (f < 0) {
@@ -114,30 +134,54 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         }
         const QString read = schema.reads[static_cast<size_t>(f)];
         if (schema.fields.Def(f).type != FieldType::Text ||
-            read != SqlDialect::QuoteIdentifier(schema.fields.Def(f).name)) {
+            !schema.indexable[static_cast<size_t>(f)]) {
             continue; // only text columns are searched by prefix and contains
         }
         const QString fieldName = schema.fields.Def(f).name;
-        // The expressions must be spelt exactly as the filter translation spells them.
+        // Built on the field's read exactly as the filter translation and the order
+        // spell it (a CHAR(n) column as text): an index on anything else goes unused.
+        // NULLS FIRST, as the dataset orders, so each also serves an order on it.
         const QString upper = dialect->Upper(read);
-        // NULLS FIRST, as the dataset orders, so the index also serves an order on it.
-        const QString plain = postgres ? read + QStringLiteral(" COLLATE \"C\" NULLS FIRST")
+        const QString nullsFirst = postgres ? QStringLiteral(" NULLS FIRST") : QString();
+        const QString plain = postgres ? QStringLiteral("(%1) COLLATE \"C\"").arg(read)
                                        : read + QStringLiteral(" COLLATE BINARY");
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper)
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain);
+        // The upper-cased order still ends with the key as it is, the field included.
+        const QString key = schema.uniqueKey.contains(fieldName) ? QString() : keySuffix;
+        // On PostgreSQL an index on an expression also holds the column itself, so a
+        // search that needs only the column and the key is answered from the index
+        // alone (index-only), never visiting the rows it passes over.
+        const QString column = SqlDialect::QuoteIdentifier(fieldName);
+        const QString include = postgres ? QStringLiteral(" INCLUDE (%1)").arg(column) : QString();
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
+                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst,
+                               keySuffix, include)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
+                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
+                               key, read == column ? QString() : include);
         if (postgres) {
+            // A finer histogram of the values: a contains search is planned for its
+            // pattern from the share of the histogram that matches it, which then tells
+            // walking the index from the trigrams better.
+            // (A column's own statistics are the table's; an expression's, its index's.)
+            statements << QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
+                              .arg(IndexName(table, fieldName, "upper"));
+            statements << (read == SqlDialect::QuoteIdentifier(fieldName)
+                               ? QStringLiteral(
+                                     "ALTER TABLE %1 ALTER COLUMN %2 SET STATISTICS 1000")
+                                     .arg(quotedTable, read)
+                               : QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
+                                     .arg(IndexName(table, fieldName, "text")));
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
                               .arg(IndexName(table, fieldName, "upper_trgm"), quotedTable, upper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, read);
+                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, plain);
         }
     }
     if (postgres) {
-        statements << QStringLiteral("ANALYZE %1").arg(quotedTable);
+        // VACUUM marks the pages all-visible, which lets index-only scans skip the rows.
+        statements << QStringLiteral("VACUUM (ANALYZE) %1").arg(quotedTable);
     } else {
         statements << QStringLiteral("ANALYZE");
     }

@@ -20,6 +20,9 @@ ValueKind ValueKindOf(FieldType type);
 struct SqlText {
     QString sql;
     QVariantList values;
+    // A LIKE the server checks entry by entry (not a prefix range): a window may pass
+    // over many entries to find its rows.
+    bool scans = false;
 
     // Appends a placeholder for the value and returns it.
     QString Bind(const QVariant& value)
@@ -82,6 +85,11 @@ public:
     virtual QString LikeLiteral(SqlText& out, const QString& text,
                                 const std::string& pattern) const = 0;
     virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
+
+    // Whether LIKE 'P%' (a literal P, one '%' after it) holds exactly for the text from
+    // P up to P's successor, so the range can stand for it. True where text is always
+    // valid UTF-8, whose byte order is its code points' order.
+    virtual bool PrefixRangeIsExact() const { return false; }
 
     // One ORDER BY term: NULLs first when ascending, last when descending. A column
     // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.

@@ -303,8 +303,27 @@ private:
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
             (void)SendableText(literal->Text(), node.Pattern().Position());
-            match = m_dialect.LikeLiteral(m_out, text, literal->Text());
             const std::string prefix(literal->LiteralPrefix());
+            const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
+            if (!next.empty() && m_dialect.PrefixRangeIsExact() &&
+                literal->Text() == prefix + '%') {
+                // The range alone: the planner estimates it from the index's statistics,
+                // where the LIKE beside it made it guess a handful of rows and sort every
+                // match instead of reading the first ones off the index in order.
+                // Placeholders follow the text in order: each operand before its bound.
+                m_out.values.resize(mark);
+                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
+                match = QStringLiteral("(%1 >= %2")
+                            .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                          QString::fromStdString(prefix)));
+                const QString high = m_dialect.Collated(Text(node.Operand(), kind));
+                match += QStringLiteral(" AND %1 < %2)")
+                             .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                            QString::fromStdString(next)));
+                return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+            }
+            m_out.scans = true;
+            match = m_dialect.LikeLiteral(m_out, text, literal->Text());
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
@@ -314,7 +333,6 @@ private:
                 match += QStringLiteral(" AND %1 >= %2")
                              .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
                                                            QString::fromStdString(prefix)));
-                const std::string next = PrefixSuccessor(prefix);
                 if (!next.empty()) {
                     const QString high = m_dialect.Collated(Text(node.Operand(), kind));
                     match += QStringLiteral(" AND %1 < %2")
@@ -329,6 +347,7 @@ private:
             if (patternKind == ValueKind::Null) {
                 return Dropped(mark, m_dialect.NullCondition());
             }
+            m_out.scans = true;
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;

@@ -39,10 +39,11 @@ QSqlQuery Run(QSqlDatabase& db, const QString& table, const QString& sql,
     return query;
 }
 
-void AddField(TableSchema& schema, const FieldDef& def, const QString& read)
+void AddField(TableSchema& schema, const FieldDef& def, const QString& read, bool indexable = false)
 {
     schema.fields.AddField(def);
     schema.reads.push_back(read);
+    schema.indexable.push_back(indexable || read == SqlDialect::QuoteIdentifier(def.name));
 }
 
 // Keys as lists of column names; the first whose columns are all NOT NULL is used.
@@ -152,11 +153,19 @@ void AddPostgresField(TableSchema& schema, const QString& name, const QString& t
     const QString quoted = SqlDialect::QuoteIdentifier(name);
     FieldDef def;
     def.name = name;
-    if (type.startsWith(QLatin1String("character")) || type == QLatin1String("text")) {
+    if (type.startsWith(QLatin1String("character")) || type == QLatin1String("text") ||
+        type == QLatin1String("bpchar")) {
         def.type = FieldType::Text;
         const QRegularExpressionMatch m = sized.match(type);
         def.size = m.hasMatch() ? m.captured(1).toInt() : 0;
-        AddField(schema, def, quoted);
+        if (type.startsWith(QLatin1String("character varying")) || type == QLatin1String("text")) {
+            AddField(schema, def, quoted);
+        } else {
+            // CHAR(n) pads with spaces, yet compares, LIKEs and upper-cases as text
+            // without them only in some operators: read as text (the padding gone,
+            // as PostgreSQL's own cast drops it) it means one thing everywhere.
+            AddField(schema, def, QStringLiteral("CAST(%1 AS text)").arg(quoted), true);
+        }
     } else if (type == QLatin1String("smallint") || type == QLatin1String("integer") ||
                type == QLatin1String("bigint")) {
         def.type = FieldType::Integer;

@@ -15,8 +15,11 @@ struct TableSchema {
     QString table;              // the name as the server spells it
     Table fields;               // field definitions only
     std::vector<QString> reads; // SQL that reads each field (its quoted name, or a cast)
-    QStringList primaryKey;     // the table's primary key, empty when none
-    QStringList notNull;        // columns that can hold no NULL
+    // Whether an index may be built on a field's read: the column itself, or a cast of
+    // it the server computes the same way every time (CHAR(n) as text).
+    std::vector<bool> indexable;
+    QStringList primaryKey; // the table's primary key, empty when none
+    QStringList notNull;    // columns that can hold no NULL
     // A unique key of NOT NULL columns (the primary key first), or empty: the dialect's
     // row identity then tells records apart.
     QStringList uniqueKey;
