@@ -12,6 +12,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
   ${CMAKE_CURRENT_LIST_DIR}/column.h
   ${CMAKE_CURRENT_LIST_DIR}/column.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/large_array.h
+  ${CMAKE_CURRENT_LIST_DIR}/large_array.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.h
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_form.h
