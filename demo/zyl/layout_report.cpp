@@ -1,11 +1,12 @@
 #include "demo/zyl/layout_report.h"
 
+#include "host/grid/db_grid.h"
+
 #include <QAbstractItemModel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegion>
-#include <QTableView>
 #include <QWidget>
 
 namespace zyl {
@@ -18,7 +19,7 @@ QJsonArray Box(const QWidget* widget, const QRect& local, const QWidget* dialog)
     return {topLeft.x(), topLeft.y(), local.width(), local.height()};
 }
 
-QJsonArray GridRows(const QTableView* grid, const QWidget* dialog)
+QJsonArray GridRows(const host::DbGrid* grid, const QWidget* dialog)
 {
     QJsonArray rows;
     const QAbstractItemModel* model = grid->model();
@@ -62,7 +63,7 @@ QByteArray LayoutJson(QWidget* dialog)
             continue;
         }
         components.insert(name, Box(widget, widget->rect(), dialog));
-        if (const auto* grid = qobject_cast<const QTableView*>(widget);
+        if (const auto* grid = qobject_cast<const host::DbGrid*>(widget);
             grid != nullptr &&
             name.compare(QLatin1String("dbgPesquisa"), Qt::CaseInsensitive) == 0) {
             rows = GridRows(grid, dialog);

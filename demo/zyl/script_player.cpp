@@ -1,12 +1,13 @@
 #include "demo/zyl/script_player.h"
 
+#include "host/grid/db_grid.h"
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QTableView>
 #include <QWheelEvent>
 #include <QWidget>
 #include <array>
@@ -74,9 +75,9 @@ void SendMouse(QWidget* receiver, QEvent::Type type, const QPoint& windowPos, QW
     QApplication::sendEvent(receiver, &event);
 }
 
-QTableView* Grid(QWidget* window)
+host::DbGrid* Grid(QWidget* window)
 {
-    auto* grid = qobject_cast<QTableView*>(
+    auto* grid = qobject_cast<host::DbGrid*>(
         ScriptPlayer::FindComponent(window, QStringLiteral("dbgPesquisa")));
     if (grid == nullptr || !grid->isVisible()) {
         throw PlayError(QStringLiteral("the window shows no grid dbgPesquisa"));
@@ -85,7 +86,7 @@ QTableView* Grid(QWidget* window)
 }
 
 // The centre of visible row N of the grid, in its viewport.
-QPoint RowPoint(QTableView* grid, int n)
+QPoint RowPoint(host::DbGrid* grid, int n)
 {
     const QAbstractItemModel* model = grid->model();
     const int top = grid->rowAt(0);
@@ -220,12 +221,12 @@ void ScriptPlayer::Play(const ScriptStep& step, QWidget* window)
     }
     case Kind::RowTap:
     case Kind::DoubleTap: {
-        QTableView* grid = Grid(window);
+        host::DbGrid* grid = Grid(window);
         Tap(window, grid->viewport(), RowPoint(grid, step.number), step.kind == Kind::DoubleTap);
         return;
     }
     case Kind::TitleTap: {
-        QTableView* grid = Grid(window);
+        host::DbGrid* grid = Grid(window);
         QHeaderView* header = grid->horizontalHeader();
         if (!header->isVisible()) {
             throw PlayError(QStringLiteral("the grid shows no titles"));
@@ -243,7 +244,7 @@ void ScriptPlayer::Play(const ScriptStep& step, QWidget* window)
         return;
     }
     case Kind::Wheel: {
-        QTableView* grid = Grid(window);
+        host::DbGrid* grid = Grid(window);
         Wheel(window, grid->viewport(), grid->viewport()->rect().center(), step.number);
         return;
     }

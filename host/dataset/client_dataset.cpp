@@ -536,6 +536,9 @@ std::size_t ClientDataset::MemoryBytes() const
     addRows(d->m_identity.get());
     addView(d->m_view);
     addView(d->m_lastFiltered.view);
+    if (d->m_lastFiltered.memo) {
+        bytes += d->m_lastFiltered.memo->MemoryBytes();
+    }
     return bytes;
 }
 
@@ -578,11 +581,14 @@ void ClientDataset::RebuildView(bool keepRecord)
             input.orderFields = order->fields;
         }
         RecordView view;
+        std::shared_ptr<const filter::ContainsMemo> memo;
         if (d->m_fastPaths) {
             if (current_(d->m_lastFiltered) &&
                 filter::Narrows(*d->m_filterRoot, *d->m_lastFiltered.root)) {
                 input.narrowBase = &d->m_lastFiltered.view;
+                input.narrowMemo = d->m_lastFiltered.memo.get();
             }
+            input.memoOut = &memo;
             input.knownMatches = [this](const std::string& key) { return d->Known(key); };
             input.foldedOrder = [this](int field) -> const Private::Rows& {
                 return d->FoldedOrder(field);
@@ -598,7 +604,8 @@ void ClientDataset::RebuildView(bool keepRecord)
         if (d->m_fastPaths) {
             d->Remember(d->m_filterRoot->Key(), d->m_view);
         }
-        d->m_lastFiltered = {d->m_filterRoot, d->m_view, d->m_dataVersion, d->m_orderVersion};
+        d->m_lastFiltered = {d->m_filterRoot, d->m_view, std::move(memo), d->m_dataVersion,
+                             d->m_orderVersion};
     }
 
     d->m_row = d->m_view.Empty() ? -1 : 0;

@@ -4,6 +4,7 @@
 // the dataset's own sources include this header.
 #include "host/dataset/client_dataset.h"
 #include "host/dataset/filter/bigram_summary.h"
+#include "host/dataset/filter/contains_memo.h"
 #include "host/dataset/record_order.h"
 #include "host/dataset/record_view.h"
 #include "host/dataset/table.h"
@@ -27,6 +28,7 @@ public:
     struct FilteredView {
         std::shared_ptr<const filter::Node> root;
         RecordView view;
+        std::shared_ptr<const filter::ContainsMemo> memo; // of its contains search, if kept
         std::uint64_t dataVersion = 0;
         std::uint64_t orderVersion = 0;
     };

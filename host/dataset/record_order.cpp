@@ -165,7 +165,7 @@ void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t 
                  std::vector<Keyed>& scratch, std::vector<Keyed>& buffer)
 {
     scratch.resize(count);
-    const std::vector<std::uint32_t>& offsets = column.Offsets();
+    const LargeVector<std::uint32_t>& offsets = column.Offsets();
     const char* bytes = column.TextBuffer().data();
     const bool foldBytes = folded && FoldIsBytewise();
     std::string folding;

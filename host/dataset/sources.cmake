@@ -12,6 +12,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
   ${CMAKE_CURRENT_LIST_DIR}/column.h
   ${CMAKE_CURRENT_LIST_DIR}/column.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/large_array.h
+  ${CMAKE_CURRENT_LIST_DIR}/large_array.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.h
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_form.h
@@ -41,6 +43,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter/substring_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.h
   ${CMAKE_CURRENT_LIST_DIR}/filter/bigram_summary.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filter/contains_memo.h
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.h
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.h

@@ -59,14 +59,14 @@ __m128i FoldBytes(__m128i bytes)
 
 } // namespace
 
-bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
+std::size_t FoldedFind(std::string_view text, std::string_view foldedNeedle)
 {
     const std::size_t m = foldedNeedle.size();
     if (m == 0) {
-        return true;
+        return 0;
     }
     if (text.size() < m) {
-        return false;
+        return std::string_view::npos;
     }
     const std::size_t last = text.size() - m; // the last position a match can start at
     std::size_t i = 0;
@@ -87,12 +87,12 @@ bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
             while (mask != 0) {
                 const auto bit = static_cast<std::size_t>(__builtin_ctz(mask));
                 if (FoldedAt(text, i + bit, foldedNeedle)) {
-                    return true;
+                    return i + bit;
                 }
                 mask &= mask - 1;
             }
             if (i + 16 > last) {
-                return false;
+                return std::string_view::npos;
             }
             i = std::min(i + 16, last + 1 - 16);
         }
@@ -100,10 +100,15 @@ bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
 #endif
     for (; i <= last; ++i) {
         if (FoldByte(text[i]) == foldedNeedle[0] && FoldedAt(text, i, foldedNeedle)) {
-            return true;
+            return i;
         }
     }
-    return false;
+    return std::string_view::npos;
+}
+
+bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
+{
+    return FoldedFind(text, foldedNeedle) != std::string_view::npos;
 }
 
 FoldSources BytesFoldingTo(char folded)

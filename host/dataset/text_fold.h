@@ -37,6 +37,9 @@ int CompareFolded(std::string_view a, std::string_view b);
 
 // Whether the folded form of text holds foldedNeedle (a needle already folded).
 bool FoldedContains(std::string_view text, std::string_view foldedNeedle);
+// Where foldedNeedle first begins in the folded form of text (a bytewise fold keeps
+// places), npos when nowhere.
+std::size_t FoldedFind(std::string_view text, std::string_view foldedNeedle);
 
 // The bytes whose fold is `folded`, ascending (a bytewise fold): for ASCII upper-casing
 // "A" and "a" for 'A', none for 'a', the byte itself for anything else.

@@ -31,19 +31,16 @@ QFont MakeFont(const QString& family, int pixelSize)
 } // namespace
 
 DbGrid::DbGrid(QWidget* parent)
-    : QTableView(parent), m_model(new GridModel(*this)),
+    : UniformTableView(parent), m_model(new GridModel(*this)),
       m_titleFont(MakeFont(QStringLiteral("Tahoma"), 19))
 {
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setFont(MakeFont(QStringLiteral("Arial"), 16));
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    setUniformRowHeight(fontMetrics().height() + 6);
 
     auto* header = new GridHeader(this);
     header->setFont(m_titleFont);
     setHorizontalHeader(header);
     // A title tap reports the column; it neither selects the column nor moves the row.
-    disconnect(header, SIGNAL(sectionPressed(int)), this, nullptr);
-    disconnect(header, SIGNAL(sectionEntered(int)), this, nullptr);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
         if (section >= 0 && section < GetColumnCount()) {
             Application::Instance().Guard([&] { Q_EMIT OnTitleClick(GetColumn(section)); });
@@ -51,18 +48,11 @@ DbGrid::DbGrid(QWidget* parent)
     });
 
     setModel(m_model);
-    verticalHeader()->hide();
-    // Per-item scrolling makes the view walk its rows' sections on every row-count
-    // change; per-pixel scrolling keeps a refresh independent of the number of rows.
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setShowGrid(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setTabKeyNavigation(true);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    setSortingEnabled(false);
     setAutoFillBackground(true);
     ApplyColors();
 }
@@ -248,7 +238,7 @@ void DbGrid::SetSelectedIndex(int column)
 
 void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    QTableView::currentChanged(current, previous);
+    UniformTableView::currentChanged(current, previous);
     if (!current.isValid()) {
         return;
     }
@@ -266,10 +256,10 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
 
 void DbGrid::changeEvent(QEvent* event)
 {
-    QTableView::changeEvent(event);
+    UniformTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         // Rows fit the cell font.
-        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+        setUniformRowHeight(fontMetrics().height() + 6);
     }
 }
 
@@ -278,7 +268,7 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
     if (OfferKeyDown(event, [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
         return;
     }
-    QTableView::keyPressEvent(event);
+    UniformTableView::keyPressEvent(event);
 }
 
 void DbGrid::keyboardSearch(const QString& search)
@@ -288,7 +278,7 @@ void DbGrid::keyboardSearch(const QString& search)
 
 void DbGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QTableView::mouseDoubleClickEvent(event);
+    UniformTableView::mouseDoubleClickEvent(event);
     Application::Instance().Guard([this] { Q_EMIT OnDblClick(); });
 }
 

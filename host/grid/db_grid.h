@@ -1,9 +1,10 @@
 #pragma once
 
+#include "host/grid/uniform_table_view.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPointer>
-#include <QTableView>
 #include <memory>
 #include <vector>
 
@@ -17,8 +18,9 @@ class GridModel;
 
 // The data grid: shows the dataset of its data source, read-only, one row per record
 // of the dataset's view. Its current row and the dataset's cursor stay in step both
-// ways. Key handlers take virtual-key codes.
-class DbGrid : public QTableView {
+// ways. Key handlers take virtual-key codes. Every row has the height of one line of
+// the cell font, so a view of millions of rows costs no more to show than a short one.
+class DbGrid : public UniformTableView {
     Q_OBJECT
     Q_PROPERTY(QColor TitleColor READ GetTitleColor WRITE setTitleColor)
 

@@ -13,4 +13,6 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.h
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_down.h
+  ${CMAKE_CURRENT_LIST_DIR}/uniform_table_view.h
+  ${CMAKE_CURRENT_LIST_DIR}/uniform_table_view.cpp
 )

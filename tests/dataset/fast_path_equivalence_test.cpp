@@ -497,3 +497,134 @@ TEST(FastPaths, FoldedContainsAgreesWithFoldingThenSearching)
             << view << " / " << needle;
     }
 }
+
+namespace {
+
+// Text in which short needles occur often, several times in one value, at the very end
+// and far from it: the memo of a contains search keeps 8 bytes after a needle's first
+// place and whether it occurs again, and each of those cases must end the same as
+// reading the text.
+std::unique_ptr<host::ClientDataset> RepeatingTextDataset(unsigned seed, int records)
+{
+    std::mt19937 rng(seed);
+    static const char* const pieces[] = {"AB", "ABA", "abac",  "B",          " ",
+                                         "AC", "ÇA",  "ab ab", "ABABABABAB", "CA"};
+    auto ds = std::make_unique<host::ClientDataset>();
+    ds->AddField("CODIGO", host::FieldType::Integer);
+    ds->AddField("NMCLIENTE", host::FieldType::Text);
+    ds->AddField("ATIVO", host::FieldType::Boolean);
+    for (int i = 0; i < records; ++i) {
+        if (i == 0 || rng() % 23 == 0) {
+            ds->AppendRecord({i, QVariant(), rng() % 2 == 0});
+            continue;
+        }
+        QString text;
+        const int n = static_cast<int>(rng() % 7);
+        for (int p = 0; p < n; ++p) {
+            // A rare pair too, whose few records a longer needle then checks one by one.
+            text += rng() % 150 == 0 ? QStringLiteral("WQ")
+                                     : QString::fromUtf8(pieces[rng() % std::size(pieces)]);
+        }
+        if (i % 500 == 7) {
+            // Long text after a rare needle: extensions past the 8 bytes kept.
+            text += i % 1000 == 7 ? QStringLiteral("QZWQ0123456789ABCDEFGH")
+                                  : QStringLiteral("QZWQ0123456789XY");
+        }
+        ds->AppendRecord({i, text, rng() % 3 != 0});
+    }
+    ds->GetIndexDefs().Add("NMCLIENTE", "NMCLIENTE");
+    ds->GetIndexDefs().Add("NMCI", "NMCLIENTE", host::IndexOption::CaseInsensitive);
+    return ds;
+}
+
+} // namespace
+
+// The same records in the same order (codes are unique), on both datasets.
+void ExpectSameRecords(host::ClientDataset& fast, host::ClientDataset& plain, const QString& filter)
+{
+    std::vector<qlonglong> rows[2];
+    int i = 0;
+    for (host::ClientDataset* ds : {&fast, &plain}) {
+        ds->SetFilter(filter);
+        ds->SetFiltered(false);
+        if (!filter.isEmpty()) {
+            ds->SetFiltered(true);
+        }
+        for (int r = 0; r < ds->RecordCount(); ++r) {
+            rows[i].push_back(ds->Value(r, 0).toLongLong());
+        }
+        ++i;
+    }
+    ASSERT_EQ(rows[0], rows[1]) << filter.toStdString();
+}
+
+// Contains typing decided from the previous keystroke's memo: needles extended one byte
+// at a time and several at once (past the 8 bytes kept), first places that fail while a
+// later one matches, case-sensitive and folded searches, a base filter and a second
+// contains search beside it, results small enough to be listed in view order and large
+// enough for a bitmap, in record order and on indexes; then Backspace and Delete.
+TEST(FastPathEquivalence, ContainsMemoDecidesLongerNeedlesLikeTheText)
+{
+    auto fast = RepeatingTextDataset(3, 8000);
+    auto plain = RepeatingTextDataset(3, 8000);
+    plain->SetFastPaths(false);
+    fast->Open();
+    plain->Open();
+    const char* const typed[] = {"%ABABABABAB",
+                                 "%ABAC",
+                                 "%BAB A",
+                                 "%CA",
+                                 "%AB AB",
+                                 "%ÇAB",
+                                 "%A B",
+                                 "%WQAB",
+                                 "%BABABABABAB",
+                                 "%WQ AB",
+                                 "%QZWQ0123456789ABCDEFGH"};
+    // Needles that grow by several bytes at a time, past the bytes a memo keeps too.
+    const char* const jumps[] = {"%AC",
+                                 "%ACAB A",
+                                 "%ACAB AB",
+                                 "%ACAB ABAC",
+                                 "%ÇA",
+                                 "%ÇAB AB",
+                                 "%ÇAB ABA",
+                                 "%ÇAB ABABABABABAB",
+                                 "%AB",
+                                 "%ABABABABABAB",
+                                 "%ABA",
+                                 "%ABAC",
+                                 "%QZWQ",
+                                 "%QZWQ0123456789AB",
+                                 "%QZWQ0123456789ABCDEFGH"};
+    const char* const bases[] = {"", "ATIVO = 1", "NMCLIENTE LIKE '%B%'",
+                                 "UPPER(NMCLIENTE) LIKE 'AB%'"};
+    for (const char* index : {"", "NMCI"}) {
+        fast->SetIndexName(index);
+        plain->SetIndexName(index);
+        for (const char* base : bases) {
+            const auto filter = [&](const QString& field, const QString& search) {
+                const QString core = field + " LIKE '" + search + "%'";
+                return QString(base).isEmpty() ? core : QString(base) + " AND " + core;
+            };
+            for (const QString& field :
+                 {QStringLiteral("UPPER(NMCLIENTE)"), QStringLiteral("NMCLIENTE")}) {
+                for (const char* text : typed) {
+                    const QString search = field == QLatin1String("NMCLIENTE")
+                                               ? QString::fromUtf8(text).toLower()
+                                               : QString::fromUtf8(text);
+                    for (int len = 2; len <= search.size(); ++len) {
+                        ExpectSameRecords(*fast, *plain, filter(field, search.left(len)));
+                    }
+                    for (int len = search.size() - 1; len >= 2; --len) {
+                        ExpectSameRecords(*fast, *plain, filter(field, search.left(len)));
+                    }
+                }
+                for (const char* jump : jumps) {
+                    ExpectSameRecords(*fast, *plain, filter(field, QString::fromUtf8(jump)));
+                }
+                ExpectSameRecords(*fast, *plain, QString(base)); // Delete
+            }
+        }
+    }
+}

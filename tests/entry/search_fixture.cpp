@@ -3,10 +3,10 @@
 #include "entry/pesquisa.h"
 #include "form/tfrm_pesquisa.h"
 #include "host/app/application.h"
+#include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
-#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -89,7 +89,7 @@ void Tap(TfrmPesquisa& form, const char* component)
 
 void TapRow(TfrmPesquisa& form, int row)
 {
-    auto* grid = qobject_cast<QTableView*>(form.FindComponent(QStringLiteral("dbgPesquisa")));
+    auto* grid = qobject_cast<host::DbGrid*>(form.FindComponent(QStringLiteral("dbgPesquisa")));
     ASSERT_NE(grid, nullptr);
     const QRect cell = grid->visualRect(grid->model()->index(row, 0));
     ASSERT_TRUE(cell.isValid()) << "row " << row;

@@ -209,8 +209,7 @@ TEST(DbGrid, AsksOnlyForTheRowsOnScreen)
     w.dataSet.ResetValueCalls();
     w.dataSet.SetRowCount(1'000'000);
     w.grid->grab();
-    const int rowsOnScreen =
-        w.grid->viewport()->height() / w.grid->verticalHeader()->defaultSectionSize() + 2;
+    const int rowsOnScreen = w.grid->viewport()->height() / w.grid->uniformRowHeight() + 2;
     EXPECT_GT(w.dataSet.ValueCalls(), 0);
     EXPECT_LE(w.dataSet.ValueCalls(), rowsOnScreen * columns * 2);
 
@@ -346,8 +345,9 @@ TEST(DbGrid, Look)
     GridWindow w(30, {500, 260});
     DbGrid& grid = *w.grid;
     grid.SetDefaultColors(true);
-    EXPECT_FALSE(grid.showGrid());
-    EXPECT_TRUE(grid.verticalHeader()->isHidden());
+    // No row-number column: the first column starts at the viewport's left edge.
+    EXPECT_EQ(grid.columnViewportPosition(0), 0);
+    EXPECT_EQ(grid.rowHeight(0), grid.fontMetrics().height() + 6);
     EXPECT_EQ(grid.font().family(), "Arial");
     EXPECT_EQ(grid.font().pixelSize(), 16);
     EXPECT_TRUE(grid.font().bold());
@@ -390,6 +390,10 @@ TEST(DbGrid, Look)
               grid.palette().color(QPalette::Active, QPalette::Highlight));
     const QRect other = grid.visualRect(grid.model()->index(2, 2));
     EXPECT_EQ(cells.pixelColor(other.left() + 1, other.top() + 1), QColor(Qt::white));
+    // No grid lines between cells.
+    const QRect middle = grid.visualRect(grid.model()->index(2, 1));
+    EXPECT_EQ(cells.pixelColor(middle.right(), middle.bottom()), QColor(Qt::white));
+    EXPECT_EQ(cells.pixelColor(middle.right(), middle.top()), QColor(Qt::white));
 }
 
 TEST(Edit, ReportsPhysicalKeysAsVirtualKeys)

@@ -1,10 +1,12 @@
 #include "host/dataset/filter/record_selection.h"
 
 #include "host/dataset/filter/bigram_summary.h"
+#include "host/dataset/filter/substring_search.h"
 #include "host/dataset/table.h"
 #include "host/dataset/text_fold.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace host::filter {
 
@@ -110,6 +112,128 @@ bool Contains(const ContainsSearch& search, std::uint32_t rec)
                          : text.find(search.needle) != std::string_view::npos;
 }
 
+// Where the needle first begins in text from `from` on, npos when nowhere.
+std::size_t FindNeedle(const ContainsSearch& search, std::string_view text, std::size_t from)
+{
+    const std::string_view rest = text.substr(from);
+    std::size_t at = std::string_view::npos;
+    if (search.folded) {
+        at = FoldedFind(rest, search.needle);
+    } else if (const char* found = FindSubstring(rest.data(), rest.size(), search.needle)) {
+        at = static_cast<std::size_t>(found - rest.data());
+    }
+    return at == std::string_view::npos ? at : from + at;
+}
+
+// One record's match of a contains search, with what a memo keeps of it.
+struct ContainsMatch {
+    bool found = false;
+    std::uint64_t tail = 0;
+    std::uint8_t info = 0;
+};
+
+ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
+{
+    if (search.column->IsNull(rec)) {
+        return {};
+    }
+    const std::string_view text = search.column->Text(rec);
+    const std::size_t at = FindNeedle(search, text, 0);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    ContainsMatch match;
+    match.found = true;
+    const std::size_t after = at + search.needle.size();
+    const std::size_t left = text.size() - after;
+    const auto kept = static_cast<int>(std::min<std::size_t>(left, ContainsMemo::kTailBytes));
+    for (int i = 0; i < kept; ++i) {
+        const char c = text[after + static_cast<std::size_t>(i)];
+        match.tail |= std::uint64_t{static_cast<unsigned char>(search.folded ? FoldByte(c) : c)}
+                      << (8 * i);
+    }
+    match.info = static_cast<std::uint8_t>(kept);
+    if (left > static_cast<std::size_t>(kept)) {
+        match.info |= ContainsMemo::kMore;
+    }
+    if (FindNeedle(search, text, at + 1) != std::string_view::npos) {
+        match.info |= ContainsMemo::kAgain;
+    }
+    return match;
+}
+
+// A record of a memo for needle + suffix: 1 when the bytes kept after the needle's first
+// place begin with the suffix (the match then starts there, and tail and info describe
+// it), 0 when no match is possible, -1 when only the text can tell.
+int ExtendedMatch(std::string_view suffix, std::uint64_t& tail, std::uint8_t& info)
+{
+    const auto kept = static_cast<std::size_t>(info & ContainsMemo::kLengthMask);
+    const bool again = (info & ContainsMemo::kAgain) != 0;
+    for (std::size_t i = 0; i < std::min(kept, suffix.size()); ++i) {
+        if (static_cast<unsigned char>((tail >> (8 * i)) & 0xFF) !=
+            static_cast<unsigned char>(suffix[i])) {
+            return again ? -1 : 0; // another place may still match
+        }
+    }
+    if (suffix.size() > kept) {
+        return (info & ContainsMemo::kMore) != 0 || again ? -1 : 0;
+    }
+    tail = suffix.size() >= 8 ? 0 : tail >> (8 * suffix.size());
+    info = static_cast<std::uint8_t>((kept - suffix.size()) |
+                                     (info & (ContainsMemo::kMore | ContainsMemo::kAgain)));
+    return 1;
+}
+
+// Collects a memo while a contains search is checked on the text, giving up past a cap.
+class MemoBuilder {
+public:
+    MemoBuilder(const ContainsSearch& search, bool viewOrder, std::size_t cap) : m_cap(cap)
+    {
+        m_memo.field = search.field;
+        m_memo.folded = search.folded;
+        m_memo.needle = std::string(search.needle);
+        m_memo.viewOrder = viewOrder;
+    }
+    // Room for about as many records as the search is expected to match.
+    void Expect(std::size_t records)
+    {
+        const std::size_t room = std::min(records, m_cap);
+        m_memo.records.reserve(room);
+        m_memo.tails.reserve(room);
+        m_memo.info.reserve(room);
+    }
+    void Add(std::uint32_t rec, std::uint64_t tail, std::uint8_t info)
+    {
+        if (m_full) {
+            return;
+        }
+        if (m_memo.records.size() >= m_cap) {
+            m_full = true;
+            m_memo = {};
+            return;
+        }
+        m_memo.records.push_back(rec);
+        m_memo.tails.push_back(tail);
+        m_memo.info.push_back(info);
+    }
+    void Deliver(std::shared_ptr<const ContainsMemo>* out)
+    {
+        if (out != nullptr && !m_full) {
+            if (m_memo.records.capacity() > m_memo.records.size() + m_memo.records.size() / 4) {
+                m_memo.records.shrink_to_fit();
+                m_memo.tails.shrink_to_fit();
+                m_memo.info.shrink_to_fit();
+            }
+            *out = std::make_shared<const ContainsMemo>(std::move(m_memo));
+        }
+    }
+
+private:
+    ContainsMemo m_memo;
+    std::size_t m_cap;
+    bool m_full = false;
+};
+
 // The ranges of an order sorted case-sensitively by the field whose records' text begins
 // with one of the byte strings a prefix stands for: itself, or for UPPER(field) each
 // string that folds to it. Records sharing their first `depth` bytes are contiguous and
@@ -189,10 +313,12 @@ struct Checks {
     std::vector<const Node*> terms;
 
     bool Empty() const { return contains.empty() && terms.empty(); }
-    bool Pass(std::uint32_t rec) const
+    bool Pass(std::uint32_t rec) const { return PassFrom(rec, 0); }
+    // The checks but the first `skip` contains searches.
+    bool PassFrom(std::uint32_t rec, std::size_t skip) const
     {
-        for (const ContainsSearch& search : contains) {
-            if (!Contains(search, rec)) {
+        for (std::size_t i = skip; i < contains.size(); ++i) {
+            if (!Contains(contains[i], rec)) {
                 return false;
             }
         }
@@ -219,6 +345,98 @@ RecordView ListedInViewOrder(Rows records, const SelectionInput& input)
         });
     }
     return Listed(std::move(records));
+}
+
+// Memos are kept for results of up to one record in 16.
+std::size_t MemoCap(std::uint32_t records)
+{
+    return std::max<std::size_t>(records / 16, 4096);
+}
+
+// Records in ascending record order as a view: listed in view order when few, else a
+// bitmap read out of the whole order.
+RecordView FromAscending(Rows records, const SelectionInput& input)
+{
+    if (records.size() <= kListedResult) {
+        return ListedInViewOrder(std::move(records), input);
+    }
+    auto picks = std::make_shared<RecordBitmap>(MakeRecordBitmap(input.table->RecordCount()));
+    for (const std::uint32_t rec : records) {
+        SetBit(*picks, rec);
+    }
+    const std::size_t count = records.size();
+    return RecordView(input.order, {Range{0, static_cast<std::uint32_t>(input.order->size())}},
+                      std::move(picks), count);
+}
+
+// The previous view's records decided from its contains memo, when one of the open terms
+// searches the same field for a needle that begins with the memo's: only records whose
+// kept bytes cannot tell are read. Every other term is checked as usual.
+std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
+                                         const std::vector<const Node*>& open,
+                                         const RecordBitmap* bits)
+{
+    const ContainsMemo& memo = *input.narrowMemo;
+    if (memo.folded && !FoldIsBytewise()) {
+        return std::nullopt;
+    }
+    ContainsSearch extended;
+    const Node* memoTerm = nullptr;
+    for (const Node* term : open) {
+        ContainsSearch search;
+        if (AsContainsSearch(*term, search) && search.field == memo.field &&
+            search.folded == memo.folded &&
+            search.needle.substr(0, memo.needle.size()) == memo.needle) {
+            extended = search;
+            memoTerm = term;
+            break;
+        }
+    }
+    if (memoTerm == nullptr) {
+        return std::nullopt;
+    }
+    Checks rest;
+    for (const Node* term : open) {
+        ContainsSearch search;
+        if (term == memoTerm) {
+            continue;
+        }
+        if (AsContainsSearch(*term, search)) {
+            rest.contains.push_back(search);
+        } else {
+            rest.terms.push_back(term);
+        }
+    }
+    const std::string_view suffix = extended.needle.substr(memo.needle.size());
+    MemoBuilder builder(extended, memo.viewOrder, MemoCap(input.table->RecordCount()));
+    builder.Expect(memo.records.size());
+    Rows out;
+    out.reserve(memo.records.size());
+    for (std::size_t i = 0; i < memo.records.size(); ++i) {
+        const std::uint32_t rec = memo.records[i];
+        if (bits != nullptr && !TestBit(*bits, rec)) {
+            continue;
+        }
+        std::uint64_t tail = memo.tails[i];
+        std::uint8_t info = memo.info[i];
+        int decided = ExtendedMatch(suffix, tail, info);
+        if (decided < 0) {
+            const ContainsMatch match = MatchContains(extended, rec);
+            decided = match.found ? 1 : 0;
+            tail = match.tail;
+            info = match.info;
+        }
+        if (decided == 0 || !rest.Pass(rec)) {
+            continue;
+        }
+        out.push_back(rec);
+        builder.Add(rec, tail, info);
+    }
+    builder.Deliver(input.memoOut);
+    if (memo.viewOrder) {
+        return Listed(std::move(out));
+    }
+    return FromAscending(std::move(out), input);
 }
 
 } // namespace
@@ -276,6 +494,13 @@ RecordView SelectFast(const SelectionInput& input)
             known = std::move(bits);
         } else {
             narrowTo(*bits);
+        }
+    }
+
+    // A longer needle for the previous view's contains search: its memo decides.
+    if (input.narrowMemo != nullptr && input.narrowBase != nullptr) {
+        if (std::optional<RecordView> view = SelectFromMemo(input, open, candidateBits())) {
+            return std::move(*view);
         }
     }
 
@@ -384,6 +609,35 @@ RecordView SelectFast(const SelectionInput& input)
     const auto passes = [&](std::uint32_t rec) {
         return (bits == nullptr || TestBit(*bits, rec)) && checks.Pass(rec);
     };
+    // Checking the first contains search on the text, what it finds is kept for the next
+    // keystroke.
+    const bool memoWanted = input.memoOut != nullptr && !checks.contains.empty() &&
+                            (!checks.contains.front().folded || FoldIsBytewise());
+    std::optional<MemoBuilder> memo;
+    const auto startMemo = [&](bool viewOrder) {
+        if (memoWanted) {
+            memo.emplace(checks.contains.front(), viewOrder, MemoCap(n));
+        }
+    };
+    const auto checkNoting = [&](std::uint32_t rec) {
+        if (!memo) {
+            return checks.Pass(rec);
+        }
+        const ContainsMatch match = MatchContains(checks.contains.front(), rec);
+        if (!match.found || !checks.PassFrom(rec, 1)) {
+            return false;
+        }
+        memo->Add(rec, match.tail, match.info);
+        return true;
+    };
+    const auto passesNoting = [&](std::uint32_t rec) {
+        return (bits == nullptr || TestBit(*bits, rec)) && checkNoting(rec);
+    };
+    const auto deliverMemo = [&] {
+        if (memo) {
+            memo->Deliver(input.memoOut);
+        }
+    };
     const std::size_t rangeSize = haveRanges ? RangesSize(ranges) : SIZE_MAX;
     if (haveRanges && checks.Empty() && bits == nullptr) {
         return RecordView(input.order, std::move(ranges)); // exact: nothing to read
@@ -393,25 +647,29 @@ RecordView SelectFast(const SelectionInput& input)
     const bool baseFirst = !haveRanges || base == nullptr || base->Size() * 4 < rangeSize;
     if (base != nullptr && base->Size() <= small && baseFirst) {
         Rows out;
+        startMemo(true);
         base->ForEach([&](std::uint32_t rec) {
             const bool inRanges =
                 !haveRanges || !rangesExact || rangeSearch.term->Test(rec) == Tri::True;
             const bool inFolded =
                 !haveFoldedHits || !foldedExact || foldedSearch.term->Test(rec) == Tri::True;
-            if (inRanges && inFolded && passes(rec)) {
+            if (inRanges && inFolded && passesNoting(rec)) {
                 out.push_back(rec);
             }
         });
+        deliverMemo();
         return Listed(std::move(out));
     }
     if (haveRanges) {
         if (rangeSize <= small) {
             Rows out;
+            startMemo(true);
             RecordView(input.order, ranges).ForEach([&](std::uint32_t rec) {
-                if (passes(rec)) {
+                if (passesNoting(rec)) {
                     out.push_back(rec);
                 }
             });
+            deliverMemo();
             return Listed(std::move(out));
         }
         // Keep the ranges and pick their records: with nothing left to check, the
@@ -427,12 +685,14 @@ RecordView SelectFast(const SelectionInput& input)
             }
         } else {
             auto pass = std::make_shared<RecordBitmap>(MakeRecordBitmap(n));
+            startMemo(true);
             RecordView(input.order, ranges).ForEach([&](std::uint32_t rec) {
-                if (passes(rec)) {
+                if (passesNoting(rec)) {
                     SetBit(*pass, rec);
                     ++count;
                 }
             });
+            deliverMemo();
             picks = std::move(pass);
         }
         return RecordView(input.order, std::move(ranges), std::move(picks), count);
@@ -465,17 +725,19 @@ RecordView SelectFast(const SelectionInput& input)
         count = CountBits(*picks);
     } else {
         auto pass = std::make_shared<RecordBitmap>(MakeRecordBitmap(n));
+        startMemo(false);
         const auto test = [&](std::uint32_t rec) {
-            if (checks.Pass(rec)) {
+            if (checkNoting(rec)) {
                 SetBit(*pass, rec);
                 ++count;
             }
         };
         if (bits != nullptr) {
-            // Candidates are scattered over the text: each check would wait for memory,
-            // so the reads for the checks a little ahead are started first.
             Rows candidates;
             candidates.reserve(CountBits(*bits));
+            if (memo) {
+                memo->Expect(candidates.capacity());
+            }
             for (std::size_t w = 0; w < bits->size(); ++w) {
                 std::uint64_t word = (*bits)[w];
                 while (word != 0) {
@@ -484,6 +746,8 @@ RecordView SelectFast(const SelectionInput& input)
                     word &= word - 1;
                 }
             }
+            // Candidates are scattered over the text: each check would wait for memory,
+            // so the reads for the checks a little ahead are started first.
             for (std::size_t i = 0; i < candidates.size(); ++i) {
                 for (const ContainsSearch& search : checks.contains) {
                     if (i + 32 < candidates.size()) {
@@ -500,6 +764,7 @@ RecordView SelectFast(const SelectionInput& input)
                 test(rec);
             }
         }
+        deliverMemo();
         picks = std::move(pass);
     }
     if (count <= kListedResult) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/dataset/filter/contains_memo.h"
 #include "host/dataset/filter/expression.h"
 #include "host/dataset/record_order.h"
 #include "host/dataset/record_view.h"
@@ -29,6 +30,12 @@ struct SelectionInput {
     // A view known to hold every match: the previous view when the new filter only
     // narrows the previous one. nullptr when there is none.
     const RecordView* narrowBase = nullptr;
+    // What the contains search of that previous view kept of its matches (it holds
+    // exactly the view's records); nullptr when none.
+    const ContainsMemo* narrowMemo = nullptr;
+    // Where SelectFast leaves the memo of this selection's contains search, when it
+    // checked one on the text; left empty otherwise. nullptr: no memo wanted.
+    std::shared_ptr<const ContainsMemo>* memoOut = nullptr;
     // The exact matches of a condition, by its key, when an earlier filter computed them
     // (a base filter the search is joined to); nullptr when not known.
     std::function<std::shared_ptr<const RecordBitmap>(const std::string& key)> knownMatches;
@@ -45,7 +52,8 @@ RecordView SelectPlain(const SelectionInput& input);
 // Same records, same order, by the quickest route: ranges of the order for a prefix
 // search on the order's first field, a pair summary for a contains search, bitmaps of
 // matches already known, the previous view when the filter only narrows it, column
-// scans in record order for the rest. Large results are read out of the order lazily.
+// scans in record order for the rest, a longer needle decided from the memo of the
+// shorter one. Large results are read out of the order lazily.
 RecordView SelectFast(const SelectionInput& input);
 
 // True when every record for which `newer` is True is also True under `older`: the

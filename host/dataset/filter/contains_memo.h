@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host::filter {
+
+// What a contains search learnt about every record of its result: the bytes that follow
+// the first place the needle occurs in the record's text (folded, for a folded search),
+// and whether it occurs again further on. The next keystroke usually extends the needle,
+// and most records are then decided from these bytes without their text being read
+// again: at millions of records those scattered reads are what a keystroke costs.
+struct ContainsMemo {
+    static constexpr int kTailBytes = 8;
+    static constexpr std::uint8_t kLengthMask = 0x0F; // bytes kept in the tail
+    static constexpr std::uint8_t kMore = 0x10;       // the text goes on past them
+    static constexpr std::uint8_t kAgain = 0x20;      // the needle may occur again later
+
+    int field = -1;
+    bool folded = false;
+    std::string needle; // as the search was written
+    // Records in view order; else ascending record numbers.
+    bool viewOrder = false;
+    std::vector<std::uint32_t> records;
+    std::vector<std::uint64_t> tails; // the byte after the needle lowest
+    std::vector<std::uint8_t> info;
+
+    std::size_t MemoryBytes() const
+    {
+        return needle.size() + records.size() * sizeof(std::uint32_t) +
+               tails.size() * sizeof(std::uint64_t) + info.size();
+    }
+};
+
+} // namespace host::filter

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// Memory for one array of `bytes` bytes: from kLargeArrayBytes up, 2 MB-aligned pages
+// straight from the system, marked for transparent huge pages; below, operator new.
+// Searches and sorts read the text of millions of records in no order, and with 4 KB
+// pages nearly each of those reads also misses the address cache: on huge pages they
+// cost far less.
+constexpr std::size_t kLargeArrayBytes = std::size_t{4} << 20;
+void* AllocateLargeArray(std::size_t bytes);
+void FreeLargeArray(void* memory, std::size_t bytes) noexcept;
+
+// A standard allocator over AllocateLargeArray, for the columns' big buffers.
+template <typename T> class LargeArrayAllocator {
+public:
+    using value_type = T;
+
+    LargeArrayAllocator() noexcept = default;
+    template <typename U> LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n)
+    {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) {
+            throw std::bad_array_new_length();
+        }
+        return static_cast<T*>(AllocateLargeArray(n * sizeof(T)));
+    }
+    void deallocate(T* memory, std::size_t n) noexcept { FreeLargeArray(memory, n * sizeof(T)); }
+
+    friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) { return true; }
+};
+
+using LargeText = std::basic_string<char, std::char_traits<char>, LargeArrayAllocator<char>>;
+template <typename T> using LargeVector = std::vector<T, LargeArrayAllocator<T>>;
+
+} // namespace host

@@ -1,0 +1,35 @@
+#include "host/dataset/large_array.h"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+
+// Large arrays come 2 MB-aligned (where huge pages can back them) and behave as any
+// vector or string: values kept through growth, copies and shrinking; small ones too.
+TEST(LargeArray, HoldsItsValuesAtEverySize)
+{
+    host::LargeVector<std::uint32_t> numbers;
+    for (std::uint32_t i = 0; i < 3'000'000; ++i) {
+        numbers.push_back(i * 7u);
+    }
+#if defined(__linux__)
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(numbers.data()) % (std::uintptr_t{2} << 20), 0u);
+#endif
+    host::LargeVector<std::uint32_t> copy = numbers;
+    numbers.resize(10);
+    numbers.shrink_to_fit();
+    ASSERT_EQ(copy.size(), 3'000'000u);
+    for (std::uint32_t i = 0; i < copy.size(); i += 9973) {
+        ASSERT_EQ(copy[i], i * 7u);
+    }
+    EXPECT_EQ(numbers.back(), 63u);
+
+    host::LargeText text;
+    for (int i = 0; i < 600'000; ++i) {
+        text.append("JOAO SILVA");
+    }
+    EXPECT_EQ(text.size(), 6'000'000u);
+    EXPECT_EQ(text.substr(5'999'990), "JOAO SILVA");
+    host::LargeText small("ANA");
+    small += text.substr(0, 4);
+    EXPECT_EQ(small, "ANAJOAO");
+}
