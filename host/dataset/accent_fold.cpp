@@ -1,8 +1,12 @@
 #include "host/dataset/accent_fold.h"
 
+#include "host/dataset/text_form.h"
+
 #include <QChar>
 #include <QList>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace host {
 
@@ -138,6 +142,67 @@ template <class Fold, class Copy> void Walk(std::string_view text, Fold fold, Co
     copy(kept, text.size());
 }
 
+// The position of the first byte from 0x80 on (the size when there is none), eight bytes
+// at a time: most text a search reads is ASCII.
+std::size_t FirstNonAscii(std::string_view text)
+{
+    std::size_t i = 0;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+char WithCase(char base, FoldedLetterCase letterCase)
+{
+    switch (letterCase) {
+    case FoldedLetterCase::Upper:
+        return AsciiUpper(base);
+    case FoldedLetterCase::Lower:
+        return AsciiLower(base);
+    case FoldedLetterCase::Own:
+        break;
+    }
+    return base;
+}
+
+// Folds text from position i on, one character at a time, handing each piece of the
+// folded text to sink(bytes, size) until it returns false.
+template <class Sink> void FoldFrom(std::string_view text, std::size_t i, Sink sink)
+{
+    const FoldTable& table = Table();
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            if (!sink(text.data() + i, 1)) {
+                return;
+            }
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        int length = DecodeUtf8(text, i, c);
+        bool go = true;
+        if (length != 0 && c < kTableEnd && table.base[c] != 0) {
+            go = sink(&table.base[c], 1);
+        } else {
+            length = length == 0 ? 1 : length;
+            go = sink(text.data() + i, static_cast<std::size_t>(length));
+        }
+        if (!go) {
+            return;
+        }
+        i += static_cast<std::size_t>(length);
+    }
+}
+
 } // namespace
 
 char32_t AccentFolded(char32_t c)
@@ -152,8 +217,12 @@ char32_t AccentFolded(char32_t c)
 bool HasFoldableAccent(std::string_view utf8)
 {
     bool found = false;
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return false;
+    }
     Walk(
-        utf8,
+        utf8.substr(first),
         [&](char) {
             found = true;
             return false;
@@ -162,31 +231,102 @@ bool HasFoldableAccent(std::string_view utf8)
     return found;
 }
 
-void AppendAccentFolded(std::string_view utf8, std::string& out)
+void AppendAccentFolded(std::string_view utf8, std::string& out, FoldedLetterCase letterCase)
 {
     Walk(
         utf8,
         [&](char base) {
-            out.push_back(base);
+            out.push_back(WithCase(base, letterCase));
             return true;
         },
         [&](std::size_t from, std::size_t to) { out.append(utf8.substr(from, to - from)); });
 }
 
-std::string AccentFoldedText(std::string_view utf8)
+std::string AccentFoldedText(std::string_view utf8, FoldedLetterCase letterCase)
 {
     std::string out;
     out.reserve(utf8.size());
-    AppendAccentFolded(utf8, out);
+    AppendAccentFolded(utf8, out, letterCase);
     return out;
 }
 
-QString AccentFoldedText(const QString& text)
+QString AccentFoldedText(const QString& text, FoldedLetterCase letterCase)
 {
     const QByteArray utf8 = text.toUtf8();
-    const std::string folded =
-        AccentFoldedText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    const std::string folded = AccentFoldedText(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), letterCase);
     return QString::fromUtf8(folded.data(), static_cast<qsizetype>(folded.size()));
+}
+
+std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return utf8;
+    }
+    const std::string_view rest = utf8.substr(first);
+    scratch.assign(utf8.data(), first);
+    bool changed = false;
+    Walk(
+        rest,
+        [&](char base) {
+            scratch.push_back(base);
+            changed = true;
+            return true;
+        },
+        [&](std::size_t from, std::size_t to) { scratch.append(rest.substr(from, to - from)); });
+    return changed ? std::string_view(scratch) : utf8;
+}
+
+std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first >= bytes || first == utf8.size()) {
+        return utf8; // the first `bytes` bytes are ASCII, which the fold keeps
+    }
+    scratch.assign(utf8.data(), first);
+    FoldFrom(utf8, first, [&](const char* piece, std::size_t size) {
+        scratch.append(piece, size);
+        return scratch.size() < bytes;
+    });
+    return scratch;
+}
+
+int AccentFoldedByteAt(std::string_view utf8, std::size_t at)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (at < first) {
+        return static_cast<unsigned char>(utf8[at]);
+    }
+    std::size_t position = first;
+    int found = -1;
+    FoldFrom(utf8, first, [&](const char* piece, std::size_t size) {
+        if (at < position + size) {
+            found = static_cast<unsigned char>(piece[at - position]);
+            return false;
+        }
+        position += size;
+        return true;
+    });
+    return found;
+}
+
+AccentScan ScanAccents(std::string_view utf8)
+{
+    AccentScan scan;
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return scan;
+    }
+    Walk(
+        utf8.substr(first),
+        [&](char base) {
+            scan.foldable = true;
+            scan.lowerLetter = scan.lowerLetter || (base >= 'a' && base <= 'z');
+            return true;
+        },
+        [](std::size_t, std::size_t) {});
+    return scan;
 }
 
 const AccentFoldPairs& AccentFoldTable()

@@ -11,6 +11,8 @@ struct SortField {
     int field = 0;
     bool descending = false;
     bool caseInsensitive = false;
+    // Text compares as a search reads it with accents set aside (Column::SearchText).
+    bool ignoreAccents = false;
 };
 
 // Record numbers ordered by the given fields: stable (equal keys keep record order),

@@ -43,6 +43,7 @@ struct PrefixSearch {
     const Node* term = nullptr;
     int field = -1;
     bool folded = false;     // on UPPER(field)
+    bool accents = false;    // on the field's text with accents set aside
     std::string_view prefix; // the pattern's literal start, as written
     bool whole = false;      // the pattern is the prefix and one '%'
 };
@@ -63,6 +64,7 @@ bool AsPrefixSearch(const Node& node, PrefixSearch& out)
     out.term = &node;
     out.field = operand->FieldIndex();
     out.folded = operand->Kind() == NodeKind::FoldedField;
+    out.accents = operand->IgnoresAccents();
     out.prefix = like.Literal()->LiteralPrefix();
     const std::string& pattern = like.Literal()->Text();
     out.whole = pattern.size() == out.prefix.size() + 1 && pattern.back() == '%';
@@ -75,6 +77,7 @@ struct ContainsSearch {
     const Column* column = nullptr;
     int field = -1;
     bool folded = false;
+    bool accents = false;
     std::string_view needle;
 };
 
@@ -95,6 +98,7 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     out.column = &operand->GetColumn();
     out.field = operand->FieldIndex();
     out.folded = operand->Kind() == NodeKind::FoldedField;
+    out.accents = operand->IgnoresAccents();
     out.needle = like.Literal()->Segment();
     return !out.needle.empty();
 }
@@ -105,7 +109,11 @@ bool Contains(const ContainsSearch& search, std::uint32_t rec)
     if (search.column->IsNull(rec)) {
         return false;
     }
-    const std::string_view text = search.column->Text(rec);
+    std::string_view text = search.column->Text(rec);
+    if (search.accents) {
+        thread_local std::string scratch; // kept between calls: this runs once per candidate
+        text = search.column->SearchText(rec, true, scratch);
+    }
     return search.folded ? FoldedContains(text, search.needle)
                          : text.find(search.needle) != std::string_view::npos;
 }
@@ -127,8 +135,7 @@ void PrefixRanges(const Column& column, const Rows& order, const PrefixSearch& s
         return;
     }
     const auto byteAt = [&](std::uint32_t rec) {
-        const std::string_view text = column.Text(rec);
-        return text.size() > depth ? static_cast<int>(static_cast<unsigned char>(text[depth])) : -1;
+        return column.SearchByteAt(rec, depth, search.accents);
     };
     FoldSources sources;
     if (search.folded) {
@@ -151,10 +158,12 @@ void PrefixRanges(const Column& column, const Rows& order, const PrefixSearch& s
 
 // The range of an order sorted by folded text whose folded text begins with the folded
 // prefix.
-Range FoldedPrefixRange(const Column& column, const Rows& order, std::string_view foldedPrefix)
+Range FoldedPrefixRange(const Column& column, const Rows& order, std::string_view foldedPrefix,
+                        bool accents)
 {
+    std::string scratch;
     const auto head = [&](std::uint32_t rec) {
-        return column.Text(rec).substr(0, foldedPrefix.size());
+        return column.SearchText(rec, accents, scratch).substr(0, foldedPrefix.size());
     };
     const auto lo = std::partition_point(order.begin(), order.end(), [&](std::uint32_t rec) {
         return CompareFolded(head(rec), foldedPrefix) < 0;
@@ -296,18 +305,19 @@ RecordView SelectFast(const SelectionInput& input)
             continue;
         }
         const Column& column = table.Col(search.field);
+        const bool sameReading = search.accents == input.ignoreAccents;
         if (lead != nullptr && lead->field == search.field && !lead->descending &&
-            FoldIsBytewise()) {
+            lead->ignoreAccents == search.accents && FoldIsBytewise()) {
             std::vector<Range> found;
             bool exact = search.whole;
-            if (lead->caseInsensitive && !column.FoldsToItself()) {
+            if (lead->caseInsensitive && !column.FoldsToItself(search.accents)) {
                 // Sorted by folded text: one range, exact for UPPER(field).
                 std::string target;
                 FoldText(search.prefix, target);
                 if (search.folded && target != search.prefix) {
                     found.clear(); // a folded text never holds a byte folding changes
                 } else {
-                    const Range range = FoldedPrefixRange(column, order, target);
+                    const Range range = FoldedPrefixRange(column, order, target, search.accents);
                     if (range.begin < range.end) {
                         found.push_back(range);
                     }
@@ -323,12 +333,13 @@ RecordView SelectFast(const SelectionInput& input)
                 rangeSearch = search;
                 rangesExact = exact;
             }
-        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && FoldIsBytewise()) {
+        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && sameReading &&
+                   FoldIsBytewise()) {
             const Rows& folded = input.foldedOrder(search.field);
             std::string target;
             FoldText(search.prefix, target);
             if (!(search.folded && target != search.prefix)) {
-                const Range range = FoldedPrefixRange(column, folded, target);
+                const Range range = FoldedPrefixRange(column, folded, target, search.accents);
                 foldedHits.assign(folded.begin() + range.begin, folded.begin() + range.end);
             }
             haveFoldedHits = true;
@@ -356,7 +367,8 @@ RecordView SelectFast(const SelectionInput& input)
         // With few candidates already, the needle is looked for in their text instead.
         const bool fewAlready = (haveRanges && RangesSize(ranges) <= small) ||
                                 (input.narrowBase != nullptr && input.narrowBase->Size() <= small);
-        if (input.summary && FoldIsBytewise() && !fewAlready) {
+        if (input.summary && search.accents == input.ignoreAccents && FoldIsBytewise() &&
+            !fewAlready) {
             std::string folded;
             FoldText(search.needle, folded);
             if (search.folded && folded != search.needle) {
