@@ -194,9 +194,10 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
     }
     if (options.createIndexes)
         CreateIndexes(options, static_cast<const host::SqlDataset&>(*dataset));
-    if (options.caseInsensitive) {
-        dataset->SetFilterOptions(host::FilterOption::CaseInsensitive);
-    }
+    host::FilterOptions filterOptions;
+    filterOptions.setFlag(host::FilterOption::CaseInsensitive, options.caseInsensitive);
+    filterOptions.setFlag(host::FilterOption::IgnoreAccents, options.ignoreAccents);
+    dataset->SetFilterOptions(filterOptions);
     if (options.filter) {
         try {
             dataset->SetFilter(*options.filter);

@@ -1,5 +1,7 @@
 #include "host/dataset/sql/postgres_dialect.h"
 
+#include "host/dataset/accent_fold.h"
+
 namespace host::sql {
 
 QString PostgresDialect::Parameter(SqlText& out, ValueKind kind, const QVariant& value) const
@@ -80,6 +82,54 @@ QString PostgresDialect::NumberOf(const QString& expression, ValueKind kind) con
 QString PostgresDialect::Collated(const QString& textExpression) const
 {
     return QStringLiteral("(%1) COLLATE \"C\"").arg(textExpression);
+}
+
+namespace {
+
+// A text as an SQL string literal.
+QString StringLiteral(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+// translate()'s two tables for the accent fold. translate() looks each character up from
+// the start of its table, and a character it does not find costs the whole table: so the
+// table starts with the printable ASCII characters mapped to themselves, the most frequent
+// first, then holds every pair of AccentFoldTable(). It is the same fold.
+struct TranslateTables {
+    QString from;
+    QString to;
+    TranslateTables()
+    {
+        QString ascii = QStringLiteral(" aeosirnmdlutcvbgfpqhjzxkwyAEOSIRNMDLUTCVBGFPQHJZXKWY");
+        for (char c = ' '; c <= '~'; ++c) {
+            // Left out: the quote and the backslash, so that nothing needs escaping, and
+            // the characters that mark placeholders, so that a tool that finds them
+            // without minding SQL's quotes cannot take the table for one.
+            if (!QByteArrayView("'\\?:$@").contains(c) && !ascii.contains(QLatin1Char(c))) {
+                ascii += QLatin1Char(c);
+            }
+        }
+        from = StringLiteral(ascii + AccentFoldTable().from);
+        to = StringLiteral(ascii + AccentFoldTable().to);
+    }
+};
+
+} // namespace
+
+QString PostgresDialect::AccentFolded(const QString& textExpression) const
+{
+    // translate() with a fixed table is immutable, so an index can be made on this
+    // expression (unaccent() is not). The table is this program's own constant, not
+    // anyone's input: it is written into the statement as a literal because an index
+    // expression must be, and a query's must be spelt the same to use the index. Text
+    // that is all ASCII (as many bytes as characters) is left as it is without a lookup.
+    static const TranslateTables tables;
+    return QStringLiteral("(CASE WHEN octet_length(%1) = char_length(%1) THEN %1 "
+                          "ELSE translate(%1, %2, %3) END)")
+        .arg(textExpression, tables.from, tables.to);
 }
 
 QString PostgresDialect::Upper(const QString& textExpression) const

@@ -18,6 +18,7 @@ public:
     QString NumberOf(const QString& expression, ValueKind kind) const override;
     QString Collated(const QString& textExpression) const override;
     QString DateCompared(const QString& dateExpression) const override { return dateExpression; }
+    QString AccentFolded(const QString& textExpression) const override;
     QString Upper(const QString& textExpression) const override;
     QString Lower(const QString& textExpression) const override;
     QString Trim(const QString& textExpression) const override;

@@ -84,6 +84,12 @@ private:
 QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
                                             const QStringList& fields)
 {
+    return CreateSearchIndexes(connectionName, table, fields, {});
+}
+
+QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
+                                            const QStringList& fields, FilterOptions options)
+{
     WritableConnection connection(connectionName);
     QSqlDatabase db = connection.Database();
     const std::unique_ptr<SqlDialect> dialect = SqlDialect::ForDriver(db.driverName());
@@ -118,15 +124,35 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             continue; // only text columns are searched by prefix and contains
         }
         const QString fieldName = schema.fields.Def(f).name;
-        // The expressions must be spelt exactly as the filter translation spells them.
-        const QString upper = dialect->Upper(read);
         // NULLS FIRST, as the dataset orders, so the index also serves an order on it.
         const QString plain = postgres ? read + QStringLiteral(" COLLATE \"C\" NULLS FIRST")
                                        : read + QStringLiteral(" COLLATE BINARY");
-        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper)
-                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                           .arg(IndexName(table, fieldName, "text"), quotedTable, plain);
+        if (postgres && options.testFlag(FilterOption::IgnoreAccents)) {
+            // The expressions must be spelt exactly as the filter translation spells them.
+            const QString folded = dialect->AccentFolded(read);
+            const QString upper = dialect->Upper(folded);
+            statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
+                              .arg(IndexName(table, fieldName, "upper_unaccented"), quotedTable,
+                                   upper)
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
+                              .arg(IndexName(table, fieldName, "unaccented"), quotedTable,
+                                   dialect->Collated(folded))
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                         "gin_trgm_ops)")
+                              .arg(IndexName(table, fieldName, "upper_unaccented_trgm"),
+                                   quotedTable, upper)
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                         "gin_trgm_ops)")
+                              .arg(IndexName(table, fieldName, "unaccented_trgm"), quotedTable,
+                                   folded);
+            continue;
+        }
+        // The expressions must be spelt exactly as the filter translation spells them.
+        const QString upper = dialect->Upper(read);
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
+                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper);
         if (postgres) {
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")

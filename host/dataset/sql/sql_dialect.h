@@ -64,6 +64,9 @@ public:
     // A date as compared with another date (by day).
     virtual QString DateCompared(const QString& dateExpression) const = 0;
 
+    // Text with its accents set aside (accent_fold.h), character for character as
+    // ClientDataset folds it, in an expression an index can be made on.
+    virtual QString AccentFolded(const QString& textExpression) const = 0;
     virtual QString Upper(const QString& textExpression) const = 0;
     virtual QString Lower(const QString& textExpression) const = 0;
     virtual QString Trim(const QString& textExpression) const = 0;

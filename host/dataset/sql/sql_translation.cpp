@@ -128,12 +128,14 @@ private:
         case NodeKind::Field: {
             const auto& field = static_cast<const filter::FieldNode&>(node);
             kind = ValueKindOf(m_schema.Def(field.FieldIndex()).type);
-            return m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+            const QString value = m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+            return field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value;
         }
         case NodeKind::FoldedField: {
             const auto& field = static_cast<const filter::FoldedFieldNode&>(node);
             kind = ValueKind::Text;
-            return m_dialect.Upper(FieldSql(field.FieldIndex()));
+            const QString value = FieldSql(field.FieldIndex());
+            return m_dialect.Upper(field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value);
         }
         case NodeKind::Literal: {
             const filter::Value v = node.Eval(0);
