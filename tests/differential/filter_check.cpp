@@ -154,6 +154,17 @@ QString CheckRandomCase(Entropy& e)
     const int field = SearchField(table, e);
     const bool upper = e.Chance(80);
     const bool contains = e.Chance(35);
+    if (accents && e.Chance(50)) {
+        // Ordered by the search field: the prefix search then reads ranges of an order
+        // of the folded text.
+        IndexShape index;
+        index.fields = {field};
+        index.caseInsensitive = e.Chance(40);
+        report = check.SetIndex(index);
+        if (!report.isEmpty()) {
+            return report;
+        }
+    }
     QString typed;
     const int length = 1 + static_cast<int>(e.Below(6));
     for (int i = 0; i < length; ++i) {
