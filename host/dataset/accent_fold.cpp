@@ -280,15 +280,26 @@ std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch)
 
 std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch)
 {
-    const std::size_t first = FirstNonAscii(utf8);
-    if (first >= bytes || first == utf8.size()) {
+    std::size_t i = FirstNonAscii(utf8);
+    if (i >= bytes || i == utf8.size()) {
         return utf8; // the first `bytes` bytes are ASCII, which the fold keeps
     }
-    scratch.assign(utf8.data(), first);
-    FoldFrom(utf8, first, [&](const char* piece, std::size_t size) {
-        scratch.append(piece, size);
-        return scratch.size() < bytes;
-    });
+    scratch.assign(utf8.data(), i);
+    const FoldTable& table = Table();
+    while (scratch.size() < bytes && i < utf8.size()) {
+        // One character from 0x80 on, then the ASCII run after it in one piece.
+        char32_t c = 0;
+        const int length = DecodeUtf8(utf8, i, c);
+        if (length != 0 && c < kTableEnd && table.base[c] != 0) {
+            scratch.push_back(table.base[c]);
+        } else {
+            scratch.append(utf8.data() + i, length != 0 ? static_cast<std::size_t>(length) : 1);
+        }
+        i += length != 0 ? static_cast<std::size_t>(length) : 1;
+        const std::size_t run = FirstNonAscii(utf8.substr(i));
+        scratch.append(utf8.data() + i, run);
+        i += run;
+    }
     return scratch;
 }
 

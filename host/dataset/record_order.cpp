@@ -330,4 +330,52 @@ bool RecordLess(const Table& table, const std::vector<SortField>& fields, std::u
     return a < b;
 }
 
+void SortIntoOrder(const Table& table, const std::vector<SortField>& fields,
+                   std::vector<std::uint32_t>& records)
+{
+    const auto less = [&](std::uint32_t a, std::uint32_t b) {
+        return RecordLess(table, fields, a, b);
+    };
+    const Column* lead = fields.empty() ? nullptr : &table.Col(fields[0].field);
+    if (lead == nullptr || lead->Type() != FieldType::Text || !fields[0].ignoreAccents ||
+        !lead->HasFoldableAccents()) {
+        std::sort(records.begin(), records.end(), less);
+        return;
+    }
+    struct Item {
+        std::string text; // the search text, folded once
+        bool null = false;
+        std::uint32_t rec = 0;
+    };
+    const SortField& key = fields[0];
+    const bool folded = key.caseInsensitive && !lead->FoldsToItself(true);
+    std::vector<Item> items(records.size());
+    std::string scratch;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        items[i].rec = records[i];
+        items[i].null = lead->IsNull(records[i]);
+        if (!items[i].null) {
+            items[i].text.assign(lead->SearchText(records[i], true, scratch));
+        }
+    }
+    const std::vector<SortField> rest(fields.begin() + 1, fields.end());
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.null || b.null) {
+            if (a.null != b.null) {
+                return a.null; // NULLs first, either direction
+            }
+        } else {
+            int c = folded ? CompareFolded(a.text, b.text) : a.text.compare(b.text);
+            c = key.descending ? -c : c;
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return RecordLess(table, rest, a.rec, b.rec);
+    });
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i] = items[i].rec;
+    }
+}
+
 } // namespace host

@@ -223,9 +223,7 @@ RecordView Listed(Rows rows)
 RecordView ListedInViewOrder(Rows records, const SelectionInput& input)
 {
     if (!input.orderFields.empty()) {
-        std::sort(records.begin(), records.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return RecordLess(*input.table, input.orderFields, a, b);
-        });
+        SortIntoOrder(*input.table, input.orderFields, records);
     }
     return Listed(std::move(records));
 }
