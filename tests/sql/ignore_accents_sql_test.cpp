@@ -1,6 +1,7 @@
 // FilterOption::IgnoreAccents on a live table: the same records as in memory, values
 // as stored, and on PostgreSQL indexes on the folded text that the search's own
 // expressions use; SQLite scans, and its file stays readable by any program.
+#include "host/dataset/accent_fold.h"
 #include "host/dataset/filter/expression_parser.h"
 #include "host/dataset/sql/sql_dialect.h"
 #include "host/dataset/sql/sql_translation.h"
@@ -197,6 +198,34 @@ TEST_P(IgnoreAccentsSqlTest, IndexesOnTheFoldedTextServeTheSearchOnPostgreSqlOnl
     EXPECT_EQ(host::SqlDataset::CreateSearchIndexes(db->Url(), table, {QStringLiteral("NMCLIENTE")},
                                                     kIgnoreAccents),
               statements);
+}
+
+// Every letter of the fold's table, and the ASCII characters around them, fold on the
+// server as in memory: the whole table in one value equals its folded form there.
+TEST_P(IgnoreAccentsSqlTest, TheServerFoldsEveryLetterAsTheDatasetDoes)
+{
+    const QString table = db->Table(QStringLiteral("letras"));
+    db->CreateTable(
+        table, {{"ID", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"}, {"TEXTO", "TEXT", "text"}});
+    QString ascii;
+    for (char c = ' '; c <= '~'; ++c) {
+        ascii += QLatin1Char(c);
+    }
+    const QString all = ascii + host::AccentFoldTable().from + QString::fromUtf8("ßÆØ€😀");
+    db->Insert(table, {1, all});
+    db->Insert(table, {2, host::AccentFoldTable().to});
+    auto ds = db->Dataset(table);
+    ds->SetFilterOptions(kIgnoreAccents);
+    const QString folded = host::AccentFoldedText(all);
+    ASSERT_NE(folded, all);
+    QString literal = folded;
+    literal.replace(u'\'', QStringLiteral("''"));
+    EXPECT_EQ(Codes(*ds, QStringLiteral("TEXTO = '%1'").arg(literal)), std::vector<qlonglong>({1}));
+    // Folded, the table's letters are the letters they fold to, in order.
+    EXPECT_EQ(Codes(*ds, QStringLiteral("TEXTO LIKE '%%1%'").arg(host::AccentFoldTable().to)),
+              std::vector<qlonglong>({1, 2}));
+    ds->SetFilterOptions({});
+    EXPECT_EQ(Codes(*ds, QStringLiteral("TEXTO = '%1'").arg(literal)), std::vector<qlonglong>());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, IgnoreAccentsSqlTest,

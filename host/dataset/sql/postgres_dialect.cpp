@@ -95,25 +95,40 @@ QString StringLiteral(const QString& text)
 }
 
 // translate()'s two tables for the accent fold. translate() looks each character up from
-// the start of its table, and a character it does not find costs the whole table: so the
-// table starts with the printable ASCII characters mapped to themselves, the most frequent
-// first, then holds every pair of AccentFoldTable(). It is the same fold.
+// the start of its table (and then walks its replacement table as far), and a character it
+// does not find costs the whole table: so the table holds the printable ASCII characters
+// mapped to themselves as well, and starts with the characters of Portuguese names in the
+// order of their frequency, accented ones among them. It holds every pair of
+// AccentFoldTable() once: it is the same fold.
 struct TranslateTables {
     QString from;
     QString to;
     TranslateTables()
     {
-        QString ascii = QStringLiteral(" aeosirnmdlutcvbgfpqhjzxkwyAEOSIRNMDLUTCVBGFPQHJZXKWY");
+        const QString frequent =
+            QStringLiteral("a oeirsndAltSRuMCcEOImNLFDãBPvGJVzgbpThóUáéçxíqÃHâfQjÁúXZêôÉõÇÂÚÊÍÔÕÓ");
+        QString letters = frequent;
         for (char c = ' '; c <= '~'; ++c) {
+            letters += QLatin1Char(c);
+        }
+        letters += AccentFoldTable().from;
+        QString seen;
+        for (const char32_t c : letters.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
             // Left out: the quote and the backslash, so that nothing needs escaping, and
             // the characters that mark placeholders, so that a tool that finds them
             // without minding SQL's quotes cannot take the table for one.
-            if (!QByteArrayView("'\\?:$@").contains(c) && !ascii.contains(QLatin1Char(c))) {
-                ascii += QLatin1Char(c);
+            if ((c < 0x80 && QByteArrayView("'\\?:$@").contains(static_cast<char>(c))) ||
+                seen.contains(one)) {
+                continue;
             }
+            seen += one;
+            from += one;
+            const char32_t folded = AccentFolded(c);
+            to += QString::fromUcs4(&folded, 1);
         }
-        from = StringLiteral(ascii + AccentFoldTable().from);
-        to = StringLiteral(ascii + AccentFoldTable().to);
+        from = StringLiteral(from);
+        to = StringLiteral(to);
     }
 };
 

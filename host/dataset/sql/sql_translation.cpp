@@ -305,8 +305,25 @@ private:
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
             (void)SendableText(literal->Text(), node.Pattern().Position());
-            match = m_dialect.LikeLiteral(m_out, text, literal->Text());
             const std::string prefix(literal->LiteralPrefix());
+            const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
+            const std::string& pattern = literal->Text();
+            if (!next.empty() && pattern.size() == prefix.size() + 1 && pattern.back() == '%') {
+                // 'prefix%' is exactly the range of texts from the prefix up to its
+                // successor (byte order is code point order): no LIKE is left for the
+                // server to check on each row, whose expression (accents set aside, say)
+                // may be dear to compute, and an index on the expression serves it whole.
+                const QString low = m_dialect.Collated(text);
+                match = QStringLiteral("(%1 >= %2")
+                            .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                          QString::fromStdString(prefix)));
+                const QString high = m_dialect.Collated(Text(node.Operand(), kind));
+                match += QStringLiteral(" AND %1 < %2)")
+                             .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                            QString::fromStdString(next)));
+                return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+            }
+            match = m_dialect.LikeLiteral(m_out, text, pattern);
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
@@ -316,7 +333,6 @@ private:
                 match += QStringLiteral(" AND %1 >= %2")
                              .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
                                                            QString::fromStdString(prefix)));
-                const std::string next = PrefixSuccessor(prefix);
                 if (!next.empty()) {
                     const QString high = m_dialect.Collated(Text(node.Operand(), kind));
                     match += QStringLiteral(" AND %1 < %2")
