@@ -164,6 +164,15 @@ public:
                                               select.join(QStringLiteral(", ")), order);
     }
 
+    // Raises when the database cannot search under the options (accents set aside on a
+    // PostgreSQL database whose text is not in UTF-8), before any keystroke meets it.
+    void CheckOptions(FilterOptions options) const
+    {
+        if (options.testFlag(FilterOption::IgnoreAccents)) {
+            (void)Dialect().AccentFolded(QStringLiteral("x"));
+        }
+    }
+
     SqlText Translate(const QString& text, FilterOptions options, bool on) const
     {
         if (!on || text.trimmed().isEmpty()) {
@@ -501,6 +510,7 @@ void SqlDataset::Open()
     d->schema = std::move(schema);
     const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames);
     d->BuildQuery(order);
+    d->CheckOptions(GetFilterOptions());
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
 
     ClearFieldObjects();
@@ -802,6 +812,7 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
         StoreFilterOptions(options);
         return;
     }
+    d->CheckOptions(options);                                              // may raise
     SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
     StoreFilterOptions(options);
     d->condition = std::move(condition);

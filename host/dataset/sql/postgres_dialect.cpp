@@ -1,6 +1,9 @@
 #include "host/dataset/sql/postgres_dialect.h"
 
 #include "host/dataset/accent_fold.h"
+#include "host/dataset/dataset_error.h"
+
+#include <QSqlQuery>
 
 namespace host::sql {
 
@@ -134,8 +137,23 @@ struct TranslateTables {
 
 } // namespace
 
+void PostgresDialect::Learn(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SHOW server_encoding")) && query.next()) {
+        m_encoding = query.value(0).toString();
+    }
+}
+
 QString PostgresDialect::AccentFolded(const QString& textExpression) const
 {
+    if (!m_encoding.isEmpty() && m_encoding != QLatin1String("UTF8")) {
+        // The table holds letters most encodings cannot spell, and the test for ASCII
+        // text counts UTF-8 bytes.
+        throw DatasetError(QStringLiteral("Setting accents aside on PostgreSQL needs a database "
+                                          "whose text is in UTF-8; this one's is %1")
+                               .arg(m_encoding));
+    }
     // translate() with a fixed table is immutable, so an index can be made on this
     // expression (unaccent() is not). The table is this program's own constant, not
     // anyone's input: it is written into the statement as a literal because an index

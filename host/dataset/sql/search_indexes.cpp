@@ -93,6 +93,7 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     WritableConnection connection(connectionName);
     QSqlDatabase db = connection.Database();
     const std::unique_ptr<SqlDialect> dialect = SqlDialect::ForDriver(db.driverName());
+    dialect->Learn(db);
     const bool postgres = dialect->GetServer() == SqlDialect::Server::Postgres;
     const sql::TableSchema schema = sql::ReadTableSchema(db, *dialect, table);
 

@@ -61,6 +61,7 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
         // Doubles travel as text: the shortest form that reads back the same value.
         (void)query.exec(QStringLiteral("SET extra_float_digits = 1"));
     }
+    m_dialect->Learn(db);
 }
 
 bool SqlSession::Reconnect(QSqlDatabase& db)
