@@ -203,6 +203,40 @@ template <class Sink> void FoldFrom(std::string_view text, std::size_t i, Sink s
     }
 }
 
+// Writes the folded form of text into out, the bytes before `first` (ASCII) as they are,
+// until at least `limit` bytes are written or the text ends; returns how many. Searches
+// call this for every value they read: it writes straight into the buffer. changed is
+// set when a letter was folded.
+std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit, char* out,
+                     bool& changed)
+{
+    std::memcpy(out, text.data(), first);
+    std::size_t i = first;
+    std::size_t o = first;
+    const FoldTable& table = Table();
+    while (o < limit && i < text.size()) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) < 0x80) {
+            out[o++] = c;
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const int length = DecodeUtf8(text, i, code);
+        if (length != 0 && code < kTableEnd && table.base[code] != 0) {
+            out[o++] = table.base[code];
+            i += static_cast<std::size_t>(length);
+            changed = true;
+        } else {
+            const std::size_t n = length != 0 ? static_cast<std::size_t>(length) : 1;
+            std::memcpy(out + o, text.data() + i, n);
+            o += n;
+            i += n;
+        }
+    }
+    return o;
+}
+
 } // namespace
 
 char32_t AccentFolded(char32_t c)
@@ -264,43 +298,28 @@ std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch)
     if (first == utf8.size()) {
         return utf8;
     }
-    const std::string_view rest = utf8.substr(first);
-    scratch.assign(utf8.data(), first);
+    // The folded text is never longer than the text.
+    if (scratch.size() < utf8.size()) {
+        scratch.resize(utf8.size());
+    }
     bool changed = false;
-    Walk(
-        rest,
-        [&](char base) {
-            scratch.push_back(base);
-            changed = true;
-            return true;
-        },
-        [&](std::size_t from, std::size_t to) { scratch.append(rest.substr(from, to - from)); });
-    return changed ? std::string_view(scratch) : utf8;
+    const std::size_t size = FoldInto(utf8, first, utf8.size(), scratch.data(), changed);
+    return changed ? std::string_view(scratch.data(), size) : utf8;
 }
 
 std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch)
 {
-    std::size_t i = FirstNonAscii(utf8);
-    if (i >= bytes || i == utf8.size()) {
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first >= bytes || first == utf8.size()) {
         return utf8; // the first `bytes` bytes are ASCII, which the fold keeps
     }
-    scratch.assign(utf8.data(), i);
-    const FoldTable& table = Table();
-    while (scratch.size() < bytes && i < utf8.size()) {
-        // One character from 0x80 on, then the ASCII run after it in one piece.
-        char32_t c = 0;
-        const int length = DecodeUtf8(utf8, i, c);
-        if (length != 0 && c < kTableEnd && table.base[c] != 0) {
-            scratch.push_back(table.base[c]);
-        } else {
-            scratch.append(utf8.data() + i, length != 0 ? static_cast<std::size_t>(length) : 1);
-        }
-        i += length != 0 ? static_cast<std::size_t>(length) : 1;
-        const std::size_t run = FirstNonAscii(utf8.substr(i));
-        scratch.append(utf8.data() + i, run);
-        i += run;
+    // Room for `bytes` and the longest character that may cross it.
+    if (scratch.size() < bytes + 4) {
+        scratch.resize(bytes + 4);
     }
-    return scratch;
+    bool changed = false;
+    const std::size_t size = FoldInto(utf8, first, bytes, scratch.data(), changed);
+    return {scratch.data(), size};
 }
 
 int AccentFoldedByteAt(std::string_view utf8, std::size_t at)
