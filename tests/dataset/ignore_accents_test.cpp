@@ -169,6 +169,33 @@ TEST(IgnoreAccents, FastPathsAgreeWithThePlainEvaluation)
     }
 }
 
+// A needle the fold leaves with non-ASCII characters ("€", "ß") is looked for in texts
+// that have nothing to fold as well as in folded ones.
+TEST(IgnoreAccents, NeedlesThatKeepOtherCharactersFindThemInAnyText)
+{
+    auto fast = std::make_unique<host::ClientDataset>();
+    auto plain = std::make_unique<host::ClientDataset>();
+    for (host::ClientDataset* ds : {fast.get(), plain.get()}) {
+        ds->AddField("CODIGO", host::FieldType::Integer);
+        ds->AddField("NOME", host::FieldType::Text);
+        const char* const names[] = {"Loja €uro", "Straße 10", "Zoë €uro", "SÃO €", "euro", "ß"};
+        for (int i = 0; i < 300; ++i) {
+            ds->AppendRecord({i, QString::fromUtf8(names[i % std::size(names)])});
+        }
+        ds->Open();
+        ds->SetFilterOptions(kIgnoreAccents);
+    }
+    plain->SetFastPaths(false);
+    for (const char* filter : {"NOME LIKE '%€u%'", "UPPER(NOME) LIKE '%€U%'", "NOME LIKE '%ße%'",
+                               "UPPER(NOME) LIKE '% €%'", "NOME LIKE '%e €%'"}) {
+        const QString text = QString::fromUtf8(filter);
+        const Codes_t codes = Filtered(*fast, text);
+        EXPECT_EQ(codes, Filtered(*plain, text)) << filter;
+        EXPECT_FALSE(codes.empty()) << filter;
+    }
+    EXPECT_EQ(Filtered(*fast, QString::fromUtf8("UPPER(NOME) LIKE '%€U%'")).size(), 100u);
+}
+
 // Accents are set aside on the fly: the option keeps no folded copy of the text.
 TEST(IgnoreAccents, NoFoldedCopyOfTheTextIsKept)
 {

@@ -79,6 +79,7 @@ struct ContainsSearch {
     bool folded = false;
     bool accents = false;
     std::string_view needle;
+    bool asciiNeedle = false;
 };
 
 bool AsContainsSearch(const Node& node, ContainsSearch& out)
@@ -100,6 +101,8 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     out.folded = operand->Kind() == NodeKind::FoldedField;
     out.accents = operand->IgnoresAccents();
     out.needle = like.Literal()->Segment();
+    out.asciiNeedle = std::all_of(out.needle.begin(), out.needle.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return !out.needle.empty();
 }
 
@@ -109,13 +112,25 @@ bool Contains(const ContainsSearch& search, std::uint32_t rec)
     if (search.column->IsNull(rec)) {
         return false;
     }
-    std::string_view text = search.column->Text(rec);
-    if (search.accents) {
-        thread_local std::string scratch; // kept between calls: this runs once per candidate
-        text = search.column->SearchText(rec, true, scratch);
+    const auto holds = [&](std::string_view text) {
+        return search.folded ? FoldedContains(text, search.needle)
+                             : text.find(search.needle) != std::string_view::npos;
+    };
+    const std::string_view text = search.column->Text(rec);
+    if (!search.accents) {
+        return holds(text);
     }
-    return search.folded ? FoldedContains(text, search.needle)
-                         : text.find(search.needle) != std::string_view::npos;
+    // Setting accents aside changes no ASCII byte: an ASCII needle found in the stored
+    // text is found in the folded one, and only the texts it is not found in are folded.
+    if (search.asciiNeedle && holds(text)) {
+        return true;
+    }
+    thread_local std::string scratch; // kept between calls: this runs once per candidate
+    const std::string_view folded = search.column->SearchText(rec, true, scratch);
+    if (folded.data() == text.data()) {
+        return !search.asciiNeedle && holds(text); // nothing to fold: the text as it is
+    }
+    return holds(folded);
 }
 
 // The ranges of an order sorted case-sensitively by the field whose records' text begins
