@@ -25,7 +25,7 @@ struct Options {
     QString field = QStringLiteral("NMCLIENTE");
     bool anchors = true;
     bool each = false;          // every keystroke's time on standard error
-    bool ignoreAccents = false; // the whole run with accents set aside
+    bool ignoreAccents = false; // every keystroke with FilterOption::IgnoreAccents
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -168,28 +168,6 @@ int main(int argc, char** argv)
             bench::FormPath path(dataset, QStringLiteral("ATIVO = 1"));
             base = TypeEach(path, prefixText);
         }
-        // "JOAO S" again with accents set aside (FilterOption::IgnoreAccents): the opening
-        // sorts the folded text and builds its pair summary; then what the dataset holds.
-        std::vector<double> accentsPrefix;
-        std::vector<double> accentsContains;
-        double accentsOpenMs = 0;
-        int accentsRows = 0;
-        {
-            dataset.SetFilterOptions(host::FilterOption::IgnoreAccents);
-            bench::FormPath path(dataset, QString());
-            accentsOpenMs = path.OpenMs();
-            accentsPrefix = TypeEach(path, prefixText);
-            accentsRows = path.RowCount();
-            path.KeyDown(VK_DELETE);
-            path.Percent();
-            accentsContains = TypeEach(path, "SILVA");
-        }
-        const double accentsHeldMb = static_cast<double>(dataset.MemoryBytes()) / (1024.0 * 1024.0);
-        const double accentsTargetMb =
-            (2.0 * textBytes + 16.0 * records * dataset.BuiltOrderCount()) / (1024.0 * 1024.0);
-        if (!options->ignoreAccents) {
-            dataset.SetFilterOptions({});
-        }
         const double peakRss = bench::PeakRssMb();
 
         if (options->each) {
@@ -205,8 +183,6 @@ int main(int argc, char** argv)
             show("delete", {deleteMs});
             show("contains", contains);
             show("base", base);
-            show("accents prefix", accentsPrefix);
-            show("accents contains", accentsContains);
         }
         std::printf("result records=%d", records);
         Print("open_ms", openMs);
@@ -231,14 +207,6 @@ int main(int argc, char** argv)
         Print("target_all_mb", targetAllMb);
         std::printf(" built_indexes=%d defined_indexes=%d", builtIndexes, visibleFields);
         std::printf(" prefix_rows=%d", prefixRows);
-        Print("accents_open_ms", accentsOpenMs);
-        Print("accents_prefix_ms", bench::Median(accentsPrefix));
-        Print("accents_prefix_worst_ms", bench::Worst(accentsPrefix));
-        Print("accents_contains_ms", bench::Median(accentsContains));
-        Print("accents_contains_worst_ms", bench::Worst(accentsContains));
-        Print("accents_held_mb", accentsHeldMb);
-        Print("accents_target_mb", accentsTargetMb);
-        std::printf(" accents_prefix_rows=%d", accentsRows);
 
         if (options->anchors) {
             std::vector<double> sqlite;
