@@ -202,7 +202,12 @@ void SortTextRun(const Column& column, TextKey key, std::uint32_t* recs, size_t 
             __builtin_prefetch(&offsets[recs[i + 32]]);
         }
         if (i + 16 < count) {
-            __builtin_prefetch(bytes + offsets[recs[i + 16]] + depth);
+            // Folding accents reads a text from its start.
+            const char* text = bytes + offsets[recs[i + 16]];
+            __builtin_prefetch(text + (key.accents ? 0 : depth));
+            if (key.accents && depth != 0) {
+                __builtin_prefetch(text + depth + 8);
+            }
         }
         // The chunk and whether the text goes on past it: depth + 9 bytes.
         const std::string_view text = SortText(column, recs[i], key, depth + 9, folding);
