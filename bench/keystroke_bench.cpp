@@ -24,7 +24,8 @@ struct Options {
     QString table = QStringLiteral("clientes");
     QString field = QStringLiteral("NMCLIENTE");
     bool anchors = true;
-    bool each = false; // every keystroke's time on standard error
+    bool each = false;          // every keystroke's time on standard error
+    bool ignoreAccents = false; // every keystroke with FilterOption::IgnoreAccents
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -40,13 +41,16 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.anchors = false;
         } else if (arg == QLatin1String("--each")) {
             options.each = true;
+        } else if (arg == QLatin1String("--ignore-accents")) {
+            options.ignoreAccents = true;
         } else {
             std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
             return std::nullopt;
         }
     }
     if (options.data.isEmpty()) {
-        std::cerr << "usage: keystroke_bench --data FILE [--table NAME] [--no-anchors]\n";
+        std::cerr << "usage: keystroke_bench --data FILE [--table NAME] [--no-anchors] [--each] "
+                     "[--ignore-accents]\n";
         return std::nullopt;
     }
     return options;
@@ -107,6 +111,9 @@ int main(int argc, char** argv)
         dataset.LoadFromFile(options->data);
         if (!dataset.IsActive()) {
             dataset.Open();
+        }
+        if (options->ignoreAccents) {
+            dataset.SetFilterOptions(host::FilterOption::IgnoreAccents);
         }
         const int records = dataset.RecordCount();
         const double loadedRss = bench::CurrentRssMb();

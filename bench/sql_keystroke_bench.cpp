@@ -85,15 +85,15 @@ double QSqlTableModelMs(const QString& url, const char* text)
 
 // One till: its own connection and dataset, typing seeded random names a character at a
 // time, each keystroke the filter the form writes and its first screen read.
-void Till(const QString& url, int seed, int keystrokes, std::vector<double>& times,
-          std::mutex& lock, std::latch& open)
+void Till(const QString& url, host::FilterOptions options, int seed, int keystrokes,
+          std::vector<double>& times, std::mutex& lock, std::latch& open)
 {
     host::ScopedDatabase db(url);
     host::SqlDataset dataset;
     dataset.SetConnectionName(db.ConnectionName());
     dataset.SetTableName(kTable);
     dataset.SetOrderFields({kField});
-    dataset.SetFilterOptions(host::FilterOption::CaseInsensitive);
+    dataset.SetFilterOptions(options);
     dataset.Open();
     // Typing starts when every till is open: the keystrokes meet each other, not the
     // openings' reading of the table.
@@ -124,14 +124,16 @@ void Till(const QString& url, int seed, int keystrokes, std::vector<double>& tim
     times.insert(times.end(), mine.begin(), mine.end());
 }
 
-std::vector<double> Tills(const QString& url, int count, int keystrokes)
+std::vector<double> Tills(const QString& url, host::FilterOptions options, int count,
+                          int keystrokes)
 {
     std::vector<double> times;
     std::mutex lock;
     std::latch open(count);
     std::vector<std::thread> threads;
     for (int t = 0; t < count; ++t) {
-        threads.emplace_back([&, t] { Till(url, 1000 + t, keystrokes, times, lock, open); });
+        threads.emplace_back(
+            [&, t] { Till(url, options, 1000 + t, keystrokes, times, lock, open); });
     }
     for (std::thread& thread : threads) {
         thread.join();
@@ -153,9 +155,22 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const bool createIndexes = args.size() == 4 && args[3] == QLatin1String("--create-indexes");
-    if ((args.size() != 3 && !createIndexes) || args[1] != QLatin1String("--url")) {
-        std::cerr << "usage: sql_keystroke_bench --url postgresql://... [--create-indexes]\n";
+    bool createIndexes = false;
+    // The search is case-insensitive; --ignore-accents sets accents aside as well.
+    host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    bool usage = args.size() < 3 || args[1] != QLatin1String("--url");
+    for (qsizetype i = 3; i < args.size() && !usage; ++i) {
+        if (args[i] == QLatin1String("--create-indexes")) {
+            createIndexes = true;
+        } else if (args[i] == QLatin1String("--ignore-accents")) {
+            options |= host::FilterOption::IgnoreAccents;
+        } else {
+            usage = true;
+        }
+    }
+    if (usage) {
+        std::cerr << "usage: sql_keystroke_bench --url postgresql://... [--create-indexes] "
+                     "[--ignore-accents]\n";
         return 2;
     }
     const QString url = args[2];
@@ -174,7 +189,8 @@ int main(int argc, char** argv)
         if (createIndexes) {
             host::ScopedDatabase db(url);
             indexMs = bench::TimeMs([&] {
-                host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable, {kField});
+                host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable, {kField},
+                                                      options);
             });
             // The load's and the indexes' pages go to disk now, not in the middle of the
             // keystrokes (PostgreSQL; best effort, it needs a superuser's rights).
@@ -200,7 +216,7 @@ int main(int argc, char** argv)
             // Ordered by the searched names, case-insensitively like the search: the
             // names' upper-cased index then gives each keystroke's first window.
             dataset.SetOrderFields({kField});
-            dataset.SetFilterOptions(host::FilterOption::CaseInsensitive);
+            dataset.SetFilterOptions(options);
             openMs = bench::TimeMs([&] { dataset.Open(); });
             bench::FormPath path(dataset, QString());
             openMs += path.OpenMs();
@@ -221,7 +237,7 @@ int main(int argc, char** argv)
 
         std::vector<std::pair<int, std::vector<double>>> tills;
         for (const int count : {1, 4, 16}) {
-            tills.emplace_back(count, Tills(url, count, 60));
+            tills.emplace_back(count, Tills(url, options, count, 60));
         }
 
         double loadMs = 0;

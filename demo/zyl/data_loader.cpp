@@ -137,6 +137,15 @@ void OpenLive(const Options& options, LoadedData& loaded)
     loaded.dataset = std::move(dataset);
 }
 
+// The filter options the command line asks for.
+host::FilterOptions FilterOptionsOf(const Options& options)
+{
+    host::FilterOptions filterOptions;
+    filterOptions.setFlag(host::FilterOption::CaseInsensitive, options.caseInsensitive);
+    filterOptions.setFlag(host::FilterOption::IgnoreAccents, options.ignoreAccents);
+    return filterOptions;
+}
+
 void CreateIndexes(const Options& options, const host::SqlDataset& dataset)
 {
     QStringList fields;
@@ -147,7 +156,7 @@ void CreateIndexes(const Options& options, const host::SqlDataset& dataset)
     }
     try {
         host::SqlDataset::CreateSearchIndexes(dataset.GetConnectionName(), dataset.GetTableName(),
-                                              fields);
+                                              fields, FilterOptionsOf(options));
     } catch (const std::exception& e) {
         throw host::DatasetError(
             QStringLiteral("--create-indexes on %1: %2")
@@ -194,9 +203,7 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
     }
     if (options.createIndexes)
         CreateIndexes(options, static_cast<const host::SqlDataset&>(*dataset));
-    if (options.caseInsensitive) {
-        dataset->SetFilterOptions(host::FilterOption::CaseInsensitive);
-    }
+    dataset->SetFilterOptions(FilterOptionsOf(options));
     if (options.filter) {
         try {
             dataset->SetFilter(*options.filter);

@@ -43,6 +43,10 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral("case-insensitive"),
         QStringLiteral(
             "Text comparisons and the search ignore ASCII case (for data in mixed case)."));
+    const QCommandLineOption ignoreAccents(
+        QStringLiteral("ignore-accents"),
+        QStringLiteral("Text comparisons and the search set accents aside (\"João\" is found "
+                       "by JOAO; the screen's \"ç\" finds \"c\", \"ç\" and \"Ç\")."));
     const QCommandLineOption createIndexes(
         QStringLiteral("create-indexes"),
         QStringLiteral(
@@ -84,8 +88,9 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral("Once the window is drawn, writes \"zyl: layout JSON\" to standard error: "
                        "the window's id and the boxes of its components and visible grid rows "
                        "(for programs that drive it with a real pointer)."));
-    parser.addOptions({help, data, table, copy, order, caseInsensitive, createIndexes, hide, filter,
-                       filtered, limpaFiltro, texto, semMenuFiscal, keys, title, noPause, layout});
+    parser.addOptions({help, data, table, copy, order, caseInsensitive, ignoreAccents,
+                       createIndexes, hide, filter, filtered, limpaFiltro, texto, semMenuFiscal,
+                       keys, title, noPause, layout});
 
     if (!parser.parse(arguments)) {
         throw OptionsError(parser.errorText().toStdString());
@@ -135,6 +140,7 @@ Options ParseOptions(const QStringList& arguments)
     options.copy = parser.isSet(copy);
     options.order = fieldList(order);
     options.caseInsensitive = parser.isSet(caseInsensitive);
+    options.ignoreAccents = parser.isSet(ignoreAccents);
     options.createIndexes = parser.isSet(createIndexes);
     // What only a database URL can take, and what only its live search can.
     const bool url = IsDatabaseUrl(options.data);

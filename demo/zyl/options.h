@@ -14,6 +14,7 @@ struct Options {
     bool copy = false;             // --copy: a database's table read into memory
     QStringList order;             // --order FIELD,... (live database)
     bool caseInsensitive = false;  // --case-insensitive
+    bool ignoreAccents = false;    // --ignore-accents
     bool createIndexes = false;    // --create-indexes (live database)
     QStringList hide;              // --hide FIELD,...
     std::optional<QString> filter; // --filter TEXT

@@ -1,8 +1,12 @@
 #include "host/dataset/accent_fold.h"
 
+#include "host/dataset/text_form.h"
+
 #include <QChar>
 #include <QList>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace host {
 
@@ -138,6 +142,101 @@ template <class Fold, class Copy> void Walk(std::string_view text, Fold fold, Co
     copy(kept, text.size());
 }
 
+// The position of the first byte from 0x80 on (the size when there is none), eight bytes
+// at a time: most text a search reads is ASCII.
+std::size_t FirstNonAscii(std::string_view text)
+{
+    std::size_t i = 0;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+char WithCase(char base, FoldedLetterCase letterCase)
+{
+    switch (letterCase) {
+    case FoldedLetterCase::Upper:
+        return AsciiUpper(base);
+    case FoldedLetterCase::Lower:
+        return AsciiLower(base);
+    case FoldedLetterCase::Own:
+        break;
+    }
+    return base;
+}
+
+// Folds text from position i on, one character at a time, handing each piece of the
+// folded text to sink(bytes, size) until it returns false.
+template <class Sink> void FoldFrom(std::string_view text, std::size_t i, Sink sink)
+{
+    const FoldTable& table = Table();
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            if (!sink(text.data() + i, 1)) {
+                return;
+            }
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        int length = DecodeUtf8(text, i, c);
+        bool go = true;
+        if (length != 0 && c < kTableEnd && table.base[c] != 0) {
+            go = sink(&table.base[c], 1);
+        } else {
+            length = length == 0 ? 1 : length;
+            go = sink(text.data() + i, static_cast<std::size_t>(length));
+        }
+        if (!go) {
+            return;
+        }
+        i += static_cast<std::size_t>(length);
+    }
+}
+
+// Writes the folded form of text into out, the bytes before `first` (ASCII) as they are,
+// until at least `limit` bytes are written or the text ends; returns how many. Searches
+// call this for every value they read: it writes straight into the buffer. changed is
+// set when a letter was folded.
+std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit, char* out,
+                     bool& changed)
+{
+    std::memcpy(out, text.data(), first);
+    std::size_t i = first;
+    std::size_t o = first;
+    const FoldTable& table = Table();
+    while (o < limit && i < text.size()) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) < 0x80) {
+            out[o++] = c;
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const int length = DecodeUtf8(text, i, code);
+        if (length != 0 && code < kTableEnd && table.base[code] != 0) {
+            out[o++] = table.base[code];
+            i += static_cast<std::size_t>(length);
+            changed = true;
+        } else {
+            const std::size_t n = length != 0 ? static_cast<std::size_t>(length) : 1;
+            std::memcpy(out + o, text.data() + i, n);
+            o += n;
+            i += n;
+        }
+    }
+    return o;
+}
+
 } // namespace
 
 char32_t AccentFolded(char32_t c)
@@ -152,8 +251,12 @@ char32_t AccentFolded(char32_t c)
 bool HasFoldableAccent(std::string_view utf8)
 {
     bool found = false;
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return false;
+    }
     Walk(
-        utf8,
+        utf8.substr(first),
         [&](char) {
             found = true;
             return false;
@@ -162,31 +265,98 @@ bool HasFoldableAccent(std::string_view utf8)
     return found;
 }
 
-void AppendAccentFolded(std::string_view utf8, std::string& out)
+void AppendAccentFolded(std::string_view utf8, std::string& out, FoldedLetterCase letterCase)
 {
     Walk(
         utf8,
         [&](char base) {
-            out.push_back(base);
+            out.push_back(WithCase(base, letterCase));
             return true;
         },
         [&](std::size_t from, std::size_t to) { out.append(utf8.substr(from, to - from)); });
 }
 
-std::string AccentFoldedText(std::string_view utf8)
+std::string AccentFoldedText(std::string_view utf8, FoldedLetterCase letterCase)
 {
     std::string out;
     out.reserve(utf8.size());
-    AppendAccentFolded(utf8, out);
+    AppendAccentFolded(utf8, out, letterCase);
     return out;
 }
 
-QString AccentFoldedText(const QString& text)
+QString AccentFoldedText(const QString& text, FoldedLetterCase letterCase)
 {
     const QByteArray utf8 = text.toUtf8();
-    const std::string folded =
-        AccentFoldedText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    const std::string folded = AccentFoldedText(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), letterCase);
     return QString::fromUtf8(folded.data(), static_cast<qsizetype>(folded.size()));
+}
+
+std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return utf8;
+    }
+    // The folded text is never longer than the text.
+    if (scratch.size() < utf8.size()) {
+        scratch.resize(utf8.size());
+    }
+    bool changed = false;
+    const std::size_t size = FoldInto(utf8, first, utf8.size(), scratch.data(), changed);
+    return changed ? std::string_view(scratch.data(), size) : utf8;
+}
+
+std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first >= bytes || first == utf8.size()) {
+        return utf8; // the first `bytes` bytes are ASCII, which the fold keeps
+    }
+    // Room for `bytes` and the longest character that may cross it.
+    if (scratch.size() < bytes + 4) {
+        scratch.resize(bytes + 4);
+    }
+    bool changed = false;
+    const std::size_t size = FoldInto(utf8, first, bytes, scratch.data(), changed);
+    return {scratch.data(), size};
+}
+
+int AccentFoldedByteAt(std::string_view utf8, std::size_t at)
+{
+    const std::size_t first = FirstNonAscii(utf8);
+    if (at < first) {
+        return static_cast<unsigned char>(utf8[at]);
+    }
+    std::size_t position = first;
+    int found = -1;
+    FoldFrom(utf8, first, [&](const char* piece, std::size_t size) {
+        if (at < position + size) {
+            found = static_cast<unsigned char>(piece[at - position]);
+            return false;
+        }
+        position += size;
+        return true;
+    });
+    return found;
+}
+
+AccentScan ScanAccents(std::string_view utf8)
+{
+    AccentScan scan;
+    const std::size_t first = FirstNonAscii(utf8);
+    if (first == utf8.size()) {
+        return scan;
+    }
+    Walk(
+        utf8.substr(first),
+        [&](char base) {
+            scan.foldable = true;
+            scan.lowerLetter = scan.lowerLetter || (base >= 'a' && base <= 'z');
+            return true;
+        },
+        [](std::size_t, std::size_t) {});
+    return scan;
 }
 
 const AccentFoldPairs& AccentFoldTable()

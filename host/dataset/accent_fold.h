@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,11 +18,40 @@ char32_t AccentFolded(char32_t c);
 // True when the text holds a character the fold changes.
 bool HasFoldableAccent(std::string_view utf8);
 
+// The case a letter the fold produces takes: its own ("ã" -> "a", "Ã" -> "A"), or that
+// of the UPPER or LOWER a literal meets ("ç" against UPPER(x) -> "C"). Letters the fold
+// leaves alone keep their case either way.
+enum class FoldedLetterCase { Own, Upper, Lower };
+
 // Appends the folded form of UTF-8 text. Bytes that are not well-formed UTF-8 are copied
 // unchanged.
-void AppendAccentFolded(std::string_view utf8, std::string& out);
-std::string AccentFoldedText(std::string_view utf8);
-QString AccentFoldedText(const QString& text);
+void AppendAccentFolded(std::string_view utf8, std::string& out,
+                        FoldedLetterCase letterCase = FoldedLetterCase::Own);
+std::string AccentFoldedText(std::string_view utf8,
+                             FoldedLetterCase letterCase = FoldedLetterCase::Own);
+QString AccentFoldedText(const QString& text, FoldedLetterCase letterCase = FoldedLetterCase::Own);
+
+// For searches, which fold stored text on the fly (no folded copy is kept): text without
+// a foldable letter, ASCII text above all, costs one quick scan and no copy.
+//
+// The folded text: utf8 itself when the fold leaves it as it is, else its folded form
+// written to scratch.
+std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch);
+// The folded text's first `bytes` bytes, or all of it when it is shorter: the result may
+// hold more, but is shorter than `bytes` only when it is the whole folded text. For
+// sorting a few bytes at a time without folding whole values.
+std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch);
+// The folded text's byte at `at` (0..255), or -1 past its end.
+int AccentFoldedByteAt(std::string_view utf8, std::size_t at);
+
+// What folding does to one text: whether it changes it, and whether a letter it produces
+// is lower case (then upper-casing the folded text changes it, even where upper-casing
+// the stored text would not: "JOãO").
+struct AccentScan {
+    bool foldable = false;
+    bool lowerLetter = false;
+};
+AccentScan ScanAccents(std::string_view utf8);
 
 // Every character the fold changes (from) and what it becomes (to), in code point order,
 // one character each: the two arguments with which SQL's translate() spells the same

@@ -244,6 +244,23 @@ void ClientDataset::SetFilterOptions(FilterOptions options)
     }
     StoreFilterOptions(options);
     d->m_filterRoot = std::move(root);
+    const bool ignoreAccents = options.testFlag(FilterOption::IgnoreAccents);
+    if (ignoreAccents != d->m_ignoreAccents) {
+        // Orders and summaries read the text the other way now: built again on use
+        // rather than kept beside the new ones.
+        d->m_ignoreAccents = ignoreAccents;
+        d->m_orders.clear();
+        d->m_foldedOrders.clear();
+        d->m_summaries.clear();
+        d->m_known.clear();
+        d->m_lastFiltered = {};
+        ++d->m_orderVersion;
+        if (d->m_active) {
+            RebuildView(true);
+            Emit();
+        }
+        return;
+    }
     if (d->m_active && d->m_filtered) {
         RebuildView(false);
         Emit();
@@ -296,7 +313,8 @@ std::vector<SortField> ClientDataset::Private::ResolveIndex(const IndexDef& def)
                 QStringLiteral("Index \"%1\": unknown field \"%2\"").arg(def.GetName(), name));
         }
         fields.push_back({field, def.GetOptions().testFlag(IndexOption::Descending),
-                          def.GetOptions().testFlag(IndexOption::CaseInsensitive)});
+                          def.GetOptions().testFlag(IndexOption::CaseInsensitive),
+                          m_ignoreAccents});
     }
     if (fields.empty()) {
         throw DatasetError(QStringLiteral("Index \"%1\" names no field").arg(def.GetName()));
@@ -393,7 +411,8 @@ const ClientDataset::Private::IndexOrder* ClientDataset::Private::CurrentOrder()
     QString key;
     for (const SortField& f : fields) {
         key += QString::number(f.field) + (f.descending ? QStringLiteral("d") : QString()) +
-               (f.caseInsensitive ? QStringLiteral("i") : QString()) + u';';
+               (f.caseInsensitive ? QStringLiteral("i") : QString()) +
+               (f.ignoreAccents ? QStringLiteral("a") : QString()) + u';';
     }
     auto it = m_orders.find(key);
     if (it == m_orders.end()) {
@@ -418,7 +437,7 @@ ClientDataset::Private::SharedFoldedOrder(const std::vector<SortField>& fields) 
 {
     if (fields.size() != 1 || fields[0].descending ||
         m_table.Def(fields[0].field).type != FieldType::Text ||
-        !m_table.Col(fields[0].field).FoldsToItself()) {
+        !m_table.Col(fields[0].field).FoldsToItself(m_ignoreAccents)) {
         return nullptr;
     }
     const auto folded = m_foldedOrders.find(fields[0].field);
@@ -430,15 +449,17 @@ const ClientDataset::Private::Rows& ClientDataset::Private::FoldedOrder(int fiel
     auto it = m_foldedOrders.find(field);
     if (it == m_foldedOrders.end()) {
         RowsPtr order;
-        if (m_table.Col(field).FoldsToItself()) {
-            const auto plain = m_orders.find(QString::number(field) + u';');
+        if (m_table.Col(field).FoldsToItself(m_ignoreAccents)) {
+            const auto plain =
+                m_orders.find(QString::number(field) +
+                              (m_ignoreAccents ? QStringLiteral("a") : QString()) + u';');
             if (plain != m_orders.end()) {
                 order = plain->second.order;
             }
         }
         if (!order) {
             order = std::make_shared<Private::Rows>(
-                SortRecords(m_table, {SortField{field, false, true}}));
+                SortRecords(m_table, {SortField{field, false, true, m_ignoreAccents}}));
         }
         it = m_foldedOrders.emplace(field, std::move(order)).first;
     }
@@ -449,7 +470,9 @@ const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
 {
     auto it = m_summaries.find(field);
     if (it == m_summaries.end()) {
-        it = m_summaries.emplace(field, std::make_unique<filter::BigramSummary>(m_table.Col(field)))
+        it = m_summaries
+                 .emplace(field, std::make_unique<filter::BigramSummary>(m_table.Col(field),
+                                                                         m_ignoreAccents))
                  .first;
     }
     return *it->second;
@@ -577,6 +600,7 @@ void ClientDataset::RebuildView(bool keepRecord)
         input.table = &d->m_table;
         input.root = d->m_filterRoot.get();
         input.order = all;
+        input.ignoreAccents = d->m_ignoreAccents;
         if (order != nullptr) {
             input.orderFields = order->fields;
         }

@@ -52,6 +52,9 @@ public:
     Table m_table;
     bool m_active = false;
     bool m_fastPaths = true;
+    // FilterOption::IgnoreAccents in force: index orders, folded orders and pair
+    // summaries are of the text as a search then reads it.
+    bool m_ignoreAccents = false;
 
     QString m_filterText;
     bool m_filtered = false;

@@ -146,7 +146,11 @@ void Column::AppendText(std::string_view utf8)
     m_text.append(utf8);
     m_offsets.push_back(static_cast<std::uint32_t>(m_text.size()));
     ++m_count;
-    m_unfoldedValues += FoldChanges(utf8) ? 1 : 0;
+    const bool unfolded = FoldChanges(utf8);
+    m_unfoldedValues += unfolded ? 1 : 0;
+    const AccentScan accents = ScanAccents(utf8);
+    m_accentedValues += accents.foldable ? 1 : 0;
+    m_unfoldedSearchValues += unfolded || accents.lowerLetter ? 1 : 0;
     NoteWidth(Utf8Length(utf8));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/dataset/accent_fold.h"
 #include "host/dataset/field_type.h"
 #include "host/dataset/large_array.h"
 
@@ -37,8 +38,32 @@ public:
     }
 
     // True when folding (text_fold.h) leaves every value as it is: the column then
-    // sorts and compares the same with and without case.
+    // sorts and compares the same with and without case. With ignoreAccents, of the
+    // values as a search reads them (SearchText).
     bool FoldsToItself() const { return m_unfoldedValues == 0; }
+    bool FoldsToItself(bool ignoreAccents) const
+    {
+        return (ignoreAccents ? m_unfoldedSearchValues : m_unfoldedValues) == 0;
+    }
+    // True when some value holds a letter that accent folding (accent_fold.h) changes.
+    bool HasFoldableAccents() const { return m_accentedValues != 0; }
+    // A record's text as a search reads it: the stored text, or with ignoreAccents its
+    // accent-folded form, computed on the fly (into scratch, and only for a value that
+    // has a foldable letter): no folded copy of the column is kept.
+    std::string_view SearchText(std::uint32_t rec, bool ignoreAccents, std::string& scratch) const
+    {
+        const std::string_view text = Text(rec);
+        return ignoreAccents && m_accentedValues != 0 ? AccentFoldedView(text, scratch) : text;
+    }
+    // The byte of the search text at `at`, -1 past its end.
+    int SearchByteAt(std::uint32_t rec, std::size_t at, bool ignoreAccents) const
+    {
+        const std::string_view text = Text(rec);
+        if (ignoreAccents && m_accentedValues != 0) {
+            return AccentFoldedByteAt(text, at);
+        }
+        return text.size() > at ? static_cast<unsigned char>(text[at]) : -1;
+    }
     // Starts reading a record's text (and, ahead of it, a later record's offsets) into
     // the cache, for loops that jump from record to record. Both ends: a text crosses
     // into a second cache line about as often as not.
@@ -92,7 +117,9 @@ private:
     std::vector<double> m_floats;
     LargeText m_text;
     LargeVector<std::uint32_t> m_offsets{0};
-    std::size_t m_unfoldedValues = 0; // values that folding changes
+    std::size_t m_unfoldedValues = 0;       // values that folding changes
+    std::size_t m_accentedValues = 0;       // values with a letter accent folding changes
+    std::size_t m_unfoldedSearchValues = 0; // accent-folded values that folding changes
     int m_longest = 0;
 };
 

@@ -8,6 +8,13 @@ enum class FilterOption {
     // Text comparisons and LIKE ignore ASCII case: both sides are upper-cased (ASCII)
     // before they meet, so a prefix search can still use an upper-cased order or index.
     CaseInsensitive = 0x1,
+    // Every text value in a filter, field values and literals alike, is read with its
+    // accents set aside (accent_fold.h) before anything else applies to it: "João"
+    // compares as "Joao". A literal that meets UPPER(x) or LOWER(x) has the letters the
+    // fold produced in that function's case ("%GONç%" against UPPER(x) is "%GONC%").
+    // Index orders of a ClientDataset compare the folded text; values shown and handed
+    // back stay as stored.
+    IgnoreAccents = 0x2,
 };
 using FilterOptions = QFlags<FilterOption>;
 

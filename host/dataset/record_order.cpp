@@ -20,10 +20,18 @@ int CompareField(const Column& column, const SortField& key, std::uint32_t a, st
     int c = 0;
     switch (column.Type()) {
     case FieldType::Text: {
-        const std::string_view x = column.Text(a);
-        const std::string_view y = column.Text(b);
-        const int r =
-            key.caseInsensitive && !column.FoldsToItself() ? CompareFolded(x, y) : x.compare(y);
+        std::string_view x = column.Text(a);
+        std::string_view y = column.Text(b);
+        if (key.ignoreAccents) {
+            // Kept between calls: sorts compare millions of pairs.
+            thread_local std::string scratchA;
+            thread_local std::string scratchB;
+            x = column.SearchText(a, true, scratchA);
+            y = column.SearchText(b, true, scratchB);
+        }
+        const int r = key.caseInsensitive && !column.FoldsToItself(key.ignoreAccents)
+                          ? CompareFolded(x, y)
+                          : x.compare(y);
         c = r < 0 ? -1 : (r > 0 ? 1 : 0);
         break;
     }
@@ -60,16 +68,34 @@ std::uint64_t ChunkKey(std::string_view text, size_t from, bool folded)
     return k;
 }
 
-// A text value as the sort reads it: folded on the fly for a case-insensitive key. With a
-// fold that is not byte for byte the folded form is written to scratch first.
-std::string_view SortText(const Column& column, std::uint32_t rec, bool folded,
+// How the sort reads a text column: upper-cased (folded) or not, accents set aside or not.
+struct TextKey {
+    bool folded = false;
+    bool accents = false; // accents set aside, and the column has some to set aside
+};
+
+TextKey TextKeyOf(const Column& column, const SortField& key)
+{
+    const bool accents = key.ignoreAccents && column.HasFoldableAccents();
+    return {key.caseInsensitive && !column.FoldsToItself(key.ignoreAccents), accents};
+}
+
+// A text value as the sort reads it, for its bytes up to `bytes`: accents set aside on
+// the fly (only as far as needed), case folded on the fly for a case-insensitive key.
+// With a fold that is not byte for byte the folded form is written to scratch first.
+std::string_view SortText(const Column& column, std::uint32_t rec, TextKey key, std::size_t bytes,
                           std::string& scratch)
 {
-    const std::string_view text = column.Text(rec);
-    if (!folded || FoldIsBytewise()) {
+    std::string_view text = column.Text(rec);
+    if (key.accents) {
+        text = AccentFoldedHead(text, bytes, scratch);
+    }
+    if (!key.folded || FoldIsBytewise()) {
         return text;
     }
-    FoldText(text, scratch);
+    std::string folded;
+    FoldText(text, folded);
+    scratch = std::move(folded);
     return scratch;
 }
 
@@ -81,8 +107,8 @@ std::uint64_t LeadingKey(const Column& column, const SortField& key, std::uint32
     switch (column.Type()) {
     case FieldType::Text: {
         std::string scratch;
-        const bool folded = key.caseInsensitive && !column.FoldsToItself();
-        k = ChunkKey(SortText(column, rec, folded, scratch), 0, folded && FoldIsBytewise());
+        const TextKey text = TextKeyOf(column, key);
+        k = ChunkKey(SortText(column, rec, text, 8, scratch), 0, text.folded && FoldIsBytewise());
         break;
     }
     case FieldType::Float: {
@@ -161,13 +187,13 @@ void RadixSort(std::vector<Keyed>& items, size_t count, std::vector<Keyed>& buff
 // Sorts records by text, 8 bytes at a time: sort (chunk, length class, record), then
 // sort each run that shares the chunk and goes on by the next chunk. Stable, because
 // the record number breaks every tie.
-void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t count, size_t depth,
+void SortTextRun(const Column& column, TextKey key, std::uint32_t* recs, size_t count, size_t depth,
                  std::vector<Keyed>& scratch, std::vector<Keyed>& buffer)
 {
     scratch.resize(count);
     const LargeVector<std::uint32_t>& offsets = column.Offsets();
     const char* bytes = column.TextBuffer().data();
-    const bool foldBytes = folded && FoldIsBytewise();
+    const bool foldBytes = key.folded && FoldIsBytewise();
     std::string folding;
     for (size_t i = 0; i < count; ++i) {
         // Below the top level the records are in sorted, not stored, order: each read
@@ -176,9 +202,15 @@ void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t 
             __builtin_prefetch(&offsets[recs[i + 32]]);
         }
         if (i + 16 < count) {
-            __builtin_prefetch(bytes + offsets[recs[i + 16]] + depth);
+            // Folding accents reads a text from its start.
+            const char* text = bytes + offsets[recs[i + 16]];
+            __builtin_prefetch(text + (key.accents ? 0 : depth));
+            if (key.accents && depth != 0) {
+                __builtin_prefetch(text + depth + 8);
+            }
         }
-        const std::string_view text = SortText(column, recs[i], folded, folding);
+        // The chunk and whether the text goes on past it: depth + 9 bytes.
+        const std::string_view text = SortText(column, recs[i], key, depth + 9, folding);
         const size_t from = std::min(text.size(), depth);
         const size_t left = text.size() - from;
         scratch[i] = {ChunkKey(text, depth, foldBytes),
@@ -206,7 +238,7 @@ void SortTextRun(const Column& column, bool folded, std::uint32_t* recs, size_t 
         recs[i] = scratch[i].rec;
     }
     for (const auto& [begin, length] : runs) {
-        SortTextRun(column, folded, recs + begin, length, depth + 8, scratch, buffer);
+        SortTextRun(column, key, recs + begin, length, depth + 8, scratch, buffer);
     }
 }
 
@@ -249,8 +281,8 @@ std::vector<std::uint32_t> SortRecords(const Table& table, const std::vector<Sor
         }
         std::vector<Keyed> scratch;
         std::vector<Keyed> buffer;
-        SortTextRun(lead, fields[0].caseInsensitive && !lead.FoldsToItself(), order.data() + nulls,
-                    n - nulls, 0, scratch, buffer);
+        SortTextRun(lead, TextKeyOf(lead, fields[0]), order.data() + nulls, n - nulls, 0, scratch,
+                    buffer);
     } else {
         // Numbers and dates: one sort of (order-preserving 64-bit key, record).
         std::vector<Keyed> keyed;
@@ -301,6 +333,54 @@ bool RecordLess(const Table& table, const std::vector<SortField>& fields, std::u
         }
     }
     return a < b;
+}
+
+void SortIntoOrder(const Table& table, const std::vector<SortField>& fields,
+                   std::vector<std::uint32_t>& records)
+{
+    const auto less = [&](std::uint32_t a, std::uint32_t b) {
+        return RecordLess(table, fields, a, b);
+    };
+    const Column* lead = fields.empty() ? nullptr : &table.Col(fields[0].field);
+    if (lead == nullptr || lead->Type() != FieldType::Text || !fields[0].ignoreAccents ||
+        !lead->HasFoldableAccents()) {
+        std::sort(records.begin(), records.end(), less);
+        return;
+    }
+    struct Item {
+        std::string text; // the search text, folded once
+        bool null = false;
+        std::uint32_t rec = 0;
+    };
+    const SortField& key = fields[0];
+    const bool folded = key.caseInsensitive && !lead->FoldsToItself(true);
+    std::vector<Item> items(records.size());
+    std::string scratch;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        items[i].rec = records[i];
+        items[i].null = lead->IsNull(records[i]);
+        if (!items[i].null) {
+            items[i].text.assign(lead->SearchText(records[i], true, scratch));
+        }
+    }
+    const std::vector<SortField> rest(fields.begin() + 1, fields.end());
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.null || b.null) {
+            if (a.null != b.null) {
+                return a.null; // NULLs first, either direction
+            }
+        } else {
+            int c = folded ? CompareFolded(a.text, b.text) : a.text.compare(b.text);
+            c = key.descending ? -c : c;
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return RecordLess(table, rest, a.rec, b.rec);
+    });
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i] = items[i].rec;
+    }
 }
 
 } // namespace host

@@ -182,6 +182,15 @@ public:
                                               keys.join(QStringLiteral(", ")));
     }
 
+    // Raises when the database cannot search under the options (accents set aside on a
+    // PostgreSQL database whose text is not in UTF-8), before any keystroke meets it.
+    void CheckOptions(FilterOptions options) const
+    {
+        if (options.testFlag(FilterOption::IgnoreAccents)) {
+            (void)Dialect().AccentFolded(QStringLiteral("x"));
+        }
+    }
+
     SqlText Translate(const QString& text, FilterOptions options, bool on) const
     {
         if (!on || text.trimmed().isEmpty()) {
@@ -530,6 +539,7 @@ void SqlDataset::Open()
     sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
     d->schema = std::move(schema);
     d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
+    d->CheckOptions(GetFilterOptions());
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
 
     ClearFieldObjects();
@@ -839,6 +849,7 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
         StoreFilterOptions(options);
         return;
     }
+    d->CheckOptions(options);                                              // may raise
     SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
     const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames, options);
     StoreFilterOptions(options);

@@ -102,6 +102,12 @@ public:
     // works, only slower.
     static QStringList CreateSearchIndexes(const QString& database, const QString& table,
                                            const QStringList& fields = {});
+    // The same for searches under the given filter options: with IgnoreAccents, on
+    // PostgreSQL the indexes are on the accent-folded values, spelt as the search spells
+    // them. SQLite gets no such index (it would need this program's SQL function to be
+    // read at all), so it scans there.
+    static QStringList CreateSearchIndexes(const QString& database, const QString& table,
+                                           const QStringList& fields, FilterOptions options);
 
 protected:
     void ApplyHeldChanges() override;

@@ -9,8 +9,9 @@ namespace host {
 
 // The fold under which text compares when case does not count: UPPER() of a text field,
 // case-insensitive indexes, and the search's prefix and contains matching. Every folded
-// comparison goes through these functions, so another fold (one that also strips
-// accents, for an option) is a change here and nowhere else.
+// comparison goes through these functions. It applies to text as a search reads it:
+// with the option that sets accents aside, that is the accent-folded text
+// (Column::SearchText), so the case fold stays byte for byte.
 //
 // The fold today is ASCII upper-casing. It maps each byte to one byte, so folded text
 // has the stored text's length and is computed on the fly: no folded copy is kept.

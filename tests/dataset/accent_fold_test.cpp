@@ -63,3 +63,52 @@ TEST(AccentFold, TranslateTableSpellsTheSameFold)
     EXPECT_TRUE(table.from.contains(QStringLiteral("ç")));
     EXPECT_FALSE(table.from.contains(QStringLiteral("ß")));
 }
+
+TEST(AccentFold, FoldedLettersCanTakeTheCaseOfTheirSurroundings)
+{
+    using host::FoldedLetterCase;
+    EXPECT_EQ(AccentFoldedText(QStringLiteral("%GONç% São"), FoldedLetterCase::Upper),
+              QStringLiteral("%GONC% SAo"));
+    EXPECT_EQ(AccentFoldedText(QStringLiteral("Ç É ß x"), FoldedLetterCase::Lower),
+              QStringLiteral("c e ß x"));
+    EXPECT_EQ(AccentFoldedText(QStringLiteral("Ç é"), FoldedLetterCase::Own),
+              QStringLiteral("C e"));
+}
+
+// The views a search reads agree with the whole fold: its text, a head of it, a byte of
+// it, over texts that mix ASCII, letters with marks, other characters and broken bytes.
+TEST(AccentFold, SearchViewsAgreeWithTheWholeFold)
+{
+    const char* const pieces[] = {"a", "JOAO ", "ã", "Ç", "ß", "€", "\xC3", "\xFF", "ấ", "😀", "ee"};
+    std::uint64_t state = 12345;
+    const auto next = [&] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<unsigned>(state >> 33);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const unsigned n = next() % 7;
+        for (unsigned i = 0; i < n; ++i) {
+            text += pieces[next() % std::size(pieces)];
+        }
+        const std::string folded = AccentFoldedText(std::string_view(text));
+        std::string scratch;
+        const std::string_view view = host::AccentFoldedView(text, scratch);
+        EXPECT_EQ(view, folded) << text;
+        EXPECT_EQ(view.data() == text.data(), folded == text) << text; // no copy when unchanged
+        EXPECT_EQ(host::HasFoldableAccent(text), folded != text) << text;
+        EXPECT_EQ(host::ScanAccents(text).foldable, folded != text) << text;
+        for (std::size_t bytes = 0; bytes <= folded.size() + 2; ++bytes) {
+            const std::string_view head = host::AccentFoldedHead(text, bytes, scratch);
+            const std::size_t shown = std::min(bytes, folded.size());
+            ASSERT_GE(head.size(), shown) << text;
+            EXPECT_EQ(head.substr(0, shown), std::string_view(folded).substr(0, shown)) << text;
+            EXPECT_EQ(head.size() < bytes, folded.size() < bytes) << text << " " << bytes;
+            const int byte = host::AccentFoldedByteAt(text, bytes);
+            EXPECT_EQ(byte, bytes < folded.size() ? static_cast<unsigned char>(folded[bytes]) : -1)
+                << text << " " << bytes;
+        }
+    }
+    EXPECT_TRUE(host::ScanAccents("JOãO").lowerLetter);
+    EXPECT_FALSE(host::ScanAccents("JOÃO joao").lowerLetter);
+}

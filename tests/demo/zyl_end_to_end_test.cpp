@@ -190,6 +190,62 @@ TEST_F(ZylTest, TableOfASqliteDatabase)
     EXPECT_TRUE(r.err.contains(QStringLiteral("there is no table \"nope\""))) << Describe(r);
 }
 
+// The bundled sample, with and without accents set aside: "JOAO" typed at the till finds
+// "João" and "JOÃO" too, and the screen's "ç" finds the surname however it is written.
+TEST_F(ZylTest, IgnoreAccentsFindsEverySpellingInTheBundledSample)
+{
+    const QString sample = QCoreApplication::applicationDirPath() + QStringLiteral("/sample.db");
+    ASSERT_TRUE(QFile::exists(sample)) << sample.toStdString();
+    const auto count = [](const Result& r) {
+        return r.json.value(QStringLiteral("count")).toInt();
+    };
+    const QStringList joao = {QStringLiteral("--keys"), QStringLiteral("joao{Enter}")};
+    const Result today = Run(joao, false);
+    ASSERT_EQ(today.exitCode, 0) << Describe(today);
+    EXPECT_EQ(count(today), 1001) << Describe(today);
+    const Result folded = Run(QStringList{QStringLiteral("--ignore-accents")} + joao, false);
+    ASSERT_EQ(folded.exitCode, 0) << Describe(folded);
+    EXPECT_EQ(count(folded), 2006) << Describe(folded);
+    // The filter the form writes is the same; what comes back is the stored record.
+    EXPECT_EQ(folded.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("UPPER(NMCLIENTE) LIKE 'JOAO%'"));
+    EXPECT_EQ(folded.json.value(QStringLiteral("filter")),
+              today.json.value(QStringLiteral("filter")));
+    EXPECT_TRUE(Name(folded).startsWith(QString::fromUtf8("João")) ||
+                Name(folded).startsWith(QString::fromUtf8("JOÃO")) ||
+                Name(folded).toUpper().startsWith(QStringLiteral("JOAO")))
+        << Describe(folded);
+
+    // Every name holding the surname in either case, as the file has it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(
+        sqlite3_open_v2(QFile::encodeName(sample).constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT sum(NMCLIENTE GLOB '*Gonçalves*'), "
+                                 "sum(NMCLIENTE GLOB '*Gonçalves*' OR NMCLIENTE GLOB '*GONÇALVES*' "
+                                 "OR upper(NMCLIENTE) GLOB '*GONCALVES*') FROM clientes",
+                                 -1, &statement, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    const int lowerOnly = sqlite3_column_int(statement, 0);
+    const int anyCase = sqlite3_column_int(statement, 1);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    ASSERT_GT(anyCase, lowerOnly);
+    const QStringList cedilla = {QStringLiteral("--keys"), QString::fromUtf8("%gonç{Enter}")};
+    const Result plain = Run(cedilla, false);
+    ASSERT_EQ(plain.exitCode, 0) << Describe(plain);
+    EXPECT_EQ(plain.json.value(QStringLiteral("filter")).toString(),
+              QString::fromUtf8("UPPER(NMCLIENTE) LIKE '%GONç%'"));
+    EXPECT_EQ(count(plain), lowerOnly) << Describe(plain); // UPPER leaves "ç" as it is
+    const Result cedillaFolded =
+        Run(QStringList{QStringLiteral("--ignore-accents")} + cedilla, false);
+    ASSERT_EQ(cedillaFolded.exitCode, 0) << Describe(cedillaFolded);
+    EXPECT_EQ(count(cedillaFolded), anyCase) << Describe(cedillaFolded);
+}
+
 TEST_F(ZylTest, ScriptThatLeavesTheDialogOpenEndsWithThree)
 {
     const Result r = Run({QStringLiteral("--keys"), QStringLiteral("ca")});

@@ -20,11 +20,16 @@ QString Ids(const std::vector<qint64>& ids)
 
 } // namespace
 
-FilterCheck::FilterCheck(TableShape table)
-    : m_table(std::move(table)), m_fast(MakeClientDataset(m_table)),
+FilterCheck::FilterCheck(TableShape table, bool ignoreAccents)
+    : m_table(std::move(table)), m_ignoreAccents(ignoreAccents), m_fast(MakeClientDataset(m_table)),
       m_plain(MakeClientDataset(m_table)), m_sqlite(m_table)
 {
     m_plain->SetFastPaths(false);
+    if (ignoreAccents) {
+        m_fast->SetFilterOptions(host::FilterOption::IgnoreAccents);
+        m_plain->SetFilterOptions(host::FilterOption::IgnoreAccents);
+        m_steps << QStringLiteral("accents set aside");
+    }
 }
 
 FilterCheck::~FilterCheck() = default;
@@ -79,7 +84,8 @@ QString FilterCheck::Compare(const QString& step)
     const std::vector<qint64> plain = ViewIds(*m_plain, m_table);
     std::vector<qint64> expected;
     try {
-        expected = m_sqlite.SelectIds(m_filter.sql, m_index.SqliteOrderBy(m_table));
+        expected =
+            m_sqlite.SelectIds(m_filter.sql, m_index.SqliteOrderBy(m_table, m_ignoreAccents));
     } catch (const std::runtime_error& error) {
         return QStringLiteral("%1\nsteps:\n  %2\n%3\n")
             .arg(m_table.Describe(), m_steps.join(QStringLiteral("\n  ")),
@@ -129,24 +135,36 @@ QString CheckRandomCase(Entropy& e)
         later.assign(table.rows.begin() + keep, table.rows.end());
         start.rows.resize(static_cast<size_t>(keep));
     }
-    FilterCheck check(start);
+    const bool accents = e.Chance(40);
+    FilterCheck check(start, accents);
     QString report = check.SetIndex(RandomIndex(table, e));
     if (!report.isEmpty()) {
         return report;
     }
     const int singles = static_cast<int>(e.Below(4));
     for (int i = 0; i < singles; ++i) {
-        report = check.Apply(RandomCondition(table, e));
+        report = check.Apply(RandomCondition(table, e, 3, accents));
         if (!report.isEmpty()) {
             return report;
         }
     }
 
     // A search typed into one field, inside a random filter.
-    const FilterTemplate shape = RandomTemplate(table, e);
+    const FilterTemplate shape = RandomTemplate(table, e, accents);
     const int field = SearchField(table, e);
     const bool upper = e.Chance(80);
     const bool contains = e.Chance(35);
+    if (accents && e.Chance(50)) {
+        // Ordered by the search field: the prefix search then reads ranges of an order
+        // of the folded text.
+        IndexShape index;
+        index.fields = {field};
+        index.caseInsensitive = e.Chance(40);
+        report = check.SetIndex(index);
+        if (!report.isEmpty()) {
+            return report;
+        }
+    }
     QString typed;
     const int length = 1 + static_cast<int>(e.Below(6));
     for (int i = 0; i < length; ++i) {
@@ -158,7 +176,7 @@ QString CheckRandomCase(Entropy& e)
         }
         QString pattern = typed.left(count);
         pattern = (contains ? QStringLiteral("%") : QString()) + pattern + u'%';
-        return check.Apply(shape.Fill(SearchTerm(table, field, pattern, upper)));
+        return check.Apply(shape.Fill(SearchTerm(table, field, pattern, upper, accents)));
     };
     const auto disturb = [&]() -> QString {
         if (e.Chance(6)) {

@@ -25,6 +25,11 @@ struct Expr {
     int level = kPrimary;
     bool negativeZero = false; // a real that may be -0 (text form "-0" here, "0" in SQLite)
     double bound = 0;          // integers: the largest magnitude the value can have
+    // With accents set aside: a string literal's text (which the fold reads again where
+    // it meets UPPER or LOWER), and the case UPPER or LOWER gives a value: 'U', 'L' or 0.
+    bool stringLiteral = false;
+    QString text;
+    char letterCase = 0;
 };
 
 bool IsNumeric(Kind k)
@@ -52,6 +57,26 @@ QString QuotedName(const QString& name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
+// The SQL of a string literal: with accents set aside, through the reference's fold, in
+// the letter case of what it meets.
+QString LiteralSql(const QString& text, bool ignoreAccents, char letterCase = 0)
+{
+    if (!ignoreAccents) {
+        return TextLiteral(text);
+    }
+    if (letterCase == 0) {
+        return QStringLiteral("unaccent(%1)").arg(TextLiteral(text));
+    }
+    return QStringLiteral("unaccent(%1, '%2')")
+        .arg(TextLiteral(text), QChar::fromLatin1(letterCase));
+}
+
+// A text field's SQL: with accents set aside, through the reference's fold.
+QString TextFieldSql(const QString& name, bool ignoreAccents)
+{
+    return ignoreAccents ? QStringLiteral("unaccent(%1)").arg(QuotedName(name)) : QuotedName(name);
+}
+
 // The text form the filter language gives a value where it meets text.
 QString TextForm(const Expr& x)
 {
@@ -77,7 +102,8 @@ QString TextForm(const Expr& x)
 
 class Generator {
 public:
-    Generator(const TableShape& table, Entropy& entropy) : m_table(table), m_e(entropy)
+    Generator(const TableShape& table, Entropy& entropy, bool ignoreAccents)
+        : m_table(table), m_e(entropy), m_accents(ignoreAccents)
     {
         for (int f = 0; f < table.FieldCount(); ++f) {
             m_byType[static_cast<int>(table.fields[static_cast<size_t>(f)].type)].push_back(f);
@@ -185,6 +211,7 @@ public:
         switch (shape.type) {
         case FieldType::Text:
             x.kind = Kind::Text;
+            x.sql = TextFieldSql(shape.name, m_accents);
             break;
         case FieldType::Integer:
             x.kind = Kind::Int;
@@ -244,11 +271,23 @@ private:
                        QStringLiteral("NULL"), Kind::Null);
     }
 
-    Expr TextLit()
+    Expr StringLit(const QString& text)
     {
-        const QString text = RandomText(m_e, 3);
-        return Literal(TextLiteral(text), TextLiteral(text), Kind::Text);
+        Expr x = Literal(TextLiteral(text), LiteralSql(text, m_accents), Kind::Text);
+        x.stringLiteral = true;
+        x.text = text;
+        return x;
     }
+
+    // A string literal that meets `other` takes the letter case of its UPPER or LOWER.
+    void TakeLetterCase(const Expr& other, Expr& literal) const
+    {
+        if (literal.stringLiteral && other.letterCase != 0) {
+            literal.sql = LiteralSql(literal.text, m_accents, other.letterCase);
+        }
+    }
+
+    Expr TextLit() { return StringLit(RandomText(m_e, 3)); }
 
     Expr BoolLit()
     {
@@ -295,6 +334,10 @@ private:
         x.kind = Kind::Text;
         x.ours = name + u'(' + Ours(arg, kOr) + u')';
         x.sql = name.toLower() + u'(' + TextForm(arg) + u')';
+        const QString upper = name.toUpper();
+        x.letterCase = upper == QLatin1String("UPPER")   ? 'U'
+                       : upper == QLatin1String("LOWER") ? 'L'
+                                                         : arg.letterCase;
         return x;
     }
 
@@ -423,8 +466,7 @@ private:
             if (pick == 1) {
                 static const char* const days[] = {"1990-01-01", "1989-12-31", "1990-01-03",
                                                    "2000",       "19",         "1990-01-01 "};
-                const QString text = QLatin1String(m_e.Pick(days));
-                return Literal(TextLiteral(text), TextLiteral(text), Kind::Text);
+                return StringLit(QLatin1String(m_e.Pick(days)));
             }
             return pick == 2 ? Text(depth) : NullLiteral();
         }
@@ -474,6 +516,8 @@ private:
             a = TextSafe(a, depth - 1);
             b = TextSafe(b, depth - 1);
         }
+        TakeLetterCase(a, b);
+        TakeLetterCase(b, a);
         static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">="};
         const char* op = m_e.Pick(ops);
         Expr x;
@@ -486,9 +530,9 @@ private:
 
     QString Pattern()
     {
-        static const char* const pieces[] = {"%",   "%",  "_",  "J", "JO", "Jo", "jo",    "A", "a",
-                                             "ç",   "Ç",  "ã",  "1", "12", "-",  "'",     " ", "S",
-                                             "SIL", "_A", "%S", "T", "e",  "9",  "1990-", "😀"};
+        static const char* const pieces[] = {
+            "%", "%", "_", "J", "JO",  "Jo", "jo", "A", "a", "ç", "Ç",     "ã", "1", "12",
+            "-", "'", " ", "S", "SIL", "_A", "%S", "T", "e", "9", "1990-", "😀", "Ã", "é"};
         QString pattern;
         const int n = 1 + static_cast<int>(m_e.Below(3));
         for (int i = 0; i < n; ++i) {
@@ -500,8 +544,9 @@ private:
         return pattern;
     }
 
-    Expr MakeLike(const Expr& a, const Expr& p, bool negated)
+    Expr MakeLike(const Expr& a, Expr p, bool negated)
     {
+        TakeLetterCase(a, p);
         Expr x;
         x.kind = Kind::Condition;
         x.level = kPredicate;
@@ -518,8 +563,7 @@ private:
         const Expr a = TextSafe(m_e.Chance(60) ? Text(depth - 1) : Value(depth - 1), depth - 1);
         Expr p;
         if (m_e.Chance(80)) {
-            const QString pattern = Pattern();
-            p = Literal(TextLiteral(pattern), TextLiteral(pattern), Kind::Text);
+            p = StringLit(Pattern());
         } else {
             p = TextSafe(Value(depth - 1), depth - 1);
         }
@@ -539,6 +583,7 @@ private:
             upper.ours = (m_e.Chance(80) ? QStringLiteral("UPPER(") : QStringLiteral("upper(")) +
                          field.ours + u')';
             upper.sql = QStringLiteral("upper(%1)").arg(Bracketed(field.sql));
+            upper.letterCase = 'U';
             field = upper;
         }
         QString text = RandomText(m_e, 2);
@@ -551,8 +596,7 @@ private:
         const QString pattern = m_e.Chance(35)
                                     ? u'%' + text + u'%'
                                     : text + (m_e.Chance(85) ? QStringLiteral("%") : QString());
-        const Expr p = Literal(TextLiteral(pattern), TextLiteral(pattern), Kind::Text);
-        return MakeLike(field, p, m_e.Chance(10));
+        return MakeLike(field, StringLit(pattern), m_e.Chance(10));
     }
 
     Expr In(int depth)
@@ -569,6 +613,7 @@ private:
             if (Textual(a, item) && !null) {
                 item = TextSafe(item, depth - 1);
             }
+            TakeLetterCase(a, item);
             allNumeric = allNumeric && (null || !Textual(a, item));
             const bool dates = a.kind == Kind::Date && item.kind == Kind::Date;
             allTextual = allTextual && (null || (Textual(a, item) && !dates));
@@ -639,21 +684,22 @@ private:
 
     const TableShape& m_table;
     Entropy& m_e;
+    bool m_accents;
     std::vector<int> m_byType[5];
 };
 
 } // namespace
 
-FilterPair RandomCondition(const TableShape& table, Entropy& entropy, int depth)
+FilterPair RandomCondition(const TableShape& table, Entropy& entropy, int depth, bool ignoreAccents)
 {
-    Generator generator(table, entropy);
+    Generator generator(table, entropy, ignoreAccents);
     const Expr x = generator.Condition(depth);
     return {x.ours, x.sql};
 }
 
-FilterTemplate RandomTemplate(const TableShape& table, Entropy& entropy)
+FilterTemplate RandomTemplate(const TableShape& table, Entropy& entropy, bool ignoreAccents)
 {
-    Generator generator(table, entropy);
+    Generator generator(table, entropy, ignoreAccents);
     FilterTemplate t;
     const unsigned pick = entropy.Below(10);
     Expr x;
@@ -682,12 +728,14 @@ FilterPair FilterTemplate::Fill(const FilterPair& term) const
     return out;
 }
 
-FilterPair SearchTerm(const TableShape& table, int field, const QString& pattern, bool upper)
+FilterPair SearchTerm(const TableShape& table, int field, const QString& pattern, bool upper,
+                      bool ignoreAccents)
 {
     const auto& shape = table.fields[static_cast<size_t>(field)];
     Expr f;
     f.kind = Kind::Text;
-    f.sql = QuotedName(shape.name);
+    f.sql = shape.type == FieldType::Text ? TextFieldSql(shape.name, ignoreAccents)
+                                          : QuotedName(shape.name);
     f.ours = shape.name;
     switch (shape.type) {
     case FieldType::Integer:
@@ -707,10 +755,12 @@ FilterPair SearchTerm(const TableShape& table, int field, const QString& pattern
     const QString literal = TextLiteral(pattern);
     if (upper) {
         term.filter = QStringLiteral("UPPER(%1) LIKE %2").arg(f.ours, literal);
-        term.sql = QStringLiteral("upper(%1) LIKE %2").arg(TextForm(f), literal);
+        term.sql = QStringLiteral("upper(%1) LIKE %2")
+                       .arg(TextForm(f), LiteralSql(pattern, ignoreAccents, 'U'));
     } else {
         term.filter = QStringLiteral("%1 LIKE %2").arg(f.ours, literal);
-        term.sql = QStringLiteral("%1 LIKE %2").arg(TextForm(f), literal);
+        term.sql =
+            QStringLiteral("%1 LIKE %2").arg(TextForm(f), LiteralSql(pattern, ignoreAccents));
     }
     return term;
 }

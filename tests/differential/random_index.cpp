@@ -22,7 +22,7 @@ QString IndexShape::FieldList(const TableShape& table) const
     return names.join(u';');
 }
 
-QString IndexShape::SqliteOrderBy(const TableShape& table) const
+QString IndexShape::SqliteOrderBy(const TableShape& table, bool ignoreAccents) const
 {
     QStringList keys;
     for (const int f : fields) {
@@ -30,11 +30,13 @@ QString IndexShape::SqliteOrderBy(const TableShape& table) const
         const QString column = Quoted(field.name);
         // NULLs first whatever the direction.
         keys << column + QStringLiteral(" IS NULL DESC");
+        const bool text = field.type == host::FieldType::Text;
+        const QString read =
+            ignoreAccents && text ? QStringLiteral("unaccent(%1)").arg(column) : column;
         // upper(), not COLLATE NOCASE: NOCASE folds to lower case, which puts "_" and
         // "[" on the other side of the letters.
-        const QString value = caseInsensitive && field.type == host::FieldType::Text
-                                  ? QStringLiteral("upper(%1)").arg(column)
-                                  : column;
+        const QString value =
+            caseInsensitive && text ? QStringLiteral("upper(%1)").arg(read) : read;
         keys << value + (descending ? QStringLiteral(" DESC") : QString());
     }
     keys << Quoted(table.fields[static_cast<size_t>(table.idField)].name);

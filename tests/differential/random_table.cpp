@@ -15,10 +15,10 @@ using host::FieldType;
 // numbers, booleans and dates as text, spaces for TRIM, a 4-byte character, and
 // characters between 'Z' and 'a' whose order depends on the case rule.
 const char* const kPieces[] = {
-    "a",  "A",    "b",    "B",   "z",     "Z",     "ç",    "Ç",          "ã",  "é", "É",
-    "%",  "_",    "'",    "''",  " ",     "  ",    "12",   "9",          "-3", "0", "1.5",
-    "Jo", "JOAO", "joão", "JOã", "SILVA", "Silva", "True", "1990-01-01", "€",  "😀", "x y",
-    "[",  "^",    "`",    "_A",  "%S",    "ana",   "ANA",  "10"};
+    "a",    "A",   "b",     "B",     "z",    "Z",          "ç", "Ç",  "ã",   "é",   "É",  "%",
+    "_",    "'",   "''",    " ",     "  ",   "12",         "9", "-3", "0",   "1.5", "Jo", "JOAO",
+    "joão", "JOã", "SILVA", "Silva", "True", "1990-01-01", "€", "😀",  "x y", "[",   "^",  "`",
+    "_A",   "%S",  "ana",   "ANA",   "10",   "JOÃO",       "ß", "ấ",  "Å",   "ő"};
 
 const char* const kNames[] = {"NOME",       "Cidade", "código", "UF",  "ativo",     "Limite",
                               "Nascimento", "_obs",   "Preço",  "qtd", "NmCliente", "Valor2"};

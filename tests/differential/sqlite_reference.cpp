@@ -1,6 +1,8 @@
 #include "tests/differential/sqlite_reference.h"
 
 #include <QDate>
+#include <QList>
+#include <algorithm>
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -49,6 +51,54 @@ void BindText(sqlite3_stmt* stmt, int column, const QString& text)
                       SQLITE_TRANSIENT);
 }
 
+bool IsBasicLatinLetter(uint c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsMark(uint c)
+{
+    const QChar::Category category = QChar::category(static_cast<char32_t>(c));
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+           category == QChar::Mark_Enclosing;
+}
+
+void Unaccent(sqlite3_context* context, int count, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) != SQLITE_TEXT) {
+        sqlite3_result_value(context, arguments[0]);
+        return;
+    }
+    char letterCase = 0;
+    if (count > 1 && sqlite3_value_type(arguments[1]) == SQLITE_TEXT) {
+        letterCase = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]))[0];
+    }
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(arguments[0])),
+                          sqlite3_value_bytes(arguments[0]));
+    QString out;
+    for (const uint c : text.toUcs4()) {
+        const char32_t code = static_cast<char32_t>(c);
+        const QString one = QString::fromUcs4(&code, 1);
+        const QList<uint> parts = one.normalized(QString::NormalizationForm_D).toUcs4();
+        const bool folds = parts.size() > 1 && IsBasicLatinLetter(parts[0]) &&
+                           std::all_of(parts.begin() + 1, parts.end(), IsMark);
+        if (!folds) {
+            out += one;
+            continue;
+        }
+        QChar letter(static_cast<char16_t>(parts[0]));
+        if (letterCase == 'U') {
+            letter = letter.toUpper();
+        } else if (letterCase == 'L') {
+            letter = letter.toLower();
+        }
+        out += letter;
+    }
+    const QByteArray utf8 = out.toUtf8();
+    sqlite3_result_text(context, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 SqliteReference::SqliteReference(const TableShape& table)
@@ -61,6 +111,13 @@ SqliteReference::SqliteReference(const TableShape& table)
             ("SQLite: cannot open a memory database: " + message).toStdString());
     }
     try {
+        for (const int arguments : {1, 2}) {
+            if (sqlite3_create_function_v2(m_db, "unaccent", arguments,
+                                           SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Unaccent,
+                                           nullptr, nullptr, nullptr) != SQLITE_OK) {
+                Fail(m_db, QStringLiteral("unaccent"));
+            }
+        }
         Exec(m_db, QStringLiteral("PRAGMA case_sensitive_like = ON"));
         QStringList columns;
         for (const FieldShape& f : table.fields) {

@@ -14,6 +14,12 @@ namespace differential {
 // names and the record number as rowid. Types: text and date as TEXT ('YYYY-MM-DD'),
 // integer and boolean (0/1) as INTEGER, float as REAL. LIKE is case-sensitive there, as
 // in the filter language.
+//
+// The connection has unaccent(text) and unaccent(text, 'U' or 'L'): accent folding as
+// FilterOption::IgnoreAccents defines it, written apart from the dataset's own (by
+// Unicode's canonical decomposition, QString::normalized): a character whose
+// decomposition is a basic Latin letter followed by marks becomes that letter, in its
+// own case or, given 'U' or 'L', upper or lower case; everything else stays.
 class SqliteReference {
 public:
     explicit SqliteReference(const TableShape& table);

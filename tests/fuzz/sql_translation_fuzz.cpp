@@ -25,8 +25,8 @@ namespace {
     std::abort();
 }
 
-const char* const kFunctions[] = {"upper", "lower", "trim",   "printf",       "replace",
-                                  "glob",  "count", "nullif", "ts_float_text"};
+const char* const kFunctions[] = {"upper", "lower", "trim",   "printf",        "replace",
+                                  "glob",  "count", "nullif", "ts_float_text", "ts_accent_fold"};
 
 int Authorize(void*, int action, const char* a, const char* b, const char*, const char*)
 {
@@ -173,12 +173,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Fixture& f = Shared();
     // The first byte picks the options; the rest is the filter text.
     const bool caseInsensitive = size > 0 && (data[0] & 1) != 0;
+    const bool ignoreAccents = size > 0 && (data[0] & 2) != 0;
     const QString text = size > 0 ? QString::fromUtf8(reinterpret_cast<const char*>(data + 1),
                                                       static_cast<qsizetype>(size - 1))
                                   : QString();
-    const host::FilterOptions options =
-        caseInsensitive ? host::FilterOptions(host::FilterOption::CaseInsensitive)
-                        : host::FilterOptions();
+    host::FilterOptions options;
+    options.setFlag(host::FilterOption::CaseInsensitive, caseInsensitive);
+    options.setFlag(host::FilterOption::IgnoreAccents, ignoreAccents);
     host::filter::NodePtr root;
     try {
         root = host::filter::ParseFilter(text, f.schema, options);

@@ -1,6 +1,7 @@
 // SqlDataset against ClientDataset on the same random records: every filter selects
 // the same records in the same order, on SQLite and on PostgreSQL, with and without
-// the case-insensitive option, whatever the order and however small the windows.
+// the case-insensitive and accent options, whatever the order and however small the
+// windows.
 #include "host/dataset/dataset_error.h"
 #include "tests/sql/sql_fixture.h"
 
@@ -23,10 +24,11 @@ const std::vector<sql_test::ColumnShape> kColumns = {
 };
 
 const char* const kTexts[] = {
-    "joão", "JOAO",    "Joao silva", "ana",   "Ana",   "MARIA", "maria da Silva",
-    "Zé",   "ç",       "Ç",          "%",     "_x",    "a_b",   "[x]",
-    "*a?",  "o'brien", "  pad  ",    "",      "1e5",   "10",    "2.5",
-    "True", "false",   "2020-01-01", "silva", "SILVA", "Sé",    "ab"};
+    "joão", "JOAO",      "Joao silva", "ana",       "Ana",      "MARIA", "maria da Silva",
+    "Zé",   "ç",         "Ç",          "%",         "_x",       "a_b",   "[x]",
+    "*a?",  "o'brien",   "  pad  ",    "",          "1e5",      "10",    "2.5",
+    "True", "false",     "2020-01-01", "silva",     "SILVA",    "Sé",    "ab",
+    "JOÃO", "São Paulo", "Gonçalves",  "GONÇALVES", "Ångström", "ß",     "joão silva"};
 const double kPrices[] = {0.0,       -0.0,  0.5, 2.5,  3.0,    10.0,           1e-5,     1.5e20,
                           0.1 + 0.2, -7.25, 1e5, 1e15, 0.0001, 123456789012.5, 2.0 / 3.0};
 const char* const kDates[] = {"1969-02-28", "1980-05-01", "1990-12-31",
@@ -274,9 +276,10 @@ TEST_P(DifferentialTest, RandomFiltersSelectTheSameRecordsInTheSameOrder)
         for (int i = 0; i < 140; ++i) {
             const QString filter = Condition(rng, 0);
             const bool caseInsensitive = i % 3 == 2;
-            const host::FilterOptions options =
-                caseInsensitive ? host::FilterOptions(host::FilterOption::CaseInsensitive)
-                                : host::FilterOptions();
+            const bool ignoreAccents = i % 4 >= 2;
+            host::FilterOptions options;
+            options.setFlag(host::FilterOption::CaseInsensitive, caseInsensitive);
+            options.setFlag(host::FilterOption::IgnoreAccents, ignoreAccents);
             client->SetFilterOptions(options);
             server->SetFilterOptions(options);
             const QString clientError = ErrorOf([&] {
@@ -296,6 +299,7 @@ TEST_P(DifferentialTest, RandomFiltersSelectTheSameRecordsInTheSameOrder)
             ASSERT_EQ(sql_test::RowDifference(expected, actual), "")
                 << "filter: " << filter.toStdString()
                 << (caseInsensitive ? " (case-insensitive)" : "")
+                << (ignoreAccents ? " (accents ignored)" : "")
                 << "\nserver: " << server->GetServerCondition().toStdString();
             EXPECT_EQ(server->RecordCount(), client->RecordCount()) << filter.toStdString();
             ++compared;

@@ -14,7 +14,7 @@ constexpr std::uint32_t kBlock = 65536;
 
 } // namespace
 
-BigramSummary::BigramSummary(const Column& column)
+BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
     : m_records(column.Count()), m_slot(256 * kSecond, -1)
 {
     // Every pair first gets a bitmap (setting a bit needs no test for repeats); the
@@ -35,8 +35,9 @@ BigramSummary::BigramSummary(const Column& column)
         return words[at];
     };
     std::string scratch;
+    std::string accents;
     for (std::uint32_t rec = 0; rec < m_records; ++rec) {
-        std::string_view text = column.Text(rec);
+        std::string_view text = column.SearchText(rec, ignoreAccents, accents);
         if (text.empty() || column.IsNull(rec)) {
             continue;
         }

@@ -21,7 +21,8 @@ namespace host::filter {
 // numbers of each block of 65,536 records as 16-bit offsets.
 class BigramSummary {
 public:
-    explicit BigramSummary(const Column& column);
+    // With ignoreAccents, of the text as a search reads it then (Column::SearchText).
+    explicit BigramSummary(const Column& column, bool ignoreAccents = false);
 
     // Records whose folded text may hold the (folded) needle; exact is set when they are
     // exactly the records that hold it.

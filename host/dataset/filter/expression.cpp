@@ -119,10 +119,12 @@ Tri Node::Test(std::uint32_t) const
     return Tri::Unknown;
 }
 
-FieldNode::FieldNode(const Column& column, int field, StaticType type, int position)
-    : ColumnNode(NodeKind::Field, column, field, type, position)
+FieldNode::FieldNode(const Column& column, int field, StaticType type, int position,
+                     bool ignoreAccents)
+    : ColumnNode(NodeKind::Field, column, field, type, position,
+                 ignoreAccents && type == StaticType::Text)
 {
-    m_key = Join("F", std::to_string(field));
+    m_key = Join("F", std::to_string(field), m_ignoreAccents ? "a" : "");
 }
 
 Value FieldNode::Eval(std::uint32_t rec) const
@@ -134,7 +136,7 @@ Value FieldNode::Eval(std::uint32_t rec) const
     switch (m_column->Type()) {
     case FieldType::Text:
         v.kind = Value::Kind::Text;
-        v.s = m_column->Text(rec);
+        v.s = m_column->SearchText(rec, m_ignoreAccents, m_accentScratch);
         break;
     case FieldType::Integer:
         v.kind = Value::Kind::Int;
@@ -156,10 +158,10 @@ Value FieldNode::Eval(std::uint32_t rec) const
     return v;
 }
 
-FoldedFieldNode::FoldedFieldNode(const Column& column, int field, int position)
-    : ColumnNode(NodeKind::FoldedField, column, field, StaticType::Text, position)
+FoldedFieldNode::FoldedFieldNode(const Column& column, int field, int position, bool ignoreAccents)
+    : ColumnNode(NodeKind::FoldedField, column, field, StaticType::Text, position, ignoreAccents)
 {
-    m_key = Join("U(F", std::to_string(field), ")");
+    m_key = Join("U(F", std::to_string(field), m_ignoreAccents ? "a" : "", ")");
 }
 
 Value FoldedFieldNode::Eval(std::uint32_t rec) const
@@ -168,8 +170,8 @@ Value FoldedFieldNode::Eval(std::uint32_t rec) const
     if (!m_column->IsNull(rec)) {
         v.kind = Value::Kind::Text;
         // Folded on the fly: no folded copy of the column is kept.
-        v.s = m_column->Text(rec);
-        if (!m_column->FoldsToItself()) {
+        v.s = m_column->SearchText(rec, m_ignoreAccents, m_accentScratch);
+        if (!m_column->FoldsToItself(m_ignoreAccents)) {
             FoldText(v.s, m_scratch);
             v.s = m_scratch;
         }

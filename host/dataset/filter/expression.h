@@ -74,30 +74,37 @@ private:
 
 using NodePtr = std::unique_ptr<Node>;
 
-// A field's value, as stored or upper-cased.
+// A field's value, as stored or upper-cased. A text field read with accents set aside
+// (FilterOption::IgnoreAccents) gives its search text (Column::SearchText).
 class ColumnNode : public Node {
 public:
-    ColumnNode(NodeKind kind, const Column& column, int field, StaticType type, int position)
-        : Node(kind, type, position), m_column(&column), m_field(field)
+    ColumnNode(NodeKind kind, const Column& column, int field, StaticType type, int position,
+               bool ignoreAccents)
+        : Node(kind, type, position), m_column(&column), m_field(field),
+          m_ignoreAccents(ignoreAccents)
     {
     }
     const Column& GetColumn() const { return *m_column; }
     int FieldIndex() const { return m_field; }
+    bool IgnoresAccents() const { return m_ignoreAccents; }
 
 protected:
     const Column* m_column;
     int m_field;
+    bool m_ignoreAccents;
+    mutable std::string m_accentScratch;
 };
 
 class FieldNode : public ColumnNode {
 public:
-    FieldNode(const Column& column, int field, StaticType type, int position);
+    FieldNode(const Column& column, int field, StaticType type, int position,
+              bool ignoreAccents = false);
     Value Eval(std::uint32_t rec) const override;
 };
 
 class FoldedFieldNode : public ColumnNode {
 public:
-    FoldedFieldNode(const Column& column, int field, int position);
+    FoldedFieldNode(const Column& column, int field, int position, bool ignoreAccents = false);
     Value Eval(std::uint32_t rec) const override;
 
 private:
@@ -109,10 +116,20 @@ public:
     LiteralNode(Value value, std::string text, StaticType type, int position);
     Value Eval(std::uint32_t rec) const override;
     const std::string& TextValue() const { return m_text; }
+    // A string literal read with its accents set aside keeps the text as written, from
+    // which the parser folds it again where the letter case is given (UPPER, LOWER).
+    void SetWrittenText(std::string written)
+    {
+        m_written = std::move(written);
+        m_hasWritten = true;
+    }
+    const std::string* WrittenText() const { return m_hasWritten ? &m_written : nullptr; }
 
 private:
     Value m_value;
     std::string m_text;
+    std::string m_written;
+    bool m_hasWritten = false;
 };
 
 class ArithmeticNode : public Node {

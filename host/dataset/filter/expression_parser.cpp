@@ -1,5 +1,6 @@
 #include "host/dataset/filter/expression_parser.h"
 
+#include "host/dataset/accent_fold.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/table.h"
 #include "host/dataset/text_form.h"
@@ -176,7 +177,8 @@ class Parser {
 public:
     Parser(const QString& text, const Table& table, FilterOptions options)
         : m_tokens(Tokenize(text)), m_table(table),
-          m_caseInsensitive(options.testFlag(FilterOption::CaseInsensitive))
+          m_caseInsensitive(options.testFlag(FilterOption::CaseInsensitive)),
+          m_ignoreAccents(options.testFlag(FilterOption::IgnoreAccents))
     {
     }
 
@@ -321,6 +323,8 @@ private:
             const Token op = Take();
             NodePtr right = ParseAdditive();
             CheckComparable(*left, *right, op.position);
+            TakeLetterCase(*left, right);
+            TakeLetterCase(*right, left);
             if (m_caseInsensitive && MeetAsText(left->Type(), right->Type())) {
                 left = Folded(std::move(left));
                 right = Folded(std::move(right));
@@ -350,6 +354,7 @@ private:
             NodePtr pattern = ParseAdditive();
             left = AsValue(std::move(left));
             pattern = AsValue(std::move(pattern));
+            TakeLetterCase(*left, pattern);
             if (m_caseInsensitive) {
                 left = Folded(std::move(left));
                 pattern = Folded(std::move(pattern));
@@ -371,6 +376,9 @@ private:
                 }
                 Expect(Tok::RParen, "\",\" or \")\" in the IN list");
                 break;
+            }
+            for (NodePtr& item : list) {
+                TakeLetterCase(*left, item);
             }
             if (m_caseInsensitive &&
                 std::any_of(list.begin(), list.end(), [&](const NodePtr& item) {
@@ -417,6 +425,52 @@ private:
         }
     }
 
+    // The case a value's text is in by construction: UPPER's or LOWER's (through TRIM).
+    static FoldedLetterCase CaseOf(const Node& node)
+    {
+        if (node.Kind() == NodeKind::FoldedField) {
+            return FoldedLetterCase::Upper;
+        }
+        if (node.Kind() != NodeKind::Function) {
+            return FoldedLetterCase::Own;
+        }
+        const auto& function = static_cast<const FunctionNode&>(node);
+        switch (function.GetFunction()) {
+        case FunctionNode::Function::Upper:
+            return FoldedLetterCase::Upper;
+        case FunctionNode::Function::Lower:
+            return FoldedLetterCase::Lower;
+        case FunctionNode::Function::Trim:
+            break;
+        }
+        return CaseOf(function.Argument());
+    }
+
+    // With accents set aside, a string literal that meets UPPER(x) or LOWER(x) (compared,
+    // matched or listed) has the letters the fold produced in that function's case: the
+    // screen keyboard's "ç" then finds "Ç" under UPPER, and "%GONç%" finds GONÇALVES as
+    // well as Gonçalves. Letters the fold does not touch keep their case, as they would
+    // without the option.
+    static void TakeLetterCase(const Node& other, NodePtr& literal)
+    {
+        if (literal->Kind() != NodeKind::Literal) {
+            return;
+        }
+        const std::string* written = static_cast<const LiteralNode&>(*literal).WrittenText();
+        const FoldedLetterCase letterCase = CaseOf(other);
+        if (written == nullptr || letterCase == FoldedLetterCase::Own) {
+            return;
+        }
+        literal = TextLiteral(AccentFoldedText(*written, letterCase), literal->Position());
+    }
+
+    static std::unique_ptr<LiteralNode> TextLiteral(std::string text, int position)
+    {
+        Value v;
+        v.kind = Value::Kind::Text;
+        return std::make_unique<LiteralNode>(v, std::move(text), StaticType::Text, position);
+    }
+
     // Whether two values of these types are compared as text (see CompareValues).
     static bool MeetAsText(StaticType a, StaticType b)
     {
@@ -454,7 +508,7 @@ private:
             if (node->Type() == StaticType::Text) {
                 const auto& field = static_cast<const FieldNode&>(*node);
                 return std::make_unique<FoldedFieldNode>(field.GetColumn(), field.FieldIndex(),
-                                                         position);
+                                                         position, field.IgnoresAccents());
             }
             break;
         default:
@@ -557,10 +611,15 @@ private:
             return ParseNumber(Take());
         case Tok::String: {
             const Token& s = Take();
-            Value v;
-            v.kind = Value::Kind::Text;
-            return std::make_unique<LiteralNode>(v, s.text.toStdString(), StaticType::Text,
-                                                 s.position);
+            std::string text = s.text.toStdString();
+            if (!m_ignoreAccents) {
+                return TextLiteral(std::move(text), s.position);
+            }
+            // Read with its accents set aside; where it meets UPPER or LOWER the letters
+            // the fold produced take that case instead (TakeLetterCase).
+            std::unique_ptr<LiteralNode> literal = TextLiteral(AccentFoldedText(text), s.position);
+            literal->SetWrittenText(std::move(text));
+            return literal;
         }
         case Tok::LParen: {
             Take();
@@ -641,7 +700,7 @@ private:
             argument->Type() == StaticType::Text) {
             const auto& field = static_cast<const FieldNode&>(*argument);
             return std::make_unique<FoldedFieldNode>(field.GetColumn(), field.FieldIndex(),
-                                                     name.position);
+                                                     name.position, field.IgnoresAccents());
         }
         return std::make_unique<FunctionNode>(function, std::move(argument), name.position);
     }
@@ -668,7 +727,8 @@ private:
             type = StaticType::Date;
             break;
         }
-        return std::make_unique<FieldNode>(m_table.Col(index), index, type, t.position);
+        return std::make_unique<FieldNode>(m_table.Col(index), index, type, t.position,
+                                           m_ignoreAccents);
     }
 
     std::vector<Token> m_tokens;
@@ -676,6 +736,7 @@ private:
     int m_depth = 0;
     const Table& m_table;
     bool m_caseInsensitive = false;
+    bool m_ignoreAccents = false;
 };
 
 } // namespace

@@ -19,6 +19,8 @@ constexpr int kMaxFilterDepth = 200;
 // Raises DatasetError "Filter: <what> at position <n>" (n counts characters from 1).
 // With FilterOption::CaseInsensitive both sides of every text comparison, LIKE and IN
 // are upper-cased (ASCII) in the tree itself, so every evaluator gives them one meaning.
+// With FilterOption::IgnoreAccents text fields read their accent-folded text and string
+// literals are folded in the tree (in the letter case of an UPPER or LOWER they meet).
 NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions options = {});
 
 // True when a filter can name the field without quotes: a letter or "_", then letters,

@@ -45,6 +45,7 @@ struct PrefixSearch {
     const Node* term = nullptr;
     int field = -1;
     bool folded = false;     // on UPPER(field)
+    bool accents = false;    // on the field's text with accents set aside
     std::string_view prefix; // the pattern's literal start, as written
     bool whole = false;      // the pattern is the prefix and one '%'
 };
@@ -65,6 +66,7 @@ bool AsPrefixSearch(const Node& node, PrefixSearch& out)
     out.term = &node;
     out.field = operand->FieldIndex();
     out.folded = operand->Kind() == NodeKind::FoldedField;
+    out.accents = operand->IgnoresAccents();
     out.prefix = like.Literal()->LiteralPrefix();
     const std::string& pattern = like.Literal()->Text();
     out.whole = pattern.size() == out.prefix.size() + 1 && pattern.back() == '%';
@@ -77,7 +79,9 @@ struct ContainsSearch {
     const Column* column = nullptr;
     int field = -1;
     bool folded = false;
+    bool accents = false;
     std::string_view needle;
+    bool asciiNeedle = false;
 };
 
 bool AsContainsSearch(const Node& node, ContainsSearch& out)
@@ -97,7 +101,10 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
     out.column = &operand->GetColumn();
     out.field = operand->FieldIndex();
     out.folded = operand->Kind() == NodeKind::FoldedField;
+    out.accents = operand->IgnoresAccents();
     out.needle = like.Literal()->Segment();
+    out.asciiNeedle = std::all_of(out.needle.begin(), out.needle.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return !out.needle.empty();
 }
 
@@ -107,9 +114,25 @@ bool Contains(const ContainsSearch& search, std::uint32_t rec)
     if (search.column->IsNull(rec)) {
         return false;
     }
+    const auto holds = [&](std::string_view text) {
+        return search.folded ? FoldedContains(text, search.needle)
+                             : text.find(search.needle) != std::string_view::npos;
+    };
     const std::string_view text = search.column->Text(rec);
-    return search.folded ? FoldedContains(text, search.needle)
-                         : text.find(search.needle) != std::string_view::npos;
+    if (!search.accents) {
+        return holds(text);
+    }
+    // Setting accents aside changes no ASCII byte: an ASCII needle found in the stored
+    // text is found in the folded one, and only the texts it is not found in are folded.
+    if (search.asciiNeedle && holds(text)) {
+        return true;
+    }
+    thread_local std::string scratch; // kept between calls: this runs once per candidate
+    const std::string_view folded = search.column->SearchText(rec, true, scratch);
+    if (folded.data() == text.data()) {
+        return !search.asciiNeedle && holds(text); // nothing to fold: the text as it is
+    }
+    return holds(folded);
 }
 
 // Where the needle first begins in text from `from` on, npos when nowhere.
@@ -251,8 +274,7 @@ void PrefixRanges(const Column& column, const Rows& order, const PrefixSearch& s
         return;
     }
     const auto byteAt = [&](std::uint32_t rec) {
-        const std::string_view text = column.Text(rec);
-        return text.size() > depth ? static_cast<int>(static_cast<unsigned char>(text[depth])) : -1;
+        return column.SearchByteAt(rec, depth, search.accents);
     };
     FoldSources sources;
     if (search.folded) {
@@ -275,10 +297,12 @@ void PrefixRanges(const Column& column, const Rows& order, const PrefixSearch& s
 
 // The range of an order sorted by folded text whose folded text begins with the folded
 // prefix.
-Range FoldedPrefixRange(const Column& column, const Rows& order, std::string_view foldedPrefix)
+Range FoldedPrefixRange(const Column& column, const Rows& order, std::string_view foldedPrefix,
+                        bool accents)
 {
+    std::string scratch;
     const auto head = [&](std::uint32_t rec) {
-        return column.Text(rec).substr(0, foldedPrefix.size());
+        return column.SearchText(rec, accents, scratch).substr(0, foldedPrefix.size());
     };
     const auto lo = std::partition_point(order.begin(), order.end(), [&](std::uint32_t rec) {
         return CompareFolded(head(rec), foldedPrefix) < 0;
@@ -340,9 +364,7 @@ RecordView Listed(Rows rows)
 RecordView ListedInViewOrder(Rows records, const SelectionInput& input)
 {
     if (!input.orderFields.empty()) {
-        std::sort(records.begin(), records.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return RecordLess(*input.table, input.orderFields, a, b);
-        });
+        SortIntoOrder(*input.table, input.orderFields, records);
     }
     return Listed(std::move(records));
 }
@@ -521,18 +543,19 @@ RecordView SelectFast(const SelectionInput& input)
             continue;
         }
         const Column& column = table.Col(search.field);
+        const bool sameReading = search.accents == input.ignoreAccents;
         if (lead != nullptr && lead->field == search.field && !lead->descending &&
-            FoldIsBytewise()) {
+            lead->ignoreAccents == search.accents && FoldIsBytewise()) {
             std::vector<Range> found;
             bool exact = search.whole;
-            if (lead->caseInsensitive && !column.FoldsToItself()) {
+            if (lead->caseInsensitive && !column.FoldsToItself(search.accents)) {
                 // Sorted by folded text: one range, exact for UPPER(field).
                 std::string target;
                 FoldText(search.prefix, target);
                 if (search.folded && target != search.prefix) {
                     found.clear(); // a folded text never holds a byte folding changes
                 } else {
-                    const Range range = FoldedPrefixRange(column, order, target);
+                    const Range range = FoldedPrefixRange(column, order, target, search.accents);
                     if (range.begin < range.end) {
                         found.push_back(range);
                     }
@@ -548,12 +571,13 @@ RecordView SelectFast(const SelectionInput& input)
                 rangeSearch = search;
                 rangesExact = exact;
             }
-        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && FoldIsBytewise()) {
+        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && sameReading &&
+                   FoldIsBytewise()) {
             const Rows& folded = input.foldedOrder(search.field);
             std::string target;
             FoldText(search.prefix, target);
             if (!(search.folded && target != search.prefix)) {
-                const Range range = FoldedPrefixRange(column, folded, target);
+                const Range range = FoldedPrefixRange(column, folded, target, search.accents);
                 foldedHits.assign(folded.begin() + range.begin, folded.begin() + range.end);
             }
             haveFoldedHits = true;
@@ -581,7 +605,8 @@ RecordView SelectFast(const SelectionInput& input)
         // With few candidates already, the needle is looked for in their text instead.
         const bool fewAlready = (haveRanges && RangesSize(ranges) <= small) ||
                                 (input.narrowBase != nullptr && input.narrowBase->Size() <= small);
-        if (input.summary && FoldIsBytewise() && !fewAlready) {
+        if (input.summary && search.accents == input.ignoreAccents && FoldIsBytewise() &&
+            !fewAlready) {
             std::string folded;
             FoldText(search.needle, folded);
             if (search.folded && folded != search.needle) {

@@ -43,6 +43,9 @@ struct SelectionInput {
     std::function<const std::vector<std::uint32_t>&(int field)> foldedOrder;
     // The pair summary of a text field (built on demand).
     std::function<const BigramSummary&(int field)> summary;
+    // Whether the order, the folded orders and the summaries read text with its accents
+    // set aside: they serve only the terms that read it so.
+    bool ignoreAccents = false;
 };
 
 // Every record in view order for which the root is True, one at a time over the whole

@@ -1,5 +1,10 @@
 #include "host/dataset/sql/postgres_dialect.h"
 
+#include "host/dataset/accent_fold.h"
+#include "host/dataset/dataset_error.h"
+
+#include <QSqlQuery>
+
 namespace host::sql {
 
 QString PostgresDialect::Parameter(SqlText& out, ValueKind kind, const QVariant& value) const
@@ -80,6 +85,84 @@ QString PostgresDialect::NumberOf(const QString& expression, ValueKind kind) con
 QString PostgresDialect::Collated(const QString& textExpression) const
 {
     return QStringLiteral("(%1) COLLATE \"C\"").arg(textExpression);
+}
+
+namespace {
+
+// A text as an SQL string literal.
+QString StringLiteral(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+// translate()'s two tables for the accent fold. translate() looks each character up from
+// the start of its table (and then walks its replacement table as far), and a character it
+// does not find costs the whole table: so the table holds the printable ASCII characters
+// mapped to themselves as well, and starts with the characters of Portuguese names in the
+// order of their frequency, accented ones among them. It holds every pair of
+// AccentFoldTable() once: it is the same fold.
+struct TranslateTables {
+    QString from;
+    QString to;
+    TranslateTables()
+    {
+        const QString frequent =
+            QStringLiteral("a oeirsndAltSRuMCcEOImNLFDãBPvGJVzgbpThóUáéçxíqÃHâfQjÁúXZêôÉõÇÂÚÊÍÔÕÓ");
+        QString letters = frequent;
+        for (char c = ' '; c <= '~'; ++c) {
+            letters += QLatin1Char(c);
+        }
+        letters += AccentFoldTable().from;
+        QString seen;
+        for (const char32_t c : letters.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            // Left out: the quote and the backslash, so that nothing needs escaping, and
+            // the characters that mark placeholders, so that a tool that finds them
+            // without minding SQL's quotes cannot take the table for one.
+            if ((c < 0x80 && QByteArrayView("'\\?:$@").contains(static_cast<char>(c))) ||
+                seen.contains(one)) {
+                continue;
+            }
+            seen += one;
+            from += one;
+            const char32_t folded = AccentFolded(c);
+            to += QString::fromUcs4(&folded, 1);
+        }
+        from = StringLiteral(from);
+        to = StringLiteral(to);
+    }
+};
+
+} // namespace
+
+void PostgresDialect::Learn(const QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SHOW server_encoding")) && query.next()) {
+        m_encoding = query.value(0).toString();
+    }
+}
+
+QString PostgresDialect::AccentFolded(const QString& textExpression) const
+{
+    if (!m_encoding.isEmpty() && m_encoding != QLatin1String("UTF8")) {
+        // The table holds letters most encodings cannot spell, and the test for ASCII
+        // text counts UTF-8 bytes.
+        throw DatasetError(QStringLiteral("Setting accents aside on PostgreSQL needs a database "
+                                          "whose text is in UTF-8; this one's is %1")
+                               .arg(m_encoding));
+    }
+    // translate() with a fixed table is immutable, so an index can be made on this
+    // expression (unaccent() is not). The table is this program's own constant, not
+    // anyone's input: it is written into the statement as a literal because an index
+    // expression must be, and a query's must be spelt the same to use the index. Text
+    // that is all ASCII (as many bytes as characters) is left as it is without a lookup.
+    static const TranslateTables tables;
+    return QStringLiteral("(CASE WHEN octet_length(%1) = char_length(%1) THEN %1 "
+                          "ELSE translate(%1, %2, %3) END)")
+        .arg(textExpression, tables.from, tables.to);
 }
 
 QString PostgresDialect::Upper(const QString& textExpression) const

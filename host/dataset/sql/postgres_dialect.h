@@ -10,6 +10,7 @@ namespace host::sql {
 class PostgresDialect : public SqlDialect {
 public:
     Server GetServer() const override { return Server::Postgres; }
+    void Learn(const QSqlDatabase& db) override;
     QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
     QString NullValue() const override { return QStringLiteral("CAST(NULL AS text)"); }
     QString NullCondition() const override { return QStringLiteral("CAST(NULL AS boolean)"); }
@@ -18,6 +19,7 @@ public:
     QString NumberOf(const QString& expression, ValueKind kind) const override;
     QString Collated(const QString& textExpression) const override;
     QString DateCompared(const QString& dateExpression) const override { return dateExpression; }
+    QString AccentFolded(const QString& textExpression) const override;
     QString Upper(const QString& textExpression) const override;
     QString Lower(const QString& textExpression) const override;
     QString Trim(const QString& textExpression) const override;
@@ -39,6 +41,9 @@ public:
     {
         return QStringLiteral("CAST(%1 AS tid)").arg(out.Bind(value.toString()));
     }
+
+private:
+    QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then
 };
 
 } // namespace host::sql

@@ -84,9 +84,16 @@ private:
 QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
                                             const QStringList& fields)
 {
+    return CreateSearchIndexes(connectionName, table, fields, {});
+}
+
+QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
+                                            const QStringList& fields, FilterOptions options)
+{
     WritableConnection connection(connectionName);
     QSqlDatabase db = connection.Database();
     const std::unique_ptr<SqlDialect> dialect = SqlDialect::ForDriver(db.driverName());
+    dialect->Learn(db);
     const bool postgres = dialect->GetServer() == SqlDialect::Server::Postgres;
     const sql::TableSchema schema = sql::ReadTableSchema(db, *dialect, table);
 
@@ -158,6 +165,26 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                    << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
                           .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
                                key, read == column ? QString() : include);
+        if (postgres && options.testFlag(FilterOption::IgnoreAccents)) {
+            // With accents set aside the filter reads translate(...) of the field: its
+            // own indexes, spelt exactly as the filter translation spells them.
+            const QString folded = dialect->AccentFolded(read);
+            const QString foldedUpper = dialect->Upper(folded);
+            statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
+                              .arg(IndexName(table, fieldName, "upper_unaccented"), quotedTable,
+                                   foldedUpper)
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                              .arg(IndexName(table, fieldName, "unaccented"), quotedTable,
+                                   dialect->Collated(folded))
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                         "gin_trgm_ops)")
+                              .arg(IndexName(table, fieldName, "upper_unaccented_trgm"),
+                                   quotedTable, foldedUpper)
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
+                                         "gin_trgm_ops)")
+                              .arg(IndexName(table, fieldName, "unaccented_trgm"), quotedTable,
+                                   dialect->Collated(folded));
+        }
         if (postgres) {
             // A finer histogram of the values: a contains search is planned for its
             // pattern from the share of the histogram that matches it, which then tells

@@ -2,6 +2,7 @@
 
 #include "host/dataset/field_type.h"
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -46,6 +47,10 @@ public:
     // The dialect for a QtSql driver name (QSQLITE, QPSQL); raises for any other.
     static std::unique_ptr<SqlDialect> ForDriver(const QString& driverName);
 
+    // Learns what the SQL it writes depends on from an open connection to the database
+    // (PostgreSQL: the server's text encoding).
+    virtual void Learn(const QSqlDatabase& db) { (void)db; }
+
     // Identifiers are always quoted, so a field named like a keyword stays a field.
     static QString QuoteIdentifier(const QString& name);
 
@@ -67,6 +72,10 @@ public:
     // A date as compared with another date (by day).
     virtual QString DateCompared(const QString& dateExpression) const = 0;
 
+    // Text with its accents set aside (accent_fold.h), character for character as
+    // ClientDataset folds it, in an expression an index can be made on. Raises
+    // DatasetError when the database cannot (PostgreSQL with text not in UTF-8).
+    virtual QString AccentFolded(const QString& textExpression) const = 0;
     virtual QString Upper(const QString& textExpression) const = 0;
     virtual QString Lower(const QString& textExpression) const = 0;
     virtual QString Trim(const QString& textExpression) const = 0;

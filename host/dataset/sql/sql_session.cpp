@@ -70,6 +70,7 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
         // a large estimate can trigger) would cost more than running it.
         (void)query.exec(QStringLiteral("SET jit = off"));
     }
+    m_dialect->Learn(db);
 }
 
 bool SqlSession::Reconnect(QSqlDatabase& db)

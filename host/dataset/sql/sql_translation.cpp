@@ -128,12 +128,14 @@ private:
         case NodeKind::Field: {
             const auto& field = static_cast<const filter::FieldNode&>(node);
             kind = ValueKindOf(m_schema.Def(field.FieldIndex()).type);
-            return m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+            const QString value = m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+            return field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value;
         }
         case NodeKind::FoldedField: {
             const auto& field = static_cast<const filter::FoldedFieldNode&>(node);
             kind = ValueKind::Text;
-            return m_dialect.Upper(FieldSql(field.FieldIndex()));
+            const QString value = FieldSql(field.FieldIndex());
+            return m_dialect.Upper(field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value);
         }
         case NodeKind::Literal: {
             const filter::Value v = node.Eval(0);
@@ -305,14 +307,14 @@ private:
             (void)SendableText(literal->Text(), node.Pattern().Position());
             const std::string prefix(literal->LiteralPrefix());
             const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
-            if (!next.empty() && m_dialect.PrefixRangeIsExact() &&
-                literal->Text() == prefix + '%') {
+            const std::string& pattern = literal->Text();
+            if (!next.empty() && m_dialect.PrefixRangeIsExact() && pattern == prefix + '%') {
                 // The range alone: the planner estimates it from the index's statistics,
                 // where the LIKE beside it made it guess a handful of rows and sort every
-                // match instead of reading the first ones off the index in order.
-                // Placeholders follow the text in order: each operand before its bound.
-                m_out.values.resize(mark);
-                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
+                // match instead of reading the first ones off the index in order; and no
+                // LIKE is left to check on each row, whose expression (accents set aside,
+                // say) may be dear to compute.
+                const QString low = m_dialect.Collated(text);
                 match = QStringLiteral("(%1 >= %2")
                             .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
                                                           QString::fromStdString(prefix)));
@@ -323,7 +325,7 @@ private:
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
             m_out.scans = true;
-            match = m_dialect.LikeLiteral(m_out, text, literal->Text());
+            match = m_dialect.LikeLiteral(m_out, text, pattern);
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.

@@ -1,5 +1,6 @@
 #include "host/dataset/sql/sqlite_dialect.h"
 
+#include "host/dataset/accent_fold.h"
 #include "host/dataset/text_form.h"
 
 #include <sqlite3.h>
@@ -19,13 +20,32 @@ void FloatTextFunction(sqlite3_context* context, int, sqlite3_value** arguments)
     sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+void AccentFoldFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) != SQLITE_TEXT) {
+        sqlite3_result_value(context, arguments[0]); // NULL, or a value that is not text
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+    const std::string_view text(bytes, static_cast<std::size_t>(sqlite3_value_bytes(arguments[0])));
+    std::string scratch;
+    const std::string_view folded = AccentFoldedView(text, scratch);
+    if (folded.data() == text.data()) {
+        sqlite3_result_value(context, arguments[0]);
+        return;
+    }
+    sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 bool SqliteDialect::RegisterFunctions(sqlite3* db)
 {
-    return sqlite3_create_function_v2(
-               db, kFloatTextFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-               nullptr, FloatTextFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
+    constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    return sqlite3_create_function_v2(db, kFloatTextFunction, 1, kFlags, nullptr, FloatTextFunction,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function_v2(db, kAccentFoldFunction, 1, kFlags, nullptr,
+                                      AccentFoldFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString SqliteDialect::Parameter(SqlText& out, ValueKind kind, const QVariant& value) const
@@ -69,6 +89,11 @@ QString SqliteDialect::NumberOf(const QString& expression, ValueKind) const
 QString SqliteDialect::Collated(const QString& textExpression) const
 {
     return QStringLiteral("(%1) COLLATE BINARY").arg(textExpression);
+}
+
+QString SqliteDialect::AccentFolded(const QString& textExpression) const
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(kAccentFoldFunction), textExpression);
 }
 
 QString SqliteDialect::Upper(const QString& textExpression) const

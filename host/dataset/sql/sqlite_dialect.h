@@ -23,6 +23,7 @@ public:
     {
         return Collated(dateExpression); // ISO text
     }
+    QString AccentFolded(const QString& textExpression) const override;
     QString Upper(const QString& textExpression) const override;
     QString Lower(const QString& textExpression) const override;
     QString Trim(const QString& textExpression) const override;
@@ -46,6 +47,9 @@ public:
     // The SQL function that writes a real number in ClientDataset's text form; every
     // connection the dialect's SQL runs on needs it registered.
     static constexpr const char* kFloatTextFunction = "ts_float_text";
+    // The SQL function that sets accents aside as ClientDataset does. No index is ever
+    // made on it: another program opening the file without it could not use the table.
+    static constexpr const char* kAccentFoldFunction = "ts_accent_fold";
     static bool RegisterFunctions(sqlite3* db);
 
     // The GLOB pattern that matches what a LIKE pattern matches, case-sensitively.
