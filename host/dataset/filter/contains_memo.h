@@ -20,7 +20,8 @@ struct ContainsMemo {
 
     int field = -1;
     bool folded = false;
-    std::string needle; // as the search was written
+    bool accents = false; // read with accents set aside
+    std::string needle;   // as the search was written
     // Records in view order; else ascending record numbers.
     bool viewOrder = false;
     std::vector<std::uint32_t> records;

@@ -160,7 +160,11 @@ ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
     if (search.column->IsNull(rec)) {
         return {};
     }
-    const std::string_view text = search.column->Text(rec);
+    // The text as the search reads it (accents set aside when asked): the memo's bytes
+    // are then those a longer needle is matched against.
+    thread_local std::string scratch;
+    const std::string_view text =
+        search.accents ? search.column->SearchText(rec, true, scratch) : search.column->Text(rec);
     const std::size_t at = FindNeedle(search, text, 0);
     if (at == std::string_view::npos) {
         return {};
@@ -214,6 +218,7 @@ public:
     {
         m_memo.field = search.field;
         m_memo.folded = search.folded;
+        m_memo.accents = search.accents;
         m_memo.needle = std::string(search.needle);
         m_memo.viewOrder = viewOrder;
     }
@@ -407,7 +412,7 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
     for (const Node* term : open) {
         ContainsSearch search;
         if (AsContainsSearch(*term, search) && search.field == memo.field &&
-            search.folded == memo.folded &&
+            search.folded == memo.folded && search.accents == memo.accents &&
             search.needle.substr(0, memo.needle.size()) == memo.needle) {
             extended = search;
             memoTerm = term;
