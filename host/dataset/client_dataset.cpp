@@ -13,8 +13,17 @@
 #include <malloc.h>
 #endif
 #include <algorithm>
+#include <future>
+#include <system_error>
 
 namespace host {
+
+namespace {
+
+// From this many records up, opening builds the pair summary beside the sort.
+constexpr std::uint32_t kSummaryBesideSortRecords = 1 << 16;
+
+} // namespace
 
 ClientDataset::ClientDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>())
 {
@@ -341,11 +350,28 @@ void ClientDataset::SetIndexName(const QString& name)
         }
         d->m_indexName = def.GetName();
         if (d->m_active) {
-            (void)d->CurrentOrder();
             // A search types on the index's first field: its pair summary is built now
-            // so that the first contains keystroke finds it ready.
-            if (d->m_table.Def(fields[0].field).type == FieldType::Text) {
-                (void)d->Summary(fields[0].field);
+            // so that the first contains keystroke finds it ready; for many records on a
+            // second thread while this one sorts (both only read the records).
+            const int lead = fields[0].field;
+            std::future<std::unique_ptr<filter::BigramSummary>> summary;
+            if (d->m_table.Def(lead).type == FieldType::Text && d->m_summaries.count(lead) == 0 &&
+                d->m_table.RecordCount() >= kSummaryBesideSortRecords) {
+                const Column& column = d->m_table.Col(lead);
+                try {
+                    summary = std::async(std::launch::async, [&column] {
+                        return std::make_unique<filter::BigramSummary>(column);
+                    });
+                } catch (const std::system_error&) {
+                    // No thread to be had: Summary builds it here, after the sort.
+                }
+            }
+            (void)d->CurrentOrder();
+            if (summary.valid()) {
+                d->m_summaries.emplace(lead, summary.get());
+            }
+            if (d->m_table.Def(lead).type == FieldType::Text) {
+                (void)d->Summary(lead);
             }
         }
     }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 namespace host {
 
@@ -130,6 +132,10 @@ std::uint64_t LeadingKey(const Column& column, const SortField& key, std::uint32
 
 namespace {
 
+// From this many records up, the levels below the first of a text sort run on two
+// threads.
+constexpr size_t kParallelRecords = 1 << 18;
+
 struct Keyed {
     std::uint64_t key;
     std::uint32_t tail; // text: 0..8 bytes left in this chunk, 9 = continues
@@ -216,8 +222,9 @@ void SortTextRun(const Column& column, TextKey key, std::uint32_t* recs, size_t 
         scratch[i] = {ChunkKey(text, depth, foldBytes),
                       static_cast<std::uint32_t>(std::min<size_t>(left, 9)), recs[i]};
     }
-    // recs arrive in record order within each tie, which the radix sort keeps.
-    if (count > 65536 && std::is_sorted(recs, recs + count)) {
+    // recs arrive in record order within each tie, which the radix sort keeps; below a
+    // thousand or so records a comparison sort is quicker.
+    if (count > 1024 && std::is_sorted(recs, recs + count)) {
         RadixSort(scratch, count, buffer);
     } else {
         std::sort(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(count), KeyedLess);
@@ -237,8 +244,37 @@ void SortTextRun(const Column& column, TextKey key, std::uint32_t* recs, size_t 
     for (size_t i = 0; i < count; ++i) {
         recs[i] = scratch[i].rec;
     }
-    for (const auto& [begin, length] : runs) {
-        SortTextRun(column, key, recs + begin, length, depth + 8, scratch, buffer);
+    // The runs are sorted apart from each other: at the top, with many records, the
+    // later half of them (by records) on a second thread.
+    size_t split = runs.size();
+    std::future<void> later;
+    if (depth == 0 && count >= kParallelRecords) {
+        size_t total = 0;
+        for (const auto& run : runs) {
+            total += run.second;
+        }
+        size_t sum = 0;
+        for (split = 0; split < runs.size() && sum < total / 2; ++split) {
+            sum += runs[split].second;
+        }
+        try {
+            later = std::async(std::launch::async, [&, split] {
+                std::vector<Keyed> ownScratch;
+                std::vector<Keyed> ownBuffer;
+                for (size_t r = split; r < runs.size(); ++r) {
+                    SortTextRun(column, key, recs + runs[r].first, runs[r].second, depth + 8,
+                                ownScratch, ownBuffer);
+                }
+            });
+        } catch (const std::system_error&) {
+            split = runs.size(); // no second thread: all here
+        }
+    }
+    for (size_t r = 0; r < split; ++r) {
+        SortTextRun(column, key, recs + runs[r].first, runs[r].second, depth + 8, scratch, buffer);
+    }
+    if (later.valid()) {
+        later.get();
     }
 }
 

@@ -23,6 +23,8 @@ inline bool TestBit(const RecordBitmap& bits, std::uint32_t rec)
     return ((bits[rec >> 6] >> (rec & 63)) & 1U) != 0;
 }
 std::size_t CountBits(const RecordBitmap& bits);
+// Bits set in count words.
+std::size_t CountWords(const std::uint64_t* words, std::size_t count);
 
 // The records a view shows, in its order, without a copy of the order: ranges of
 // positions in a shared order (a prefix search's matches, or the whole order), kept,

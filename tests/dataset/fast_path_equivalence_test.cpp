@@ -628,3 +628,52 @@ TEST(FastPathEquivalence, ContainsMemoDecidesLongerNeedlesLikeTheText)
         }
     }
 }
+
+// The summary keeps each block of 65,536 records as a bitmap or as offsets, whichever is
+// smaller: a pair dense in one block, sparse in the next, absent from a third and present
+// in the short last one must still give every record holding a needle, and for one or
+// two bytes exactly those.
+TEST(FastPaths, BigramSummaryAcrossBlocksOfEveryKind)
+{
+    std::mt19937 random(7);
+    host::Column column(host::FieldType::Text);
+    std::vector<std::string> texts;
+    const std::uint32_t records = 3 * 65536 + 1000;
+    for (std::uint32_t rec = 0; rec < records; ++rec) {
+        const std::uint32_t block = rec / 65536;
+        std::string text = "zz";
+        // "XY" in every record of block 0, in one record of 200 in block 1, never in
+        // block 2, in every tenth of the last; "YQ" the other way round.
+        const bool xy =
+            block == 0 || (block == 1 && random() % 200 == 0) || (block == 3 && rec % 10 == 0);
+        const bool yq = block == 2 || (block == 0 && random() % 300 == 0);
+        if (xy) {
+            text += "XY";
+        }
+        if (yq) {
+            text += "YQ";
+        }
+        if (rec % 1000 == 999) {
+            column.AppendNull();
+            texts.push_back("\x01");
+            continue;
+        }
+        column.AppendText(text);
+        texts.push_back(text);
+    }
+    const host::filter::BigramSummary summary(column);
+    for (const char* needle : {"X", "XY", "YQ", "XYQ", "ZX", "Q", "ZXYQ", "Y"}) {
+        bool exact = false;
+        const host::RecordBitmap bits = summary.Candidates(needle, exact);
+        for (std::uint32_t rec = 0; rec < records; ++rec) {
+            std::string folded;
+            host::FoldText(texts[rec], folded);
+            const bool holds = !column.IsNull(rec) && folded.find(needle) != std::string::npos;
+            if (holds) {
+                ASSERT_TRUE(host::TestBit(bits, rec)) << needle << " record " << rec;
+            } else if (exact) {
+                ASSERT_FALSE(host::TestBit(bits, rec)) << needle << " record " << rec;
+            }
+        }
+    }
+}

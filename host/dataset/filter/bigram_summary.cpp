@@ -11,75 +11,105 @@ namespace host::filter {
 namespace {
 
 constexpr std::uint32_t kBlock = 65536;
+constexpr std::size_t kBlockWords = kBlock / 64;
+// A block holding the pair in at least this many records keeps a bitmap.
+constexpr std::size_t kDenseInBlock = kBlock / 16;
+// The block bitmaps lie one cache line more than their size apart: at exactly 8 KB the
+// same word of every pair's bitmap would share its place within a 4 KB page, and the
+// processor then takes each store for one that the next load may depend on.
+constexpr std::size_t kPoolStride = kBlockWords + 8;
 
 } // namespace
 
 BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
     : m_records(column.Count()), m_slot(256 * kSecond, -1)
 {
-    // Every pair first gets a bitmap (setting a bit needs no test for repeats); the
-    // sparse ones are then packed. The loop looks pairs up in a 16-bit table and a short
-    // array of bitmaps, both small enough to stay in the cache.
-    std::vector<RecordBitmap> building;
-    std::vector<std::uint16_t> pairAt(256 * kSecond, 0); // 0: not seen; else index + 1
-    std::vector<std::uint64_t*> words{nullptr};
-    const auto wordsOf = [&](unsigned slot) {
-        std::uint16_t at = pairAt[slot];
-        if (at == 0) {
-            building.push_back(MakeRecordBitmap(m_records));
-            words.push_back(building.back().data());
-            at = static_cast<std::uint16_t>(building.size());
-            pairAt[slot] = at;
-            m_slot[slot] = at - 1;
-        }
-        return words[at];
-    };
+    // One block of records at a time: each pair seen in the block gets a bitmap of the
+    // block in a pool that stays in the cache; at the block's end each bitmap is kept
+    // as it is or as offsets, whichever is smaller, and cleared for the next block.
+    std::vector<std::uint16_t> poolAt(256 * kSecond,
+                                      0); // 0: not seen in this block; else index + 1
+    std::vector<unsigned> seen;
+    std::vector<std::uint64_t> pool(64 * kPoolStride, 0);
     std::string scratch;
     std::string accents;
-    for (std::uint32_t rec = 0; rec < m_records; ++rec) {
-        std::string_view text = column.SearchText(rec, ignoreAccents, accents);
-        if (text.empty() || column.IsNull(rec)) {
-            continue;
-        }
-        if (!FoldIsBytewise()) {
-            FoldText(text, scratch);
-            text = scratch;
-        }
-        const std::size_t word = rec >> 6;
-        const std::uint64_t bit = std::uint64_t{1} << (rec & 63);
-        unsigned previous = static_cast<unsigned char>(FoldByte(text[0]));
-        for (std::size_t i = 1; i < text.size(); ++i) {
-            const unsigned current = static_cast<unsigned char>(FoldByte(text[i]));
-            wordsOf(previous * kSecond + current)[word] |= bit;
-            previous = current;
-        }
-        wordsOf(previous * kSecond + kEnd)[word] |= bit;
-    }
-    m_postings.resize(building.size());
-    const std::uint32_t blocks = (m_records + kBlock - 1) / kBlock;
-    for (std::size_t p = 0; p < building.size(); ++p) {
-        Postings& postings = m_postings[p];
-        RecordBitmap& bits = building[p];
-        postings.count = static_cast<std::uint32_t>(CountBits(bits));
-        if (postings.count >= m_records / 16) {
-            postings.bits = std::move(bits);
-            continue;
-        }
-        postings.lows.reserve(postings.count);
-        postings.blockAt.assign(blocks + 1, 0);
-        for (std::size_t w = 0; w < bits.size(); ++w) {
-            std::uint64_t word = bits[w];
-            while (word != 0) {
-                const auto rec = static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word));
-                word &= word - 1;
-                postings.lows.push_back(static_cast<std::uint16_t>(rec & (kBlock - 1)));
-                ++postings.blockAt[(rec / kBlock) + 1];
+    for (std::uint32_t start = 0; start < m_records; start += kBlock) {
+        const std::uint32_t end = std::min<std::uint64_t>(m_records, std::uint64_t{start} + kBlock);
+        for (std::uint32_t rec = start; rec < end; ++rec) {
+            std::string_view text = column.SearchText(rec, ignoreAccents, accents);
+            if (text.empty() || column.IsNull(rec)) {
+                continue;
             }
+            if (!FoldIsBytewise()) {
+                FoldText(text, scratch);
+                text = scratch;
+            }
+            const std::size_t word = (rec - start) >> 6;
+            const std::uint64_t bit = std::uint64_t{1} << (rec & 63);
+            std::uint64_t* words = pool.data() + word;
+            const auto mark = [&](unsigned slot) {
+                std::size_t at = poolAt[slot];
+                if (at == 0) [[unlikely]] {
+                    seen.push_back(slot);
+                    at = seen.size();
+                    poolAt[slot] = static_cast<std::uint16_t>(at);
+                    if (pool.size() < at * kPoolStride) {
+                        pool.resize(std::max(pool.size() * 2, at * kPoolStride), 0);
+                        words = pool.data() + word;
+                    }
+                }
+                words[(at - 1) * kPoolStride] |= bit;
+            };
+            const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+            unsigned previous = static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[0])));
+            for (std::size_t i = 1; i < text.size(); ++i) {
+                const unsigned current =
+                    static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[i])));
+                mark(previous * kSecond + current);
+                previous = current;
+            }
+            mark(previous * kSecond + kEnd);
         }
-        for (std::uint32_t b = 0; b < blocks; ++b) {
-            postings.blockAt[b + 1] += postings.blockAt[b];
+        const std::uint32_t block = start / kBlock;
+        for (std::size_t k = 0; k < seen.size(); ++k) {
+            const unsigned slot = seen[k];
+            std::uint64_t* words = pool.data() + k * kPoolStride;
+            if (m_slot[slot] < 0) {
+                m_slot[slot] = static_cast<std::int32_t>(m_postings.size());
+                m_postings.emplace_back();
+            }
+            Postings& postings = m_postings[static_cast<std::size_t>(m_slot[slot])];
+            const std::size_t count = CountWords(words, kBlockWords);
+            postings.count += static_cast<std::uint32_t>(count);
+            Block kept;
+            kept.block = block;
+            if (count >= kDenseInBlock) {
+                kept.dense = true;
+                kept.at = static_cast<std::uint32_t>(postings.words.size());
+                kept.size = static_cast<std::uint32_t>(kBlockWords);
+                postings.words.insert(postings.words.end(), words, words + kBlockWords);
+            } else {
+                kept.at = static_cast<std::uint32_t>(postings.lows.size());
+                kept.size = static_cast<std::uint32_t>(count);
+                for (std::size_t w = 0; w < kBlockWords; ++w) {
+                    std::uint64_t bits = words[w];
+                    while (bits != 0) {
+                        postings.lows.push_back(static_cast<std::uint16_t>(
+                            w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
+                        bits &= bits - 1;
+                    }
+                }
+            }
+            postings.blocks.push_back(kept);
+            std::fill(words, words + kBlockWords, 0);
+            poolAt[slot] = 0;
         }
-        RecordBitmap().swap(bits);
+        seen.clear();
+    }
+    for (Postings& postings : m_postings) {
+        postings.blocks.shrink_to_fit();
+        postings.words.shrink_to_fit();
+        postings.lows.shrink_to_fit();
     }
 }
 
@@ -91,32 +121,48 @@ const BigramSummary::Postings* BigramSummary::Find(unsigned first, unsigned seco
 
 void BigramSummary::OrInto(const Postings& postings, RecordBitmap& out) const
 {
-    if (!postings.bits.empty()) {
-        for (std::size_t w = 0; w < out.size(); ++w) {
-            out[w] |= postings.bits[w];
-        }
-        return;
-    }
-    for (std::size_t b = 0; b + 1 < postings.blockAt.size(); ++b) {
-        const auto base = static_cast<std::uint32_t>(b * kBlock);
-        for (std::uint32_t i = postings.blockAt[b]; i < postings.blockAt[b + 1]; ++i) {
-            SetBit(out, base + postings.lows[i]);
+    for (const Block& kept : postings.blocks) {
+        const std::size_t base = std::size_t{kept.block} * kBlockWords;
+        if (kept.dense) {
+            const std::size_t n = std::min(kBlockWords, out.size() - base);
+            const std::uint64_t* words = postings.words.data() + kept.at;
+            for (std::size_t w = 0; w < n; ++w) {
+                out[base + w] |= words[w];
+            }
+        } else {
+            const std::uint32_t first = kept.block * kBlock;
+            for (std::uint32_t i = kept.at; i < kept.at + kept.size; ++i) {
+                SetBit(out, first + postings.lows[i]);
+            }
         }
     }
 }
 
 void BigramSummary::AndInto(const Postings& postings, RecordBitmap& out) const
 {
-    if (!postings.bits.empty()) {
-        for (std::size_t w = 0; w < out.size(); ++w) {
-            out[w] &= postings.bits[w];
+    std::vector<std::uint64_t> mask(kBlockWords);
+    auto next = postings.blocks.begin();
+    for (std::size_t base = 0; base < out.size(); base += kBlockWords) {
+        const std::size_t n = std::min(kBlockWords, out.size() - base);
+        const auto block = static_cast<std::uint32_t>(base / kBlockWords);
+        if (next == postings.blocks.end() || next->block != block) {
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(base),
+                      out.begin() + static_cast<std::ptrdiff_t>(base + n), 0);
+            continue;
         }
-        return;
-    }
-    RecordBitmap mine = MakeRecordBitmap(m_records);
-    OrInto(postings, mine);
-    for (std::size_t w = 0; w < out.size(); ++w) {
-        out[w] &= mine[w];
+        const std::uint64_t* words = postings.words.data() + next->at;
+        if (!next->dense) {
+            std::fill(mask.begin(), mask.end(), 0);
+            for (std::uint32_t i = next->at; i < next->at + next->size; ++i) {
+                const std::uint16_t low = postings.lows[i];
+                mask[low >> 6] |= std::uint64_t{1} << (low & 63);
+            }
+            words = mask.data();
+        }
+        for (std::size_t w = 0; w < n; ++w) {
+            out[base + w] &= words[w];
+        }
+        ++next;
     }
 }
 
@@ -162,7 +208,8 @@ std::size_t BigramSummary::MemoryBytes() const
 {
     std::size_t bytes = m_slot.size() * sizeof(std::int32_t);
     for (const Postings& postings : m_postings) {
-        bytes += postings.bits.size() * 8 + postings.blockAt.size() * 4 + postings.lows.size() * 2;
+        bytes += postings.blocks.size() * sizeof(Block) + postings.words.size() * 8 +
+                 postings.lows.size() * 2;
     }
     return bytes;
 }

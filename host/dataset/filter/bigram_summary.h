@@ -17,8 +17,10 @@ namespace host::filter {
 // A needle of one or two bytes is answered exactly; a longer one gets the records that
 // hold all of its pairs, which the search then checks against the text.
 //
-// Each pair keeps a bitmap when at least one record in 16 holds it, else the record
-// numbers of each block of 65,536 records as 16-bit offsets.
+// Each pair keeps, for every block of 65,536 records, a bitmap of the block when at
+// least one record in 16 holds it, else the records' 16-bit offsets in the block. It is
+// built a block at a time in bitmaps that fit the cache, so building costs one pass over
+// the text and never more memory than the result.
 class BigramSummary {
 public:
     // With ignoreAccents, of the text as a search reads it then (Column::SearchText).
@@ -34,10 +36,17 @@ public:
 private:
     static constexpr int kEnd = 256; // the second byte of "ends the value"
     static constexpr int kSecond = 257;
+    // One block of one pair: `size` words of a bitmap or `size` offsets, from `at`.
+    struct Block {
+        std::uint32_t block = 0;
+        std::uint32_t at = 0;
+        std::uint32_t size = 0;
+        bool dense = false;
+    };
     struct Postings {
         std::uint32_t count = 0;
-        RecordBitmap bits;                  // when dense
-        std::vector<std::uint32_t> blockAt; // when sparse: start in lows of each block
+        std::vector<Block> blocks; // ascending, only blocks that hold the pair
+        std::vector<std::uint64_t> words;
         std::vector<std::uint16_t> lows;
     };
     const Postings* Find(unsigned first, unsigned second) const;
