@@ -358,9 +358,10 @@ void ClientDataset::SetIndexName(const QString& name)
             if (d->m_table.Def(lead).type == FieldType::Text && d->m_summaries.count(lead) == 0 &&
                 d->m_table.RecordCount() >= kSummaryBesideSortRecords) {
                 const Column& column = d->m_table.Col(lead);
+                const bool ignoreAccents = d->m_ignoreAccents; // read as Summary would
                 try {
-                    summary = std::async(std::launch::async, [&column] {
-                        return std::make_unique<filter::BigramSummary>(column);
+                    summary = std::async(std::launch::async, [&column, ignoreAccents] {
+                        return std::make_unique<filter::BigramSummary>(column, ignoreAccents);
                     });
                 } catch (const std::system_error&) {
                     // No thread to be had: Summary builds it here, after the sort.

@@ -225,3 +225,25 @@ TEST(IgnoreAccents, AFilterThatNoLongerParsesKeepsTheOptionsAsTheyWere)
               "Filter: unterminated string at position 10");
     EXPECT_EQ(Codes(*ds), Codes_t({2}));
 }
+
+// A large dataset builds the search field's pair summary beside the index's sort, when
+// the index is chosen: that summary must read the text as the search does.
+TEST(IgnoreAccents, TheSummaryBuiltBesideTheSortSetsAccentsAside)
+{
+    host::ClientDataset ds;
+    ds.AddField("CODIGO", host::FieldType::Integer);
+    ds.AddField("NMCLIENTE", host::FieldType::Text, 40);
+    const int records = 70000; // above the size from which the summary is built aside
+    for (int i = 0; i < records; ++i) {
+        const char* name = i % 1000 == 7   ? "MARIA GONÇALVES"
+                           : i % 1000 == 8 ? "Pedro Goncalves"
+                                           : "CLIENTE COMUM";
+        ds.AppendRecord({i, QString::fromUtf8(name)});
+    }
+    ds.SetFilterOptions(kIgnoreAccents);
+    ds.Open();
+    ds.GetIndexDefs().Add("NOME", "NMCLIENTE");
+    ds.SetIndexName("NOME");
+    EXPECT_EQ(Filtered(ds, "UPPER(NMCLIENTE) LIKE '%NCA%'").size(), 140u);
+    EXPECT_EQ(Filtered(ds, "UPPER(NMCLIENTE) LIKE '%GONç%'").size(), 140u);
+}
