@@ -677,3 +677,36 @@ TEST(FastPaths, BigramSummaryAcrossBlocksOfEveryKind)
         }
     }
 }
+
+// Enough candidates for the substring checks to be split between two threads (whose
+// halves meet inside a word of the bitmap): the same records as plain evaluation, and
+// the memo the two halves make together decides the next keystroke right.
+TEST(FastPathEquivalence, ManyContainsCandidatesCheckedOnTwoThreads)
+{
+    const auto make = [] {
+        std::mt19937 rng(11);
+        auto ds = std::make_unique<host::ClientDataset>();
+        ds->AddField("CODIGO", host::FieldType::Integer);
+        ds->AddField("NMCLIENTE", host::FieldType::Text);
+        // Nearly all hold both pairs of "SIL" but not "SIL" itself, so that many
+        // candidates leave few enough matches for a memo.
+        static const char* const names[] = {"SILVA", "SILVEIRA", "SILSIL VA", "DA SILVA", "S I L"};
+        for (int i = 0; i < 160000; ++i) {
+            const unsigned pick = rng() % 100;
+            const QString name = pick < 95 ? QStringLiteral("ILSI")
+                                           : QString::fromLatin1(names[pick % std::size(names)]);
+            ds->AppendRecord({i, i % 501 == 0 ? QVariant() : QVariant(name)});
+        }
+        ds->GetIndexDefs().Add("NMCLIENTE", "NMCLIENTE");
+        ds->Open();
+        ds->SetIndexName("NMCLIENTE");
+        return ds;
+    };
+    auto fast = make();
+    auto plain = make();
+    plain->SetFastPaths(false);
+    for (const char* search : {"%S", "%SI", "%SIL", "%SILV", "%SILVA", "%SILS", "%SILVE"}) {
+        ExpectSameRecords(*fast, *plain,
+                          "UPPER(NMCLIENTE) LIKE '" + QString::fromLatin1(search) + "%'");
+    }
+}

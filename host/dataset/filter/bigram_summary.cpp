@@ -71,6 +71,7 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
             mark(previous * kSecond + kEnd);
         }
         const std::uint32_t block = start / kBlock;
+        const std::uint32_t blocksLeft = (m_records - end + kBlock - 1) / kBlock;
         for (std::size_t k = 0; k < seen.size(); ++k) {
             const unsigned slot = seen[k];
             std::uint64_t* words = pool.data() + k * kPoolStride;
@@ -87,29 +88,52 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
                 kept.dense = true;
                 kept.at = static_cast<std::uint32_t>(postings.words.size());
                 kept.size = static_cast<std::uint32_t>(kBlockWords);
+                if (postings.words.capacity() == postings.words.size()) {
+                    // Room for the blocks left at this block's rate, rather than grow by
+                    // doubling (and copying) a few times over.
+                    postings.words.reserve(postings.words.size() +
+                                           kBlockWords * (std::size_t{blocksLeft} + 1));
+                }
                 postings.words.insert(postings.words.end(), words, words + kBlockWords);
+                std::fill(words, words + kBlockWords, 0);
             } else {
                 kept.at = static_cast<std::uint32_t>(postings.lows.size());
                 kept.size = static_cast<std::uint32_t>(count);
+                if (postings.lows.capacity() < postings.lows.size() + count) {
+                    postings.lows.reserve(postings.lows.size() +
+                                          count * (std::size_t{blocksLeft} + 1) * 9 / 8);
+                }
                 for (std::size_t w = 0; w < kBlockWords; ++w) {
                     std::uint64_t bits = words[w];
-                    while (bits != 0) {
+                    if (bits == 0) {
+                        continue;
+                    }
+                    words[w] = 0;
+                    do {
                         postings.lows.push_back(static_cast<std::uint16_t>(
                             w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
                         bits &= bits - 1;
-                    }
+                    } while (bits != 0);
                 }
             }
+            if (postings.blocks.empty()) {
+                postings.blocks.reserve(std::size_t{blocksLeft} + 1);
+            }
             postings.blocks.push_back(kept);
-            std::fill(words, words + kBlockWords, 0);
             poolAt[slot] = 0;
         }
         seen.clear();
     }
+    // What was reserved ahead and not used goes back, where it is worth a copy.
     for (Postings& postings : m_postings) {
-        postings.blocks.shrink_to_fit();
-        postings.words.shrink_to_fit();
-        postings.lows.shrink_to_fit();
+        const auto trim = [](auto& v) {
+            if (v.capacity() > v.size() + v.size() / 8 + 1024) {
+                v.shrink_to_fit();
+            }
+        };
+        trim(postings.blocks);
+        trim(postings.words);
+        trim(postings.lows);
     }
 }
 

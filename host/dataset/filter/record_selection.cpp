@@ -6,7 +6,9 @@
 #include "host/dataset/text_fold.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
+#include <system_error>
 
 namespace host::filter {
 
@@ -18,6 +20,8 @@ using Range = RecordView::Range;
 // Results up to this size are listed and sorted into view order; larger ones are a
 // bitmap read out of the order as rows are asked for.
 constexpr std::size_t kListedResult = 4096;
+// From this many candidates up, substring checks run on two threads.
+constexpr std::size_t kParallelChecks = std::size_t{1} << 16;
 
 void CollectConjuncts(const Node& node, std::vector<const Node*>& out)
 {
@@ -243,6 +247,21 @@ public:
         m_memo.records.push_back(rec);
         m_memo.tails.push_back(tail);
         m_memo.info.push_back(info);
+    }
+    // Another builder's records, all after this one's.
+    void Append(MemoBuilder&& other)
+    {
+        if (m_full || other.m_full || m_memo.records.size() + other.m_memo.records.size() > m_cap) {
+            m_full = true;
+            m_memo = {};
+            return;
+        }
+        const auto append = [](auto& to, const auto& from) {
+            to.insert(to.end(), from.begin(), from.end());
+        };
+        append(m_memo.records, other.m_memo.records);
+        append(m_memo.tails, other.m_memo.tails);
+        append(m_memo.info, other.m_memo.info);
     }
     void Deliver(std::shared_ptr<const ContainsMemo>* out)
     {
@@ -765,9 +784,6 @@ RecordView SelectFast(const SelectionInput& input)
         if (bits != nullptr) {
             Rows candidates;
             candidates.reserve(CountBits(*bits));
-            if (memo) {
-                memo->Expect(candidates.capacity());
-            }
             for (std::size_t w = 0; w < bits->size(); ++w) {
                 std::uint64_t word = (*bits)[w];
                 while (word != 0) {
@@ -778,16 +794,68 @@ RecordView SelectFast(const SelectionInput& input)
             }
             // Candidates are scattered over the text: each check would wait for memory,
             // so the reads for the checks a little ahead are started first.
-            for (std::size_t i = 0; i < candidates.size(); ++i) {
-                for (const ContainsSearch& search : checks.contains) {
-                    if (i + 32 < candidates.size()) {
-                        search.column->PrefetchOffsets(candidates[i + 32]);
+            const auto checkRange = [&](std::size_t from, std::size_t to,
+                                        std::optional<MemoBuilder>& notes, std::size_t& found) {
+                for (std::size_t i = from; i < to; ++i) {
+                    for (const ContainsSearch& search : checks.contains) {
+                        if (i + 32 < to) {
+                            search.column->PrefetchOffsets(candidates[i + 32]);
+                        }
+                        if (i + 16 < to) {
+                            search.column->PrefetchText(candidates[i + 16]);
+                        }
                     }
-                    if (i + 16 < candidates.size()) {
-                        search.column->PrefetchText(candidates[i + 16]);
+                    const std::uint32_t rec = candidates[i];
+                    bool passed = false;
+                    if (notes) {
+                        const ContainsMatch match = MatchContains(checks.contains.front(), rec);
+                        passed = match.found && checks.PassFrom(rec, 1);
+                        if (passed) {
+                            notes->Add(rec, match.tail, match.info);
+                        }
+                    } else {
+                        passed = checks.Pass(rec);
+                    }
+                    if (passed) {
+                        SetBit(*pass, rec);
+                        ++found;
                     }
                 }
-                test(candidates[i]);
+            };
+            // Many substring checks and nothing else (which a second thread may run):
+            // the later half on a second thread, from a word of the bitmap on.
+            std::size_t split = candidates.size();
+            if (checks.terms.empty() && candidates.size() >= kParallelChecks) {
+                split = candidates.size() / 2;
+                while (split < candidates.size() &&
+                       candidates[split] >> 6 == candidates[split - 1] >> 6) {
+                    ++split;
+                }
+            }
+            std::optional<MemoBuilder> laterNotes;
+            if (memo) {
+                memo->Expect(candidates.size()); // room for the later half's too
+                laterNotes.emplace(checks.contains.front(), false, MemoCap(n));
+                laterNotes->Expect(candidates.size() - split);
+            }
+            std::size_t laterFound = 0;
+            std::future<void> later;
+            if (split < candidates.size()) {
+                try {
+                    later = std::async(std::launch::async, [&] {
+                        checkRange(split, candidates.size(), laterNotes, laterFound);
+                    });
+                } catch (const std::system_error&) {
+                    checkRange(split, candidates.size(), laterNotes, laterFound);
+                }
+            }
+            checkRange(0, split, memo, count);
+            if (later.valid()) {
+                later.get();
+            }
+            count += laterFound;
+            if (memo && laterNotes) {
+                memo->Append(std::move(*laterNotes));
             }
         } else {
             for (std::uint32_t rec = 0; rec < n; ++rec) {
