@@ -3,6 +3,7 @@
 // the case-insensitive and accent options, whatever the order and however small the
 // windows.
 #include "host/dataset/dataset_error.h"
+#include "tests/common/error_of.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QDate>
@@ -251,15 +252,7 @@ QString Condition(std::mt19937& rng, int depth)
 
 class DifferentialTest : public ::testing::TestWithParam<Server> {};
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
+using test_support::ErrorOf;
 
 TEST_P(DifferentialTest, RandomFiltersSelectTheSameRecordsInTheSameOrder)
 {

@@ -3,6 +3,7 @@
 // works, and cancel still leaves the base filter text in the dataset. On a cluster of
 // the suite's own, so stopping it disturbs no other suite.
 #include "host/dataset/dataset_error.h"
+#include "tests/common/error_of.h"
 #include "tests/form/form_test_support.h"
 #include "tests/sql/pg_cluster.h"
 #include "tests/sql/sql_fixture.h"
@@ -54,15 +55,7 @@ protected:
     RunningAtEnd running;
 };
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
+using test_support::ErrorOf;
 
 TEST_F(ServerFaultTest, AStoppedServerIsReportedAndTheFirstFilterAfterItIsBackWorks)
 {

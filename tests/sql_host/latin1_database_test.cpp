@@ -4,6 +4,7 @@
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/sql/database_url.h"
 #include "host/dataset/sql_dataset.h"
+#include "tests/common/error_of.h"
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QCoreApplication>
@@ -28,15 +29,7 @@ bool Exec(const QString& uri, const QStringList& statements)
     return true;
 }
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
+using test_support::ErrorOf;
 
 TEST(Latin1Database, IgnoringAccentsIsRefusedInWordsAndTheSearchGoesOn)
 {
