@@ -75,12 +75,9 @@ QStringList Prefixes(const QString& text)
     return prefixes;
 }
 
-void Print(const char* key, double value)
-{
-    std::printf(" %s=%.3f", key, value);
-}
-
 } // namespace
+
+using bench::Print;
 
 int main(int argc, char** argv)
 {

@@ -83,6 +83,18 @@ double QSqlTableModelMs(const QString& url, const char* text)
     return bench::Median(times);
 }
 
+// The searched table over a connection, ordered by the searched names under the
+// search's options: with case ignored, the names' upper-cased index then gives each
+// keystroke's first window.
+void Configure(host::SqlDataset& dataset, const host::ScopedDatabase& db,
+               host::FilterOptions options)
+{
+    dataset.SetConnectionName(db.ConnectionName());
+    dataset.SetTableName(kTable);
+    dataset.SetOrderFields({kField});
+    dataset.SetFilterOptions(options);
+}
+
 // One till: its own connection and dataset, typing seeded random names a character at a
 // time, each keystroke the filter the form writes and its first screen read.
 void Till(const QString& url, host::FilterOptions options, int seed, int keystrokes,
@@ -90,10 +102,7 @@ void Till(const QString& url, host::FilterOptions options, int seed, int keystro
 {
     host::ScopedDatabase db(url);
     host::SqlDataset dataset;
-    dataset.SetConnectionName(db.ConnectionName());
-    dataset.SetTableName(kTable);
-    dataset.SetOrderFields({kField});
-    dataset.SetFilterOptions(options);
+    Configure(dataset, db, options);
     dataset.Open();
     // Typing starts when every till is open: the keystrokes meet each other, not the
     // openings' reading of the table.
@@ -141,12 +150,9 @@ std::vector<double> Tills(const QString& url, host::FilterOptions options, int c
     return times;
 }
 
-void Print(const char* key, double value)
-{
-    std::printf(" %s=%.3f", key, value);
-}
-
 } // namespace
+
+using bench::Print;
 
 int main(int argc, char** argv)
 {
@@ -211,12 +217,7 @@ int main(int argc, char** argv)
         {
             host::ScopedDatabase db(url);
             host::SqlDataset dataset;
-            dataset.SetConnectionName(db.ConnectionName());
-            dataset.SetTableName(kTable);
-            // Ordered by the searched names, case-insensitively like the search: the
-            // names' upper-cased index then gives each keystroke's first window.
-            dataset.SetOrderFields({kField});
-            dataset.SetFilterOptions(options);
+            Configure(dataset, db, options);
             openMs = bench::TimeMs([&] { dataset.Open(); });
             bench::FormPath path(dataset, QString());
             openMs += path.OpenMs();

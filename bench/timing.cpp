@@ -1,6 +1,7 @@
 #include "bench/timing.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -41,6 +42,11 @@ double PeakRssMb()
 double CurrentRssMb()
 {
     return StatusKb("VmRSS:") / 1024.0;
+}
+
+void Print(const char* key, double value)
+{
+    std::printf(" %s=%.3f", key, value);
 }
 
 } // namespace bench

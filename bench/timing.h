@@ -20,5 +20,7 @@ double Worst(const std::vector<double>& samples);
 double PeakRssMb();
 // Current resident set (VmRSS), in MiB.
 double CurrentRssMb();
+// One " key=value" figure of a result line.
+void Print(const char* key, double value);
 
 } // namespace bench
