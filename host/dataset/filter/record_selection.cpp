@@ -6,6 +6,7 @@
 #include "host/dataset/text_fold.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -219,21 +220,6 @@ public:
         m_memo.records.push_back(rec);
         m_memo.tails.push_back(tail);
         m_memo.info.push_back(info);
-    }
-    // Another builder's records, all after this one's.
-    void Append(MemoBuilder&& other)
-    {
-        if (m_full || other.m_full || m_memo.records.size() + other.m_memo.records.size() > m_cap) {
-            m_full = true;
-            m_memo = {};
-            return;
-        }
-        const auto append = [](auto& to, const auto& from) {
-            to.insert(to.end(), from.begin(), from.end());
-        };
-        append(m_memo.records, other.m_memo.records);
-        append(m_memo.tails, other.m_memo.tails);
-        append(m_memo.info, other.m_memo.info);
     }
     void Deliver(std::shared_ptr<const ContainsMemo>* out)
     {
@@ -763,9 +749,14 @@ RecordView SelectFast(const SelectionInput& input)
                 }
             }
             // Candidates are scattered over the text: each check would wait for memory,
-            // so the reads for the checks a little ahead are started first.
-            const auto checkRange = [&](std::size_t from, std::size_t to,
-                                        std::optional<MemoBuilder>& notes, std::size_t& found) {
+            // so the reads for the checks a little ahead are started first. What the
+            // first contains search finds is noted in place, by candidate, and gathered
+            // in order after.
+            constexpr std::uint8_t kPassed = 0x80;
+            std::vector<std::uint64_t> tails(memo ? candidates.size() : 0);
+            std::vector<std::uint8_t> infos(memo ? candidates.size() : 0);
+            const auto checkRange = [&](std::size_t from, std::size_t to) {
+                std::size_t found = 0;
                 for (std::size_t i = from; i < to; ++i) {
                     for (const ContainsSearch& search : checks.contains) {
                         if (i + 32 < to) {
@@ -777,11 +768,12 @@ RecordView SelectFast(const SelectionInput& input)
                     }
                     const std::uint32_t rec = candidates[i];
                     bool passed = false;
-                    if (notes) {
+                    if (memo) {
                         const ContainsMatch match = MatchContains(checks.contains.front(), rec);
                         passed = match.found && checks.PassFrom(rec, 1);
                         if (passed) {
-                            notes->Add(rec, match.tail, match.info);
+                            tails[i] = match.tail;
+                            infos[i] = match.info | kPassed;
                         }
                     } else {
                         passed = checks.Pass(rec);
@@ -791,41 +783,53 @@ RecordView SelectFast(const SelectionInput& input)
                         ++found;
                     }
                 }
+                return found;
             };
-            // Many substring checks and nothing else (which a second thread may run):
-            // the later half on a second thread, from a word of the bitmap on.
-            std::size_t split = candidates.size();
-            if (checks.terms.empty() && candidates.size() >= kParallelChecks) {
-                split = candidates.size() / 2;
-                while (split < candidates.size() &&
-                       candidates[split] >> 6 == candidates[split - 1] >> 6) {
-                    ++split;
+            // Chunks of candidates that begin at a word of the bitmap, taken as they come
+            // free: with many substring checks and nothing else (which a second thread
+            // may run) by two threads, so that neither waits on the other when one of
+            // them gets less of the processor.
+            constexpr std::size_t kChunk = 8192;
+            const std::size_t size = candidates.size();
+            const auto chunkStart = [&](std::size_t chunk) {
+                std::size_t i = std::min(size, chunk * kChunk);
+                while (i > 0 && i < size && candidates[i] >> 6 == candidates[i - 1] >> 6) {
+                    ++i;
                 }
-            }
-            std::optional<MemoBuilder> laterNotes;
-            if (memo) {
-                memo->Expect(candidates.size()); // room for the later half's too
-                laterNotes.emplace(checks.contains.front(), false, MemoCap(n));
-                laterNotes->Expect(candidates.size() - split);
-            }
-            std::size_t laterFound = 0;
-            std::future<void> later;
-            if (split < candidates.size()) {
+                return i;
+            };
+            std::atomic<std::size_t> nextChunk{0};
+            const auto work = [&] {
+                std::size_t found = 0;
+                for (;;) {
+                    const std::size_t chunk = nextChunk++;
+                    const std::size_t from = chunkStart(chunk);
+                    if (from >= size) {
+                        return found;
+                    }
+                    found += checkRange(from, chunkStart(chunk + 1));
+                }
+            };
+            std::future<std::size_t> helper;
+            if (checks.terms.empty() && size >= kParallelChecks) {
                 try {
-                    later = std::async(std::launch::async, [&] {
-                        checkRange(split, candidates.size(), laterNotes, laterFound);
-                    });
+                    helper = std::async(std::launch::async, work);
                 } catch (const std::system_error&) {
-                    checkRange(split, candidates.size(), laterNotes, laterFound);
+                    // No second thread: this one takes every chunk.
                 }
             }
-            checkRange(0, split, memo, count);
-            if (later.valid()) {
-                later.get();
+            count += work();
+            if (helper.valid()) {
+                count += helper.get();
             }
-            count += laterFound;
-            if (memo && laterNotes) {
-                memo->Append(std::move(*laterNotes));
+            if (memo) {
+                memo->Expect(count);
+                for (std::size_t i = 0; i < size; ++i) {
+                    if (infos[i] & kPassed) {
+                        memo->Add(candidates[i], tails[i],
+                                  static_cast<std::uint8_t>(infos[i] & ~kPassed));
+                    }
+                }
             }
         } else {
             for (std::uint32_t rec = 0; rec < n; ++rec) {
