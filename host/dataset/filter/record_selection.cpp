@@ -219,7 +219,7 @@ public:
         }
         m_memo.records.push_back(rec);
         m_memo.tails.push_back(tail);
-        m_memo.info.push_back(info);
+        m_memo.info.push_back(static_cast<std::uint8_t>(info | ContainsMemo::kKept));
     }
     void Deliver(std::shared_ptr<const ContainsMemo>* out)
     {
@@ -414,12 +414,12 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
     }
     const std::string_view suffix = extended.needle.substr(memo.needle.size());
     MemoBuilder builder(extended, memo.viewOrder, MemoCap(input.table->RecordCount()));
-    builder.Expect(memo.records.size());
+    builder.Expect(input.narrowBase->Size());
     Rows out;
-    out.reserve(memo.records.size());
+    out.reserve(input.narrowBase->Size());
     for (std::size_t i = 0; i < memo.records.size(); ++i) {
         const std::uint32_t rec = memo.records[i];
-        if (bits != nullptr && !TestBit(*bits, rec)) {
+        if (!(memo.info[i] & ContainsMemo::kKept) || (bits != nullptr && !TestBit(*bits, rec))) {
             continue;
         }
         std::uint64_t tail = memo.tails[i];
@@ -738,23 +738,24 @@ RecordView SelectFast(const SelectionInput& input)
             }
         };
         if (bits != nullptr) {
-            Rows candidates;
-            candidates.reserve(CountBits(*bits));
+            LargeVector<std::uint32_t> candidates(CountBits(*bits));
+            std::size_t listed = 0;
             for (std::size_t w = 0; w < bits->size(); ++w) {
                 std::uint64_t word = (*bits)[w];
                 while (word != 0) {
-                    candidates.push_back(
-                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
+                    candidates[listed++] =
+                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word));
                     word &= word - 1;
                 }
             }
             // Candidates are scattered over the text: each check would wait for memory,
             // so the reads for the checks a little ahead are started first. What the
-            // first contains search finds is noted in place, by candidate, and gathered
-            // in order after.
-            constexpr std::uint8_t kPassed = 0x80;
-            std::vector<std::uint64_t> tails(memo ? candidates.size() : 0);
-            std::vector<std::uint8_t> infos(memo ? candidates.size() : 0);
+            // first contains search finds is noted in place, by candidate: the lists
+            // become the memo as they are, failed candidates marked as such.
+            const bool noting = memo && candidates.size() <= 2 * MemoCap(n);
+            memo.reset();
+            LargeVector<std::uint64_t> tails(noting ? candidates.size() : 0);
+            LargeVector<std::uint8_t> infos(noting ? candidates.size() : 0);
             const auto checkRange = [&](std::size_t from, std::size_t to) {
                 std::size_t found = 0;
                 for (std::size_t i = from; i < to; ++i) {
@@ -768,12 +769,12 @@ RecordView SelectFast(const SelectionInput& input)
                     }
                     const std::uint32_t rec = candidates[i];
                     bool passed = false;
-                    if (memo) {
+                    if (noting) {
                         const ContainsMatch match = MatchContains(checks.contains.front(), rec);
                         passed = match.found && checks.PassFrom(rec, 1);
                         if (passed) {
                             tails[i] = match.tail;
-                            infos[i] = match.info | kPassed;
+                            infos[i] = match.info | ContainsMemo::kKept;
                         }
                     } else {
                         passed = checks.Pass(rec);
@@ -822,14 +823,16 @@ RecordView SelectFast(const SelectionInput& input)
             if (helper.valid()) {
                 count += helper.get();
             }
-            if (memo) {
-                memo->Expect(count);
-                for (std::size_t i = 0; i < size; ++i) {
-                    if (infos[i] & kPassed) {
-                        memo->Add(candidates[i], tails[i],
-                                  static_cast<std::uint8_t>(infos[i] & ~kPassed));
-                    }
-                }
+            if (noting && count <= MemoCap(n)) {
+                auto handed = std::make_shared<ContainsMemo>();
+                const ContainsSearch& search = checks.contains.front();
+                handed->field = search.field;
+                handed->folded = search.folded;
+                handed->needle = std::string(search.needle);
+                handed->records = std::move(candidates);
+                handed->tails = std::move(tails);
+                handed->info = std::move(infos);
+                *input.memoOut = std::move(handed);
             }
         } else {
             for (std::uint32_t rec = 0; rec < n; ++rec) {
