@@ -3,6 +3,7 @@
 #include "host/dataset/text_fold.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <future>
@@ -141,6 +142,7 @@ struct Keyed {
     std::uint32_t tail; // text: 0..8 bytes left in this chunk, 9 = continues
     std::uint32_t rec;
 };
+using KeyedScratch = std::vector<Keyed>;
 
 bool KeyedLess(const Keyed& a, const Keyed& b)
 {
@@ -244,35 +246,28 @@ void SortTextRun(const Column& column, TextKey key, std::uint32_t* recs, size_t 
     for (size_t i = 0; i < count; ++i) {
         recs[i] = scratch[i].rec;
     }
-    // The runs are sorted apart from each other: at the top, with many records, the
-    // later half of them (by records) on a second thread.
-    size_t split = runs.size();
+    // The runs are sorted apart from each other: at the top, with many records, by two
+    // threads that each take the next run as they come free.
+    std::atomic<size_t> next{0};
+    const auto sortRuns = [&](KeyedScratch& ownScratch, KeyedScratch& ownBuffer) {
+        for (size_t r = next++; r < runs.size(); r = next++) {
+            SortTextRun(column, key, recs + runs[r].first, runs[r].second, depth + 8, ownScratch,
+                        ownBuffer);
+        }
+    };
     std::future<void> later;
     if (depth == 0 && count >= kParallelRecords) {
-        size_t total = 0;
-        for (const auto& run : runs) {
-            total += run.second;
-        }
-        size_t sum = 0;
-        for (split = 0; split < runs.size() && sum < total / 2; ++split) {
-            sum += runs[split].second;
-        }
         try {
-            later = std::async(std::launch::async, [&, split] {
-                std::vector<Keyed> ownScratch;
-                std::vector<Keyed> ownBuffer;
-                for (size_t r = split; r < runs.size(); ++r) {
-                    SortTextRun(column, key, recs + runs[r].first, runs[r].second, depth + 8,
-                                ownScratch, ownBuffer);
-                }
+            later = std::async(std::launch::async, [&] {
+                KeyedScratch helperScratch;
+                KeyedScratch helperBuffer;
+                sortRuns(helperScratch, helperBuffer);
             });
         } catch (const std::system_error&) {
-            split = runs.size(); // no second thread: all here
+            // No second thread: this one sorts every run.
         }
     }
-    for (size_t r = 0; r < split; ++r) {
-        SortTextRun(column, key, recs + runs[r].first, runs[r].second, depth + 8, scratch, buffer);
-    }
+    sortRuns(scratch, buffer);
     if (later.valid()) {
         later.get();
     }

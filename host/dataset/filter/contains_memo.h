@@ -1,9 +1,10 @@
 #pragma once
 
+#include "host/dataset/large_array.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace host::filter {
 
@@ -17,6 +18,9 @@ struct ContainsMemo {
     static constexpr std::uint8_t kLengthMask = 0x0F; // bytes kept in the tail
     static constexpr std::uint8_t kMore = 0x10;       // the text goes on past them
     static constexpr std::uint8_t kAgain = 0x20;      // the needle may occur again later
+    // The record is in the result. A memo handed over from the checks whole also lists
+    // the candidates that failed (without this flag) rather than copy the rest out.
+    static constexpr std::uint8_t kKept = 0x40;
 
     int field = -1;
     bool folded = false;
@@ -24,9 +28,9 @@ struct ContainsMemo {
     std::string needle;   // as the search was written
     // Records in view order; else ascending record numbers.
     bool viewOrder = false;
-    std::vector<std::uint32_t> records;
-    std::vector<std::uint64_t> tails; // the byte after the needle lowest
-    std::vector<std::uint8_t> info;
+    LargeVector<std::uint32_t> records;
+    LargeVector<std::uint64_t> tails; // the byte after the needle lowest
+    LargeVector<std::uint8_t> info;
 
     std::size_t MemoryBytes() const
     {

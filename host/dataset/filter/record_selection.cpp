@@ -6,6 +6,7 @@
 #include "host/dataset/text_fold.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -246,22 +247,7 @@ public:
         }
         m_memo.records.push_back(rec);
         m_memo.tails.push_back(tail);
-        m_memo.info.push_back(info);
-    }
-    // Another builder's records, all after this one's.
-    void Append(MemoBuilder&& other)
-    {
-        if (m_full || other.m_full || m_memo.records.size() + other.m_memo.records.size() > m_cap) {
-            m_full = true;
-            m_memo = {};
-            return;
-        }
-        const auto append = [](auto& to, const auto& from) {
-            to.insert(to.end(), from.begin(), from.end());
-        };
-        append(m_memo.records, other.m_memo.records);
-        append(m_memo.tails, other.m_memo.tails);
-        append(m_memo.info, other.m_memo.info);
+        m_memo.info.push_back(static_cast<std::uint8_t>(info | ContainsMemo::kKept));
     }
     void Deliver(std::shared_ptr<const ContainsMemo>* out)
     {
@@ -455,12 +441,12 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
     }
     const std::string_view suffix = extended.needle.substr(memo.needle.size());
     MemoBuilder builder(extended, memo.viewOrder, MemoCap(input.table->RecordCount()));
-    builder.Expect(memo.records.size());
+    builder.Expect(input.narrowBase->Size());
     Rows out;
-    out.reserve(memo.records.size());
+    out.reserve(input.narrowBase->Size());
     for (std::size_t i = 0; i < memo.records.size(); ++i) {
         const std::uint32_t rec = memo.records[i];
-        if (bits != nullptr && !TestBit(*bits, rec)) {
+        if (!(memo.info[i] & ContainsMemo::kKept) || (bits != nullptr && !TestBit(*bits, rec))) {
             continue;
         }
         std::uint64_t tail = memo.tails[i];
@@ -782,20 +768,26 @@ RecordView SelectFast(const SelectionInput& input)
             }
         };
         if (bits != nullptr) {
-            Rows candidates;
-            candidates.reserve(CountBits(*bits));
+            LargeVector<std::uint32_t> candidates(CountBits(*bits));
+            std::size_t listed = 0;
             for (std::size_t w = 0; w < bits->size(); ++w) {
                 std::uint64_t word = (*bits)[w];
                 while (word != 0) {
-                    candidates.push_back(
-                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
+                    candidates[listed++] =
+                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word));
                     word &= word - 1;
                 }
             }
             // Candidates are scattered over the text: each check would wait for memory,
-            // so the reads for the checks a little ahead are started first.
-            const auto checkRange = [&](std::size_t from, std::size_t to,
-                                        std::optional<MemoBuilder>& notes, std::size_t& found) {
+            // so the reads for the checks a little ahead are started first. What the
+            // first contains search finds is noted in place, by candidate: the lists
+            // become the memo as they are, failed candidates marked as such.
+            const bool noting = memo && candidates.size() <= 2 * MemoCap(n);
+            memo.reset();
+            LargeVector<std::uint64_t> tails(noting ? candidates.size() : 0);
+            LargeVector<std::uint8_t> infos(noting ? candidates.size() : 0);
+            const auto checkRange = [&](std::size_t from, std::size_t to) {
+                std::size_t found = 0;
                 for (std::size_t i = from; i < to; ++i) {
                     for (const ContainsSearch& search : checks.contains) {
                         if (i + 32 < to) {
@@ -807,11 +799,12 @@ RecordView SelectFast(const SelectionInput& input)
                     }
                     const std::uint32_t rec = candidates[i];
                     bool passed = false;
-                    if (notes) {
+                    if (noting) {
                         const ContainsMatch match = MatchContains(checks.contains.front(), rec);
                         passed = match.found && checks.PassFrom(rec, 1);
                         if (passed) {
-                            notes->Add(rec, match.tail, match.info);
+                            tails[i] = match.tail;
+                            infos[i] = match.info | ContainsMemo::kKept;
                         }
                     } else {
                         passed = checks.Pass(rec);
@@ -821,41 +814,56 @@ RecordView SelectFast(const SelectionInput& input)
                         ++found;
                     }
                 }
+                return found;
             };
-            // Many substring checks and nothing else (which a second thread may run):
-            // the later half on a second thread, from a word of the bitmap on.
-            std::size_t split = candidates.size();
-            if (checks.terms.empty() && candidates.size() >= kParallelChecks) {
-                split = candidates.size() / 2;
-                while (split < candidates.size() &&
-                       candidates[split] >> 6 == candidates[split - 1] >> 6) {
-                    ++split;
+            // Chunks of candidates that begin at a word of the bitmap, taken as they come
+            // free: with many substring checks and nothing else (which a second thread
+            // may run) by two threads, so that neither waits on the other when one of
+            // them gets less of the processor.
+            constexpr std::size_t kChunk = 8192;
+            const std::size_t size = candidates.size();
+            const auto chunkStart = [&](std::size_t chunk) {
+                std::size_t i = std::min(size, chunk * kChunk);
+                while (i > 0 && i < size && candidates[i] >> 6 == candidates[i - 1] >> 6) {
+                    ++i;
                 }
-            }
-            std::optional<MemoBuilder> laterNotes;
-            if (memo) {
-                memo->Expect(candidates.size()); // room for the later half's too
-                laterNotes.emplace(checks.contains.front(), false, MemoCap(n));
-                laterNotes->Expect(candidates.size() - split);
-            }
-            std::size_t laterFound = 0;
-            std::future<void> later;
-            if (split < candidates.size()) {
+                return i;
+            };
+            std::atomic<std::size_t> nextChunk{0};
+            const auto work = [&] {
+                std::size_t found = 0;
+                for (;;) {
+                    const std::size_t chunk = nextChunk++;
+                    const std::size_t from = chunkStart(chunk);
+                    if (from >= size) {
+                        return found;
+                    }
+                    found += checkRange(from, chunkStart(chunk + 1));
+                }
+            };
+            std::future<std::size_t> helper;
+            if (checks.terms.empty() && size >= kParallelChecks) {
                 try {
-                    later = std::async(std::launch::async, [&] {
-                        checkRange(split, candidates.size(), laterNotes, laterFound);
-                    });
+                    helper = std::async(std::launch::async, work);
                 } catch (const std::system_error&) {
-                    checkRange(split, candidates.size(), laterNotes, laterFound);
+                    // No second thread: this one takes every chunk.
                 }
             }
-            checkRange(0, split, memo, count);
-            if (later.valid()) {
-                later.get();
+            count += work();
+            if (helper.valid()) {
+                count += helper.get();
             }
-            count += laterFound;
-            if (memo && laterNotes) {
-                memo->Append(std::move(*laterNotes));
+            if (noting && count <= MemoCap(n)) {
+                auto handed = std::make_shared<ContainsMemo>();
+                const ContainsSearch& search = checks.contains.front();
+                handed->field = search.field;
+                handed->folded = search.folded;
+                handed->accents = search.accents;
+                handed->needle = std::string(search.needle);
+                handed->records = std::move(candidates);
+                handed->tails = std::move(tails);
+                handed->info = std::move(infos);
+                *input.memoOut = std::move(handed);
             }
         } else {
             for (std::uint32_t rec = 0; rec < n; ++rec) {
