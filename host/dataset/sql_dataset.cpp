@@ -112,12 +112,14 @@ public:
 
     // The order: the host's fields (or the primary key, else the first field), then
     // the unique key's fields not yet in it, else the row identity. A case-insensitive
-    // search orders text upper-cased, as it compares it; a unique key's text field then
-    // also follows as it is, so that the order still tells every record apart.
+    // search orders text upper-cased, and one that sets accents aside orders it folded,
+    // as each compares it; a unique key's text field then also follows as it is, so
+    // that the order still tells every record apart.
     std::vector<OrderColumn> BuildOrder(const QStringList& names, FilterOptions options) const
     {
         const Table& fields = schema->fields;
         const bool fold = options.testFlag(FilterOption::CaseInsensitive);
+        const bool ignoreAccents = options.testFlag(FilterOption::IgnoreAccents);
         QStringList chosen;
         for (const QString& name : names) {
             const int f = fields.FindField(name.trimmed());
@@ -137,11 +139,13 @@ public:
         QStringList exact; // columns ordered by their own value
         for (const QString& name : chosen) {
             const int f = fields.FindField(name);
-            const bool folded = fold && fields.Def(f).type == FieldType::Text;
+            const bool text = fields.Def(f).type == FieldType::Text;
+            const bool folded = fold && text;
+            const bool accents = ignoreAccents && text;
             order.push_back({schema->reads[static_cast<size_t>(f)],
                              sql::ValueKindOf(fields.Def(f).type), f, false,
-                             schema->notNull.contains(fields.Def(f).name), folded});
-            if (!folded) {
+                             schema->notNull.contains(fields.Def(f).name), folded, accents});
+            if (!folded && !accents) {
                 exact << name;
             }
         }

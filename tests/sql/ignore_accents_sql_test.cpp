@@ -194,6 +194,27 @@ TEST_P(IgnoreAccentsSqlTest, IndexesOnTheFoldedTextServeTheSearchOnPostgreSqlOnl
         Plan(table, QStringLiteral("NMCLIENTE LIKE 'joao s%'"),
              host::FilterOptions(kIgnoreAccents) | host::FilterOption::CaseInsensitive);
     EXPECT_TRUE(both.contains(QLatin1String("_upper_unaccented"))) << both.toStdString();
+    // A live search ordered by the name reads its first window straight from the index
+    // on the folded text, in the order the dataset shows, with no sort of the matches.
+    QSqlDatabase writer = db->Writer();
+    auto ds = db->Dataset(table);
+    for (const host::FilterOptions options :
+         {host::FilterOptions(kIgnoreAccents),
+          host::FilterOptions(kIgnoreAccents) | host::FilterOption::CaseInsensitive}) {
+        const bool folded = options.testFlag(host::FilterOption::CaseInsensitive);
+        SCOPED_TRACE(folded ? "case-insensitive" : "case kept");
+        ds->SetFilterOptions(options);
+        ds->SetOrderFields({QStringLiteral("NMCLIENTE")});
+        ds->SetFilter(folded ? QStringLiteral("NMCLIENTE LIKE 'joao%'")
+                             : QStringLiteral("NMCLIENTE LIKE 'Joao%'"));
+        ds->SetFiltered(true);
+        ASSERT_FALSE(ds->IsEmpty());
+        EXPECT_EQ(sql_test::IndexesPlanned(writer, ds->LastStatement(), sql_test::Sorts::Avoided),
+                  QStringList{QLatin1String(folded ? "upper_unaccented" : "unaccented")});
+        ds->SetFilter(QStringLiteral(""));
+        EXPECT_EQ(sql_test::IndexesPlanned(writer, ds->LastStatement(), sql_test::Sorts::Avoided),
+                  QStringList{QLatin1String(folded ? "upper_unaccented" : "unaccented")});
+    }
     // Running it again creates nothing new.
     EXPECT_EQ(host::SqlDataset::CreateSearchIndexes(db->Url(), table, {QStringLiteral("NMCLIENTE")},
                                                     kIgnoreAccents),

@@ -402,27 +402,6 @@ TEST_P(SqlDatasetTest, TheGridLearnsRowsAsItScrolls)
     EXPECT_EQ(model->data(model->index(399, 0)).toString(), QStringLiteral("400"));
 }
 
-// The search indexes a PostgreSQL plan names, by purpose ("upper", "text", "trgm", …).
-QStringList IndexesPlanned(QSqlDatabase& db, const QString& statement)
-{
-    QSqlQuery plan(db);
-    EXPECT_TRUE(plan.exec(QStringLiteral("SET enable_seqscan = off")));
-    EXPECT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement))
-        << plan.lastError().text().toStdString() << "\n"
-        << statement.toStdString();
-    static const QRegularExpression index(QStringLiteral("ts_[0-9a-f]{12}_([a-z_]+)"));
-    QStringList purposes;
-    QString text;
-    while (plan.next()) {
-        text += plan.value(0).toString() + u'\n';
-    }
-    for (QRegularExpressionMatchIterator it = index.globalMatch(text); it.hasNext();) {
-        purposes << it.next().captured(1);
-    }
-    EXPECT_TRUE(plan.exec(QStringLiteral("RESET enable_seqscan")));
-    return purposes.isEmpty() ? QStringList{text} : purposes;
-}
-
 // CHAR(n) on PostgreSQL pads its values with spaces; read as text they come without
 // them, the same through a live search and through a copy, and the search indexes on
 // such a column are built on that same text, so prefix and contains searches use them.
@@ -490,11 +469,11 @@ TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
         if (QByteArray(search.index).endsWith("trgm")) {
             // A contains search is found through the trigrams, ordered afterwards.
             (void)ds->RecordCount();
-            EXPECT_EQ(IndexesPlanned(writer, ds->LastStatement()),
+            EXPECT_EQ(sql_test::IndexesPlanned(writer, ds->LastStatement()),
                       QStringList{QString::fromLatin1(search.index)});
         } else {
             // A prefix search reads its first window straight from the index, in order.
-            EXPECT_EQ(IndexesPlanned(writer, window),
+            EXPECT_EQ(sql_test::IndexesPlanned(writer, window, sql_test::Sorts::Avoided),
                       QStringList{QString::fromLatin1(search.index)});
         }
     }

@@ -4,9 +4,11 @@
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -177,6 +179,33 @@ std::string RowDifference(const std::vector<QStringList>& expected,
         }
     }
     return {};
+}
+
+QStringList IndexesPlanned(QSqlDatabase& db, const QString& statement, Sorts sorts)
+{
+    QSqlQuery plan(db);
+    EXPECT_TRUE(plan.exec(QStringLiteral("SET enable_seqscan = off")));
+    EXPECT_TRUE(plan.exec(
+        QStringLiteral("SET enable_sort = %1").arg(sorts == Sorts::Allowed ? "on" : "off")));
+    EXPECT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement))
+        << plan.lastError().text().toStdString() << "\n"
+        << statement.toStdString();
+    static const QRegularExpression index(QStringLiteral("ts_[0-9a-f]{12}_([a-z_]+)"));
+    static const QRegularExpression sort(QStringLiteral("\\bSort\\b"));
+    QStringList purposes;
+    QString text;
+    while (plan.next()) {
+        text += plan.value(0).toString() + u'\n';
+    }
+    for (QRegularExpressionMatchIterator it = index.globalMatch(text); it.hasNext();) {
+        purposes << it.next().captured(1);
+    }
+    if (sorts == Sorts::Avoided && !purposes.isEmpty() && text.contains(sort)) {
+        purposes << QStringLiteral("Sort");
+    }
+    EXPECT_TRUE(plan.exec(QStringLiteral("RESET enable_seqscan")));
+    EXPECT_TRUE(plan.exec(QStringLiteral("RESET enable_sort")));
+    return purposes.isEmpty() ? QStringList{text} : purposes;
 }
 
 } // namespace sql_test

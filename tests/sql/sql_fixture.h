@@ -73,4 +73,12 @@ std::vector<QStringList> IndexedRows(const host::Dataset& dataset);
 std::string RowDifference(const std::vector<QStringList>& expected,
                           const std::vector<QStringList>& actual);
 
+// The search indexes a PostgreSQL plan for the statement names, by purpose ("upper",
+// "text", "trgm", …), planned with sequential scans off; the whole plan when it names
+// none. With sorts avoided as well, "Sort" follows the purposes when the plan still
+// sorts: no index gives the order, so on a large table every match would be sorted.
+enum class Sorts { Allowed, Avoided };
+QStringList IndexesPlanned(QSqlDatabase& db, const QString& statement,
+                           Sorts sorts = Sorts::Allowed);
+
 } // namespace sql_test

@@ -1,5 +1,7 @@
 #include "host/dataset/sql/keyset_query.h"
 
+#include "host/dataset/accent_fold.h"
+
 namespace host::sql {
 
 namespace {
@@ -28,10 +30,12 @@ KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selec
 {
 }
 
-// The column as the order sees it: upper-cased when folded.
+// The column as the order sees it: accents set aside, then upper-cased, when asked;
+// spelt as the filter translation and the search indexes spell it.
 QString KeysetQuery::Ordered(const OrderColumn& column) const
 {
-    return column.folded ? m_dialect.Upper(column.read) : column.read;
+    const QString read = column.accents ? m_dialect.AccentFolded(column.read) : column.read;
+    return column.folded ? m_dialect.Upper(read) : read;
 }
 
 QString KeysetQuery::Compared(const OrderColumn& column) const
@@ -49,8 +53,9 @@ QString KeysetQuery::Parameter(SqlText& out, const OrderColumn& column, const QV
     if (column.rowIdentity) {
         return m_dialect.RowIdentityParameter(out, value);
     }
-    if (column.folded) {
-        return m_dialect.Parameter(out, column.kind, AsciiUpper(value.toString()));
+    if (column.folded || column.accents) {
+        const QString text = column.accents ? AccentFoldedText(value.toString()) : value.toString();
+        return m_dialect.Parameter(out, column.kind, column.folded ? AsciiUpper(text) : text);
     }
     return m_dialect.Parameter(out, column.kind, value);
 }

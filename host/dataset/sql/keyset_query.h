@@ -19,6 +19,9 @@ struct OrderColumn {
     // Text ordered by its upper-cased (ASCII) value, as a case-insensitive search
     // compares it: an index on that value then serves the search and the order at once.
     bool folded = false;
+    // Text ordered with its accents set aside (before any upper-casing), as the filter
+    // reads it under the accent option: "João" sorts among the "Joao"s.
+    bool accents = false;
 };
 
 using RowValues = QVector<QVariant>;

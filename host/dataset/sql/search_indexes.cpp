@@ -166,16 +166,17 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                           .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
                                key, read == column ? QString() : include);
         if (postgres && options.testFlag(FilterOption::IgnoreAccents)) {
-            // With accents set aside the filter reads translate(...) of the field: its
-            // own indexes, spelt exactly as the filter translation spells them.
+            // With accents set aside the filter and the order read translate(...) of the
+            // field: its own indexes, spelt exactly as the filter translation spells
+            // them, ordered as the dataset orders (the folded text, then the key).
             const QString folded = dialect->AccentFolded(read);
             const QString foldedUpper = dialect->Upper(folded);
-            statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3))")
+            statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
                               .arg(IndexName(table, fieldName, "upper_unaccented"), quotedTable,
-                                   foldedUpper)
-                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                   foldedUpper, nullsFirst, keySuffix, include)
+                       << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
                               .arg(IndexName(table, fieldName, "unaccented"), quotedTable,
-                                   dialect->Collated(folded))
+                                   dialect->Collated(folded), nullsFirst, keySuffix, include)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
                               .arg(IndexName(table, fieldName, "upper_unaccented_trgm"),
