@@ -27,14 +27,18 @@ int main(int argc, char** argv)
     QString data;
     QString what = QStringLiteral("delete");
     int times = 50;
+    bool ignoreAccents = false;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--data")) {
-            data = args[i + 1];
-        } else if (args[i] == QLatin1String("--what")) {
-            what = args[i + 1];
-        } else if (args[i] == QLatin1String("--times")) {
-            times = args[i + 1].toInt();
+    for (int i = 1; i < args.size(); ++i) {
+        const bool valued = i + 1 < args.size();
+        if (args[i] == QLatin1String("--ignore-accents")) {
+            ignoreAccents = true;
+        } else if (valued && args[i] == QLatin1String("--data")) {
+            data = args[++i];
+        } else if (valued && args[i] == QLatin1String("--what")) {
+            what = args[++i];
+        } else if (valued && args[i] == QLatin1String("--times")) {
+            times = args[++i].toInt();
         } else {
             std::cerr << "keystroke_profile: unknown option " << args[i].toStdString() << "\n";
             return 2;
@@ -42,7 +46,7 @@ int main(int argc, char** argv)
     }
     if (data.isEmpty()) {
         std::cerr << "usage: keystroke_profile --data FILE [--what open|delete|backspace|prefix|"
-                     "contains] [--times N]\n";
+                     "contains] [--times N] [--ignore-accents]\n";
         return 2;
     }
     host::SetSleepFunction([](unsigned) {});
@@ -50,6 +54,9 @@ int main(int argc, char** argv)
     dataset.LoadFromFile(data);
     if (!dataset.IsActive()) {
         dataset.Open();
+    }
+    if (ignoreAccents) {
+        dataset.SetFilterOptions(host::FilterOption::IgnoreAccents);
     }
     std::vector<double> times_;
     std::vector<std::vector<double>> byLetter; // typing: each keystroke's times by position
