@@ -515,11 +515,31 @@ RecordView SelectFast(const SelectionInput& input)
         return haveOwned ? &owned : known.get();
     };
 
-    // 1. Conditions whose matches are known (a base filter computed before).
+    const SortField* lead = input.orderFields.empty() ? nullptr : &input.orderFields[0];
+    // A prefix search on the order's first field, read as that order reads it: its
+    // matches are ranges of the order, found by binary search.
+    const auto onLeadOrder = [&](const PrefixSearch& search) {
+        return lead != nullptr && lead->field == search.field && !lead->descending &&
+               lead->ignoreAccents == search.accents && FoldIsBytewise();
+    };
+    // ... and exactly those ranges, with nothing to check on the records.
+    const auto exactRanges = [&](const Node& term) {
+        PrefixSearch search;
+        if (!AsPrefixSearch(term, search) || !onLeadOrder(search) || !search.whole) {
+            return false;
+        }
+        const bool foldedOrder =
+            lead->caseInsensitive && !table.Col(search.field).FoldsToItself(search.accents);
+        return !foldedOrder || search.folded;
+    };
+
+    // 1. Conditions whose matches are known (a base filter computed before). A search
+    // the order answers as exact ranges does better as ranges than as a known bitmap,
+    // whose records would have to be put back into view order.
     std::vector<const Node*> open;
     for (const Node* term : conjuncts) {
         std::shared_ptr<const RecordBitmap> bits =
-            input.knownMatches ? input.knownMatches(term->Key()) : nullptr;
+            input.knownMatches && !exactRanges(*term) ? input.knownMatches(term->Key()) : nullptr;
         if (!bits) {
             open.push_back(term);
         } else if (!known && !haveOwned) {
@@ -546,7 +566,6 @@ RecordView SelectFast(const SelectionInput& input)
     bool haveFoldedHits = false;
     bool foldedExact = false;
     PrefixSearch foldedSearch;
-    const SortField* lead = input.orderFields.empty() ? nullptr : &input.orderFields[0];
     for (const Node* term : open) {
         PrefixSearch search;
         if (!AsPrefixSearch(*term, search)) {
@@ -554,8 +573,7 @@ RecordView SelectFast(const SelectionInput& input)
         }
         const Column& column = table.Col(search.field);
         const bool sameReading = search.accents == input.ignoreAccents;
-        if (lead != nullptr && lead->field == search.field && !lead->descending &&
-            lead->ignoreAccents == search.accents && FoldIsBytewise()) {
+        if (onLeadOrder(search)) {
             std::vector<Range> found;
             bool exact = search.whole;
             if (lead->caseInsensitive && !column.FoldsToItself(search.accents)) {
