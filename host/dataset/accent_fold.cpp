@@ -222,7 +222,18 @@ std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit
             continue;
         }
         char32_t code = 0;
-        const int length = DecodeUtf8(text, i, code);
+        int length = 0;
+        const auto lead = static_cast<unsigned char>(c);
+        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < text.size() &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            // Two bytes, as every accented Latin letter of the table but a few: decoded
+            // here, without the general loop.
+            code = (static_cast<char32_t>(lead & 0x1F) << 6) |
+                   (static_cast<unsigned char>(text[i + 1]) & 0x3F);
+            length = 2;
+        } else {
+            length = DecodeUtf8(text, i, code);
+        }
         if (length != 0 && code < kTableEnd && table.base[code] != 0) {
             out[o++] = table.base[code];
             i += static_cast<std::size_t>(length);
@@ -309,7 +320,8 @@ std::string_view AccentFoldedView(std::string_view utf8, std::string& scratch)
 
 std::string_view AccentFoldedHead(std::string_view utf8, std::size_t bytes, std::string& scratch)
 {
-    const std::size_t first = FirstNonAscii(utf8);
+    // Only the head is looked at: a sort asks for a few bytes of every record.
+    const std::size_t first = FirstNonAscii(utf8.substr(0, bytes));
     if (first >= bytes || first == utf8.size()) {
         return utf8; // the first `bytes` bytes are ASCII, which the fold keeps
     }
