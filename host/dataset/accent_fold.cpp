@@ -250,6 +250,25 @@ std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit
 
 } // namespace
 
+std::vector<AccentFoldRun> AccentFoldRunsInto(char letter, bool upperCased)
+{
+    const FoldTable& table = Table();
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    std::vector<AccentFoldRun> runs;
+    for (char32_t c = 0x80; c < kTableEnd; ++c) {
+        const char base = table.base[c];
+        if (base == 0 || (upperCased ? upper(base) : base) != letter) {
+            continue;
+        }
+        if (!runs.empty() && runs.back().last + 1 == c) {
+            runs.back().last = c;
+        } else {
+            runs.push_back({c, c});
+        }
+    }
+    return runs;
+}
+
 char32_t AccentFolded(char32_t c)
 {
     if (c < 0x80 || c >= kTableEnd) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 
@@ -62,5 +63,14 @@ struct AccentFoldPairs {
     QString to;
 };
 const AccentFoldPairs& AccentFoldTable();
+
+// Code points first..last, all of which the fold changes into the same kind of letter.
+struct AccentFoldRun {
+    char32_t first = 0;
+    char32_t last = 0;
+};
+// The characters the fold turns into `letter` (upper-cased: whose folded letter
+// upper-cases to it), as runs of consecutive code points in ascending order.
+std::vector<AccentFoldRun> AccentFoldRunsInto(char letter, bool upperCased);
 
 } // namespace host

@@ -100,6 +100,11 @@ public:
     // valid UTF-8, whose byte order is its code points' order.
     virtual bool PrefixRangeIsExact() const { return false; }
 
+    // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
+    // not (SQLite: no index may need this program's function), a prefix search with
+    // accents set aside also names ranges of the stored text, which its indexes serve.
+    virtual bool IndexesAccentFolded() const { return false; }
+
     // One ORDER BY term: NULLs first when ascending, last when descending. A column
     // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
     virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,

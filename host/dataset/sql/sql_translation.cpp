@@ -1,9 +1,12 @@
 #include "host/dataset/sql/sql_translation.h"
 
+#include "host/dataset/accent_fold.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/filter/expression.h"
 #include "host/dataset/table.h"
 #include "host/dataset/text_form.h"
+
+#include <optional>
 
 namespace host::sql {
 
@@ -325,6 +328,26 @@ private:
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
             m_out.scans = true;
+            // With accents set aside where no index holds the folded text: ranges of
+            // the stored text, which its index serves, hold every match. A stored text
+            // with the prefix itself matches as it is (prefix%), so only the others,
+            // whose letters with marks may fold into the prefix, are folded:
+            //   (prefix range OR accent ranges) AND (prefix range OR folded match)
+            // Each part is bound where it stands.
+            const std::optional<StoredText> stored =
+                node.Negated() || prefix.empty() ? std::nullopt : StoredTextOf(node.Operand());
+            const bool wholePrefix = pattern == prefix + '%';
+            QString storedFirst;
+            if (stored && wholePrefix) {
+                QStringList candidates{StoredRange(*stored, prefix)};
+                candidates << StoredAccentRanges(*stored, prefix);
+                if (candidates.size() == 1) {
+                    return candidates.front(); // no letter another could fold into
+                }
+                storedFirst = QStringLiteral("(%1 AND (%2 OR ")
+                                  .arg(Parenthesised(candidates.join(QStringLiteral(" OR "))),
+                                       StoredRange(*stored, prefix));
+            }
             match = m_dialect.LikeLiteral(m_out, text, pattern);
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
@@ -341,6 +364,15 @@ private:
                                  .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
                                                                 QString::fromStdString(next)));
                 }
+                if (!storedFirst.isEmpty()) {
+                    return storedFirst + Parenthesised(match) + QStringLiteral("))");
+                }
+                if (stored) {
+                    QStringList candidates{StoredRange(*stored, prefix)};
+                    candidates << StoredAccentRanges(*stored, prefix);
+                    match += QStringLiteral(" AND ") +
+                             Parenthesised(candidates.join(QStringLiteral(" OR ")));
+                }
                 match = Parenthesised(match);
             }
         } else {
@@ -353,6 +385,76 @@ private:
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // A text field read with its accents set aside, upper-cased or not, where no index
+    // holds the folded text (SQLite): the same read without the fold, which the search
+    // indexes serve.
+    struct StoredText {
+        QString sql;
+        bool upper = false;
+    };
+    std::optional<StoredText> StoredTextOf(const Node& operand) const
+    {
+        if (m_dialect.IndexesAccentFolded()) {
+            return std::nullopt;
+        }
+        int field = -1;
+        bool upper = false;
+        if (operand.Kind() == NodeKind::Field) {
+            const auto& node = static_cast<const filter::FieldNode&>(operand);
+            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
+        } else if (operand.Kind() == NodeKind::FoldedField) {
+            const auto& node = static_cast<const filter::FoldedFieldNode&>(operand);
+            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
+            upper = true;
+        }
+        if (field < 0 || m_schema.Def(field).type != FieldType::Text) {
+            return std::nullopt;
+        }
+        return StoredText{
+            m_dialect.Collated(upper ? m_dialect.Upper(FieldSql(field))
+                                     : m_dialect.FieldValue(FieldSql(field), ValueKind::Text)),
+            upper};
+    }
+
+    // The stored texts from low up to (not including) high, or on when high is empty.
+    QString StoredRange(const StoredText& stored, const QString& low, const QString& high)
+    {
+        QString term = QStringLiteral("%1 >= %2")
+                           .arg(stored.sql, m_dialect.Parameter(m_out, ValueKind::Text, low));
+        if (!high.isEmpty()) {
+            term += QStringLiteral(" AND %1 < %2")
+                        .arg(stored.sql, m_dialect.Parameter(m_out, ValueKind::Text, high));
+        }
+        return Parenthesised(term);
+    }
+    // Those that begin with the prefix.
+    QString StoredRange(const StoredText& stored, const std::string& prefix)
+    {
+        return StoredRange(stored, QString::fromStdString(prefix),
+                           QString::fromStdString(PrefixSuccessor(prefix)));
+    }
+
+    // The other stored texts whose folded text may begin with the prefix (which is
+    // folded already, so a text that begins with it folds to itself there): for each
+    // basic letter of it, the part before followed by a letter with marks that folds
+    // into it. Folding changes only such letters, each into one basic letter.
+    QStringList StoredAccentRanges(const StoredText& stored, const std::string& prefix)
+    {
+        QStringList ranges;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            if ((static_cast<unsigned char>(prefix[i]) & 0xC0) == 0x80) {
+                continue; // inside a character
+            }
+            const QString head = QString::fromStdString(prefix.substr(0, i));
+            for (const AccentFoldRun& run : AccentFoldRunsInto(prefix[i], stored.upper)) {
+                const char32_t end = run.last + 1;
+                ranges << StoredRange(stored, head + QString::fromUcs4(&run.first, 1),
+                                      head + QString::fromUcs4(&end, 1));
+            }
+        }
+        return ranges;
     }
 
     QString In(const filter::InNode& node)
