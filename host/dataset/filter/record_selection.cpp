@@ -114,30 +114,44 @@ bool AsContainsSearch(const Node& node, ContainsSearch& out)
 }
 
 // Whether one record's text holds the needle: the same answer as the LIKE term.
+bool Holds(const ContainsSearch& search, std::string_view text)
+{
+    return search.folded ? FoldedContains(text, search.needle)
+                         : text.find(search.needle) != std::string_view::npos;
+}
+
+// The text of a record as a search with accents set aside reads it. Kept out of line,
+// as the accent paths below are: the checks without accents run for every candidate
+// and stay small enough to be inlined there.
+[[gnu::noinline]] std::string_view AccentFoldedTextOf(const ContainsSearch& search,
+                                                      std::uint32_t rec)
+{
+    thread_local std::string scratch; // kept between calls: this runs once per candidate
+    return search.column->SearchText(rec, true, scratch);
+}
+
+[[gnu::noinline]] bool ContainsIgnoringAccents(const ContainsSearch& search, std::uint32_t rec,
+                                               std::string_view text)
+{
+    // Setting accents aside changes no ASCII byte: an ASCII needle found in the stored
+    // text is found in the folded one, and only the texts it is not found in are folded.
+    if (search.asciiNeedle && Holds(search, text)) {
+        return true;
+    }
+    const std::string_view folded = AccentFoldedTextOf(search, rec);
+    if (folded.data() == text.data()) {
+        return !search.asciiNeedle && Holds(search, text); // nothing to fold: the text as it is
+    }
+    return Holds(search, folded);
+}
+
 bool Contains(const ContainsSearch& search, std::uint32_t rec)
 {
     if (search.column->IsNull(rec)) {
         return false;
     }
-    const auto holds = [&](std::string_view text) {
-        return search.folded ? FoldedContains(text, search.needle)
-                             : text.find(search.needle) != std::string_view::npos;
-    };
     const std::string_view text = search.column->Text(rec);
-    if (!search.accents) {
-        return holds(text);
-    }
-    // Setting accents aside changes no ASCII byte: an ASCII needle found in the stored
-    // text is found in the folded one, and only the texts it is not found in are folded.
-    if (search.asciiNeedle && holds(text)) {
-        return true;
-    }
-    thread_local std::string scratch; // kept between calls: this runs once per candidate
-    const std::string_view folded = search.column->SearchText(rec, true, scratch);
-    if (folded.data() == text.data()) {
-        return !search.asciiNeedle && holds(text); // nothing to fold: the text as it is
-    }
-    return holds(folded);
+    return search.accents ? ContainsIgnoringAccents(search, rec, text) : Holds(search, text);
 }
 
 // Where the needle first begins in text from `from` on, npos when nowhere.
@@ -167,9 +181,8 @@ ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
     }
     // The text as the search reads it (accents set aside when asked): the memo's bytes
     // are then those a longer needle is matched against.
-    thread_local std::string scratch;
     const std::string_view text =
-        search.accents ? search.column->SearchText(rec, true, scratch) : search.column->Text(rec);
+        search.accents ? AccentFoldedTextOf(search, rec) : search.column->Text(rec);
     const std::size_t at = FindNeedle(search, text, 0);
     if (at == std::string_view::npos) {
         return {};
