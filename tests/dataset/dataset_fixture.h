@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/dataset/client_dataset.h"
+#include "tests/common/error_of.h"
 
 #include <QString>
 #include <memory>
@@ -26,15 +27,6 @@ std::vector<qint64> Codes(const host::ClientDataset& dataset);
 // Codes after applying a filter expression (switch on).
 std::vector<qint64> Filtered(host::ClientDataset& dataset, const QString& expression);
 
-// The DatasetError message a call raises, or "" when it does not raise.
-template <class F> QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
+using test_support::ErrorOf;
 
 } // namespace dataset_test

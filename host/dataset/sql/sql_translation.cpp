@@ -339,8 +339,7 @@ private:
             const bool wholePrefix = pattern == prefix + '%';
             QString storedFirst;
             if (stored && wholePrefix) {
-                QStringList candidates{StoredRange(*stored, prefix)};
-                candidates << StoredAccentRanges(*stored, prefix);
+                const QStringList candidates = StoredCandidates(*stored, prefix);
                 if (candidates.size() == 1) {
                     return candidates.front(); // no letter another could fold into
                 }
@@ -368,10 +367,9 @@ private:
                     return storedFirst + Parenthesised(match) + QStringLiteral("))");
                 }
                 if (stored) {
-                    QStringList candidates{StoredRange(*stored, prefix)};
-                    candidates << StoredAccentRanges(*stored, prefix);
                     match += QStringLiteral(" AND ") +
-                             Parenthesised(candidates.join(QStringLiteral(" OR ")));
+                             Parenthesised(
+                                 StoredCandidates(*stored, prefix).join(QStringLiteral(" OR ")));
                 }
                 match = Parenthesised(match);
             }
@@ -455,6 +453,15 @@ private:
             }
         }
         return ranges;
+    }
+
+    // Every range above, the prefix's own first: the stored texts whose folded text
+    // may begin with the prefix.
+    QStringList StoredCandidates(const StoredText& stored, const std::string& prefix)
+    {
+        QStringList candidates{StoredRange(stored, prefix)};
+        candidates << StoredAccentRanges(stored, prefix);
+        return candidates;
     }
 
     QString In(const filter::InNode& node)
