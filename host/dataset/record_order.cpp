@@ -307,7 +307,7 @@ private:
     {
         return SortText(m_column, rec, m_key, bytes, folding);
     }
-    std::uint64_t Chunk(std::string_view text, size_t from) const;
+    std::uint64_t Chunk(std::string_view text, size_t from, const std::string& folding) const;
     void ReadChunks(Chunked& item, size_t depth, std::string& folding) const;
     void SortRun(std::uint32_t* recs, size_t count, Scratch& scratch) const;
     void SortChunked(Chunked* items, size_t count, size_t depth, bool nextRead,
@@ -333,32 +333,37 @@ std::uint64_t UpperAsciiWord(std::uint64_t word)
     return word ^ (lower >> 2); // 0x80 >> 2 is the case bit, 0x20
 }
 
-// ChunkKey, reading a stored text's chunk as one word where the buffer allows.
-std::uint64_t TextSort::Chunk(std::string_view text, size_t from) const
+// ChunkKey, reading the chunk as one word where its buffer allows: the stored text's,
+// or the folded copy (which SortText leaves with room past the bytes asked for).
+std::uint64_t TextSort::Chunk(std::string_view text, size_t from, const std::string& folding) const
 {
     const size_t start = std::min(text.size(), from);
     const size_t n = std::min<size_t>(8, text.size() - start);
-    const auto at = reinterpret_cast<std::uintptr_t>(text.data() + start) -
-                    reinterpret_cast<std::uintptr_t>(m_bytes);
-    if (std::endian::native != std::endian::little || at >= m_wordsEnd) {
-        return ChunkKey(text, from, m_foldBytes); // a folded copy, or the buffer's last bytes
+    const char* word = text.data() + start;
+    const bool inFolding = text.data() == folding.data();
+    const bool readable = inFolding ? start + 8 <= folding.size()
+                                    : reinterpret_cast<std::uintptr_t>(word) -
+                                              reinterpret_cast<std::uintptr_t>(m_bytes) <
+                                          m_wordsEnd;
+    if (std::endian::native != std::endian::little || !readable) {
+        return ChunkKey(text, from, m_foldBytes);
     }
-    std::uint64_t word = 0;
-    std::memcpy(&word, m_bytes + at, 8);
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, word, 8);
     if (m_foldBytes) {
-        word = UpperAsciiWord(word);
+        bytes = UpperAsciiWord(bytes);
     }
-    word = __builtin_bswap64(word);
-    return n == 0 ? 0 : word & (~0ULL << (8 * (8 - n)));
+    bytes = __builtin_bswap64(bytes);
+    return n == 0 ? 0 : bytes & (~0ULL << (8 * (8 - n)));
 }
 
 void TextSort::ReadChunks(Chunked& item, size_t depth, std::string& folding) const
 {
     // Two chunks and whether the text goes on past each: depth + 17 bytes.
     const std::string_view text = Text(item.rec, depth + 17, folding);
-    item.key = Chunk(text, depth);
+    item.key = Chunk(text, depth, folding);
     item.tail = static_cast<std::uint16_t>(TailOf(text.size(), depth));
-    item.next = Chunk(text, depth + 8);
+    item.next = Chunk(text, depth + 8, folding);
     item.nextTail = static_cast<std::uint16_t>(TailOf(text.size(), depth + 8));
 }
 
@@ -373,7 +378,7 @@ void TextSort::Sort(std::uint32_t* recs, size_t count) const
                 __builtin_prefetch(m_bytes + m_offsets[recs[i + 16]]);
             }
             const std::string_view text = Text(recs[i], 9, folding);
-            top[i] = {Chunk(text, 0), TailOf(text.size(), 0), recs[i]};
+            top[i] = {Chunk(text, 0, folding), TailOf(text.size(), 0), recs[i]};
         }
         std::vector<Keyed> buffer;
         SortItems(top.data(), count, buffer);
