@@ -678,6 +678,39 @@ TEST(FastPaths, BigramSummaryAcrossBlocksOfEveryKind)
     }
 }
 
+// Texts over forty bytes, so that a few thousand records already hold most of their
+// sixteen hundred pairs (the summary then makes room for more pairs than it starts
+// with): every pair gives exactly the records that hold it, in every block.
+TEST(FastPaths, BigramSummaryOfManyDifferentPairs)
+{
+    const std::string alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ .-/";
+    const std::size_t k = alphabet.size();
+    std::mt19937 random(5);
+    host::Column column(host::FieldType::Text);
+    const std::uint32_t records = 65536 + 3000;
+    std::vector<host::RecordBitmap> holds(k * k, host::MakeRecordBitmap(records));
+    for (std::uint32_t rec = 0; rec < records; ++rec) {
+        std::vector<std::size_t> picks(random() % 24);
+        std::string text;
+        for (std::size_t& pick : picks) {
+            pick = random() % k;
+            text += alphabet[pick];
+        }
+        for (std::size_t i = 1; i < picks.size(); ++i) {
+            host::SetBit(holds[picks[i - 1] * k + picks[i]], rec);
+        }
+        column.AppendText(text);
+    }
+    const host::filter::BigramSummary summary(column);
+    for (std::size_t pair = 0; pair < k * k; ++pair) {
+        const std::string needle{alphabet[pair / k], alphabet[pair % k]};
+        bool exact = false;
+        const host::RecordBitmap bits = summary.Candidates(needle, exact);
+        ASSERT_TRUE(exact) << needle;
+        ASSERT_TRUE(bits == holds[pair]) << needle;
+    }
+}
+
 // Enough candidates for the substring checks to be split between two threads (whose
 // halves meet inside a word of the bitmap): the same records as plain evaluation, and
 // the memo the two halves make together decides the next keystroke right.

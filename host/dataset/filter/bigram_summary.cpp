@@ -18,6 +18,103 @@ constexpr std::size_t kDenseInBlock = kBlock / 16;
 // same word of every pair's bitmap would share its place within a 4 KB page, and the
 // processor then takes each store for one that the next load may depend on.
 constexpr std::size_t kPoolStride = kBlockWords + 8;
+constexpr int kSecondByte = 257; // as BigramSummary::kSecond
+constexpr int kEndByte = 256;    // as BigramSummary::kEnd
+
+// A part of a block: a bitmap of its records for each pair it holds, laid out word by
+// word (the first word of every pair's bitmap, then the second...), so that the bits one
+// record sets all lie in one stretch that stays in the first-level cache. At the part's
+// end the bitmaps move into the block's pool.
+constexpr std::uint32_t kPart = 4096;
+constexpr std::size_t kPartWords = kPart / 64;
+static_assert(kBlock % kPart == 0);
+
+class PartBitmaps {
+public:
+    PartBitmaps() : m_at(256 * kSecondByte, 0), m_words(kPartWords * m_width, 0) {}
+
+    // Sets the record's bit (its place in the part) for every pair of its folded text.
+    void MarkRecord(std::uint32_t place, std::string_view text)
+    {
+        const std::uint64_t bit = std::uint64_t{1} << (place & 63);
+        const std::size_t word = place >> 6;
+        std::uint64_t* row = m_words.data() + word * m_width;
+        const std::uint16_t* const atOf = m_at.data();
+        const auto mark = [&](unsigned slot) {
+            unsigned at = atOf[slot];
+            if (at == 0) [[unlikely]] {
+                at = Add(slot);
+                row = m_words.data() + word * m_width;
+            }
+            row[at - 1] |= bit;
+        };
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        unsigned previous = static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[0])));
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            const unsigned current =
+                static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[i])));
+            mark(previous * kSecondByte + current);
+            previous = current;
+        }
+        mark(previous * kSecondByte + kEndByte);
+    }
+
+    // Writes each pair's bitmap into the block's pool at startOf(slot) + word (its place
+    // in the block's bitmap; startOf may grow the pool) and clears the part for the next.
+    template <typename StartOf>
+    void MoveInto(std::vector<std::uint64_t>& pool, std::size_t word, StartOf startOf)
+    {
+        m_starts.clear();
+        for (const unsigned slot : m_seen) {
+            m_starts.push_back(startOf(slot) + word);
+            m_at[slot] = 0;
+        }
+        m_rows.clear();
+        for (const std::size_t start : m_starts) {
+            m_rows.push_back(pool.data() + start);
+        }
+        for (std::size_t w = 0; w < kPartWords; ++w) {
+            std::uint64_t* from = m_words.data() + w * m_width;
+            for (std::size_t k = 0; k < m_rows.size(); ++k) {
+                m_rows[k][w] = from[k];
+            }
+            std::fill(from, from + m_rows.size(), 0);
+        }
+        m_seen.clear();
+    }
+
+private:
+    // A pair first seen in the part: its index + 1, with room made for it. Out of line,
+    // so that the loop over a text keeps its values in registers.
+    [[gnu::noinline]] unsigned Add(unsigned slot)
+    {
+        m_seen.push_back(slot);
+        const auto at = static_cast<unsigned>(m_seen.size());
+        m_at[slot] = static_cast<std::uint16_t>(at);
+        if (at > m_width) {
+            Widen();
+        }
+        return at;
+    }
+
+    // Room for twice as many pairs in each word's stretch.
+    void Widen()
+    {
+        std::vector<std::uint64_t> wider(kPartWords * m_width * 2, 0);
+        for (std::size_t w = 0; w < kPartWords; ++w) {
+            std::copy_n(m_words.data() + w * m_width, m_width, wider.data() + w * m_width * 2);
+        }
+        m_words = std::move(wider);
+        m_width *= 2;
+    }
+
+    std::vector<std::uint16_t> m_at; // slot -> 0: not in this part; else index + 1
+    std::vector<unsigned> m_seen;
+    std::size_t m_width = 1024; // pairs a word's stretch has room for
+    std::vector<std::uint64_t> m_words;
+    std::vector<std::size_t> m_starts;
+    std::vector<std::uint64_t*> m_rows;
+};
 
 } // namespace
 
@@ -25,50 +122,41 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
     : m_records(column.Count()), m_slot(256 * kSecond, -1)
 {
     // One block of records at a time: each pair seen in the block gets a bitmap of the
-    // block in a pool that stays in the cache; at the block's end each bitmap is kept
-    // as it is or as offsets, whichever is smaller, and cleared for the next block.
+    // block in a pool; at the block's end each bitmap is kept as it is or as offsets,
+    // whichever is smaller, and cleared for the next block. The bits are first set in a
+    // part of the block (PartBitmaps), where one record's pairs lie side by side.
     std::vector<std::uint16_t> poolAt(256 * kSecond,
                                       0); // 0: not seen in this block; else index + 1
     std::vector<unsigned> seen;
     std::vector<std::uint64_t> pool(64 * kPoolStride, 0);
+    PartBitmaps part;
     std::string scratch;
     std::string accents;
     for (std::uint32_t start = 0; start < m_records; start += kBlock) {
         const std::uint32_t end = std::min<std::uint64_t>(m_records, std::uint64_t{start} + kBlock);
-        for (std::uint32_t rec = start; rec < end; ++rec) {
-            std::string_view text = column.SearchText(rec, ignoreAccents, accents);
-            if (text.empty() || column.IsNull(rec)) {
-                continue;
+        for (std::uint32_t partStart = start; partStart < end; partStart += kPart) {
+            const std::uint32_t partEnd = std::min(end, partStart + kPart);
+            for (std::uint32_t rec = partStart; rec < partEnd; ++rec) {
+                std::string_view text = column.SearchText(rec, ignoreAccents, accents);
+                if (text.empty() || column.IsNull(rec)) {
+                    continue;
+                }
+                if (!FoldIsBytewise()) {
+                    FoldText(text, scratch);
+                    text = scratch;
+                }
+                part.MarkRecord(rec - partStart, text);
             }
-            if (!FoldIsBytewise()) {
-                FoldText(text, scratch);
-                text = scratch;
-            }
-            const std::size_t word = (rec - start) >> 6;
-            const std::uint64_t bit = std::uint64_t{1} << (rec & 63);
-            std::uint64_t* words = pool.data() + word;
-            const auto mark = [&](unsigned slot) {
-                std::size_t at = poolAt[slot];
-                if (at == 0) [[unlikely]] {
+            part.MoveInto(pool, (partStart - start) / 64, [&](unsigned slot) {
+                if (poolAt[slot] == 0) {
                     seen.push_back(slot);
-                    at = seen.size();
-                    poolAt[slot] = static_cast<std::uint16_t>(at);
-                    if (pool.size() < at * kPoolStride) {
-                        pool.resize(std::max(pool.size() * 2, at * kPoolStride), 0);
-                        words = pool.data() + word;
+                    poolAt[slot] = static_cast<std::uint16_t>(seen.size());
+                    if (pool.size() < seen.size() * kPoolStride) {
+                        pool.resize(std::max(pool.size() * 2, seen.size() * kPoolStride), 0);
                     }
                 }
-                words[(at - 1) * kPoolStride] |= bit;
-            };
-            const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-            unsigned previous = static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[0])));
-            for (std::size_t i = 1; i < text.size(); ++i) {
-                const unsigned current =
-                    static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[i])));
-                mark(previous * kSecond + current);
-                previous = current;
-            }
-            mark(previous * kSecond + kEnd);
+                return (poolAt[slot] - 1) * kPoolStride;
+            });
         }
         const std::uint32_t block = start / kBlock;
         const std::uint32_t blocksLeft = (m_records - end + kBlock - 1) / kBlock;
