@@ -221,42 +221,41 @@ template <class Sink> void FoldFrom(std::string_view text, std::size_t i, Sink s
     }
 }
 
+// Copies len bytes a word at a time, the last word overlapping the one before, so that
+// neither side is read or written past len.
+void CopyRun(char* out, const char* in, std::size_t len)
+{
+    if (len >= 8) {
+        for (std::size_t k = 0; k + 8 <= len; k += 8) {
+            std::memcpy(out + k, in + k, 8);
+        }
+        std::memcpy(out + len - 8, in + len - 8, 8);
+        return;
+    }
+    for (std::size_t k = 0; k < len; ++k) {
+        out[k] = in[k];
+    }
+}
+
 // Writes the folded form of text into out, the bytes before `first` (ASCII) as they are,
 // until at least `limit` bytes are written or the text ends; returns how many. Searches
 // call this for every value they read: it writes straight into the buffer. changed is
-// set when a letter was folded.
+// set when a letter was folded. Between the characters it looks at, the runs of ASCII
+// are found and copied a word at a time.
 std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit, char* out,
                      bool& changed)
 {
-    std::memcpy(out, text.data(), first);
-    std::size_t i = first;
-    std::size_t o = first;
+    const std::size_t n = text.size();
+    std::size_t i = std::min(first, n);
+    CopyRun(out, text.data(), i);
+    std::size_t o = i;
     const FoldTable& table = Table();
-    while (o < limit && i < text.size()) {
-        const char c = text[i];
-        if (static_cast<unsigned char>(c) < 0x80) {
-            // A run of ASCII a word at a time, while a whole word fits before the limit
-            // (the output never runs ahead of the input, so it fits the text's room).
-            while (i + 8 <= text.size() && o + 8 <= limit) {
-                std::uint64_t word = 0;
-                std::memcpy(&word, text.data() + i, 8);
-                if ((word & 0x8080808080808080ULL) != 0) {
-                    break;
-                }
-                std::memcpy(out + o, &word, 8);
-                i += 8;
-                o += 8;
-            }
-            if (o >= limit || i >= text.size() || static_cast<unsigned char>(text[i]) >= 0x80) {
-                continue;
-            }
-            out[o++] = text[i++];
-            continue;
-        }
+    while (o < limit && i < n) {
+        // Here text[i] is a byte from 0x80 on.
         char32_t code = 0;
         int length = 0;
-        const auto lead = static_cast<unsigned char>(c);
-        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < text.size() &&
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < n &&
             (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
             // Two bytes, as every accented Latin letter of the table but a few: decoded
             // here, without the general loop.
@@ -271,11 +270,18 @@ std::size_t FoldInto(std::string_view text, std::size_t first, std::size_t limit
             i += static_cast<std::size_t>(length);
             changed = true;
         } else {
-            const std::size_t n = length != 0 ? static_cast<std::size_t>(length) : 1;
-            std::memcpy(out + o, text.data() + i, n);
-            o += n;
-            i += n;
+            const std::size_t kept = length != 0 ? static_cast<std::size_t>(length) : 1;
+            std::memcpy(out + o, text.data() + i, kept);
+            o += kept;
+            i += kept;
         }
+        if (o >= limit) {
+            break;
+        }
+        const std::size_t run = FirstNonAscii(text.substr(i, limit - o));
+        CopyRun(out + o, text.data() + i, run);
+        i += run;
+        o += run;
     }
     return o;
 }
