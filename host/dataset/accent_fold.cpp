@@ -63,7 +63,8 @@ struct FoldTable {
     std::array<char, kTableEnd> base{}; // base letter, 0 when the code point stays
     AccentFoldPairs pairs;
 
-    FoldTable()
+    // Out of line, so that Table() stays small enough to be inlined where text is folded.
+    [[gnu::noinline]] FoldTable()
     {
         for (char32_t c = 0x80; c < kTableEnd; ++c) {
             base[c] = BaseLetterOf(c);
@@ -75,7 +76,7 @@ struct FoldTable {
     }
 };
 
-const FoldTable& Table()
+inline const FoldTable& Table()
 {
     static const FoldTable table;
     return table;
