@@ -28,6 +28,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_order.h
   ${CMAKE_CURRENT_LIST_DIR}/record_order.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_sort.h
+  ${CMAKE_CURRENT_LIST_DIR}/text_sort.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dataset_file.h
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_file.cpp
