@@ -227,6 +227,8 @@ private:
     }
     std::uint64_t Chunk(std::string_view text, size_t from, const std::string& folding) const;
     void ReadChunks(Chunked& item, size_t depth, std::string& folding) const;
+    template <typename At>
+    void ReadAll(Chunked* items, size_t count, At at, size_t depth, std::string& folding) const;
     void SortRun(std::uint32_t* recs, size_t count, Scratch& scratch) const;
     void SortChunked(Chunked* items, size_t count, size_t depth, bool nextRead,
                      Scratch& scratch) const;
@@ -333,22 +335,36 @@ void TextSort::Sort(std::uint32_t* recs, size_t count) const
     }
 }
 
+// Reads the chunks at depth of items[at(0)], items[at(1)] and so on. The records are in
+// sorted, not stored, order, so each read lands somewhere else in the text: the reads
+// are started well ahead.
+template <typename At>
+void TextSort::ReadAll(Chunked* items, size_t count, At at, size_t depth,
+                       std::string& folding) const
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (i + 32 < count) {
+            __builtin_prefetch(&m_offsets[items[at(i + 32)].rec]);
+        }
+        if (i + 16 < count) {
+            const char* text = m_bytes + m_offsets[items[at(i + 16)].rec];
+            // Folding accents reads a text from its start.
+            __builtin_prefetch(text + (m_key.accents ? 0 : depth));
+            __builtin_prefetch(text + depth + 16);
+        }
+        ReadChunks(items[at(i)], depth, folding);
+    }
+}
+
 void TextSort::SortRun(std::uint32_t* recs, size_t count, Scratch& scratch) const
 {
     scratch.items.resize(count);
     Chunked* items = scratch.items.data();
     for (size_t i = 0; i < count; ++i) {
-        if (i + 32 < count) {
-            __builtin_prefetch(&m_offsets[recs[i + 32]]);
-        }
-        if (i + 16 < count) {
-            const char* text = m_bytes + m_offsets[recs[i + 16]];
-            __builtin_prefetch(text + (m_key.accents ? 0 : 8));
-            __builtin_prefetch(text + 24);
-        }
         items[i].rec = recs[i];
-        ReadChunks(items[i], 8, scratch.folding);
     }
+    ReadAll(
+        items, count, [](size_t i) { return i; }, 8, scratch.folding);
     SortChunked(items, count, 8, true, scratch);
     for (size_t i = 0; i < count; ++i) {
         recs[i] = items[i].rec;
@@ -382,17 +398,8 @@ void TextSort::SortChunked(Chunked* items, size_t count, size_t depth, bool next
                 at.push_back(static_cast<std::uint32_t>(scratch.runs[r].first + i));
             }
         }
-        for (size_t i = 0; i < at.size(); ++i) {
-            if (i + 32 < at.size()) {
-                __builtin_prefetch(&m_offsets[items[at[i + 32]].rec]);
-            }
-            if (i + 16 < at.size()) {
-                const char* text = m_bytes + m_offsets[items[at[i + 16]].rec];
-                __builtin_prefetch(text + (m_key.accents ? 0 : depth + 8));
-                __builtin_prefetch(text + depth + 24);
-            }
-            ReadChunks(items[at[i]], depth + 8, scratch.folding);
-        }
+        ReadAll(
+            items, at.size(), [&](size_t i) { return at[i]; }, depth + 8, scratch.folding);
     }
     for (size_t r = base; r < end; ++r) {
         const auto [first, n] = scratch.runs[r];

@@ -18,8 +18,6 @@ constexpr std::size_t kDenseInBlock = kBlock / 16;
 // same word of every pair's bitmap would share its place within a 4 KB page, and the
 // processor then takes each store for one that the next load may depend on.
 constexpr std::size_t kPoolStride = kBlockWords + 8;
-constexpr int kSecondByte = 257; // as BigramSummary::kSecond
-constexpr int kEndByte = 256;    // as BigramSummary::kEnd
 
 // A part of a block: a bitmap of its records for each pair it holds, laid out word by
 // word (the first word of every pair's bitmap, then the second...), so that the bits one
@@ -31,7 +29,7 @@ static_assert(kBlock % kPart == 0);
 
 class PartBitmaps {
 public:
-    PartBitmaps() : m_at(256 * kSecondByte, 0), m_words(kPartWords * m_width, 0) {}
+    PartBitmaps() : m_at(256 * BigramSummary::kSecond, 0), m_words(kPartWords * m_width, 0) {}
 
     // Sets the record's bit (its place in the part) for every pair of its folded text.
     void MarkRecord(std::uint32_t place, std::string_view text)
@@ -53,10 +51,10 @@ public:
         for (std::size_t i = 1; i < text.size(); ++i) {
             const unsigned current =
                 static_cast<unsigned char>(FoldByte(static_cast<char>(bytes[i])));
-            mark(previous * kSecondByte + current);
+            mark(previous * BigramSummary::kSecond + current);
             previous = current;
         }
-        mark(previous * kSecondByte + kEndByte);
+        mark(previous * BigramSummary::kSecond + BigramSummary::kEnd);
     }
 
     // Writes each pair's bitmap into the block's pool at startOf(slot) + word (its place
@@ -69,16 +67,13 @@ public:
             m_starts.push_back(startOf(slot) + word);
             m_at[slot] = 0;
         }
-        m_rows.clear();
-        for (const std::size_t start : m_starts) {
-            m_rows.push_back(pool.data() + start);
-        }
+        std::uint64_t* const into = pool.data(); // once the pool has grown
         for (std::size_t w = 0; w < kPartWords; ++w) {
             std::uint64_t* from = m_words.data() + w * m_width;
-            for (std::size_t k = 0; k < m_rows.size(); ++k) {
-                m_rows[k][w] = from[k];
+            for (std::size_t k = 0; k < m_starts.size(); ++k) {
+                into[m_starts[k] + w] = from[k];
             }
-            std::fill(from, from + m_rows.size(), 0);
+            std::fill(from, from + m_starts.size(), 0);
         }
         m_seen.clear();
     }
@@ -113,7 +108,6 @@ private:
     std::size_t m_width = 1024; // pairs a word's stretch has room for
     std::vector<std::uint64_t> m_words;
     std::vector<std::size_t> m_starts;
-    std::vector<std::uint64_t*> m_rows;
 };
 
 } // namespace

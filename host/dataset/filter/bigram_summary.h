@@ -33,9 +33,12 @@ public:
     std::uint32_t RecordCount() const { return m_records; }
     std::size_t MemoryBytes() const;
 
-private:
-    static constexpr int kEnd = 256; // the second byte of "ends the value"
+    // A pair's slot is first * kSecond + second, where the second byte kEnd stands for
+    // "ends the value".
+    static constexpr int kEnd = 256;
     static constexpr int kSecond = 257;
+
+private:
     // One block of one pair: `size` words of a bitmap or `size` offsets, from `at`.
     struct Block {
         std::uint32_t block = 0;
