@@ -1,6 +1,8 @@
 #include "host/dataset/large_array.h"
 
+#include <array>
 #include <cstdint>
+#include <mutex>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -17,6 +19,58 @@ std::size_t RoundUp(std::size_t bytes)
 {
     return (bytes + kHugePage - 1) & ~(kHugePage - 1);
 }
+
+// A few freed arrays kept for the next of the same size. Each keystroke of a search
+// over millions of records allocates and frees the same lists of a megabyte or more,
+// and fresh memory costs a fault on first touch and the kernel's zeroing of each 2 MB
+// page; kept memory is written over by the next owner (std::vector initialises it).
+class KeptArrays {
+public:
+    void* Take(std::size_t size)
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Kept& kept : m_kept) {
+            if (kept.memory != nullptr && kept.size == size) {
+                void* memory = kept.memory;
+                kept = {};
+                m_bytes -= size;
+                return memory;
+            }
+        }
+        return nullptr;
+    }
+    bool Keep(void* memory, std::size_t size)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_bytes + size > kMostBytes) {
+            return false;
+        }
+        for (Kept& kept : m_kept) {
+            if (kept.memory == nullptr) {
+                kept = {memory, size};
+                m_bytes += size;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kMostBytes = std::size_t{32} << 20;
+    struct Kept {
+        void* memory = nullptr;
+        std::size_t size = 0;
+    };
+    std::mutex m_mutex;
+    std::array<Kept, 8> m_kept{};
+    std::size_t m_bytes = 0;
+};
+
+KeptArrays& Kept()
+{
+    static KeptArrays kept;
+    return kept;
+}
 #endif
 
 } // namespace
@@ -25,8 +79,11 @@ void* AllocateLargeArray(std::size_t bytes)
 {
 #if defined(__linux__)
     if (bytes >= kLargeArrayBytes) {
-        // One huge page more than asked, then the unaligned ends given back.
         const std::size_t size = RoundUp(bytes);
+        if (void* kept = Kept().Take(size)) {
+            return kept;
+        }
+        // One huge page more than asked, then the unaligned ends given back.
         void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED) {
@@ -57,7 +114,9 @@ void FreeLargeArray(void* memory, std::size_t bytes) noexcept
     }
 #if defined(__linux__)
     if (bytes >= kLargeArrayBytes) {
-        munmap(memory, RoundUp(bytes));
+        if (!Kept().Keep(memory, RoundUp(bytes))) {
+            munmap(memory, RoundUp(bytes));
+        }
         return;
     }
 #endif

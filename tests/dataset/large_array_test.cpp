@@ -33,3 +33,24 @@ TEST(LargeArray, HoldsItsValuesAtEverySize)
     small += text.substr(0, 4);
     EXPECT_EQ(small, "ANAJOAO");
 }
+
+// A large array freed is kept for the next of the same size (a keystroke's lists come
+// and go every keystroke), and a vector on it starts as a new one does.
+TEST(LargeArray, FreedArraysAreReusedForTheSameSize)
+{
+    const std::uint32_t* first = nullptr;
+    {
+        host::LargeVector<std::uint32_t> list(1'500'000, 7u);
+        first = list.data();
+    }
+    host::LargeVector<std::uint32_t> again(1'500'000);
+#if defined(__linux__)
+    EXPECT_EQ(again.data(), first);
+#endif
+    for (std::size_t i = 0; i < again.size(); i += 4099) {
+        ASSERT_EQ(again[i], 0u);
+    }
+    host::LargeVector<std::uint64_t> other(3'000'000, 1u); // another size: its own memory
+    EXPECT_NE(static_cast<const void*>(other.data()), static_cast<const void*>(again.data()));
+    EXPECT_EQ(other[2'999'999], 1u);
+}
