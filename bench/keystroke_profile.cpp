@@ -28,6 +28,7 @@ int main(int argc, char** argv)
     QString what = QStringLiteral("delete");
     int times = 50;
     bool ignoreAccents = false;
+    QString typed; // what prefix and contains type, else their usual text
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool valued = i + 1 < args.size();
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
             data = args[++i];
         } else if (valued && args[i] == QLatin1String("--what")) {
             what = args[++i];
+        } else if (valued && args[i] == QLatin1String("--text")) {
+            typed = args[++i];
         } else if (valued && args[i] == QLatin1String("--times")) {
             times = args[++i].toInt();
         } else {
@@ -46,7 +49,7 @@ int main(int argc, char** argv)
     }
     if (data.isEmpty()) {
         std::cerr << "usage: keystroke_profile --data FILE [--what open|delete|backspace|prefix|"
-                     "contains] [--times N] [--ignore-accents]\n";
+                     "contains] [--text TEXT] [--times N] [--ignore-accents]\n";
         return 2;
     }
     host::SetSleepFunction([](unsigned) {});
@@ -76,7 +79,9 @@ int main(int argc, char** argv)
                 times_.push_back(path.KeyDown(VK_BACK));
             } else if (what == QLatin1String("prefix") || what == QLatin1String("contains")) {
                 const bool contains = what == QLatin1String("contains");
-                const std::string text = contains ? "SILVA" : "JOAO S";
+                const std::string text = !typed.isEmpty() ? typed.toStdString()
+                                         : contains       ? "SILVA"
+                                                          : "JOAO S";
                 if (contains) {
                     path.Percent();
                 }

@@ -144,42 +144,6 @@ template <class Fold, class Copy> void Walk(std::string_view text, Fold fold, Co
     copy(kept, text.size());
 }
 
-// The position of the first byte from 0x80 on (the size when there is none), eight bytes
-// at a time: most text a search reads is ASCII. The byte is found in its word without a
-// loop, which would mispredict its exit once a text.
-std::size_t FirstNonAscii(std::string_view text)
-{
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    const std::size_t n = text.size();
-    if constexpr (std::endian::native == std::endian::little) {
-        const auto inWord = [](std::uint64_t high) {
-            return static_cast<std::size_t>(std::countr_zero(high)) / 8;
-        };
-        std::size_t i = 0;
-        for (; i + 8 <= n; i += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, text.data() + i, 8);
-            if ((word & kHighBits) != 0) {
-                return i + inWord(word & kHighBits);
-            }
-        }
-        if (i == n) {
-            return n;
-        }
-        if (n >= 8) {
-            // The last bytes, in the word that ends the text (its first bytes are ASCII).
-            std::uint64_t word = 0;
-            std::memcpy(&word, text.data() + n - 8, 8);
-            return (word & kHighBits) != 0 ? n - 8 + inWord(word & kHighBits) : n;
-        }
-    }
-    std::size_t i = 0;
-    while (i < n && static_cast<unsigned char>(text[i]) < 0x80) {
-        ++i;
-    }
-    return i;
-}
-
 char WithCase(char base, FoldedLetterCase letterCase)
 {
     switch (letterCase) {

@@ -1,6 +1,7 @@
 #include "host/dataset/record_view.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace host {
 
@@ -23,6 +24,35 @@ CountWords(const std::uint64_t* words, std::size_t count)
 std::size_t CountBits(const RecordBitmap& bits)
 {
     return CountWords(bits.data(), bits.size());
+}
+
+#if defined(__x86_64__) && defined(__ELF__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+void ListSetBits(const RecordBitmap& bits, std::uint32_t* out)
+{
+    // Four places written for every word, whatever its bits, and a loop only for the few
+    // words with more: a loop that ran once per bit would mispredict its exit at nearly
+    // every word of a scattered result. The top bit set beside the word's keeps each
+    // count of trailing zeros defined without a test: it is only counted once the word's
+    // own bits are listed, for places that are written over or left past the end.
+    constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
+    std::size_t listed = 0;
+    for (std::size_t w = 0; w < bits.size(); ++w) {
+        std::uint64_t word = bits[w];
+        const auto base = static_cast<std::uint32_t>(w * 64);
+        const auto count = static_cast<std::size_t>(__builtin_popcountll(word));
+        std::uint32_t* at = out + listed;
+        for (std::size_t k = 0; k < 4; ++k) {
+            at[k] = base + static_cast<std::uint32_t>(__builtin_ctzll(word | kTop));
+            word &= word - 1;
+        }
+        for (std::size_t k = 4; k < count; ++k) {
+            at[k] = base + static_cast<std::uint32_t>(__builtin_ctzll(word | kTop));
+            word &= word - 1;
+        }
+        listed += count;
+    }
 }
 
 RecordView::RecordView(std::shared_ptr<const Rows> order)

@@ -25,6 +25,10 @@ inline bool TestBit(const RecordBitmap& bits, std::uint32_t rec)
 std::size_t CountBits(const RecordBitmap& bits);
 // Bits set in count words.
 std::size_t CountWords(const std::uint64_t* words, std::size_t count);
+// Writes the record numbers whose bits are set to out, ascending: CountBits(bits) of
+// them, into room for kListSlack more, which may be overwritten.
+constexpr std::size_t kListSlack = 4;
+void ListSetBits(const RecordBitmap& bits, std::uint32_t* out);
 
 // The records a view shows, in its order, without a copy of the order: ranges of
 // positions in a shared order (a prefix search's matches, or the whole order), kept,

@@ -106,6 +106,81 @@ std::size_t FoldedFind(std::string_view text, std::string_view foldedNeedle)
     return std::string_view::npos;
 }
 
+ShortTextPlaces FindInShortText(std::string_view text, std::string_view needle, bool foldCase)
+{
+    ShortTextPlaces places;
+    const std::size_t n = text.size();
+    const std::size_t m = needle.size();
+    const auto fold = [foldCase](char c) { return foldCase ? FoldByte(c) : c; };
+    const auto matchesAt = [&](std::size_t at) {
+        for (std::size_t j = 0; j < m; ++j) {
+            if (fold(text[at + j]) != needle[j]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto below = [](std::size_t bits) {
+        return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+    };
+#if defined(__SSE2__)
+    // 16 places at a time: the text's bytes from each place on compared with the needle's
+    // first four and its last, so that up to five bytes are decided without a look at
+    // the text; longer needles are checked at the places left.
+    const std::size_t compared = std::min<std::size_t>(m, 4);
+    __m128i wanted[5];
+    for (std::size_t j = 0; j < compared; ++j) {
+        wanted[j] = _mm_set1_epi8(needle[j]);
+    }
+    if (m > 4) {
+        wanted[4] = _mm_set1_epi8(needle[m - 1]);
+    }
+    const auto load = [&](std::size_t at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        return foldCase ? FoldBytes(bytes) : bytes;
+    };
+    for (std::size_t block = 0; block * 16 < n; ++block) {
+        const std::size_t at = block * 16;
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        places.nonAscii |=
+            static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(bytes))) << at;
+        if (m == 0 || at + m > n) {
+            continue;
+        }
+        __m128i equal = _mm_cmpeq_epi8(foldCase ? FoldBytes(bytes) : bytes, wanted[0]);
+        for (std::size_t j = 1; j < compared; ++j) {
+            equal = _mm_and_si128(equal, _mm_cmpeq_epi8(load(at + j), wanted[j]));
+        }
+        if (m > 4) {
+            equal = _mm_and_si128(equal, _mm_cmpeq_epi8(load(at + m - 1), wanted[4]));
+        }
+        places.starts |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(equal)))
+                         << at;
+    }
+    places.nonAscii &= below(n);
+    places.starts &= m == 0 || m > n ? 0 : below(n - m + 1);
+    if (m > 4) {
+        for (std::uint64_t left = places.starts; left != 0; left &= left - 1) {
+            const auto at = static_cast<std::size_t>(__builtin_ctzll(left));
+            if (!matchesAt(at)) {
+                places.starts &= ~(std::uint64_t{1} << at);
+            }
+        }
+    }
+#else
+    for (std::size_t i = 0; i < n; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) {
+            places.nonAscii |= std::uint64_t{1} << i;
+        }
+        if (m != 0 && i + m <= n && matchesAt(i)) {
+            places.starts |= std::uint64_t{1} << i;
+        }
+    }
+    (void)below;
+#endif
+    return places;
+}
+
 bool FoldedContains(std::string_view text, std::string_view foldedNeedle)
 {
     return FoldedFind(text, foldedNeedle) != std::string_view::npos;

@@ -241,18 +241,6 @@ private:
     const bool m_foldBytes;
 };
 
-// ASCII letters a-z in the word's bytes upper-cased, as FoldByte does to each byte.
-std::uint64_t UpperAsciiWord(std::uint64_t word)
-{
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    const std::uint64_t low7 = word & ~kHigh;
-    const std::uint64_t fromA = low7 + (0x80 - 'a') * kOnes;     // high bit: at least 'a'
-    const std::uint64_t pastZ = low7 + (0x80 - 'z' - 1) * kOnes; // high bit: past 'z'
-    const std::uint64_t lower = fromA & ~pastZ & ~word & kHigh;
-    return word ^ (lower >> 2); // 0x80 >> 2 is the case bit, 0x20
-}
-
 // ChunkKey, reading the chunk as one word where its buffer allows: the stored text's,
 // or the folded copy (which SortText leaves with room past the bytes asked for).
 std::uint64_t TextSort::Chunk(std::string_view text, size_t from, const std::string& folding) const
@@ -271,7 +259,7 @@ std::uint64_t TextSort::Chunk(std::string_view text, size_t from, const std::str
     std::uint64_t bytes = 0;
     std::memcpy(&bytes, word, 8);
     if (m_foldBytes) {
-        bytes = UpperAsciiWord(bytes);
+        bytes = FoldWord(bytes);
     }
     bytes = __builtin_bswap64(bytes);
     return n == 0 ? 0 : bytes & (~0ULL << (8 * (8 - n)));

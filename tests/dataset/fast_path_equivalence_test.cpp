@@ -498,6 +498,102 @@ TEST(FastPaths, FoldedContainsAgreesWithFoldingThenSearching)
     }
 }
 
+// The one-pass scan of a short text gives every place a needle begins and every byte
+// from 0x80 on, whatever lies past the text's end: the bytes there (which the scan may
+// read) are made to look like more of the needle.
+TEST(FastPaths, ShortTextScanFindsEveryPlaceANeedleBegins)
+{
+    std::mt19937 random(909);
+    const std::string alphabet = "sSiIlL{`@[\x7F\xC3\xA7\x87z";
+    for (int round = 0; round < 30000; ++round) {
+        const std::size_t size = random() % (host::kShortText + 1);
+        std::string needle(1 + random() % 7, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        const bool foldCase = round % 2 == 0;
+        std::string wanted = needle;
+        if (foldCase) {
+            host::FoldText(needle, wanted);
+        }
+        // An exact-size heap buffer: the text, then the slack the scan may read.
+        std::vector<char> buffer(size + host::kShortTextSlack);
+        for (char& c : buffer) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        for (std::size_t at = size; at < buffer.size(); ++at) {
+            buffer[at] = needle[(at - size) % needle.size()];
+        }
+        if (round % 3 == 0 && size >= needle.size()) {
+            const std::size_t at = random() % (size - needle.size() + 1);
+            std::copy(needle.begin(), needle.end(), buffer.begin() + static_cast<long>(at));
+        }
+        const std::string_view text(buffer.data(), size);
+        std::string folded(text);
+        if (foldCase) {
+            host::FoldText(text, folded);
+        }
+        std::uint64_t starts = 0;
+        std::uint64_t nonAscii = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (folded.compare(i, wanted.size(), wanted) == 0 && i + wanted.size() <= size) {
+                starts |= std::uint64_t{1} << i;
+            }
+            if (static_cast<unsigned char>(text[i]) >= 0x80) {
+                nonAscii |= std::uint64_t{1} << i;
+            }
+        }
+        const host::ShortTextPlaces places = host::FindInShortText(text, wanted, foldCase);
+        ASSERT_EQ(places.starts, starts) << text << " / " << needle << " fold " << foldCase;
+        ASSERT_EQ(places.nonAscii, nonAscii) << text;
+    }
+}
+
+// Listing a bitmap's records writes them in ascending order and nothing past the room
+// it is given (an exact-size heap buffer), for empty, sparse, dense and full words.
+TEST(FastPaths, ListingABitmapGivesEveryRecordInOrder)
+{
+    std::mt19937_64 random(31);
+    for (int round = 0; round < 300; ++round) {
+        const auto records = static_cast<std::uint32_t>(random() % 5000);
+        host::RecordBitmap bits = host::MakeRecordBitmap(records);
+        const int density = round % 5;
+        for (std::uint64_t& word : bits) {
+            switch (density) {
+            case 0:
+                word = 0;
+                break;
+            case 1:
+                word = random() % 7 == 0 ? std::uint64_t{1} << (random() % 64) : 0;
+                break;
+            case 2:
+                word = random() & random() & random();
+                break;
+            case 3:
+                word = ~std::uint64_t{0};
+                break;
+            default:
+                word = random() % 2 == 0 ? std::uint64_t{1} << 63 : random();
+                break;
+            }
+        }
+        if (records % 64 != 0 && !bits.empty()) {
+            bits.back() &= (std::uint64_t{1} << (records % 64)) - 1; // no bit past the last record
+        }
+        std::vector<std::uint32_t> expected;
+        for (std::uint32_t rec = 0; rec < records; ++rec) {
+            if (host::TestBit(bits, rec)) {
+                expected.push_back(rec);
+            }
+        }
+        ASSERT_EQ(host::CountBits(bits), expected.size());
+        std::vector<std::uint32_t> listed(expected.size() + host::kListSlack);
+        host::ListSetBits(bits, listed.data());
+        listed.resize(expected.size());
+        ASSERT_EQ(listed, expected) << "round " << round;
+    }
+}
+
 namespace {
 
 // Text in which short needles occur often, several times in one value, at the very end

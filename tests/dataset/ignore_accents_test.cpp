@@ -169,6 +169,53 @@ TEST(IgnoreAccents, FastPathsAgreeWithThePlainEvaluation)
     }
 }
 
+// Contains typing decided from the previous keystroke's memo, with accents set aside:
+// a needle found as stored need not be at the folded text's first place ("SÍLVIO
+// SILVA"), a later place may only exist once folded ("SILAS SÍLVIA"), the bytes after
+// it may be folded ones ("SILÁRIO"), and texts too long for the one-pass scan or at
+// the very end of the column's buffer are read the other way.
+TEST(IgnoreAccents, ContainsTypingFromTheMemoFindsEveryFoldedPlace)
+{
+    const char* const names[] = {"SÍLVIO SILVA",   "SILAS SÍLVIA", "SILÁRIO",       "Sílvia Silas",
+                                 "ÁSIL",           "silva sílvio", "SILVA",         "JOSÉ SILVEIRA",
+                                 "MARIA DA SILVA", "Zé",           "BASÍLIO SILAS", "SILVIA"};
+    const QString longName = QString(70, u'X') + QString::fromUtf8(" SILAS SÍLVIO");
+    for (const int records : {40, 6000}) {
+        auto fast = std::make_unique<host::ClientDataset>();
+        auto plain = std::make_unique<host::ClientDataset>();
+        for (host::ClientDataset* ds : {fast.get(), plain.get()}) {
+            ds->AddField("CODIGO", host::FieldType::Integer);
+            ds->AddField("NMCLIENTE", host::FieldType::Text, 100);
+            for (int i = 0; i < records; ++i) {
+                const QString name =
+                    i % 97 == 5 ? longName : QString::fromUtf8(names[i % std::size(names)]);
+                ds->AppendRecord({i, name});
+            }
+            ds->AppendRecord({records, QString::fromUtf8("SILAS SÍLVIO")}); // ends the buffer
+            ds->Open();
+            ds->SetFilterOptions(kIgnoreAccents);
+        }
+        plain->SetFastPaths(false);
+        for (const char* field : {"UPPER(NMCLIENTE)", "NMCLIENTE"}) {
+            const bool upper = field[0] == 'U';
+            for (const char* typed : {"%SILVIO", "%SILVIA", "%SILARIO", "%SILAS S", "%ASIL"}) {
+                const QString search =
+                    upper ? QString::fromLatin1(typed) : QString::fromLatin1(typed).toLower();
+                for (int len = 2; len <= search.size(); ++len) {
+                    const QString filter =
+                        QStringLiteral("%1 LIKE '%2%'").arg(QLatin1String(field), search.left(len));
+                    EXPECT_EQ(Filtered(*fast, filter), Filtered(*plain, filter))
+                        << filter.toStdString() << " over " << records;
+                }
+            }
+        }
+        // The folded places alone: "SÍLVIO SILVA", "SILAS SÍLVIO" at the end.
+        const Codes_t found = Filtered(*fast, QStringLiteral("UPPER(NMCLIENTE) LIKE '%SILVIO%'"));
+        EXPECT_EQ(found.front(), 0);
+        EXPECT_EQ(found.back(), records);
+    }
+}
+
 // A needle the fold leaves with non-ASCII characters ("€", "ß") is looked for in texts
 // that have nothing to fold as well as in folded ones.
 TEST(IgnoreAccents, NeedlesThatKeepOtherCharactersFindThemInAnyText)

@@ -9,15 +9,16 @@
 namespace host::filter {
 
 // What a contains search learnt about every record of its result: the bytes that follow
-// the first place the needle occurs in the record's text (folded, for a folded search),
-// and whether it occurs again further on. The next keystroke usually extends the needle,
+// a place the needle occurs in the record's text (folded, for a folded search; the first
+// place but where a search with accents set aside finds it in the stored text), and
+// whether it may occur at another place. The next keystroke usually extends the needle,
 // and most records are then decided from these bytes without their text being read
 // again: at millions of records those scattered reads are what a keystroke costs.
 struct ContainsMemo {
     static constexpr int kTailBytes = 8;
     static constexpr std::uint8_t kLengthMask = 0x0F; // bytes kept in the tail
     static constexpr std::uint8_t kMore = 0x10;       // the text goes on past them
-    static constexpr std::uint8_t kAgain = 0x20;      // the needle may occur again later
+    static constexpr std::uint8_t kAgain = 0x20;      // the needle may occur elsewhere
     // The record is in the result. A memo handed over from the checks whole also lists
     // the candidates that failed (without this flag) rather than copy the rest out.
     static constexpr std::uint8_t kKept = 0x40;

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -122,11 +124,16 @@ bool Holds(const ContainsSearch& search, std::string_view text)
 
 // The text of a record as a search with accents set aside reads it. Kept out of line,
 // as the accent paths below are: the checks without accents run for every candidate
-// and stay small enough to be inlined there.
+// and stay small enough to be inlined there. The folded text it returns can be read
+// kShortTextSlack bytes past its end.
 [[gnu::noinline]] std::string_view AccentFoldedTextOf(const ContainsSearch& search,
                                                       std::uint32_t rec)
 {
     thread_local std::string scratch; // kept between calls: this runs once per candidate
+    const std::size_t room = search.column->Text(rec).size() + kShortTextSlack;
+    if (scratch.size() < room) {
+        scratch.resize(std::max<std::size_t>(room, 256));
+    }
     return search.column->SearchText(rec, true, scratch);
 }
 
@@ -174,22 +181,10 @@ struct ContainsMatch {
     std::uint8_t info = 0;
 };
 
-ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
+// The memo's bytes for a match that ends at `after` in the text as the search reads it.
+void NoteTail(const ContainsSearch& search, std::string_view text, std::size_t after,
+              ContainsMatch& match)
 {
-    if (search.column->IsNull(rec)) {
-        return {};
-    }
-    // The text as the search reads it (accents set aside when asked): the memo's bytes
-    // are then those a longer needle is matched against.
-    const std::string_view text =
-        search.accents ? AccentFoldedTextOf(search, rec) : search.column->Text(rec);
-    const std::size_t at = FindNeedle(search, text, 0);
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    ContainsMatch match;
-    match.found = true;
-    const std::size_t after = at + search.needle.size();
     const std::size_t left = text.size() - after;
     const auto kept = static_cast<int>(std::min<std::size_t>(left, ContainsMemo::kTailBytes));
     for (int i = 0; i < kept; ++i) {
@@ -197,18 +192,112 @@ ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
         match.tail |= std::uint64_t{static_cast<unsigned char>(search.folded ? FoldByte(c) : c)}
                       << (8 * i);
     }
-    match.info = static_cast<std::uint8_t>(kept);
+    match.info = static_cast<std::uint8_t>(match.info | kept);
     if (left > static_cast<std::size_t>(kept)) {
         match.info |= ContainsMemo::kMore;
     }
+}
+
+// The match at the first of `starts` in a short text as the search reads it, whose bytes
+// past its end can be read: the tail is read as one word.
+ContainsMatch MatchAtFirst(const ContainsSearch& search, std::string_view text,
+                           std::uint64_t starts)
+{
+    ContainsMatch match;
+    if (starts == 0) {
+        return match;
+    }
+    match.found = true;
+    const auto after = static_cast<std::size_t>(std::countr_zero(starts)) + search.needle.size();
+    const std::size_t left = text.size() - after;
+    const std::size_t kept = std::min<std::size_t>(left, ContainsMemo::kTailBytes);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, text.data() + after, sizeof tail);
+        tail = search.folded ? FoldWord(tail) : tail;
+        match.tail = kept == 8 ? tail : tail & ((std::uint64_t{1} << (8 * kept)) - 1);
+        match.info = static_cast<std::uint8_t>(kept);
+        if (left > kept) {
+            match.info |= ContainsMemo::kMore;
+        }
+    } else {
+        NoteTail(search, text, after, match);
+    }
+    if ((starts & (starts - 1)) != 0) {
+        match.info |= ContainsMemo::kAgain;
+    }
+    return match;
+}
+
+// A short text with a byte from 0x80 on, read with accents set aside. An ASCII needle
+// found in the stored text is a match of the folded text too (setting accents aside
+// keeps every ASCII byte), and what follows it is the fold of the stored bytes that
+// follow: the text is only folded whole when the needle is not found as stored. The
+// match noted need not be the folded text's first, as the memo only asks for a match;
+// kAgain then stands for one a folded letter may take part in.
+[[gnu::noinline]] ContainsMatch MatchShortAccented(const ContainsSearch& search, std::uint32_t rec,
+                                                   std::string_view stored,
+                                                   const ShortTextPlaces& places)
+{
+    if (search.asciiNeedle && places.starts != 0) {
+        ContainsMatch match = MatchAtFirst(search, stored, places.starts);
+        match.info |= ContainsMemo::kAgain;
+        const auto after =
+            static_cast<std::size_t>(std::countr_zero(places.starts)) + search.needle.size();
+        if (after < 64 && (places.nonAscii >> after & 0xFF) != 0) {
+            // The bytes kept would be folded: fold what follows the match.
+            thread_local std::string scratch;
+            match.tail = 0;
+            match.info = ContainsMemo::kAgain;
+            NoteTail(search, AccentFoldedView(stored.substr(after), scratch), 0, match);
+        }
+        return match;
+    }
+    const std::string_view folded = AccentFoldedTextOf(search, rec);
+    if (folded.data() == stored.data()) {
+        return MatchAtFirst(search, stored, places.starts); // nothing to fold
+    }
+    return MatchAtFirst(search, folded,
+                        FindInShortText(folded, search.needle, search.folded).starts);
+}
+
+// Any text, as the search reads it.
+ContainsMatch MatchText(const ContainsSearch& search, std::string_view text)
+{
+    const std::size_t at = FindNeedle(search, text, 0);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    ContainsMatch match;
+    match.found = true;
+    NoteTail(search, text, at + search.needle.size(), match);
     if (FindNeedle(search, text, at + 1) != std::string_view::npos) {
         match.info |= ContainsMemo::kAgain;
     }
     return match;
 }
 
-// A record of a memo for needle + suffix: 1 when the bytes kept after the needle's first
-// place begin with the suffix (the match then starts there, and tail and info describe
+ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)
+{
+    if (search.column->IsNull(rec)) {
+        return {};
+    }
+    // The text as the search reads it (accents set aside when asked): the memo's bytes
+    // are then those a longer needle is matched against. Most texts are short, and are
+    // scanned once for the needle's every place and for bytes the fold may change.
+    const std::string_view stored = search.column->Text(rec);
+    if (stored.size() <= kShortText && search.column->ReadableAfter(rec, kShortTextSlack)) {
+        const ShortTextPlaces places = FindInShortText(stored, search.needle, search.folded);
+        if (!search.accents || places.nonAscii == 0) {
+            return MatchAtFirst(search, stored, places.starts);
+        }
+        return MatchShortAccented(search, rec, stored, places);
+    }
+    return MatchText(search, search.accents ? AccentFoldedTextOf(search, rec) : stored);
+}
+
+// A record of a memo for needle + suffix: 1 when the bytes kept after the needle's place
+// begin with the suffix (the match then starts there, and tail and info describe
 // it), 0 when no match is possible, -1 when only the text can tell.
 int ExtendedMatch(std::string_view suffix, std::uint64_t& tail, std::uint8_t& info)
 {
@@ -799,16 +888,10 @@ RecordView SelectFast(const SelectionInput& input)
             }
         };
         if (bits != nullptr) {
-            LargeVector<std::uint32_t> candidates(CountBits(*bits));
-            std::size_t listed = 0;
-            for (std::size_t w = 0; w < bits->size(); ++w) {
-                std::uint64_t word = (*bits)[w];
-                while (word != 0) {
-                    candidates[listed++] =
-                        static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word));
-                    word &= word - 1;
-                }
-            }
+            const std::size_t candidateCount = CountBits(*bits);
+            LargeVector<std::uint32_t> candidates(candidateCount + kListSlack);
+            ListSetBits(*bits, candidates.data());
+            candidates.resize(candidateCount);
             // Candidates are scattered over the text: each check would wait for memory,
             // so the reads for the checks a little ahead are started first. What the
             // first contains search finds is noted in place, by candidate: the lists
@@ -825,7 +908,8 @@ RecordView SelectFast(const SelectionInput& input)
                             search.column->PrefetchOffsets(candidates[i + 32]);
                         }
                         if (i + 16 < to) {
-                            search.column->PrefetchText(candidates[i + 16]);
+                            // Short texts are read a vector at a time, past their end.
+                            search.column->PrefetchText(candidates[i + 16], kShortTextSlack - 1);
                         }
                     }
                     const std::uint32_t rec = candidates[i];
@@ -905,15 +989,9 @@ RecordView SelectFast(const SelectionInput& input)
         picks = std::move(pass);
     }
     if (count <= kListedResult) {
-        Rows records;
-        records.reserve(count);
-        for (std::size_t w = 0; w < picks->size() && records.size() < count; ++w) {
-            std::uint64_t word = (*picks)[w];
-            while (word != 0) {
-                records.push_back(static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(word)));
-                word &= word - 1;
-            }
-        }
+        Rows records(count + kListSlack);
+        ListSetBits(*picks, records.data());
+        records.resize(count);
         return ListedInViewOrder(std::move(records), input);
     }
     return RecordView(input.order, {Range{0, static_cast<std::uint32_t>(order.size())}},
