@@ -20,10 +20,11 @@ std::size_t RoundUp(std::size_t bytes)
     return (bytes + kHugePage - 1) & ~(kHugePage - 1);
 }
 
-// A few freed arrays kept for the next of the same size. Each keystroke of a search
-// over millions of records allocates and frees the same lists of a megabyte or more,
-// and fresh memory costs a fault on first touch and the kernel's zeroing of each 2 MB
-// page; kept memory is written over by the next owner (std::vector initialises it).
+// The arrays freed last, up to 16 MB, kept for the next of the same size. Each keystroke
+// of a search over millions of records allocates and frees the same lists of a megabyte
+// or more, and fresh memory costs a fault on first touch and the kernel's zeroing of
+// each 2 MB page (on a virtual machine, more); kept memory is written over by the next
+// owner (std::vector initialises it). The oldest go first when room is needed.
 class KeptArrays {
 public:
     void* Take(std::size_t size)
@@ -41,29 +42,52 @@ public:
     }
     bool Keep(void* memory, std::size_t size)
     {
-        const std::lock_guard lock(m_mutex);
-        if (m_bytes + size > kMostBytes) {
+        if (size > kMostBytes) {
             return false;
         }
-        for (Kept& kept : m_kept) {
-            if (kept.memory == nullptr) {
-                kept = {memory, size};
-                m_bytes += size;
-                return true;
+        std::array<Kept, kSlots> dropped{};
+        {
+            const std::lock_guard lock(m_mutex);
+            for (;;) {
+                Kept* free = nullptr;
+                Kept* oldest = nullptr;
+                for (Kept& kept : m_kept) {
+                    if (kept.memory == nullptr) {
+                        free = &kept;
+                    } else if (oldest == nullptr || kept.age < oldest->age) {
+                        oldest = &kept;
+                    }
+                }
+                if (free != nullptr && m_bytes + size <= kMostBytes) {
+                    *free = {memory, size, ++m_age};
+                    m_bytes += size;
+                    break;
+                }
+                dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
+                m_bytes -= oldest->size;
+                *oldest = {};
             }
         }
-        return false;
+        for (const Kept& kept : dropped) {
+            if (kept.memory != nullptr) {
+                munmap(kept.memory, kept.size);
+            }
+        }
+        return true;
     }
 
 private:
-    static constexpr std::size_t kMostBytes = std::size_t{32} << 20;
+    static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
+    static constexpr std::size_t kSlots = 8;
     struct Kept {
         void* memory = nullptr;
         std::size_t size = 0;
+        std::uint64_t age = 0;
     };
     std::mutex m_mutex;
-    std::array<Kept, 8> m_kept{};
+    std::array<Kept, kSlots> m_kept{};
     std::size_t m_bytes = 0;
+    std::uint64_t m_age = 0;
 };
 
 KeptArrays& Kept()
@@ -115,7 +139,7 @@ void FreeLargeArray(void* memory, std::size_t bytes) noexcept
 #if defined(__linux__)
     if (bytes >= kLargeArrayBytes) {
         if (!Kept().Keep(memory, RoundUp(bytes))) {
-            munmap(memory, RoundUp(bytes));
+            munmap(memory, RoundUp(bytes)); // larger than all that is kept
         }
         return;
     }

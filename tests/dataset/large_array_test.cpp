@@ -35,7 +35,8 @@ TEST(LargeArray, HoldsItsValuesAtEverySize)
 }
 
 // A large array freed is kept for the next of the same size (a keystroke's lists come
-// and go every keystroke), and a vector on it starts as a new one does.
+// and go every keystroke), and a vector on it starts as a new one does; more than the
+// cache holds is given back, the oldest first, and what stays in use is still whole.
 TEST(LargeArray, FreedArraysAreReusedForTheSameSize)
 {
     const std::uint32_t* first = nullptr;
@@ -53,4 +54,17 @@ TEST(LargeArray, FreedArraysAreReusedForTheSameSize)
     host::LargeVector<std::uint64_t> other(3'000'000, 1u); // another size: its own memory
     EXPECT_NE(static_cast<const void*>(other.data()), static_cast<const void*>(again.data()));
     EXPECT_EQ(other[2'999'999], 1u);
+
+    std::vector<host::LargeVector<std::uint8_t>> many;
+    for (int i = 0; i < 12; ++i) {
+        many.emplace_back(std::size_t{3} << 20, static_cast<std::uint8_t>(i));
+    }
+    many.erase(many.begin(), many.begin() + 10); // ten freed, 40 MB: more than is kept
+    for (int i = 0; i < 12; ++i) {
+        host::LargeVector<std::uint8_t> reused(std::size_t{3} << 20);
+        ASSERT_EQ(reused[12345], 0u);
+        reused.back() = 1;
+    }
+    EXPECT_EQ(many[0].back(), 10u);
+    EXPECT_EQ(many[1].front(), 11u);
 }
