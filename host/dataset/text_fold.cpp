@@ -111,14 +111,8 @@ ShortTextPlaces FindInShortText(std::string_view text, std::string_view needle, 
     ShortTextPlaces places;
     const std::size_t n = text.size();
     const std::size_t m = needle.size();
-    const auto fold = [foldCase](char c) { return foldCase ? FoldByte(c) : c; };
     const auto matchesAt = [&](std::size_t at) {
-        for (std::size_t j = 0; j < m; ++j) {
-            if (fold(text[at + j]) != needle[j]) {
-                return false;
-            }
-        }
-        return true;
+        return foldCase ? FoldedAt(text, at, needle) : text.compare(at, m, needle) == 0;
     };
     const auto below = [](std::size_t bits) {
         return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;

@@ -182,24 +182,39 @@ struct ContainsMatch {
 };
 
 // The memo's bytes for a match that ends at `after` in the text as the search reads it.
+// With wordReadable, 8 bytes can be read from `after` whatever the text's length, and
+// they are read as one word.
 void NoteTail(const ContainsSearch& search, std::string_view text, std::size_t after,
-              ContainsMatch& match)
+              ContainsMatch& match, bool wordReadable = false)
 {
     const std::size_t left = text.size() - after;
-    const auto kept = static_cast<int>(std::min<std::size_t>(left, ContainsMemo::kTailBytes));
-    for (int i = 0; i < kept; ++i) {
-        const char c = text[after + static_cast<std::size_t>(i)];
-        match.tail |= std::uint64_t{static_cast<unsigned char>(search.folded ? FoldByte(c) : c)}
-                      << (8 * i);
+    const std::size_t kept = std::min<std::size_t>(left, ContainsMemo::kTailBytes);
+    if (wordReadable && std::endian::native == std::endian::little) {
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, text.data() + after, sizeof tail);
+        tail = search.folded ? FoldWord(tail) : tail;
+        match.tail = kept == 8 ? tail : tail & ((std::uint64_t{1} << (8 * kept)) - 1);
+    } else {
+        for (std::size_t i = 0; i < kept; ++i) {
+            const char c = text[after + i];
+            match.tail |= std::uint64_t{static_cast<unsigned char>(search.folded ? FoldByte(c) : c)}
+                          << (8 * i);
+        }
     }
     match.info = static_cast<std::uint8_t>(match.info | kept);
-    if (left > static_cast<std::size_t>(kept)) {
+    if (left > kept) {
         match.info |= ContainsMemo::kMore;
     }
 }
 
+// Where the match at the first of a short text's `starts` ends.
+std::size_t FirstMatchEnd(const ContainsSearch& search, std::uint64_t starts)
+{
+    return static_cast<std::size_t>(std::countr_zero(starts)) + search.needle.size();
+}
+
 // The match at the first of `starts` in a short text as the search reads it, whose bytes
-// past its end can be read: the tail is read as one word.
+// past its end can be read.
 ContainsMatch MatchAtFirst(const ContainsSearch& search, std::string_view text,
                            std::uint64_t starts)
 {
@@ -208,21 +223,7 @@ ContainsMatch MatchAtFirst(const ContainsSearch& search, std::string_view text,
         return match;
     }
     match.found = true;
-    const auto after = static_cast<std::size_t>(std::countr_zero(starts)) + search.needle.size();
-    const std::size_t left = text.size() - after;
-    const std::size_t kept = std::min<std::size_t>(left, ContainsMemo::kTailBytes);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t tail = 0;
-        std::memcpy(&tail, text.data() + after, sizeof tail);
-        tail = search.folded ? FoldWord(tail) : tail;
-        match.tail = kept == 8 ? tail : tail & ((std::uint64_t{1} << (8 * kept)) - 1);
-        match.info = static_cast<std::uint8_t>(kept);
-        if (left > kept) {
-            match.info |= ContainsMemo::kMore;
-        }
-    } else {
-        NoteTail(search, text, after, match);
-    }
+    NoteTail(search, text, FirstMatchEnd(search, starts), match, true);
     if ((starts & (starts - 1)) != 0) {
         match.info |= ContainsMemo::kAgain;
     }
@@ -240,17 +241,17 @@ ContainsMatch MatchAtFirst(const ContainsSearch& search, std::string_view text,
                                                    const ShortTextPlaces& places)
 {
     if (search.asciiNeedle && places.starts != 0) {
-        ContainsMatch match = MatchAtFirst(search, stored, places.starts);
-        match.info |= ContainsMemo::kAgain;
-        const auto after =
-            static_cast<std::size_t>(std::countr_zero(places.starts)) + search.needle.size();
-        if (after < 64 && (places.nonAscii >> after & 0xFF) != 0) {
+        const std::size_t after = FirstMatchEnd(search, places.starts);
+        ContainsMatch match;
+        if (after < kShortText && (places.nonAscii >> after & 0xFF) != 0) {
             // The bytes kept would be folded: fold what follows the match.
             thread_local std::string scratch;
-            match.tail = 0;
-            match.info = ContainsMemo::kAgain;
+            match.found = true;
             NoteTail(search, AccentFoldedView(stored.substr(after), scratch), 0, match);
+        } else {
+            match = MatchAtFirst(search, stored, places.starts);
         }
+        match.info |= ContainsMemo::kAgain;
         return match;
     }
     const std::string_view folded = AccentFoldedTextOf(search, rec);
