@@ -3,10 +3,12 @@
 #include "form/guarded.h"
 #include "form/search_text.h"
 #include "form/tfrm_pesquisa.h"
+#include "host/platform/input_hold.h"
 #include "host/platform/platform.h"
 #include "host/platform/platform_message_event.h"
 
 #include <QKeyEvent>
+#include <QWindow>
 
 namespace {
 
@@ -28,6 +30,13 @@ bool CarriesCharacter(const QKeyEvent& event)
 
 bool TfrmPesquisa::eventFilter(QObject* watched, QEvent* e)
 {
+    // Once confirm or cancel has asked for the close the dialog is ending: input for
+    // its window is dropped, so nothing typed or tapped after Enter changes what was
+    // confirmed (a window message queue, too, hands the close out before later input).
+    if (m_closeRequested && (host::IsKeyInput(*e) || host::IsPointerInput(*e)) &&
+        IsInThisWindow(watched)) {
+        return true;
+    }
     if (e->type() == QEvent::KeyRelease) {
         m_previewed = {};
         return false;
@@ -50,6 +59,14 @@ bool TfrmPesquisa::eventFilter(QObject* watched, QEvent* e)
     }
     m_previewed = {e, keyEvent->key(), keyEvent->modifiers(), keyEvent->text(), widget};
     return PreviewKey(*keyEvent);
+}
+
+bool TfrmPesquisa::IsInThisWindow(const QObject* object) const
+{
+    if (object->isWidgetType()) {
+        return static_cast<const QWidget*>(object)->window() == this;
+    }
+    return object == windowHandle();
 }
 
 bool TfrmPesquisa::PreviewKey(QKeyEvent& event)

@@ -126,6 +126,8 @@ private:
     void FocusColumn(int column);
     void SetSearchText(const QString& text);
     void ReadParameterFile();
+    // The object is this window or a widget inside it.
+    bool IsInThisWindow(const QObject* object) const;
     // Runs the form's key preview for a physical key; true when the key is swallowed.
     bool PreviewKey(QKeyEvent& event);
     void ApplyFontPixelSizes();

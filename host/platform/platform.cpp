@@ -1,5 +1,6 @@
 #include "host/platform/platform.h"
 
+#include "host/platform/input_hold.h"
 #include "host/platform/platform_message_event.h"
 
 #include <QCoreApplication>
@@ -21,43 +22,6 @@ std::function<void(unsigned)>& SleepFunction()
     static std::function<void(unsigned)> sleep;
     return sleep;
 }
-
-bool IsPointerInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-    case QEvent::TabletMove:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Swallows pointer input while installed on the application.
-class MouseDrain : public QObject {
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (IsPointerInput(event->type())) {
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 } // namespace
 
@@ -99,14 +63,9 @@ std::function<void(unsigned)> SetSleepFunction(std::function<void(unsigned)> sle
 
 void DrainMouseMessages()
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
-        return;
+    if (InputHold* hold = InputHold::Instance()) {
+        hold->Drain();
     }
-    MouseDrain drain;
-    app->installEventFilter(&drain);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    app->removeEventFilter(&drain);
 }
 
 QString GetModuleFileNameA(const void* addressInModule)

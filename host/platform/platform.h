@@ -32,8 +32,10 @@ bool PostMessageA(QObject* target, unsigned message, quintptr wParam, qintptr lP
 void Sleep(unsigned milliseconds);
 std::function<void(unsigned)> SetSleepFunction(std::function<void(unsigned)> sleep);
 
-// Processes every pending event and drops the mouse, wheel and touch input among
-// them; every other event (keys among them) is delivered as usual.
+// Takes every pending event off the queues without running an input handler: the
+// mouse, wheel and touch input among them is dropped, and key input is held and
+// handed on, in the order it was typed, once the calling handler has returned to the
+// event loop (see InputHold).
 void DrainMouseMessages();
 
 // Absolute path of the program or shared library that contains the address; empty

@@ -11,6 +11,9 @@ class PlatformMessageEvent : public QEvent {
 public:
     PlatformMessageEvent(unsigned message, quintptr wParam, qintptr lParam);
 
+    // A copy, for a message that waits in a queue (see InputHold).
+    PlatformMessageEvent* clone() const override { return new PlatformMessageEvent(*this); }
+
     // The registered event type of every platform message.
     static QEvent::Type EventType();
 
@@ -20,6 +23,9 @@ public:
 
     qintptr Result() const { return m_result; }
     void SetResult(qintptr result) { m_result = result; }
+
+protected:
+    PlatformMessageEvent(const PlatformMessageEvent&) = default;
 
 private:
     unsigned m_message;

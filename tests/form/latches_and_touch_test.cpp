@@ -4,9 +4,12 @@
 #include "host/grid/edit.h"
 #include "host/maker/tblended_bit_btn.h"
 #include "host/platform/platform.h"
+#include "tests/common/held_input.h"
 #include "tests/form/form_test_support.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -164,5 +167,66 @@ TEST_F(FormTest, DoubleTapConfirmsAfterThePauseAndDropsTapsMadeMeanwhile)
     EXPECT_TRUE(form->Confirmou());
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->SearchText(), QString()); // the tap on q never arrived
+    EXPECT_EQ(clients->RecNo(), 1);
+}
+
+namespace {
+
+// Posts the press and release of each letter to the receiver, as a keyboard (or a
+// barcode scanner) does while the form sleeps.
+void PostTyping(QWidget* receiver, const char* text)
+{
+    for (const char* c = text; *c != '\0'; ++c) {
+        const int key = Qt::Key_A + (*c - 'a');
+        const QString letter{QLatin1Char(*c)};
+        QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyPress, key, {}, letter));
+        QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyRelease, key, {}, letter));
+    }
+}
+
+} // namespace
+
+TEST_F(FormTest, KeysTypedDuringATitleTapsPauseAreMatchedInOrderAgainstTheTappedColumn)
+{
+    auto clients = form_test::MakeClients();
+    auto form = MakeForm(clients.get());
+    Show(*form);
+    host::DbGrid* grid = Grid(*form);
+    ASSERT_EQ(form->CampoPesquisa(), QStringLiteral("NMCLIENTE"));
+    duringSleep = [grid] { PostTyping(grid, "rec"); };
+
+    QHeaderView* header = grid->horizontalHeader();
+    const int x = header->sectionViewportPosition(2) + header->sectionSize(2) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(x, header->height() / 2));
+    EXPECT_EQ(sleeps, std::vector<unsigned>{1000});
+    // Nothing typed was handled inside the tap.
+    EXPECT_EQ(form->SearchText(), QString());
+    testing_support::ReleaseHeldInput();
+
+    EXPECT_EQ(form->CampoPesquisa(), QStringLiteral("CIDADE"));
+    EXPECT_EQ(form->SearchText(), QStringLiteral("Rec"));
+    EXPECT_EQ(clients->GetFilter(), QStringLiteral("UPPER(CIDADE) LIKE 'REC%'"));
+    EXPECT_EQ(clients->RecordCount(), 6);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(FormTest, KeysTypedDuringADoubleTapsPauseNeverChangeWhatItConfirms)
+{
+    auto clients = form_test::MakeClients();
+    auto form = MakeForm(clients.get());
+    Show(*form);
+    host::DbGrid* grid = Grid(*form);
+    // "zz" narrows to no record: handled before the confirm, Enter would be disabled.
+    duringSleep = [grid] { PostTyping(grid, "zz"); };
+    const QPoint row = grid->visualRect(grid->model()->index(1, 0)).center();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    testing_support::ReleaseHeldInput();
+    ProcessPosted();
+
+    EXPECT_TRUE(form->Confirmou());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(clients->GetFilter(), QString());
+    EXPECT_EQ(form->SearchText(), QString());
     EXPECT_EQ(clients->RecNo(), 1);
 }

@@ -1,10 +1,13 @@
+#include "host/platform/input_hold.h"
 #include "host/platform/platform.h"
 #include "host/platform/platform_message_event.h"
+#include "tests/common/held_input.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTest>
 #include <QTouchEvent>
 #include <QWheelEvent>
 #include <QWidget>
@@ -20,6 +23,7 @@ public:
     int wheel = 0;
     int touch = 0;
     int keys = 0;
+    QString typed; // the text of every key press and "<N>" for message N, in order
     QList<unsigned> messages;
 
 protected:
@@ -28,6 +32,7 @@ protected:
         if (event->type() == host::PlatformMessageEvent::EventType()) {
             auto* message = static_cast<host::PlatformMessageEvent*>(event);
             messages.append(message->Message());
+            typed += QStringLiteral("<%1>").arg(message->Message());
             message->SetResult(static_cast<qintptr>(message->WParam() + message->LParam()));
             return true;
         }
@@ -44,6 +49,7 @@ protected:
             return true;
         case QEvent::KeyPress:
             ++keys;
+            typed += static_cast<QKeyEvent*>(event)->text();
             return true;
         default:
             return QWidget::event(event);
@@ -111,7 +117,18 @@ TEST(Platform, SleepIsReplaceable)
     EXPECT_TRUE(static_cast<bool>(mine));
 }
 
-TEST(Platform, DrainSwallowsPendingPointerInputButNotKeys)
+namespace {
+
+using testing_support::ReleaseHeldInput;
+
+QKeyEvent* KeyPress(char c)
+{
+    return new QKeyEvent(QEvent::KeyPress, Qt::Key_A + (c - 'a'), {}, QString(QLatin1Char(c)));
+}
+
+} // namespace
+
+TEST(Platform, DrainDropsPendingPointerInputAndHoldsKeysForLater)
 {
     InputCounter target;
     target.resize(100, 100);
@@ -119,23 +136,76 @@ TEST(Platform, DrainSwallowsPendingPointerInputButNotKeys)
     const QPointF at(10, 10);
     QCoreApplication::postEvent(&target, new QMouseEvent(QEvent::MouseButtonPress, at, at,
                                                          Qt::LeftButton, Qt::LeftButton, {}));
+    QCoreApplication::postEvent(&target, KeyPress('a'));
     QCoreApplication::postEvent(&target, new QMouseEvent(QEvent::MouseButtonRelease, at, at,
                                                          Qt::LeftButton, Qt::NoButton, {}));
     QCoreApplication::postEvent(
         &target, new QWheelEvent(at, at, {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false));
     QCoreApplication::postEvent(&target, new QTouchEvent(QEvent::TouchBegin));
-    QCoreApplication::postEvent(&target, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}, "a"));
+    QCoreApplication::postEvent(&target, KeyPress('b'));
+    QCoreApplication::postEvent(&target, new host::PlatformMessageEvent(host::WM_CHAR, 'c', 0));
     host::DrainMouseMessages();
+    // No input handler ran inside the drain.
     EXPECT_EQ(target.mouse, 0);
     EXPECT_EQ(target.wheel, 0);
     EXPECT_EQ(target.touch, 0);
-    EXPECT_EQ(target.keys, 1);
+    EXPECT_EQ(target.keys, 0);
+    EXPECT_TRUE(target.messages.isEmpty());
+    EXPECT_EQ(host::InputHold::Instance()->HeldCount(), 3);
 
-    // Afterwards the mouse works again.
+    // A key typed after the drain, while the held ones still wait, queues behind them.
+    QTest::keyClick(&target, Qt::Key_D, Qt::NoModifier);
+    EXPECT_EQ(target.keys, 0);
+
+    ReleaseHeldInput();
+    EXPECT_EQ(target.mouse, 0);
+    EXPECT_EQ(target.typed, QStringLiteral("ab<258>d")); // 258: WM_CHAR
+    EXPECT_EQ(host::InputHold::Instance()->HeldCount(), 0);
+
+    // Afterwards input goes straight through again.
     QCoreApplication::postEvent(&target, new QMouseEvent(QEvent::MouseButtonPress, at, at,
                                                          Qt::LeftButton, Qt::LeftButton, {}));
     QCoreApplication::processEvents();
     EXPECT_EQ(target.mouse, 1);
+    QTest::keyClick(&target, Qt::Key_E, Qt::NoModifier);
+    EXPECT_EQ(target.typed, QStringLiteral("ab<258>de"));
+}
+
+TEST(Platform, HeldKeysWaitForTheHandlerThatPausedAndGoAfterWhatItPosted)
+{
+    InputCounter target;
+    target.resize(100, 100);
+    target.show();
+    // A handler that pauses (a key arrives meanwhile) and then posts a message of its own.
+    QCoreApplication::postEvent(&target, KeyPress('x'));
+    host::DrainMouseMessages();
+    host::PostMessageA(&target, host::WM_KEYDOWN, host::VK_F1, 0);
+    EXPECT_EQ(target.keys, 0);
+    ReleaseHeldInput();
+    // The handler's own posted message (256: WM_KEYDOWN) went first.
+    EXPECT_EQ(target.typed, QStringLiteral("<256>x"));
+
+    // A second pause before the first one's keys went on holds its keys behind them.
+    QCoreApplication::postEvent(&target, KeyPress('y'));
+    host::DrainMouseMessages();
+    QCoreApplication::postEvent(&target, KeyPress('z'));
+    host::DrainMouseMessages();
+    EXPECT_EQ(host::InputHold::Instance()->HeldCount(), 2);
+    ReleaseHeldInput();
+    EXPECT_EQ(target.typed, QStringLiteral("<256>xyz"));
+}
+
+// A handed-on key whose receiver is gone is dropped, not delivered elsewhere.
+TEST(Platform, HeldInputForADestroyedWidgetIsDropped)
+{
+    auto target = std::make_unique<InputCounter>();
+    target->show();
+    QCoreApplication::postEvent(target.get(), KeyPress('z'));
+    host::DrainMouseMessages();
+    EXPECT_EQ(host::InputHold::Instance()->HeldCount(), 1);
+    target.reset();
+    ReleaseHeldInput();
+    EXPECT_EQ(host::InputHold::Instance()->HeldCount(), 0);
 }
 
 TEST(Platform, ModuleFileName)
