@@ -280,6 +280,14 @@ public:
         q.NotifyCursorMoved();
     }
 
+    // Reads the view again once controls are enabled; the grid hears of it then (a
+    // view read again unheard would leave the screen showing the old rows).
+    void Defer()
+    {
+        pending = true;
+        q.NotifyViewReset();
+    }
+
     // Brings a deferred view up to date before it is read.
     void Settle()
     {
@@ -486,7 +494,7 @@ void SqlDataset::SetOrderFields(const QStringList& fields)
         d->orderFieldNames = fields;
         d->BuildQuery(order);
         if (ControlsDisabled()) {
-            d->pending = true;
+            d->Defer();
             return;
         }
         d->RefreshAndNotify();
@@ -814,7 +822,7 @@ void SqlDataset::SetFilter(const QString& expression)
     }
     d->condition = std::move(condition);
     if (ControlsDisabled()) {
-        d->pending = true;
+        d->Defer();
         return;
     }
     d->RefreshAndNotify();
@@ -838,7 +846,7 @@ void SqlDataset::SetFiltered(bool filtered)
     d->filtered = filtered;
     d->condition = std::move(condition);
     if (ControlsDisabled()) {
-        d->pending = true;
+        d->Defer();
         return;
     }
     d->RefreshAndNotify();
@@ -860,7 +868,7 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
     d->condition = std::move(condition);
     d->BuildQuery(order);
     if (ControlsDisabled()) {
-        d->pending = true;
+        d->Defer();
         return;
     }
     d->RefreshAndNotify();
