@@ -96,12 +96,14 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
         // The limit keeps its value: 0 in a new form, so nothing can be typed.
     }
 
+    // Without a column nothing could be typed, and Enter would confirm a record the
+    // user never saw: the search ends here, whatever the kind of dataset.
+    if (grid->GetColumnCount() == 0) {
+        throw host::DatasetError(
+            QStringLiteral("The dataset has no visible field: there is no column to search on."));
+    }
     if (client != nullptr) {
         const host::IndexDefs& indexes = client->GetIndexDefs();
-        if (indexes.GetCount() == 0) {
-            throw host::DatasetError(QStringLiteral(
-                "The dataset has no visible field: there is no column to search on."));
-        }
         if (k >= indexes.GetCount()) {
             throw host::DatasetError(
                 QStringLiteral("The dataset has no index at position %1 for the search column.")

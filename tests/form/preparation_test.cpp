@@ -82,18 +82,23 @@ TEST_F(FormTest, HiddenFieldGetsNoIndexAndPositionsStayAligned)
     EXPECT_EQ(dataSet->GetIndexName(), QStringLiteral("BAIRRO"));
 }
 
-TEST_F(FormTest, ClientDatasetWithoutVisibleFieldFailsWithAClearMessage)
+TEST_F(FormTest, DatasetWithoutVisibleFieldFailsWithAClearMessage)
 {
-    auto dataSet = form_test::MakeTextDataset({"SENHA"});
-    dataSet->GetField(0)->SetVisible(false);
-    TfrmPesquisa form;
-    try {
-        form.InicializaForm(dataSet.get(), {}, QStringLiteral("N"), 0, 0, 0, 0, false);
-        FAIL() << "expected a failure";
-    } catch (const host::DatasetError& error) {
-        EXPECT_NE(error.Message().indexOf(QLatin1String("no visible field")), -1) << error.what();
+    auto client = form_test::MakeTextDataset({"SENHA"});
+    form_test::RecordingDataset other({QStringLiteral("SENHA")}, 2);
+    for (host::Dataset* dataSet :
+         {static_cast<host::Dataset*>(client.get()), static_cast<host::Dataset*>(&other)}) {
+        dataSet->GetField(0)->SetVisible(false);
+        TfrmPesquisa form;
+        try {
+            form.InicializaForm(dataSet, {}, QStringLiteral("N"), 0, 0, 0, 0, false);
+            ADD_FAILURE() << "expected a failure";
+        } catch (const host::DatasetError& error) {
+            EXPECT_NE(error.Message().indexOf(QLatin1String("no visible field")), -1)
+                << error.what();
+        }
+        EXPECT_EQ(form.TamanhoMaximo(), 0);
     }
-    EXPECT_EQ(form.TamanhoMaximo(), 0);
 }
 
 TEST_F(FormTest, OnlyAnExactSClearsTheHostFilter)

@@ -258,4 +258,18 @@ TEST_F(ZylSqlTest, BadUrlsTablesAndOptionsEndWithTwoAndAClearMessage)
     }
 }
 
+// A live table whose every field is hidden is refused before any window opens, as a
+// client dataset is: nothing could be typed, and Enter would confirm a record nobody saw.
+TEST_F(ZylSqlTest, ALiveTableWithEveryFieldHiddenIsRefusedBeforeTheDialog)
+{
+    const QString all = QStringLiteral("CODIGO,NMCLIENTE,CIDADE,UF,ATIVO,LIMITE");
+    for (const QString& data : {m_pg.Uri(), QStringLiteral("sqlite:") + m_file}) {
+        const Result r = Zyl({QStringLiteral("--data"), data, QStringLiteral("--hide"), all,
+                              QStringLiteral("--keys"), QStringLiteral("{Enter}")});
+        EXPECT_EQ(r.exitCode, 2) << Describe(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String("no visible field"))) << Describe(r);
+        EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+    }
+}
+
 } // namespace
