@@ -3,6 +3,7 @@
 #include "host/grid/db_grid.h"
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,12 +52,33 @@ QJsonArray GridRows(const host::DbGrid* grid, const QWidget* dialog)
     return rows;
 }
 
+// The visible part of each column's title, in column order (an empty box for a title
+// scrolled out of view).
+QJsonArray TitleBoxes(const host::DbGrid* grid, const QWidget* dialog)
+{
+    QJsonArray titles;
+    const QHeaderView* header = grid->horizontalHeader();
+    if (header == nullptr || header->isHidden()) {
+        return titles;
+    }
+    const QRect visible = header->viewport()->visibleRegion().boundingRect();
+    for (int column = 0; column < header->count(); ++column) {
+        const QRect title = QRect(header->sectionViewportPosition(column), 0,
+                                  header->sectionSize(column), header->viewport()->height()) &
+                            visible;
+        titles.append(title.isEmpty() ? QJsonArray{0, 0, 0, 0}
+                                      : Box(header->viewport(), title, dialog));
+    }
+    return titles;
+}
+
 } // namespace
 
 QByteArray LayoutJson(QWidget* dialog)
 {
     QJsonObject components;
     QJsonArray rows;
+    QJsonArray titles;
     for (QWidget* widget : dialog->findChildren<QWidget*>()) {
         const QString name = widget->objectName();
         if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || !widget->isVisible()) {
@@ -67,6 +89,7 @@ QByteArray LayoutJson(QWidget* dialog)
             grid != nullptr &&
             name.compare(QLatin1String("dbgPesquisa"), Qt::CaseInsensitive) == 0) {
             rows = GridRows(grid, dialog);
+            titles = TitleBoxes(grid, dialog);
         }
     }
     const QJsonObject layout{
@@ -74,6 +97,7 @@ QByteArray LayoutJson(QWidget* dialog)
         {QStringLiteral("size"), QJsonArray{dialog->width(), dialog->height()}},
         {QStringLiteral("components"), components},
         {QStringLiteral("rows"), rows},
+        {QStringLiteral("titles"), titles},
     };
     return QJsonDocument(layout).toJson(QJsonDocument::Compact);
 }

@@ -6,6 +6,7 @@
 // The search pauses for a second where the touch screen needs it (host::Sleep);
 // --no-pause replaces that pause with none, for tests and benchmarks only.
 
+#include "demo/zyl/control_channel.h"
 #include "demo/zyl/data_loader.h"
 #include "demo/zyl/keys_script.h"
 #include "demo/zyl/layout_report.h"
@@ -228,6 +229,12 @@ int Run(const QStringList& arguments)
         });
     }
     const DialogWatcher watcher(*module, player.get(), options.layout);
+    std::unique_ptr<zyl::ControlChannel> control;
+    if (options.control) {
+        const zyl::SearchModule* running = module.get();
+        control =
+            std::make_unique<zyl::ControlChannel>([running] { return running->RunningDialog(); });
+    }
     host::Dataset* const dataset = loaded.dataset.get();
 
     const QByteArray texto = pesquisa::ToWindows1252(options.texto);

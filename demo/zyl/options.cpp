@@ -88,9 +88,16 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral("Once the window is drawn, writes \"zyl: layout JSON\" to standard error: "
                        "the window's id and the boxes of its components and visible grid rows "
                        "(for programs that drive it with a real pointer)."));
+    const QCommandLineOption control(
+        QStringLiteral("control"),
+        QStringLiteral("While the dialog runs, reads commands from standard input, one a line: "
+                       "\"grab FILE\" writes a PNG of the window drawn afresh and answers "
+                       "\"zyl: grabbed JSON\" on standard error with the rows in the grid's view "
+                       "as the dataset holds them (for programs that check what the screen "
+                       "shows)."));
     parser.addOptions({help, data, table, copy, order, caseInsensitive, ignoreAccents,
                        createIndexes, hide, filter, filtered, limpaFiltro, texto, semMenuFiscal,
-                       keys, title, noPause, layout});
+                       keys, title, noPause, layout, control});
 
     if (!parser.parse(arguments)) {
         throw OptionsError(parser.errorText().toStdString());
@@ -169,6 +176,7 @@ Options ParseOptions(const QStringList& arguments)
     }
     options.noPause = parser.isSet(noPause);
     options.layout = parser.isSet(layout);
+    options.control = parser.isSet(control);
     return options;
 }
 

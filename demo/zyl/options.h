@@ -26,6 +26,7 @@ struct Options {
     std::optional<QString> title;  // --title TEXT
     bool noPause = false;          // --no-pause
     bool layout = false;           // --layout
+    bool control = false;          // --control
     bool help = false;
     QString helpText;
 };

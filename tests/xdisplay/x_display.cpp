@@ -144,4 +144,50 @@ bool SendCloseRequest(const QString& display, quint32 window, QString& error)
     return ok;
 }
 
+QImage CaptureWindow(const QString& display, quint32 window, QString& error)
+{
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        error = QStringLiteral("cannot connect to the display %1").arg(display);
+        return {};
+    }
+    QImage image;
+    xcb_get_geometry_reply_t* geometry =
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+    if (geometry == nullptr) {
+        error = QStringLiteral("no window %1 on %2").arg(window).arg(display);
+    } else if (geometry->depth != 24) {
+        error = QStringLiteral("the window's depth is %1, not 24").arg(geometry->depth);
+    } else {
+        xcb_generic_error_t* failure = nullptr;
+        xcb_get_image_reply_t* reply =
+            xcb_get_image_reply(connection,
+                                xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                              geometry->width, geometry->height, ~0U),
+                                &failure);
+        const int bytes = reply != nullptr ? xcb_get_image_data_length(reply) : 0;
+        if (reply == nullptr) {
+            error = QStringLiteral("the server refused GetImage (X error %1)")
+                        .arg(failure != nullptr ? failure->error_code : 0);
+        } else if (bytes != geometry->width * geometry->height * 4) {
+            error = QStringLiteral("GetImage gave %1 bytes for %2x%3 pixels")
+                        .arg(bytes)
+                        .arg(geometry->width)
+                        .arg(geometry->height);
+        } else {
+            // Depth 24 in 32-bit pixels, the server's byte order (little-endian here):
+            // QImage's RGB32.
+            image = QImage(xcb_get_image_data(reply), geometry->width, geometry->height,
+                           geometry->width * 4, QImage::Format_RGB32)
+                        .copy();
+        }
+        std::free(failure);
+        std::free(reply);
+    }
+    std::free(geometry);
+    xcb_disconnect(connection);
+    return image;
+}
+
 } // namespace xdisplay

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -46,5 +47,10 @@ Run RunXClient(const XServer& server, const QString& program, const QStringList&
 // title bar's close button (the WM_DELETE_WINDOW protocol message) and waits until
 // the server has passed it on. False with the reason in error when it cannot.
 bool SendCloseRequest(const QString& display, quint32 window, QString& error);
+
+// What the X server shows of the window now: its pixels read back from the server
+// (GetImage), as an X screenshot tool reads them. A null image with the reason in
+// error when it cannot.
+QImage CaptureWindow(const QString& display, quint32 window, QString& error);
 
 } // namespace xdisplay

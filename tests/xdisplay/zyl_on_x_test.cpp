@@ -2,211 +2,29 @@
 // presses, pointer clicks and wheel buttons from xdotool. Nothing is sent to Qt
 // directly, so the input takes the path a person's keyboard, mouse and touch screen
 // take: the server, the window's focus, Qt's X platform, the search form.
-// Each case is one zyl run with the real one-second pauses; the suite waits for the
-// window by observing it (zyl --layout, then its map state) and for a pause's end by
-// observing its effect (the dialog closes and zyl prints its outcome).
-#include "tests/xdisplay/x_display.h"
+// Each case is one zyl run with the real one-second pauses.
+#include "tests/xdisplay/zyl_session.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPoint>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
-#include <memory>
+
+using xdisplay::Outcome;
+using xdisplay::ZylOnX;
 
 namespace {
 
-// Generous: the sanitizer build starts slowly on a loaded machine.
-constexpr int kWindowMs = 120000;
-constexpr int kOutcomeMs = 120000;
-constexpr int kPollMs = 50;
-
-struct Outcome {
-    int exitCode = -1;
-    QJsonObject json;
-    QString out;
-    QString err;
-
-    QString Name() const
-    {
-        return json.value(QStringLiteral("record"))
-            .toObject()
-            .value(QStringLiteral("NMCLIENTE"))
-            .toString();
+// A scanner's burst in one xdotool run: each character's key, then Return, "delay"
+// milliseconds apart. (xdotool's "type" sends a line feed, not Return, for "\n".)
+QStringList Burst(const QString& text, int delay)
+{
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QString::number(delay)};
+    for (const QChar c : text) {
+        arguments.append(QString(c));
     }
-    QString Search() const { return json.value(QStringLiteral("search")).toString(); }
-    std::string Describe() const
-    {
-        return ("exit " + QString::number(exitCode) + "\nstdout: " + out + "\nstderr: " + err)
-            .toStdString();
-    }
-};
-
-class ZylOnX : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_folder.isValid());
-        QFile csv(m_folder.filePath(QStringLiteral("clientes.csv")));
-        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-        // In the order of the NMCLIENTE index, which the search opens on.
-        csv.write("CODIGO,NMCLIENTE,CIDADE\n"
-                  "1,Ana Souza,Recife\n"
-                  "2,Bruno Lima,Natal\n"
-                  "3,Carla Dias,Recife\n"
-                  "4,Carlos Reis,Belem\n"
-                  "5,Daniel Alves,Natal\n"
-                  "6,Marcos Silva,Natal\n"
-                  "7,Mariana Costa,Recife\n");
-        m_csv = csv.fileName();
-        QString error;
-        // No display, no suite: this fails, it never skips.
-        ASSERT_TRUE(m_server.Start(error)) << error.toStdString();
-    }
-
-    void TearDown() override
-    {
-        if (m_zyl && m_zyl->state() != QProcess::NotRunning) {
-            m_zyl->kill();
-            m_zyl->waitForFinished(10000);
-        }
-    }
-
-    // Starts zyl on the display and waits until its window is on screen, drawn and
-    // taking input: zyl reports the layout when the window is exposed, after the
-    // opening pause, and the server then shows the window viewable.
-    void Open()
-    {
-        m_zyl = std::make_unique<QProcess>();
-        QProcessEnvironment environment = m_server.Environment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           asan.isEmpty() ? QStringLiteral("detect_leaks=0")
-                                          : asan + QStringLiteral(":detect_leaks=0"));
-        m_zyl->setProcessEnvironment(environment);
-        m_zyl->setWorkingDirectory(m_folder.path());
-        m_zyl->setReadChannel(QProcess::StandardError);
-        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/zyl");
-        m_zyl->start(program, {QStringLiteral("--layout"), QStringLiteral("--data"), m_csv});
-        ASSERT_TRUE(m_zyl->waitForStarted(kWindowMs))
-            << program.toStdString() << ": " << m_zyl->errorString().toStdString();
-
-        const QByteArray marker("zyl: layout ");
-        const QDeadlineTimer deadline(kWindowMs);
-        qsizetype at = -1;
-        while ((at = m_err.indexOf(marker)) < 0 || m_err.indexOf('\n', at) < 0) {
-            ASSERT_NE(m_zyl->state(), QProcess::NotRunning)
-                << "zyl ended before its window showed: exit " << m_zyl->exitCode()
-                << "\nstderr: " << m_err.toStdString();
-            ASSERT_FALSE(deadline.hasExpired()) << "no window from zyl within " << kWindowMs / 1000
-                                                << " s\nstderr: " << m_err.toStdString();
-            m_zyl->waitForReadyRead(kPollMs);
-            m_err += m_zyl->readAllStandardError();
-        }
-        const qsizetype start = at + marker.size();
-        QJsonParseError parse{};
-        m_layout =
-            QJsonDocument::fromJson(m_err.mid(start, m_err.indexOf('\n', at) - start), &parse)
-                .object();
-        ASSERT_EQ(parse.error, QJsonParseError::NoError) << m_err.toStdString();
-        m_window = QString::number(m_layout.value(QStringLiteral("window")).toInteger());
-        ASSERT_NE(m_window, QStringLiteral("0")) << m_err.toStdString();
-
-        while (true) {
-            const xdisplay::Run info = xdisplay::RunXClient(m_server, QStringLiteral("xwininfo"),
-                                                            {QStringLiteral("-id"), m_window});
-            ASSERT_TRUE(info.ok) << info.error.toStdString();
-            if (info.output.contains(QLatin1String("Map State: IsViewable"))) {
-                break;
-            }
-            ASSERT_FALSE(deadline.hasExpired())
-                << "zyl's window " << m_window.toStdString() << " is not viewable:\n"
-                << info.output.toStdString();
-            QThread::msleep(kPollMs);
-        }
-    }
-
-    // One xdotool run. Pointer commands chain in one run; "type" and "key" take every
-    // argument after them, so each has a run of its own. The runs follow one another,
-    // so their input reaches the server in order.
-    xdisplay::Run Xdo(const QStringList& arguments)
-    {
-        xdisplay::Run run = xdisplay::RunXClient(m_server, QStringLiteral("xdotool"), arguments);
-        EXPECT_TRUE(run.ok) << run.error.toStdString();
-        return run;
-    }
-
-    // The centre of a box of the layout, in the window's coordinates.
-    static QStringList Centre(const QJsonValue& box)
-    {
-        const QJsonArray b = box.toArray();
-        EXPECT_EQ(b.size(), 4);
-        return {QString::number(b.at(0).toInt() + b.at(2).toInt() / 2),
-                QString::number(b.at(1).toInt() + b.at(3).toInt() / 2)};
-    }
-    // "mousemove --window W X Y" to the centre of a component or a visible grid row.
-    QStringList MoveTo(const QString& component) const
-    {
-        const QJsonValue box =
-            m_layout.value(QStringLiteral("components")).toObject().value(component);
-        EXPECT_TRUE(box.isArray())
-            << "no component " << component.toStdString() << " in " << m_err.toStdString();
-        return QStringList{QStringLiteral("mousemove"), QStringLiteral("--window"), m_window} +
-               Centre(box);
-    }
-    QStringList MoveToRow(int n) const
-    {
-        const QJsonArray rows = m_layout.value(QStringLiteral("rows")).toArray();
-        EXPECT_LT(n, rows.size()) << m_err.toStdString();
-        return QStringList{QStringLiteral("mousemove"), QStringLiteral("--window"), m_window} +
-               Centre(rows.at(n));
-    }
-    static QStringList Click(int button = 1)
-    {
-        return {QStringLiteral("click"), QString::number(button)};
-    }
-
-    // Waits for zyl to end (each pause included) and reads its outcome.
-    Outcome Finish()
-    {
-        Outcome outcome;
-        if (!m_zyl->waitForFinished(kOutcomeMs)) {
-            m_zyl->kill();
-            m_zyl->waitForFinished(10000);
-            m_err += m_zyl->readAllStandardError();
-            ADD_FAILURE() << "the dialog was still open " << kOutcomeMs / 1000
-                          << " s after the last input\nstderr: " << m_err.toStdString();
-            return outcome;
-        }
-        outcome.exitCode = m_zyl->exitStatus() == QProcess::NormalExit ? m_zyl->exitCode() : -1;
-        outcome.out = QString::fromUtf8(m_zyl->readAllStandardOutput());
-        outcome.err = QString::fromUtf8(m_err + m_zyl->readAllStandardError());
-        const QStringList lines = outcome.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        if (!lines.isEmpty()) {
-            outcome.json = QJsonDocument::fromJson(lines.constFirst().toUtf8()).object();
-        }
-        return outcome;
-    }
-
-    QString Window() const { return m_window; }
-    const QString& Display() const { return m_server.Display(); }
-
-private:
-    QTemporaryDir m_folder;
-    QString m_csv;
-    xdisplay::XServer m_server;
-    std::unique_ptr<QProcess> m_zyl;
-    QByteArray m_err;
-    QJsonObject m_layout;
-    QString m_window;
-};
+    arguments.append(QStringLiteral("Return"));
+    return arguments;
+}
 
 } // namespace
 
@@ -300,4 +118,63 @@ TEST_F(ZylOnX, EscCancelsAndNeitherAltF4NorTheWindowManagersCloseEndsTheDialog)
     EXPECT_EQ(r.Search(), QStringLiteral("B")) << r.Describe();
     EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(), QString()); // given back
     EXPECT_TRUE(r.json.value(QStringLiteral("record")).isNull());
+}
+
+// A barcode scanner types a whole code and Enter in a few milliseconds: right after a
+// tap on a column's title, all of it arrives while the dialog pauses. The keys wait
+// for the tap to be handled and are then matched against the tapped column.
+TEST_F(ZylOnX, ATitleTapThenAScannedCodeConfirmsThatProduct)
+{
+    QFile csv(FilePath(QStringLiteral("produtos.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("CODIGO,NMPRODUTO,EAN\n"
+              "1,ARROZ TIPO 1 5KG,7891000100103\n"
+              "2,ARROZ INTEGRAL 1KG,7891000100110\n"
+              "3,FEIJAO CARIOCA 1KG,7896004000022\n"
+              "4,CAFE TORRADO 500G,7891000315507\n"
+              "5,ACUCAR REFINADO 1KG,7894900011517\n"
+              "6,OLEO DE SOJA 900ML,7891000100127\n");
+    csv.close();
+    ASSERT_NO_FATAL_FAILURE(Open({QStringLiteral("--data"), csv.fileName()}));
+    Xdo(MoveToTitle(2) + Click());
+    // 2 ms a key, then Enter; Esc after it would cancel a dialog the code left open.
+    Xdo(Burst(QStringLiteral("7891000100110"), 2));
+    Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+    const Outcome r = Finish();
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Record(QStringLiteral("EAN")), QStringLiteral("7891000100110")) << r.Describe();
+    EXPECT_EQ(r.Search(), QStringLiteral("7891000100110"));
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 1) << r.Describe();
+}
+
+// Keys typed right after a double tap arrive during its pause: the confirm reads the
+// filter as it stood at the tap, and the keys, handled after it, change nothing.
+TEST_F(ZylOnX, KeysTypedAfterADoubleTapDoNotChangeWhatItConfirms)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Xdo(MoveToRow(2) + QStringList{QStringLiteral("click"), QStringLiteral("--repeat"),
+                                   QStringLiteral("2"), QStringLiteral("--delay"),
+                                   QStringLiteral("40"), QStringLiteral("1")});
+    Xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("2"),
+         QStringLiteral("zz")});
+    Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+    const Outcome r = Finish();
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_TRUE(r.json.value(QStringLiteral("confirmed")).toBool());
+    EXPECT_EQ(r.Name(), QStringLiteral("Carla Dias")) << r.Describe();
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(), QString()) << r.Describe();
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 7) << r.Describe();
+}
+
+// A burst the moment the window is on screen is typed whole, in order.
+TEST_F(ZylOnX, ABurstAsTheWindowOpensIsTypedWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Xdo(MoveTo(QStringLiteral("edtFiltro")));
+    Xdo(Burst(QStringLiteral("carlo"), 1));
+    Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+    const Outcome r = Finish();
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Search(), QStringLiteral("Carlo"));
+    EXPECT_EQ(r.Name(), QStringLiteral("Carlos Reis")) << r.Describe();
 }
