@@ -7,7 +7,6 @@
 #include "host/dataset/client_dataset.h"
 #include "host/dataset/sql/database_url.h"
 #include "host/dataset/sql_dataset.h"
-#include "host/dataset/sql_provider.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -245,7 +244,7 @@ int main(int argc, char** argv)
         int loaded = 0;
         {
             host::ClientDataset copy;
-            loadMs = bench::TimeMs([&] { host::FillFromSql(copy, url, kTable); });
+            loadMs = bench::TimeMs([&] { copy.LoadFromDatabase(url, kTable); });
             loaded = copy.TotalRecordCount();
         }
 

@@ -1,13 +1,17 @@
 # What `cmake --install` puts where, for hosts. Included once every folder has
-# defined its targets.
+# defined its targets. LIBDIR is GNUInstallDirs' CMAKE_INSTALL_LIBDIR for the
+# prefix the build was configured for: lib/<arch> (Debian's multiarch folder, such
+# as lib/x86_64-linux-gnu) for /usr, as the sdk preset and the Debian packages
+# have it; lib for /usr/local and other prefixes. `cmake --install --prefix`
+# moves the whole tree and keeps these folders.
 #
-#   lib/<arch>/libtouchsearch-host.so.1     the host run time (hosts link it)
-#   lib/<arch>/libtouchsearch-maker.so.1    the maker's library (the module links it)
-#   lib/<arch>/touchsearch/                 the modules a host loads: libpesquisa.so,
-#                                           libfiscal.so; and the demo host zyl
-#   include/touchsearch/                    the public headers
-#   lib/<arch>/cmake/TouchSearch/           the CMake package
-#   lib/<arch>/pkgconfig/touchsearch.pc     the pkg-config file
+#   LIBDIR/libtouchsearch-host.so.1     the host run time (hosts link it)
+#   LIBDIR/libtouchsearch-maker.so.1    the maker's library (the module links it)
+#   LIBDIR/touchsearch/                 the modules a host loads: libpesquisa.so,
+#                                       libfiscal.so; and the demo host zyl
+#   include/touchsearch/                the public headers
+#   LIBDIR/cmake/TouchSearch/           the CMake package
+#   LIBDIR/pkgconfig/touchsearch.pc     the pkg-config file
 #
 # Components: runtime (libraries and modules), devel (headers, package files, the
 # link symlinks), demo (zyl and its sample).

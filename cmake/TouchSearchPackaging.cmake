@@ -17,14 +17,30 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # zyl's run-time libraries are in another of these packages: dpkg-shlibdeps finds
 # them in the build tree, and the exact dependency below names their package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 set(ts_deb_version "${PROJECT_VERSION}")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtouchsearch1)
+
+# The shlibs file names the libraries other packages link by SONAME, as
+# dh_makeshlibs would: the host run time and the maker's library. CPack's own
+# (CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS) takes every shared object in the package
+# and warns about the modules, which have no versioned SONAME on purpose: they are
+# plugins, loaded with dlopen by their file name from lib/<arch>/touchsearch/,
+# never found by the dynamic linker, so they have no place in a shlibs file.
+# The dependency is exact, as the packages are built together.
+set(ts_shlibs "")
+foreach(library hostrt maker)
+  get_target_property(ts_name ${library} OUTPUT_NAME)
+  get_target_property(ts_soversion ${library} SOVERSION)
+  string(APPEND ts_shlibs
+    "lib${ts_name} ${ts_soversion} ${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME} (= ${ts_deb_version})\n")
+endforeach()
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/sdk/deb/shlibs CONTENT "${ts_shlibs}" @ONLY)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/sdk/deb/shlibs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "Touch search run time and module\n The host run time (datasets, application services), the maker's library,\n and the search module libpesquisa.so with the fiscal module libfiscal.so.")
 
