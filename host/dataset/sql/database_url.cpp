@@ -74,6 +74,8 @@ DatabaseUrl ParsePostgreSql(const QString& url)
             parsed.password = value;
         else if (key == QLatin1String("port") && IsPortNumber(value))
             parsed.port = value.toInt();
+        else if (key == QLatin1String("options"))
+            parsed.serverOptions = value;
         else // a port list or a bad port goes to libpq as written, which names the fault
             parsed.connectOptions << ConnectOption(key, value, url);
     }
@@ -100,30 +102,14 @@ void RequireDriver(const DatabaseUrl& url, const QString& driver, const char* pa
                              .arg(driver, QLatin1String(package)));
 }
 
-QString ReadOnlyOptions(QStringList& options, const QString& url)
-{
-    // Every transaction on the connection is read-only, whatever a query says.
-    QString extra = QStringLiteral("-c default_transaction_read_only=on");
-    for (qsizetype i = 0; i < options.size(); ++i) {
-        if (options[i].startsWith(QLatin1String("options='"))) {
-            // The URI's own server options come first; ours cannot be overridden by them.
-            QString existing = options[i].mid(9, options[i].size() - 10);
-            existing.replace(QLatin1String("\\'"), QLatin1String("'"));
-            existing.replace(QLatin1String("\\\\"), QLatin1String("\\"));
-            options.removeAt(i);
-            extra = existing + QLatin1Char(' ') + extra;
-            break;
-        }
-    }
-    return ConnectOption(QStringLiteral("options"), extra, url);
-}
-
 QSqlDatabase OpenPostgreSql(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kPostgreSqlDriver, "libqt6sql6-psql");
     QStringList options = url.connectOptions;
-    if (access == DatabaseAccess::ReadOnly)
-        options << ReadOnlyOptions(options, url.shown);
+    const QString serverOptions =
+        access == DatabaseAccess::ReadOnly ? ReadOnlyServerOptions(url) : url.serverOptions;
+    if (!serverOptions.isEmpty())
+        options << ConnectOption(QStringLiteral("options"), serverOptions, url.shown);
 
     const QString name = NextConnectionName();
     QString failure;
@@ -191,6 +177,14 @@ QString UrlWithoutPassword(const QString& url)
     if (shown.endsWith(QLatin1Char('?')) || shown.endsWith(QLatin1Char('&')))
         shown.chop(1);
     return shown;
+}
+
+QString ReadOnlyServerOptions(const DatabaseUrl& url)
+{
+    // The server applies its options in order: the last setting of a name wins.
+    const QString readOnly = QStringLiteral("-c default_transaction_read_only=on");
+    return url.serverOptions.isEmpty() ? readOnly
+                                       : url.serverOptions + QLatin1Char(' ') + readOnly;
 }
 
 DatabaseUrl ParseDatabaseUrl(const QString& url)

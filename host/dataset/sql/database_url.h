@@ -19,6 +19,8 @@ struct DatabaseUrl {
     QString user;
     QString password;
     QStringList connectOptions;
+    // The URI's own "options" (server settings for the session), as libpq read them.
+    QString serverOptions;
     // SQLite: the file.
     QString path;
     // The URL as given, and without its password: what messages name.
@@ -32,6 +34,10 @@ DatabaseUrl ParseDatabaseUrl(const QString& url);
 
 // The URL without its password, for messages (the text as given when it is no URI).
 QString UrlWithoutPassword(const QString& url);
+
+// The server options of a read-only PostgreSQL connection: the URI's own, then
+// default_transaction_read_only=on last, so that nothing the URI says turns it off.
+QString ReadOnlyServerOptions(const DatabaseUrl& url);
 
 enum class DatabaseAccess {
     ReadOnly, // every transaction read-only (PostgreSQL), the file opened read-only (SQLite)
