@@ -98,7 +98,10 @@ std::unique_ptr<host::ClientDataset> LoadFile(const Options& options, const QStr
     }
     const QFileInfo info(file);
     if (!info.isFile() || !info.isReadable()) {
-        throw host::DatasetError(QStringLiteral("%1: no such readable file").arg(file));
+        // Shown as a URL is: a libpq keyword/value string given here is no file, and its
+        // password must not be printed.
+        throw host::DatasetError(
+            QStringLiteral("%1: no such readable file").arg(host::UrlWithoutPassword(file)));
     }
     const bool csv = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
 

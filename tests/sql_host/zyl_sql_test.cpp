@@ -272,4 +272,53 @@ TEST_F(ZylSqlTest, ALiveTableWithEveryFieldHiddenIsRefusedBeforeTheDialog)
     }
 }
 
+// zyl's copy of a query holding statements that would write (the table dropped, a row
+// added), and a URL whose password holds "@" and ":" as they are.
+TEST(ZylSqlSecurity, CopiedQueriesNeverWriteAndMessagesNeverShowThePassword)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_sec"));
+    ASSERT_TRUE(db.Valid());
+    ASSERT_TRUE(db.Exec({QStringLiteral("CREATE TABLE victim (a INTEGER)"),
+                         QStringLiteral("INSERT INTO victim VALUES (1), (2)")}));
+    const QString state = QStringLiteral(
+        "SELECT (SELECT count(*) FROM pg_tables WHERE tablename = 'victim') * 1000 + "
+        "(SELECT coalesce(sum(a), 0) FROM victim)");
+    ASSERT_EQ(Scalar(db.Uri(), state), 1003);
+    for (const QString& query :
+         {QStringLiteral("SELECT 1 AS x; COMMIT; DROP TABLE victim"),
+          QStringLiteral("SELECT 1 AS x; COMMIT; INSERT INTO victim VALUES (666); SELECT 1 AS x"),
+          QStringLiteral("SELECT 1 AS x; SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE; "
+                         "COMMIT; DELETE FROM victim")}) {
+        const Result r = Zyl({QStringLiteral("--data"), db.Uri(), QStringLiteral("--copy"),
+                              QStringLiteral("--table"), query, QStringLiteral("--keys"),
+                              QStringLiteral("{Esc}")});
+        EXPECT_EQ(r.exitCode, 2) << Describe(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String("cannot insert multiple commands")))
+            << Describe(r);
+        EXPECT_EQ(Scalar(db.Uri(), state), 1003) << query.toStdString();
+    }
+
+    QString url = db.Uri();
+    url.replace(QLatin1String("postgresql://postgres@"),
+                QLatin1String("postgresql://pwuser:p@ss:w0rd@"));
+    for (const QStringList& more : {QStringList{QStringLiteral("--copy")}, QStringList{}}) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), url, QStringLiteral("--keys"),
+                                         QStringLiteral("{Esc}")} +
+                             more);
+        EXPECT_EQ(r.exitCode, 2) << Describe(r);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("\"postgresql://pwuser…\" is not a valid "
+                                                  "PostgreSQL URI")))
+            << Describe(r);
+        for (const char* piece : {"p@s", "@ss", "ss:", "s:w", ":w0", "w0r", "0rd"})
+            EXPECT_FALSE((r.err + r.out).contains(QLatin1String(piece))) << piece << Describe(r);
+    }
+    // A libpq keyword/value string is no URL to zyl, nor is it shown with its password.
+    const Result keywords =
+        Zyl({QStringLiteral("--data"), QStringLiteral("host=/tmp dbname=ts password=ZqKvX"),
+             QStringLiteral("--keys"), QStringLiteral("{Esc}")});
+    EXPECT_EQ(keywords.exitCode, 2) << Describe(keywords);
+    EXPECT_TRUE(keywords.err.contains(QLatin1String("dbname=ts"))) << Describe(keywords);
+    EXPECT_FALSE(keywords.err.contains(QLatin1String("ZqK"))) << Describe(keywords);
+}
+
 } // namespace

@@ -19,19 +19,36 @@ struct DatabaseUrl {
     QString user;
     QString password;
     QStringList connectOptions;
+    // The URI's own "options" (server settings for the session), as libpq read them.
+    QString serverOptions;
     // SQLite: the file.
     QString path;
-    // The URL as given, and without its password: what messages name.
+    // The URL as given, and as messages show it (UrlWithoutPassword).
     QString original;
     QString shown;
 };
 
 // Raises DatasetError "… is not a database URL; expected postgresql://… or sqlite:PATH"
-// or naming what in the URL is wrong.
+// or naming what in the URL is wrong. A PostgreSQL URI is read as libpq reads it; one
+// where it is unclear where the user name and password end is refused: an "@" past them
+// that libpq would read as part of a host, port, database or parameter name, or a "?"
+// before their "@" (a password holding "@", "/" or "?" not percent-encoded, which libpq
+// would cut elsewhere and take the rest of for a host, a port or a database).
 DatabaseUrl ParseDatabaseUrl(const QString& url);
 
-// The URL without its password, for messages (the text as given when it is no URI).
+// What every message, log line and report shows of a database URL (or of a text given
+// as one): never any part of a password, however the text is written. A URI keeps its
+// user name, hosts, database and parameters but loses the password after "user:", every
+// parameter whose name holds "password", and any parameter after one of those that is
+// not a libpq keyword (the rest of a password holding "&"); when it is unclear where
+// the user name and password end (see ParseDatabaseUrl), only the scheme and what comes
+// before the first ":", "@", "/" or "?" are shown. A libpq keyword/value string keeps its
+// keywords but the passwords; other text without "@" or "password" is shown as given.
 QString UrlWithoutPassword(const QString& url);
+
+// The server options of a read-only PostgreSQL connection: the URI's own, then
+// default_transaction_read_only=on last, so that nothing the URI says turns it off.
+QString ReadOnlyServerOptions(const DatabaseUrl& url);
 
 enum class DatabaseAccess {
     ReadOnly, // every transaction read-only (PostgreSQL), the file opened read-only (SQLite)

@@ -44,12 +44,14 @@ QString ErrorText(PGconn* connection)
     return QString::fromUtf8(PQerrorMessage(connection)).simplified();
 }
 
-Connection Connect(const DatabaseUrl& url, const QString& original)
+Connection Connect(const DatabaseUrl& url)
 {
-    // The URI as written, so that every libpq parameter it holds applies.
-    const QByteArray uri = original.toUtf8();
-    const char* const keywords[] = {"dbname", "client_encoding", nullptr};
-    const char* const values[] = {uri.constData(), "UTF8", nullptr};
+    // The URI as written, so that every libpq parameter it holds applies; the keywords
+    // after it override it: its server options come back in ReadOnlyServerOptions.
+    const QByteArray uri = url.original.toUtf8();
+    const QByteArray options = ReadOnlyServerOptions(url).toUtf8();
+    const char* const keywords[] = {"dbname", "client_encoding", "options", nullptr};
+    const char* const values[] = {uri.constData(), "UTF8", options.constData(), nullptr};
     Connection connection(PQconnectdbParams(keywords, values, 1));
     if (!connection || PQstatus(connection.get()) != CONNECTION_OK) {
         throw DatasetError(QStringLiteral("Cannot open the database \"%1\": %2")
@@ -59,10 +61,14 @@ Connection Connect(const DatabaseUrl& url, const QString& original)
     return connection;
 }
 
+// Every statement goes through the extended query protocol, which takes exactly one
+// statement: a query that holds a second one (a COMMIT ending the read-only transaction,
+// say) is refused by the server before anything of it runs.
 Result Exec(PGconn* connection, const QByteArray& sql, ExecStatusType expected,
             const SqlRowWriter& writer)
 {
-    Result result(PQexec(connection, sql.constData()));
+    Result result(
+        PQexecParams(connection, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
     if (!result || PQresultStatus(result.get()) != expected)
         writer.Fail(ErrorText(connection));
     return result;
@@ -123,8 +129,15 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
 {
     Table table;
     SqlRowWriter writer(table, source);
-    const Connection connection = Connect(url, url.original);
+    // libpq reads a statement up to its first NUL: the rest of the text would be lost.
+    if (select.contains(QChar(u'\0')))
+        writer.Fail(QStringLiteral("the query holds a NUL character"));
+    const Connection connection = Connect(url);
     PGconn* const pg = connection.get();
+    // The query runs inside a cursor in a read-only transaction. One statement cannot end
+    // that transaction (COMMIT is no query a cursor takes), nor make it writable: the
+    // mode cannot change once a query ran in it, and the session's defaults that a
+    // set_config() changes apply only to transactions after it.
     Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer);
     Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
     const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
@@ -155,7 +168,8 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
         if (count < kBatchRows)
             break;
     }
-    Exec(pg, "COMMIT", PGRES_COMMAND_OK, writer);
+    // Nothing of the transaction is kept: it read only.
+    Exec(pg, "ROLLBACK", PGRES_COMMAND_OK, writer);
     writer.Finish();
     return table;
 }
@@ -164,7 +178,7 @@ QStringList PostgreSqlTableNames(const DatabaseUrl& url)
 {
     Table unused;
     const SqlRowWriter writer(unused, QStringLiteral("the tables of \"%1\"").arg(url.shown));
-    const Connection connection = Connect(url, url.original);
+    const Connection connection = Connect(url);
     const Result result =
         Exec(connection.get(),
              "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "

@@ -37,6 +37,10 @@ Db OpenReadOnly(const DatabaseUrl& url)
     Db db(raw);
     if (rc != SQLITE_OK)
         fail(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+    // Beside the read-only file, the connection itself refuses any change (a temporary
+    // table too).
+    if (sqlite3_exec(raw, "PRAGMA query_only = 1", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QString::fromUtf8(sqlite3_errmsg(raw)));
     return db;
 }
 
@@ -51,9 +55,13 @@ Stmt Prepare(sqlite3* db, const QString& sql, const SqlRowWriter& writer)
     Stmt prepared(stmt);
     if (!prepared)
         writer.Fail(QStringLiteral("the query is empty"));
-    // One statement, read-only: the connection is, and a second one would never run.
+    // One statement, and one that only reads: a second would never run, and one that
+    // writes (a WITH … DELETE, say) is refused before it runs, not only by the
+    // read-only connection when it tries.
     if (rest && QByteArray(rest).trimmed() != "" && QByteArray(rest).trimmed() != ";")
         writer.Fail(QStringLiteral("the query holds more than one statement"));
+    if (!sqlite3_stmt_readonly(prepared.get()))
+        writer.Fail(QStringLiteral("the query would change the database"));
     return prepared;
 }
 
