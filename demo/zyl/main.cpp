@@ -11,6 +11,7 @@
 #include "demo/zyl/keys_script.h"
 #include "demo/zyl/layout_report.h"
 #include "demo/zyl/options.h"
+#include "demo/zyl/report.h"
 #include "demo/zyl/outcome.h"
 #include "demo/zyl/script_player.h"
 #include "demo/zyl/search_module.h"
@@ -38,8 +39,7 @@ const QString kBuiltInScript =
 
 void PrintError(const QString& message)
 {
-    std::fprintf(stderr, "zyl: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
+    zyl::Report(message);
 }
 
 bool IsHeadless()
@@ -111,8 +111,8 @@ protected:
             QWindow* window = dialog->windowHandle();
             if (m_reportLayout && !m_reported && watched == window && window->isExposed()) {
                 m_reported = true;
-                std::fprintf(stderr, "zyl: layout %s\n", zyl::LayoutJson(dialog).constData());
-                std::fflush(stderr);
+                zyl::Report(QStringLiteral("layout ") +
+                            QString::fromUtf8(zyl::LayoutJson(dialog)));
             }
             return false;
         }
@@ -310,6 +310,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zyl"));
+    // zyl, or touchsearch-pick: the same program under the name a host ships it by.
+    QApplication::setApplicationName(QStringLiteral(TS_PROGRAM_NAME));
     return Run(QApplication::arguments());
 }
