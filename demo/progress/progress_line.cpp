@@ -42,11 +42,10 @@ void ProgressLine::Begin(const QString& what, qint64 total)
     m_clock.start();
 }
 
-void ProgressLine::Advance(qint64 done)
+void ProgressLine::Update(qint64 done)
 {
     m_done = done;
-    // The clock is read once every 1,024 items: a step of ten million stays cheap.
-    if (!m_active || (done & 0x3FF) != 0) {
+    if (!m_active) {
         return;
     }
     const qint64 now = m_clock.elapsed();

@@ -19,8 +19,18 @@ public:
 
     // Starts a step; total is -1 when unknown (the line then shows the count only).
     void Begin(const QString& what, qint64 total);
-    // The step has done this many; cheap enough to call for every item.
-    void Advance(qint64 done);
+    // The step has done this many; cheap enough to call for every item (the clock is
+    // read once every 1,024).
+    void Advance(qint64 done)
+    {
+        m_done = done;
+        if ((done & 0x3FF) == 0) {
+            Update(done);
+        }
+    }
+    // The same, reading the clock every time: for reports that come now and then.
+    void Update(qint64 done);
+    bool Active() const { return m_active; }
     // Ends the step: a line that was shown says how long it took.
     void End();
 

@@ -1,3 +1,4 @@
+#include "host/app/progress_reporter.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/filter/expression_parser.h"
@@ -250,7 +251,10 @@ Table LoadCsvTable(const QString& path)
                             : FieldType::Text;
         table.AddField(def);
     }
+    ProgressReporter progress(QStringLiteral("Loading \"%1\"").arg(path),
+                              static_cast<qint64>(records.size()) - 1);
     for (size_t r = 1; r < records.size(); ++r) {
+        progress.Advance(static_cast<qint64>(r));
         for (size_t c = 0; c < width; ++c) {
             const CsvCell& cell = records[r][c];
             Column& column = table.Col(static_cast<int>(c));

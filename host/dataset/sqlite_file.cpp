@@ -1,3 +1,4 @@
+#include "host/app/progress_reporter.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/text_form.h"
@@ -131,8 +132,9 @@ Table LoadSqliteTable(const QString& path)
     }
 
     std::int64_t recordNo = 0;
+    ProgressReporter progress(QStringLiteral("Loading \"%1\"").arg(path), -1);
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        ++recordNo;
+        progress.Advance(++recordNo);
         // Values go straight into the columns; a bad one is reported with its place.
         for (int c = 0; c < columns; ++c) {
             const FieldDef& def = table.Def(c);
