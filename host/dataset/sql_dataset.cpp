@@ -7,6 +7,7 @@
 #include "host/dataset/sql/sql_session.h"
 #include "host/dataset/sql/sql_translation.h"
 #include "host/dataset/sql/table_schema.h"
+#include "host/dataset/text_form.h"
 
 #include <QDate>
 #include <algorithm>
@@ -24,13 +25,17 @@ using sql::ValueKind;
 
 namespace {
 
-// A fetched value as the field's type gives it to the host (NULL: invalid).
-QVariant Normalised(FieldType type, const QVariant& raw)
+// A fetched value as the field's type gives it to the host (NULL: invalid); a binary
+// field's was read as its length in bytes.
+QVariant Normalised(const FieldDef& def, const QVariant& raw)
 {
     if (!raw.isValid() || raw.isNull()) {
         return {};
     }
-    switch (type) {
+    if (def.binary) {
+        return QString::fromStdString(BinaryText(raw.toLongLong()));
+    }
+    switch (def.type) {
     case FieldType::Text:
         return raw.toString();
     case FieldType::Integer:
@@ -566,7 +571,11 @@ void SqlDataset::Open()
         const FieldDef& def = fields.Def(f);
         const QString read = d->schema->reads[static_cast<size_t>(f)];
         const QString alias = QStringLiteral("ts_m.m%1").arg(aggregates.size());
-        if (def.type == FieldType::Text && def.size == 0) {
+        if (def.binary) {
+            aggregates << QStringLiteral("max(%1) AS m%2").arg(read).arg(aggregates.size());
+            measures << alias;
+            measured.push_back(f);
+        } else if (def.type == FieldType::Text && def.size == 0) {
             aggregates << QStringLiteral("max(length(%1)) AS m%2").arg(read).arg(aggregates.size());
             measures << alias;
             measured.push_back(f);
@@ -602,7 +611,9 @@ void SqlDataset::Open()
             for (const int f : measured) {
                 const FieldDef& def = fields.Def(f);
                 int size = result.value(column++).toInt();
-                if (def.type != FieldType::Text) {
+                if (def.binary) {
+                    size = static_cast<int>(BinaryText(size).size());
+                } else if (def.type != FieldType::Text) {
                     size = std::max(size, result.value(column++).toInt());
                 }
                 sizes[static_cast<size_t>(f)] = size;
@@ -884,7 +895,7 @@ QVariant SqlDataset::Value(int row, int field) const
                                .arg(GetFieldCount()));
     }
     const RowValues& values = d->Ensure(row);
-    return Normalised(GetField(field)->GetType(), values[field]);
+    return Normalised(d->schema->fields.Def(field), values[field]);
 }
 
 QString SqlDataset::GetServerCondition() const

@@ -1,6 +1,7 @@
 // SqlDataset as the form and the grid use it: windows read around what is shown,
 // cursor moves that never read the whole result, a count only when asked, a
 // read-only connection, errors that say what and where, and the search indexes.
+#include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/disabled_controls.h"
 #include "host/dataset/filter/expression_parser.h"
@@ -476,6 +477,84 @@ TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
             EXPECT_EQ(sql_test::IndexesPlanned(writer, window, sql_test::Sorts::Avoided),
                       QStringList{QString::fromLatin1(search.index)});
         }
+    }
+}
+
+// Display text of every row of a dataset's view, field by field.
+std::vector<QStringList> Shown(const host::Dataset& ds)
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < ds.RecordCount(); ++r) {
+        QStringList row;
+        for (int f = 0; f < ds.GetFieldCount(); ++f) {
+            row << ds.DisplayText(r, f);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string FilterError(host::Dataset& ds, const QString& filter)
+{
+    try {
+        ds.SetFilter(filter);
+        ds.SetFiltered(true);
+    } catch (const host::DatasetError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+// A BLOB (bytea) column is shown as what it is, by its length, and never searched as
+// text; the rest of the table is read as usual: live, through the copy and (SQLite) from
+// the file.
+TEST_P(SqlDatasetTest, BinaryColumnsShowTheirLengthAndAreNotSearched)
+{
+    const bool sqlite = GetParam() == Server::Sqlite;
+    const QString table = db->Table(QStringLiteral("fotos"));
+    db->CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
+                            {"NOME", "VARCHAR(20)", "varchar(20)"},
+                            {"FOTO", "BLOB", "bytea"}});
+    QByteArray photo(2048, '\0');
+    for (int i = 0; i < photo.size(); ++i) {
+        photo[i] = static_cast<char>(i * 7 + 0x80); // not UTF-8, NULs included
+    }
+    db->Insert(table, {1, QStringLiteral("Ana"), photo});
+    db->Insert(table, {2, QStringLiteral("Bia"), QVariant(QMetaType(QMetaType::QByteArray))});
+    db->Insert(table, {3, QStringLiteral("Caio"), QByteArray("\xFF", 1)});
+    db->Exec(QStringLiteral("INSERT INTO \"%1\" VALUES (4, 'Dora', %2)")
+                 .arg(table, sqlite ? QStringLiteral("X''") : QStringLiteral("'\\x'::bytea")));
+    const std::vector<QStringList> expected = {
+        {"1", "Ana", "(binary, 2,048 bytes)"},
+        {"2", "Bia", ""},
+        {"3", "Caio", "(binary, 1 byte)"},
+        {"4", "Dora", "(binary, 0 bytes)"},
+    };
+    const std::string refusal =
+        "Filter: field \"FOTO\" holds binary data, which a filter cannot search at position 12";
+
+    auto live = db->Dataset(table);
+    EXPECT_EQ(live->GetField(2)->GetType(), host::FieldType::Text);
+    EXPECT_EQ(Shown(*live), expected);
+    EXPECT_EQ(FilterError(*live, QStringLiteral("ID > 0 AND FOTO LIKE '%a%'")), refusal);
+    EXPECT_EQ(FilterError(*live, QStringLiteral("NOME LIKE '%a'")), "");
+    EXPECT_EQ(Shown(*live), (std::vector<QStringList>{expected[0], expected[1], expected[3]}));
+
+    std::vector<std::unique_ptr<host::ClientDataset>> copies;
+    copies.push_back(std::make_unique<host::ClientDataset>());
+    copies.back()->LoadFromDatabase(db->Url(), table);
+    if (sqlite) {
+        copies.push_back(std::make_unique<host::ClientDataset>());
+        copies.back()->LoadFromFile(db->Url().mid(QStringLiteral("sqlite:").size()));
+    }
+    for (const auto& copy : copies) {
+        copy->Open();
+        EXPECT_EQ(copy->GetField(2)->GetType(), host::FieldType::Text);
+        EXPECT_EQ(Shown(*copy), expected);
+        EXPECT_EQ(copy->GetField(2)->GetSize(), live->GetField(2)->GetSize());
+        EXPECT_EQ(FilterError(*copy, QStringLiteral("ID > 0 AND FOTO LIKE '%a%'")), refusal);
+        EXPECT_EQ(FilterError(*copy, QStringLiteral("NOME LIKE '%a'")), "");
+        EXPECT_EQ(Shown(*copy), (std::vector<QStringList>{expected[0], expected[1], expected[3]}));
     }
 }
 

@@ -13,6 +13,7 @@ namespace {
 // PostgreSQL's type numbers (pg_type.oid) for the types a field takes.
 enum PgType : Oid {
     kBool = 16,
+    kBytea = 17,
     kName = 19,
     kInt8 = 20,
     kInt2 = 21,
@@ -96,6 +97,10 @@ FieldDef DefFor(const QString& name, Oid type, int modifier)
     case kDate:
         def.type = FieldType::Date;
         break;
+    case kBytea:
+        def.type = FieldType::Text; // bytes, shown as what they are
+        def.binary = true;
+        break;
     case kVarchar:
     case kBpchar:
         // The modifier of VARCHAR(n) and CHAR(n) is n plus a 4-byte header.
@@ -121,6 +126,18 @@ std::string_view Value(const PGresult* rows, int row, int field, bool padded)
             value.remove_suffix(1);
     }
     return value;
+}
+
+// The number of bytes of a bytea in its text form: hex ("\\x" and two digits a byte,
+// the server's default) or escape (a byte as itself, "\\\\" or "\\ooo").
+std::int64_t ByteaLength(std::string_view text)
+{
+    if (text.size() >= 2 && text[0] == '\\' && text[1] == 'x')
+        return static_cast<std::int64_t>((text.size() - 2) / 2);
+    std::int64_t bytes = 0;
+    for (std::size_t i = 0; i < text.size(); ++bytes)
+        i += text[i] != '\\' ? 1 : text.substr(i, 2) == "\\\\" ? 2 : 4;
+    return bytes;
 }
 
 } // namespace
@@ -161,6 +178,8 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
             for (int f = 0; f < fields; ++f) {
                 if (PQgetisnull(rows, r, f))
                     writer.Null(f);
+                else if (table.Def(f).binary)
+                    writer.Bytes(f, ByteaLength(Value(rows, r, f, false)));
                 else
                     writer.Text(f, Value(rows, r, f, padded[static_cast<size_t>(f)]));
             }

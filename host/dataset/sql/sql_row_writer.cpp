@@ -92,6 +92,11 @@ void SqlRowWriter::Float(int field, double value)
     }
 }
 
+void SqlRowWriter::Bytes(int field, std::int64_t size)
+{
+    m_table.Col(field).AppendText(BinaryText(size));
+}
+
 void SqlRowWriter::Text(int field, std::string_view value)
 {
     const FieldDef& def = m_table.Def(field);

@@ -24,6 +24,8 @@ public:
     void Text(int field, std::string_view value);
     void Integer(int field, std::int64_t value);
     void Float(int field, double value);
+    // A binary field's value, by its length in bytes.
+    void Bytes(int field, std::int64_t size);
     // Makes the appended values the table's records.
     void Finish() { m_table.AdoptAppendedColumns(); }
 

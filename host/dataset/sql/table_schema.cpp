@@ -93,7 +93,11 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
         const QString name = columns.value(0).toString();
         const QString declared = columns.value(1).toString();
         const FieldDef def = DefFromDeclared(name, declared);
-        AddField(schema, def, SqliteRead(def, declared));
+        // Bytes are read by their length alone: that is what the field shows.
+        AddField(schema, def,
+                 def.binary ? QStringLiteral("length(CAST(%1 AS BLOB))")
+                                  .arg(SqlDialect::QuoteIdentifier(def.name))
+                            : SqliteRead(def, declared));
         if (columns.value(2).toInt() != 0) {
             notNull << name;
         }
@@ -182,6 +186,10 @@ void AddPostgresField(TableSchema& schema, const QString& name, const QString& t
     } else if (type == QLatin1String("date")) {
         def.type = FieldType::Date;
         AddField(schema, def, quoted);
+    } else if (type == QLatin1String("bytea")) {
+        def.type = FieldType::Text; // bytes, read by their length: what the field shows
+        def.binary = true;
+        AddField(schema, def, QStringLiteral("octet_length(%1)").arg(quoted));
     } else {
         def.type = FieldType::Text;
         AddField(schema, def, QStringLiteral("CAST(%1 AS text)").arg(quoted));
