@@ -191,6 +191,104 @@ public:
                                               keys.join(QStringLiteral(", ")));
     }
 
+    // SQLite keeps any value in any column whatever its declared type: text "abc" in a
+    // REAL column, an integer in a DATE one, "yes" in a BOOLEAN one. A live search would
+    // compare such a value as it is stored yet show it as something else (0, "", False),
+    // so a table holding one is refused as the file loader and the copy refuse it,
+    // naming the field and the record (counted in the table's order, as they count).
+    void CheckStoredValues() const
+    {
+        if (Dialect().GetServer() != SqlDialect::Server::Sqlite) {
+            return;
+        }
+        const Table& fields = schema->fields;
+        QStringList conditions;
+        QStringList fieldCases;
+        QStringList valueCases;
+        std::vector<int> checked;
+        for (int f = 0; f < fields.FieldCount(); ++f) {
+            const FieldDef& def = fields.Def(f);
+            const QString q = SqlDialect::QuoteIdentifier(def.name);
+            QString bad;
+            switch (def.type) {
+            case FieldType::Text:
+                continue;
+            case FieldType::Integer:
+                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'null')").arg(q);
+                break;
+            case FieldType::Float:
+                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'real', 'null')").arg(q);
+                break;
+            case FieldType::Boolean:
+                bad = QStringLiteral("(%1 IS NOT NULL AND (typeof(%1) <> 'integer' OR %1 NOT IN "
+                                     "(0, 1)))")
+                          .arg(q);
+                break;
+            case FieldType::Date:
+                bad = QStringLiteral(
+                          "(%1 IS NOT NULL AND (typeof(%1) <> 'text' OR %1 IS NOT date(%1)))")
+                          .arg(q);
+                break;
+            }
+            fieldCases << QStringLiteral("WHEN %1 THEN %2").arg(bad).arg(checked.size());
+            valueCases << QStringLiteral("WHEN %1 THEN %2").arg(bad, q);
+            conditions << bad;
+            checked.push_back(f);
+        }
+        if (checked.empty()) {
+            return;
+        }
+        const QString table = SqlDialect::QuoteIdentifier(tableName);
+        const auto statement = [&](bool rowid) {
+            SqlText text;
+            text.sql =
+                QStringLiteral("SELECT ts_bad.ts_f, ts_bad.ts_v, %1 FROM (SELECT %2CASE %3 END "
+                               "AS ts_f, CASE %4 END AS ts_v FROM %5 WHERE %6%7 LIMIT 1) AS ts_bad")
+                    .arg(rowid ? QStringLiteral("(SELECT count(*) FROM %1 WHERE _rowid_ <= "
+                                                "ts_bad.ts_id)")
+                                     .arg(table)
+                               : QStringLiteral("NULL"),
+                         rowid ? QStringLiteral("_rowid_ AS ts_id, ") : QString(),
+                         fieldCases.join(u' '), valueCases.join(u' '), table,
+                         conditions.join(QStringLiteral(" OR ")),
+                         rowid ? QStringLiteral(" ORDER BY _rowid_") : QString());
+            return text;
+        };
+        QSqlQuery* result = nullptr;
+        try {
+            result = &session->Run(statement(true), What());
+        } catch (const DatasetError&) {
+            result = &session->Run(statement(false), What()); // a table WITHOUT ROWID
+        }
+        if (!result->next()) {
+            result->finish();
+            return;
+        }
+        const FieldDef& def = fields.Def(checked[static_cast<size_t>(result->value(0).toInt())]);
+        const QVariant value = result->value(1);
+        const QString where =
+            result->value(2).isNull()
+                ? QString()
+                : QStringLiteral(" in record %1").arg(result->value(2).toLongLong());
+        result->finish();
+        QString reason;
+        try {
+            (void)ConvertCell(def, value, where);
+            // The copy would take it (text "true", a date with a time), yet here it is
+            // compared as stored.
+            const char* stored = def.type == FieldType::Integer   ? "an integer"
+                                 : def.type == FieldType::Float   ? "a number"
+                                 : def.type == FieldType::Boolean ? "0 or 1"
+                                                                  : "a date written YYYY-MM-DD";
+            reason = QStringLiteral("Field \"%1\"%2: \"%3\" is not stored as %4")
+                         .arg(def.name, where, value.toString(), QLatin1String(stored));
+        } catch (const DatasetError& error) {
+            reason = error.Message();
+        }
+        throw DatasetError(QStringLiteral("Table \"%1\" in %2: %3")
+                               .arg(tableName, sql::DescribeDatabase(session->Database()), reason));
+    }
+
     // Raises when the database cannot search under the options (accents set aside on a
     // PostgreSQL database whose text is not in UTF-8), before any keystroke meets it.
     void CheckOptions(FilterOptions options) const
@@ -555,6 +653,7 @@ void SqlDataset::Open()
     QSqlDatabase db = d->session->Database();
     sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
     d->schema = std::move(schema);
+    d->CheckStoredValues();
     d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
     d->CheckOptions(GetFilterOptions());
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);

@@ -558,6 +558,82 @@ TEST_P(SqlDatasetTest, BinaryColumnsShowTheirLengthAndAreNotSearched)
     }
 }
 
+// SQLite keeps any value in any column. One that does not fit its column's declared
+// type refuses the table live as the copy and the file loader refuse it, naming the
+// table, the field and the record, instead of showing 0, "" or False while comparing
+// what is stored.
+TEST(SqlDatasetSqliteTest, ValuesThatDoNotFitTheirDeclaredTypeAreRefusedAsTheCopyRefusesThem)
+{
+    struct Case {
+        const char* declared;
+        const char* good;
+        const char* bad;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"REAL", "2.5", "'abc'", "Field \"V\" in record 2: \"abc\" is not a number"},
+        {"DATE", "'2020-01-31'", "45000",
+         "Field \"V\" in record 2: \"45000\" is not a date (YYYY-MM-DD)"},
+        {"BOOLEAN", "1", "'yes'", "Field \"V\" in record 2: \"yes\" is not a boolean"},
+        {"BOOLEAN", "0", "7", "Field \"V\" in record 2: \"7\" is not a boolean"},
+        {"INTEGER", "3", "2.5", "Field \"V\" in record 2: \"2.5\" is not an integer"},
+        {"INTEGER", "3", "'x1'", "Field \"V\" in record 2: \"x1\" is not an integer"},
+        // Taken by the copy, which converts it, but compared live as it is stored.
+        {"BOOLEAN", "1", "'true'", "Field \"V\" in record 2: \"true\" is not stored as 0 or 1"},
+        {"DATE", "'2020-01-31'", "'2020-01-31 10:00'",
+         "Field \"V\" in record 2: \"2020-01-31 10:00\" is not stored as a date written "
+         "YYYY-MM-DD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.declared) + " holding " + c.bad);
+        sql_test::TestDatabase db(Server::Sqlite);
+        const QString table = db.Table(QStringLiteral("tipos"));
+        db.CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", ""},
+                               {"NOME", "TEXT", ""},
+                               {"V", QString::fromLatin1(c.declared), ""}});
+        db.Exec(QStringLiteral("INSERT INTO \"%1\" VALUES (10, 'a', %2), (20, 'b', %3), "
+                               "(30, 'c', NULL)")
+                    .arg(table, QString::fromLatin1(c.good), QString::fromLatin1(c.bad)));
+        const QString path = db.Url().mid(QStringLiteral("sqlite:").size());
+        host::SqlDataset live;
+        live.SetDatabaseUrl(db.Url());
+        live.SetTableName(table);
+        std::string error;
+        try {
+            live.Open();
+        } catch (const host::DatasetError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, QStringLiteral("Table \"%1\" in the SQLite database \"%2\": %3")
+                             .arg(table, path, QString::fromLatin1(c.reason))
+                             .toStdString());
+        EXPECT_FALSE(live.IsActive());
+        const QString reason = QString::fromLatin1(c.reason);
+        if (!reason.contains(QLatin1String("not stored as"))) {
+            // The copy and the file loader give the same reason.
+            host::ClientDataset copy;
+            error.clear();
+            try {
+                copy.LoadFromDatabase(db.Url(), table);
+            } catch (const host::DatasetError& e) {
+                error = e.what();
+            }
+            EXPECT_TRUE(QString::fromStdString(error).endsWith(reason)) << error;
+            error.clear();
+            try {
+                copy.LoadFromFile(path);
+            } catch (const host::DatasetError& e) {
+                error = e.what();
+            }
+            EXPECT_TRUE(QString::fromStdString(error).endsWith(reason)) << error;
+        }
+        // Without the bad value the table opens and shows what it holds.
+        db.Exec(QStringLiteral("DELETE FROM \"%1\" WHERE ID = 20").arg(table));
+        live.Open();
+        EXPECT_EQ(live.RecordCount(), 2);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SqlDatasetTest,
                          ::testing::Values(Server::Sqlite, Server::Postgres),
                          [](const ::testing::TestParamInfo<Server>& info) {
