@@ -48,11 +48,16 @@ QVariant Normalised(const FieldDef& def, const QVariant& raw)
             return text == QLatin1String("1") || text.startsWith(u't', Qt::CaseInsensitive);
         }
         return raw.toBool();
-    case FieldType::Date:
+    case FieldType::Date: {
         if (raw.typeId() == QMetaType::QDate) {
             return raw;
         }
-        return QDate::fromString(raw.toString().left(10), Qt::ISODate);
+        // A day is a QDate; any other date the server wrote ("infinity",
+        // "0001-01-01 BC", "12345-01-01") is that text, as it shows and compares.
+        const QString text = raw.toString();
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        return text.size() == 10 && day.isValid() ? QVariant(day) : QVariant(text);
+    }
     }
     return raw;
 }
@@ -172,8 +177,15 @@ public:
     void BuildQuery(const std::vector<OrderColumn>& order)
     {
         QStringList select;
-        for (const QString& read : schema->reads) {
-            select << read;
+        const bool postgres = Dialect().GetServer() == SqlDialect::Server::Postgres;
+        for (int f = 0; f < schema->fields.FieldCount(); ++f) {
+            const QString& read = schema->reads[static_cast<size_t>(f)];
+            // A PostgreSQL date as the server writes it: a QDate holds neither
+            // "infinity" nor "0001-01-01 BC" nor "12345-01-01". Keys go back as that text.
+            // Named apart: under the column's own name ORDER BY would take the text.
+            select << (postgres && schema->fields.Def(f).type == FieldType::Date
+                           ? QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(f)
+                           : read);
         }
         if (order.back().rowIdentity) {
             select << Dialect().RowIdentity();

@@ -634,6 +634,94 @@ TEST(SqlDatasetSqliteTest, ValuesThatDoNotFitTheirDeclaredTypeAreRefusedAsTheCop
     }
 }
 
+// PostgreSQL values no double or QDate holds are shown as the server writes them, NULL
+// stays NULL's alone, and a filter compares what is shown. The copy reads numeric(30,10)
+// the same way and refuses the dates and reals a client dataset cannot hold, naming them.
+TEST(SqlDatasetPostgresTest, ValuesBeyondADoubleOrADayShowAsTheServerWritesThem)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("extremos"));
+    db.CreateTable(table, {{"ID", "", "integer PRIMARY KEY"},
+                           {"VALOR", "", "numeric(30,10)"},
+                           {"DIA", "", "date"},
+                           {"REAL", "", "double precision"}});
+    db.Exec(QStringLiteral("INSERT INTO \"%1\" VALUES "
+                           "(1, 99999999999999999999.9999999999, '0001-01-01 BC', 'NaN'), "
+                           "(2, 1.5, '12345-06-07', 'Infinity'), "
+                           "(3, NULL, 'infinity', '-Infinity'), "
+                           "(4, -0.25, '-infinity', NULL), "
+                           "(5, 7, NULL, 2.5), "
+                           "(6, 0, '2020-01-31', 0)")
+                .arg(table));
+    auto live = db.Dataset(table);
+    EXPECT_EQ(live->GetField(1)->GetType(), host::FieldType::Text);
+    EXPECT_EQ(live->GetField(2)->GetType(), host::FieldType::Date);
+    const std::vector<QStringList> expected = {
+        {"1", "99999999999999999999.9999999999", "0001-01-01 BC", "NaN"},
+        {"2", "1.5000000000", "12345-06-07", "Infinity"},
+        {"3", "", "infinity", "-Infinity"},
+        {"4", "-0.2500000000", "-infinity", ""},
+        {"5", "7.0000000000", "", "2.5"},
+        {"6", "0.0000000000", "2020-01-31", "0"},
+    };
+    EXPECT_EQ(Shown(*live), expected);
+    EXPECT_EQ(live->Value(5, 2).toDate(), QDate(2020, 1, 31)); // a day is still a QDate
+    EXPECT_FALSE(live->Value(2, 1).isValid());                 // NULL is NULL
+    const auto ids = [&](const QString& filter) {
+        EXPECT_EQ(FilterError(*live, filter), "") << filter.toStdString();
+        QStringList found;
+        for (const QStringList& row : Shown(*live)) {
+            found << row[0];
+        }
+        return found.join(u',').toStdString();
+    };
+    EXPECT_EQ(ids(QStringLiteral("REAL IS NULL")), "4");
+    EXPECT_EQ(ids(QStringLiteral("DIA IS NULL")), "5");
+    EXPECT_EQ(ids(QStringLiteral("VALOR IS NULL")), "3");
+    EXPECT_EQ(ids(QStringLiteral("REAL = 'NaN' OR REAL LIKE '%Infinity'")), "1,2,3");
+    EXPECT_EQ(ids(QStringLiteral("DIA LIKE '% BC' OR DIA = 'infinity' OR DIA LIKE '12345%'")),
+              "1,2,3");
+    EXPECT_EQ(ids(QStringLiteral("VALOR LIKE '99999999999999999999.9%'")), "1");
+    EXPECT_EQ(ids(QStringLiteral("DIA > '2020-01-31'")), "3"); // as text, as shown
+    EXPECT_EQ(ids(QStringLiteral("REAL > 1")), "1,2,5");       // NaN above every number
+    // Paging on a date order goes through them all, one window at a time.
+    live->SetFilter(QString());
+    live->SetWindowSize(2);
+    live->SetOrderFields({QStringLiteral("DIA")});
+    QStringList days;
+    for (const QStringList& row : sql_test::CursorRows(*live)) {
+        days << row[0];
+    }
+    EXPECT_EQ(days.join(u','), QStringLiteral("5,4,1,6,2,3")); // NULL first, by day
+
+    // The copy: the numeric as text; a date or a real no client dataset holds refused.
+    const auto copyError = [&](const QString& query) {
+        host::ClientDataset copy;
+        try {
+            copy.LoadFromDatabase(db.Url(), query);
+        } catch (const host::DatasetError& e) {
+            return std::string(e.what());
+        }
+        EXPECT_EQ(copy.GetField(0)->GetType(), host::FieldType::Text);
+        copy.Open();
+        EXPECT_EQ(copy.DisplayText(0, 0), QStringLiteral("99999999999999999999.9999999999"));
+        return std::string();
+    };
+    EXPECT_EQ(copyError(QStringLiteral("SELECT \"VALOR\" FROM \"%1\" ORDER BY \"ID\"").arg(table)),
+              "");
+    const std::string dias =
+        copyError(QStringLiteral("SELECT \"DIA\" FROM \"%1\" ORDER BY \"ID\"").arg(table));
+    EXPECT_TRUE(QString::fromStdString(dias).endsWith(QLatin1String(
+        "field \"DIA\" in record 1: \"0001-01-01 BC\" is not a date a client dataset holds (a "
+        "day of the years 1 to 9999)")))
+        << dias;
+    const std::string reais =
+        copyError(QStringLiteral("SELECT \"REAL\" FROM \"%1\" ORDER BY \"ID\"").arg(table));
+    EXPECT_TRUE(QString::fromStdString(reais).endsWith(
+        QLatin1String("Field \"REAL\" in record 1: \"NaN\" is not a number")))
+        << reais;
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SqlDatasetTest,
                          ::testing::Values(Server::Sqlite, Server::Postgres),
                          [](const ::testing::TestParamInfo<Server>& info) {

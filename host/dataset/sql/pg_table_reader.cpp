@@ -89,9 +89,17 @@ FieldDef DefFor(const QString& name, Oid type, int modifier)
     case kOid:
         def.type = FieldType::Integer;
         break;
+    case kNumeric:
+        // numeric(p,s) with more digits than a double keeps: its text, as a live search
+        // reads it (the modifier is p << 16 | s, plus a 4-byte header; none: -1).
+        if (modifier >= 4 && ((modifier - 4) >> 16) > 15) {
+            def.type = FieldType::Text;
+            break;
+        }
+        def.type = FieldType::Float;
+        break;
     case kFloat4:
     case kFloat8:
-    case kNumeric:
         def.type = FieldType::Float;
         break;
     case kDate:
@@ -156,6 +164,9 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
     // mode cannot change once a query ran in it, and the session's defaults that a
     // set_config() changes apply only to transactions after it.
     Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer);
+    // Dates as YYYY-MM-DD, and the others as the server writes them ("infinity",
+    // "0001-01-01 BC"), whatever the server's own setting.
+    Exec(pg, "SET LOCAL DateStyle = 'ISO'", PGRES_COMMAND_OK, writer);
     Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
     const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
     bool first = true;
@@ -180,6 +191,8 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
                     writer.Null(f);
                 else if (table.Def(f).binary)
                     writer.Bytes(f, ByteaLength(Value(rows, r, f, false)));
+                else if (table.Def(f).type == FieldType::Date)
+                    writer.DayOrRefuse(f, Value(rows, r, f, false));
                 else
                     writer.Text(f, Value(rows, r, f, padded[static_cast<size_t>(f)]));
             }

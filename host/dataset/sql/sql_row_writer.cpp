@@ -92,6 +92,18 @@ void SqlRowWriter::Float(int field, double value)
     }
 }
 
+void SqlRowWriter::DayOrRefuse(int field, std::string_view value)
+{
+    std::int64_t day = 0;
+    if (!ParseDate(value, day)) {
+        Fail(QStringLiteral("field \"%1\"%2: \"%3\" is not a date a client dataset holds (a day "
+                            "of the years 1 to 9999)")
+                 .arg(m_table.Def(field).name, Where(),
+                      QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));
+    }
+    m_table.Col(field).AppendInt(day);
+}
+
 void SqlRowWriter::Bytes(int field, std::int64_t size)
 {
     m_table.Col(field).AppendText(BinaryText(size));
