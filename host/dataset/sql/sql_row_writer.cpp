@@ -96,8 +96,8 @@ void SqlRowWriter::DayOrRefuse(int field, std::string_view value)
 {
     std::int64_t day = 0;
     if (!ParseDate(value, day)) {
-        Fail(QStringLiteral("field \"%1\"%2: \"%3\" is not a date a client dataset holds (a day "
-                            "of the years 1 to 9999)")
+        // Worded as any other value that is not a date: "0001-01-01 BC" begins with one.
+        Fail(QStringLiteral("Field \"%1\"%2: \"%3\" is not a date (YYYY-MM-DD)")
                  .arg(m_table.Def(field).name, Where(),
                       QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));
     }
