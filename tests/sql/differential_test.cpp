@@ -437,8 +437,8 @@ TEST_P(DifferentialTest, FiltersAsLargeAsTheLanguageTakesSelectTheSameRecords)
         repeated(QStringLiteral("-"), 150, " ") + QStringLiteral(" 2 = QTD"),
         repeated(QStringLiteral("UPPER(LOWER(TRIM("), 30, "") + QStringLiteral("NOME") +
             QString(90, u')') + QStringLiteral(" = 'JOAO'"),
-        repeated(QStringLiteral("LOWER("), 60, "") + QStringLiteral("CIDADE") +
-            QString(60, u')') + QStringLiteral(" LIKE 'j%'"),
+        repeated(QStringLiteral("LOWER("), 60, "") + QStringLiteral("CIDADE") + QString(60, u')') +
+            QStringLiteral(" LIKE 'j%'"),
         repeated(QStringLiteral("TRIM("), 60, "") + QStringLiteral("'  pad  '") +
             QString(60, u')') + QStringLiteral(" = TRIM(NOME)"),
         // Patterns longer than SQLite's LIKE takes (50,000 bytes).
