@@ -49,7 +49,10 @@ FieldDef DefFromDeclared(const QString& name, const QString& declared)
     def.name = name;
     const QString type = declared.trimmed().toUpper();
     static const QRegularExpression sized(QStringLiteral("\\(\\s*(\\d+)"));
-    if (type.startsWith(QLatin1String("BOOL")) || type == QLatin1String("BIT")) {
+    if (type.contains(QLatin1String("BLOB"))) {
+        def.type = FieldType::Text; // bytes, shown as what they are
+        def.binary = true;
+    } else if (type.startsWith(QLatin1String("BOOL")) || type == QLatin1String("BIT")) {
         def.type = FieldType::Boolean;
     } else if (type == QLatin1String("DATE")) {
         def.type = FieldType::Date;
@@ -145,6 +148,10 @@ Table LoadSqliteTable(const QString& path)
                 continue;
             }
             const auto where = [recordNo] { return QStringLiteral(" in record %1").arg(recordNo); };
+            if (def.binary) {
+                column.AppendText(BinaryText(sqlite3_column_bytes(rows.get(), c)));
+                continue;
+            }
             switch (def.type) {
             case FieldType::Text: {
                 const auto* text =

@@ -34,6 +34,11 @@ public:
     void Text(int field, std::string_view value);
     void Integer(int field, std::int64_t value);
     void Float(int field, double value);
+    // A date the server wrote: a day (YYYY-MM-DD) of the years 1 to 9999, which a date
+    // field holds; any other ("infinity", "0001-01-01 BC", "12345-01-01") is refused.
+    void DayOrRefuse(int field, std::string_view value);
+    // A binary field's value, by its length in bytes.
+    void Bytes(int field, std::int64_t size);
     // Makes the appended values the table's records.
     void Finish() { m_table.AdoptAppendedColumns(); }
 
