@@ -17,7 +17,8 @@ using sql_test::Server;
 const std::vector<sql_test::ColumnShape> kColumns = {
     {"ID", "INTEGER PRIMARY KEY", "bigint PRIMARY KEY"},
     {"NOME", "VARCHAR(30)", "varchar(30)"},
-    {"CIDADE", "TEXT", "text"},
+    // A name that is no plain word: filters name it in double quotes.
+    {"NM CIDADE", "TEXT", "text"},
     {"QTD", "INTEGER", "integer"},
     {"PRECO", "REAL", "double precision"},
     {"ATIVO", "BOOLEAN", "boolean"},
@@ -74,7 +75,7 @@ std::unique_ptr<host::ClientDataset> ClientOf(const Data& data)
     auto ds = std::make_unique<host::ClientDataset>();
     ds->AddField("ID", host::FieldType::Integer);
     ds->AddField("NOME", host::FieldType::Text, 30);
-    ds->AddField("CIDADE", host::FieldType::Text);
+    ds->AddField("NM CIDADE", host::FieldType::Text);
     ds->AddField("QTD", host::FieldType::Integer);
     ds->AddField("PRECO", host::FieldType::Float);
     ds->AddField("ATIVO", host::FieldType::Boolean);
@@ -125,11 +126,11 @@ QString TextValue(std::mt19937& rng)
     case 0:
         return QStringLiteral("NOME");
     case 1:
-        return QStringLiteral("CIDADE");
+        return QStringLiteral("\"NM CIDADE\"");
     case 2:
         return QStringLiteral("UPPER(NOME)");
     case 3:
-        return QStringLiteral("LOWER(CIDADE)");
+        return QStringLiteral("LOWER(\"nm cidade\")");
     case 4:
         return QStringLiteral("TRIM(NOME)");
     case 5:
@@ -311,7 +312,7 @@ TEST_P(DifferentialTest, OrdersWithTiesAndNullsMatchAnIndexOnTheSameFields)
     auto client = ClientOf(data);
     auto server = db.Dataset(table, 6);
     const QStringList orders[] = {
-        {"NOME"}, {"PRECO"}, {"ATIVO", "NASC"}, {"CIDADE", "QTD"}, {"NASC"}};
+        {"NOME"}, {"PRECO"}, {"ATIVO", "NASC"}, {"NM CIDADE", "QTD"}, {"NASC"}};
     for (const int mode : {0, 1, 2, 3}) {
         // Case-insensitive: text upper-cased, as a case-insensitive index orders it.
         // Accents set aside: the folded text, so "João" sorts among the "Joao"s.

@@ -321,4 +321,60 @@ TEST(ZylSqlSecurity, CopiedQueriesNeverWriteAndMessagesNeverShowThePassword)
     EXPECT_FALSE(keywords.err.contains(QLatin1String("ZqK"))) << Describe(keywords);
 }
 
+QString Json(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// A search column whose name holds a space: the form writes the name in double quotes,
+// and the live table, its copy and an SQLite file all find it; a plain name is written
+// as it is.
+TEST(ZylSqlNames, ASearchColumnNamedWithASpaceIsSearchedQuoted)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_spaces"));
+    ASSERT_TRUE(db.Valid());
+    const QStringList table = {
+        QStringLiteral("CREATE TABLE clientes (\"CODIGO\" integer PRIMARY KEY, "
+                       "\"NM CLIENTE\" varchar(40), \"O \"\"APELIDO\"\"\" text)"),
+        QStringLiteral("INSERT INTO clientes VALUES (1, 'JOANA', 'Jo'), (2, 'MARIA', 'Mari'), "
+                       "(3, 'MARCOS', NULL), (4, 'ANA', 'Aninha'), (5, 'MARTA', 'Tata')")};
+    ASSERT_TRUE(db.Exec(table));
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("clientes.db"));
+    ASSERT_TRUE(sql_host_test::ExecSqlite(file, table));
+    const QStringList keys = {QStringLiteral("--keys"), QStringLiteral("mar[row:0]{Enter}")};
+
+    // Live: ordered by the primary key.
+    const Result live = Zyl(QStringList{QStringLiteral("--data"), db.Uri()} + keys);
+    ASSERT_EQ(live.exitCode, 0) << Describe(live);
+    EXPECT_EQ(live.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("\"NM CLIENTE\" LIKE 'MAR%'"));
+    EXPECT_TRUE(live.json.value(QStringLiteral("filtered")).toBool()) << Describe(live);
+    EXPECT_EQ(live.json.value(QStringLiteral("count")).toInt(), 3) << Describe(live);
+    EXPECT_EQ(Record(live).value(QStringLiteral("NM CLIENTE")).toString(), QStringLiteral("MARIA"))
+        << Describe(live);
+
+    // In memory, from the server and from a file: ordered by the search column, with a
+    // base filter on the quoted name that holds quotes.
+    for (const QStringList& source :
+         {QStringList{QStringLiteral("--data"), db.Uri(), QStringLiteral("--copy")},
+          QStringList{QStringLiteral("--data"), file}}) {
+        const Result copied = Zyl(source +
+                                  QStringList{QStringLiteral("--filter"),
+                                              QStringLiteral("\"o \"\"apelido\"\"\" <> 'Tata'"),
+                                              QStringLiteral("--filtered")} +
+                                  keys);
+        ASSERT_EQ(copied.exitCode, 0) << Describe(copied);
+        EXPECT_EQ(
+            copied.json.value(QStringLiteral("filter")).toString(),
+            QStringLiteral("\"o \"\"apelido\"\"\" <> 'Tata' AND UPPER(\"NM CLIENTE\") LIKE 'MAR%'"))
+            << Describe(copied);
+        EXPECT_EQ(copied.json.value(QStringLiteral("count")).toInt(), 1) << Describe(copied);
+        EXPECT_EQ(Json(Record(copied)),
+                  QStringLiteral(
+                      "{\"CODIGO\":2,\"NM CLIENTE\":\"MARIA\",\"O \\\"APELIDO\\\"\":\"Mari\"}"))
+            << Describe(copied);
+    }
+}
+
 } // namespace
