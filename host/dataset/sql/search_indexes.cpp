@@ -79,6 +79,23 @@ private:
     QString m_name;
 };
 
+// A search index of that name whose NULLs are placed otherwise than the column now
+// needs (an earlier run made NULLS FIRST indexes on NOT NULL columns too, which no
+// order of the dataset could use): the statement that drops it, so that it is made
+// again; empty when there is none, or it is right.
+QString StaleNullsPlacement(const QSqlDatabase& db, const QString& quotedIndex, bool nullsFirst)
+{
+    QSqlQuery query(db);
+    // indoption's bit 2 is NULLS FIRST (INDOPTION_NULLS_FIRST), for the first key.
+    query.prepare(QStringLiteral("SELECT (i.indoption[0] & 2) <> 0 FROM pg_index i "
+                                 "WHERE i.indexrelid = to_regclass(?)"));
+    query.addBindValue(quotedIndex);
+    if (!query.exec() || !query.next() || query.value(0).toBool() == nullsFirst) {
+        return {};
+    }
+    return QStringLiteral("DROP INDEX %1").arg(quotedIndex);
+}
+
 } // namespace
 
 QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
@@ -147,9 +164,23 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString fieldName = schema.fields.Def(f).name;
         // Built on the field's read exactly as the filter translation and the order
         // spell it (a CHAR(n) column as text): an index on anything else goes unused.
-        // NULLS FIRST, as the dataset orders, so each also serves an order on it.
+        // NULLs placed as the dataset orders them, so each also serves an order on the
+        // field: first for a column that may hold NULL; a NOT NULL column is ordered
+        // plainly (so that its ordinary indexes serve too), and PostgreSQL's planner
+        // takes an index with NULLS FIRST for no plain order, NOT NULL or not.
+        const bool nullable = !schema.notNull.contains(fieldName);
         const QString upper = dialect->Upper(read);
-        const QString nullsFirst = postgres ? QStringLiteral(" NULLS FIRST") : QString();
+        const QString nullsFirst =
+            postgres && nullable ? QStringLiteral(" NULLS FIRST") : QString();
+        if (postgres) {
+            for (const char* purpose : {"upper", "text", "upper_unaccented", "unaccented"}) {
+                if (const QString drop =
+                        StaleNullsPlacement(db, IndexName(table, fieldName, purpose), nullable);
+                    !drop.isEmpty()) {
+                    statements << drop;
+                }
+            }
+        }
         const QString plain = postgres ? QStringLiteral("(%1) COLLATE \"C\"").arg(read)
                                        : read + QStringLiteral(" COLLATE BINARY");
         // The upper-cased order still ends with the key as it is, the field included.
