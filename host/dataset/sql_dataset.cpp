@@ -181,7 +181,7 @@ public:
                 keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
             }
         }
-        query = std::make_unique<KeysetQuery>(Dialect(), SqlDialect::QuoteIdentifier(tableName),
+        query = std::make_unique<KeysetQuery>(Dialect(), schema->relation,
                                               select.join(QStringLiteral(", ")), order,
                                               keys.join(QStringLiteral(", ")));
     }
@@ -592,10 +592,9 @@ void SqlDataset::Open()
     }
     if (!measures.isEmpty()) {
         SqlText statement;
-        statement.sql =
-            QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
-                .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
-                     SqlDialect::QuoteIdentifier(d->tableName));
+        statement.sql = QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
+                            .arg(measures.join(QStringLiteral(", ")),
+                                 aggregates.join(QStringLiteral(", ")), d->schema->relation);
         QSqlQuery& result = d->session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;

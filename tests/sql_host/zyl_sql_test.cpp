@@ -377,4 +377,88 @@ TEST(ZylSqlNames, ASearchColumnNamedWithASpaceIsSearchedQuoted)
     }
 }
 
+// Tables outside the search path are named SCHEMA.TABLE (each part quoted when it must
+// keep its case or holds a dot): searched live, copied and indexed; the list offered when
+// none is named holds every table the role may read, qualified outside its first schema;
+// the system's catalogues, which the search path always finds, are refused.
+TEST(ZylSqlNames, SchemaQualifiedTablesAreSearchedAndCataloguesRefused)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_schemas"));
+    ASSERT_TRUE(db.Valid());
+    const QString role = QStringLiteral("caixa_%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(db.Exec(
+        {QStringLiteral("CREATE SCHEMA loja"), QStringLiteral("CREATE SCHEMA \"Loja\""),
+         QStringLiteral("CREATE SCHEMA fechado"),
+         QStringLiteral("CREATE TABLE clientes (codigo integer PRIMARY KEY, nmcliente text)"),
+         QStringLiteral("INSERT INTO clientes VALUES (1, 'PUBLICO')"),
+         QStringLiteral("CREATE TABLE loja.clientes (codigo integer PRIMARY KEY, nmcliente text)"),
+         QStringLiteral("INSERT INTO loja.clientes VALUES (1, 'JOANA'), (2, 'MARIA')"),
+         QStringLiteral("CREATE TABLE loja.segredo (x integer)"),
+         QStringLiteral("CREATE TABLE \"Loja\".\"Clientes\" (\"CODIGO\" integer PRIMARY KEY, "
+                        "\"NMCLIENTE\" text)"),
+         QStringLiteral("INSERT INTO \"Loja\".\"Clientes\" VALUES (7, 'MARTA')"),
+         QStringLiteral("CREATE TABLE fechado.t (x integer)"),
+         QStringLiteral("DROP ROLE IF EXISTS %1").arg(role),
+         QStringLiteral("CREATE ROLE %1 LOGIN").arg(role),
+         QStringLiteral("GRANT USAGE ON SCHEMA loja, \"Loja\" TO %1").arg(role),
+         QStringLiteral("GRANT SELECT ON clientes, loja.clientes, \"Loja\".\"Clientes\", "
+                        "fechado.t TO %1")
+             .arg(role)}));
+    const QString uri = db.Uri();
+    const QStringList keys = {QStringLiteral("--keys"), QStringLiteral("mar[row:0]{Enter}")};
+    for (const QStringList& options :
+         {QStringList{QStringLiteral("--table"), QStringLiteral("loja.clientes")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("loja.clientes"),
+                      QStringLiteral("--order"), QStringLiteral("nmcliente"),
+                      QStringLiteral("--create-indexes")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("\"loja\".clientes"),
+                      QStringLiteral("--copy")}}) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), uri} + options + keys);
+        ASSERT_EQ(r.exitCode, 0) << Describe(r);
+        EXPECT_EQ(Json(Record(r)), QStringLiteral("{\"codigo\":2,\"nmcliente\":\"MARIA\"}"))
+            << Describe(r);
+    }
+    EXPECT_EQ(Scalar(uri, QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
+                                         "'loja' AND indexname LIKE 'ts_%'")),
+              4);
+    const Result quoted = Zyl({QStringLiteral("--data"), uri, QStringLiteral("--table"),
+                               QStringLiteral("\"Loja\".\"Clientes\""), QStringLiteral("--keys"),
+                               QStringLiteral("mar[row:0]{Enter}")});
+    ASSERT_EQ(quoted.exitCode, 0) << Describe(quoted);
+    EXPECT_EQ(Record(quoted).value(QStringLiteral("NMCLIENTE")).toString(),
+              QStringLiteral("MARTA"));
+
+    // The tables the role may read: not loja.segredo (no SELECT), not fechado.t (no
+    // USAGE on its schema), no catalogue.
+    QString asRole = uri;
+    asRole.replace(QLatin1String("postgresql://postgres@"),
+                   QStringLiteral("postgresql://%1@").arg(role));
+    ASSERT_NE(asRole, uri);
+    const Result offered = Zyl({QStringLiteral("--data"), asRole});
+    EXPECT_EQ(offered.exitCode, 2) << Describe(offered);
+    EXPECT_TRUE(offered.err.contains(
+        QLatin1String("holds 3 tables (clientes, Loja.Clientes, loja.clientes); name one")))
+        << Describe(offered);
+
+    for (const QStringList& options :
+         {QStringList{QStringLiteral("--table"), QStringLiteral("pg_class")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("pg_class"),
+                      QStringLiteral("--copy")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("information_schema.tables")}}) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), uri} + options + keys);
+        EXPECT_EQ(r.exitCode, 2) << Describe(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String("it is a system catalogue"))) << Describe(r);
+        EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+    }
+    const Result missing =
+        Zyl({QStringLiteral("--data"), uri, QStringLiteral("--table"), QStringLiteral("loja.nada"),
+             QStringLiteral("--keys"), QStringLiteral("{Esc}")});
+    EXPECT_EQ(missing.exitCode, 2) << Describe(missing);
+    EXPECT_TRUE(missing.err.contains(QLatin1String("no such table in schema \"loja\"")))
+        << Describe(missing);
+
+    EXPECT_TRUE(db.Exec(
+        {QStringLiteral("DROP OWNED BY %1").arg(role), QStringLiteral("DROP ROLE %1").arg(role)}));
+}
+
 } // namespace

@@ -128,7 +128,10 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             names << schema.fields.Def(f).name;
         }
     }
-    const QString quotedTable = SqlDialect::QuoteIdentifier(schema.table);
+    const QString quotedTable = schema.relation;
+    // An index is made in its table's schema; elsewhere it is named through it.
+    const QString qualifier =
+        schema.schema.isEmpty() ? QString() : SqlDialect::QuoteIdentifier(schema.schema) + u'.';
     // The unique key ends the dataset's order; ending the ordered indexes with it too
     // lets a window come straight off the index, with no sort of the matches however
     // many share a name. (SQLite's INTEGER PRIMARY KEY is the rowid, which ends every
@@ -174,8 +177,8 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             postgres && nullable ? QStringLiteral(" NULLS FIRST") : QString();
         if (postgres) {
             for (const char* purpose : {"upper", "text", "upper_unaccented", "unaccented"}) {
-                if (const QString drop =
-                        StaleNullsPlacement(db, IndexName(table, fieldName, purpose), nullable);
+                if (const QString drop = StaleNullsPlacement(
+                        db, qualifier + IndexName(schema.table, fieldName, purpose), nullable);
                     !drop.isEmpty()) {
                     statements << drop;
                 }
@@ -191,11 +194,11 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString column = SqlDialect::QuoteIdentifier(fieldName);
         const QString include = postgres ? QStringLiteral(" INCLUDE (%1)").arg(column) : QString();
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst,
-                               keySuffix, include)
+                          .arg(IndexName(schema.table, fieldName, "upper"), quotedTable, upper,
+                               nullsFirst, keySuffix, include)
                    << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
-                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
-                               key, read == column ? QString() : include);
+                          .arg(IndexName(schema.table, fieldName, "text"), quotedTable, plain,
+                               nullsFirst, key, read == column ? QString() : include);
         if (postgres && options.testFlag(FilterOption::IgnoreAccents)) {
             // With accents set aside the filter and the order read translate(...) of the
             // field: its own indexes, spelt exactly as the filter translation spells
@@ -203,19 +206,19 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             const QString folded = dialect->AccentFolded(read);
             const QString foldedUpper = dialect->Upper(folded);
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
-                              .arg(IndexName(table, fieldName, "upper_unaccented"), quotedTable,
-                                   foldedUpper, nullsFirst, keySuffix, include)
+                              .arg(IndexName(schema.table, fieldName, "upper_unaccented"),
+                                   quotedTable, foldedUpper, nullsFirst, keySuffix, include)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
-                              .arg(IndexName(table, fieldName, "unaccented"), quotedTable,
+                              .arg(IndexName(schema.table, fieldName, "unaccented"), quotedTable,
                                    dialect->Collated(folded), nullsFirst, keySuffix, include)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "upper_unaccented_trgm"),
+                              .arg(IndexName(schema.table, fieldName, "upper_unaccented_trgm"),
                                    quotedTable, foldedUpper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "unaccented_trgm"), quotedTable,
-                                   dialect->Collated(folded));
+                              .arg(IndexName(schema.table, fieldName, "unaccented_trgm"),
+                                   quotedTable, dialect->Collated(folded));
         }
         if (postgres) {
             // A finer histogram of the values: a contains search is planned for its
@@ -223,19 +226,20 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             // walking the index from the trigrams better.
             // (A column's own statistics are the table's; an expression's, its index's.)
             statements << QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
-                              .arg(IndexName(table, fieldName, "upper"));
+                              .arg(qualifier + IndexName(schema.table, fieldName, "upper"));
             statements << (read == SqlDialect::QuoteIdentifier(fieldName)
                                ? QStringLiteral(
                                      "ALTER TABLE %1 ALTER COLUMN %2 SET STATISTICS 1000")
                                      .arg(quotedTable, read)
                                : QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
-                                     .arg(IndexName(table, fieldName, "text")));
+                                     .arg(qualifier + IndexName(schema.table, fieldName, "text")));
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "upper_trgm"), quotedTable, upper)
+                              .arg(IndexName(schema.table, fieldName, "upper_trgm"), quotedTable,
+                                   upper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, plain);
+                              .arg(IndexName(schema.table, fieldName, "trgm"), quotedTable, plain);
         }
     }
     if (postgres) {

@@ -12,8 +12,12 @@ namespace host::sql {
 // What the server says about one table: its fields (as a Table with no records, for
 // the filter parser), how to read each, and a key that tells its records apart.
 struct TableSchema {
-    QString table;              // the name as the server spells it
-    Table fields;               // field definitions only
+    // The name as written (PostgreSQL: TABLE or SCHEMA.TABLE, see table_name.h), the
+    // same spelt alike whichever way it was quoted; names the search indexes.
+    QString table;
+    QString relation; // SQL that names the table, schema-qualified when a schema was named
+    QString schema;   // the schema named, empty when the search path found the table
+    Table fields;     // field definitions only
     std::vector<QString> reads; // SQL that reads each field (its quoted name, or a cast)
     // Whether an index may be built on a field's read: the column itself, or a cast of
     // it the server computes the same way every time (CHAR(n) as text).
