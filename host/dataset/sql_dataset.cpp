@@ -157,11 +157,59 @@ public:
                                  sql::ValueKindOf(fields.Def(f).type), f, false, true});
             }
         }
-        if (!unique) {
+        if (!unique && schema->rowIdentity) {
             order.push_back({Dialect().RowIdentity(), Dialect().RowIdentityKind(),
                              fields.FieldCount(), true, true});
+        } else if (!unique) {
+            // No key and no row identity (a view): every field, then the rank of a record
+            // among those identical to it (Relation numbers them). Identical records show
+            // the same, so which of them gets which rank matters not; what the rank adds
+            // is that each is paged past once, none skipped, none repeated.
+            for (int f = 0; f < fields.FieldCount(); ++f) {
+                if (!exact.contains(fields.Def(f).name)) {
+                    order.push_back({schema->reads[static_cast<size_t>(f)],
+                                     sql::ValueKindOf(fields.Def(f).type), f, false,
+                                     schema->notNull.contains(fields.Def(f).name)});
+                }
+            }
+            order.push_back({SqlDialect::QuoteIdentifier(OrdinalName()), ValueKind::Int,
+                             fields.FieldCount(), false, true});
         }
         return order;
+    }
+
+    // The rank of a record among identical ones, for relations with neither a unique
+    // key nor a row identity: a name no field has.
+    QString OrdinalName() const
+    {
+        QString name = QStringLiteral("ts_rank");
+        for (int n = 2; schema->fields.FindField(name) >= 0; ++n) {
+            name = QStringLiteral("ts_rank%1").arg(n);
+        }
+        return name;
+    }
+
+    // Whether the order ends in a column that is no field (the row identity, or the
+    // rank of identical records), read after the fields.
+    bool EndsInHiddenColumn(const std::vector<OrderColumn>& order) const
+    {
+        return order.back().valueIndex >= schema->fields.FieldCount();
+    }
+
+    // What the statements read from: the relation, numbered when the order ends in the
+    // rank of identical records.
+    QString Relation(const std::vector<OrderColumn>& order) const
+    {
+        if (!EndsInHiddenColumn(order) || order.back().rowIdentity) {
+            return schema->relation;
+        }
+        QStringList fields;
+        for (const QString& read : schema->reads) {
+            fields << read;
+        }
+        return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3) "
+                              "AS ts_numbered")
+            .arg(fields.join(QStringLiteral(", ")), order.back().read, schema->relation);
     }
 
     void BuildQuery(const std::vector<OrderColumn>& order)
@@ -170,18 +218,18 @@ public:
         for (const QString& read : schema->reads) {
             select << read;
         }
-        if (order.back().rowIdentity) {
-            select << Dialect().RowIdentity();
+        if (EndsInHiddenColumn(order)) {
+            select << order.back().read;
         }
         // On PostgreSQL a window is read by its keys first (index-only, with the search
         // indexes); SQLite finds a covering index by itself.
         QStringList keys;
-        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !order.back().rowIdentity) {
+        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !EndsInHiddenColumn(order)) {
             for (const QString& name : schema->uniqueKey) {
                 keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
             }
         }
-        query = std::make_unique<KeysetQuery>(Dialect(), schema->relation,
+        query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
                                               select.join(QStringLiteral(", ")), order,
                                               keys.join(QStringLiteral(", ")));
     }
@@ -207,7 +255,7 @@ public:
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
     {
         const int columns =
-            schema->fields.FieldCount() + (query->Order().back().rowIdentity ? 1 : 0);
+            schema->fields.FieldCount() + (EndsInHiddenColumn(query->Order()) ? 1 : 0);
         while (result.next()) {
             RowValues values(columns);
             for (int c = 0; c < columns; ++c) {
@@ -513,8 +561,9 @@ QStringList SqlDataset::GetEffectiveOrder() const
     QStringList names;
     if (d->query) {
         for (const OrderColumn& column : d->query->Order()) {
-            names << (column.rowIdentity ? column.read
-                                         : d->schema->fields.Def(column.valueIndex).name);
+            names << (column.valueIndex >= d->schema->fields.FieldCount()
+                          ? (column.rowIdentity ? column.read : d->OrdinalName())
+                          : d->schema->fields.Def(column.valueIndex).name);
         }
     }
     return names;

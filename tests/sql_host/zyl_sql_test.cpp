@@ -461,4 +461,47 @@ TEST(ZylSqlNames, SchemaQualifiedTablesAreSearchedAndCataloguesRefused)
         {QStringLiteral("DROP OWNED BY %1").arg(role), QStringLiteral("DROP ROLE %1").arg(role)}));
 }
 
+// A view has neither a key nor a row identity: it is paged by its fields and the rank of
+// identical rows, searched live, ordered by any field, its identical rows each shown.
+TEST(ZylSqlNames, AViewIsSearchedLiveWithItsIdenticalRows)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_views"));
+    ASSERT_TRUE(db.Valid());
+    ASSERT_TRUE(db.Exec(
+        {QStringLiteral("CREATE TABLE tipos (codigo integer PRIMARY KEY, nmtipo text, "
+                        "grupo text)"),
+         QStringLiteral("INSERT INTO tipos SELECT i, CASE WHEN i % 3 = 0 THEN 'MARMORE' ELSE "
+                        "'TIPO ' || (i % 40) END, 'G' || (i % 2) FROM generate_series(1, 300) i"),
+         QStringLiteral("CREATE VIEW v_tipos AS SELECT nmtipo, grupo FROM tipos")}));
+    const struct {
+        QStringList options;
+        QString keys;
+        int count;
+        QString record;
+    } cases[] = {
+        {{},
+         QStringLiteral("mar[row:2]{Enter}"),
+         100,
+         QStringLiteral("{\"grupo\":\"G0\",\"nmtipo\":\"MARMORE\"}")},
+        {{QStringLiteral("--order"), QStringLiteral("grupo,nmtipo"), QStringLiteral("--filter"),
+          QStringLiteral("grupo > 'G0'"), QStringLiteral("--filtered")},
+         QStringLiteral("mar[row:1]{Enter}"),
+         50,
+         QStringLiteral("{\"grupo\":\"G1\",\"nmtipo\":\"MARMORE\"}")},
+        // In memory: ties keep the order the server gave the rows in.
+        {{QStringLiteral("--copy")},
+         QStringLiteral("mar[row:2]{Enter}"),
+         100,
+         QStringLiteral("{\"grupo\":\"G1\",\"nmtipo\":\"MARMORE\"}")},
+    };
+    for (const auto& c : cases) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), db.Uri(),
+                                         QStringLiteral("--table"), QStringLiteral("v_tipos")} +
+                             c.options + QStringList{QStringLiteral("--keys"), c.keys});
+        ASSERT_EQ(r.exitCode, 0) << Describe(r);
+        EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), c.count) << Describe(r);
+        EXPECT_EQ(Json(Record(r)), c.record) << Describe(r);
+    }
+}
+
 } // namespace

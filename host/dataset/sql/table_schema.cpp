@@ -106,6 +106,11 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
     if (schema.fields.FieldCount() == 0) {
         SchemaError(db, table, QStringLiteral("no such table"));
     }
+    QSqlQuery kind = Run(db, table,
+                         QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? "
+                                        "COLLATE NOCASE AND type IN ('table', 'view')"),
+                         {table});
+    schema.rowIdentity = !(kind.next() && kind.value(0).toString() == QLatin1String("view"));
     for (const auto& [position, name] : primary) {
         schema.primaryKey << name;
     }
@@ -215,6 +220,9 @@ TableSchema ReadPostgres(QSqlDatabase& db, const QString& table)
         !problem.isEmpty()) {
         SchemaError(db, table, problem);
     }
+    // Tables and materialised views keep their rows in one heap each: ctid tells them apart.
+    schema.rowIdentity = found.value(1).toString() == QLatin1String("r") ||
+                         found.value(1).toString() == QLatin1String("m");
     QSqlQuery columns =
         Run(db, table,
             QStringLiteral("SELECT a.attname, format_type(a.atttypid, a.atttypmod), "

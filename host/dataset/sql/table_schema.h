@@ -25,8 +25,12 @@ struct TableSchema {
     QStringList primaryKey; // the table's primary key, empty when none
     QStringList notNull;    // columns that can hold no NULL
     // A unique key of NOT NULL columns (the primary key first), or empty: the dialect's
-    // row identity then tells records apart.
+    // row identity then tells records apart, where there is one.
     QStringList uniqueKey;
+    // Whether the dialect's row identity (ctid, rowid) tells the records apart: a table's
+    // does; a view has none (SQLite gives NULL), and on PostgreSQL a partitioned table's
+    // ctid is unique only within each partition, a foreign table's not at all.
+    bool rowIdentity = true;
 };
 
 // Reads a table's columns and keys; raises naming the table and the database when
