@@ -176,7 +176,14 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString nullsFirst =
             postgres && nullable ? QStringLiteral(" NULLS FIRST") : QString();
         if (postgres) {
-            for (const char* purpose : {"upper", "text", "upper_unaccented", "unaccented"}) {
+            // Only the indexes this call makes again: an accent-folded one stays unless
+            // the call makes those.
+            QList<const char*> ordered = {"upper", "text"};
+            if (options.testFlag(FilterOption::IgnoreAccents)) {
+                ordered << "upper_unaccented"
+                        << "unaccented";
+            }
+            for (const char* purpose : ordered) {
                 if (const QString drop = StaleNullsPlacement(
                         db, qualifier + IndexName(schema.table, fieldName, purpose), nullable);
                     !drop.isEmpty()) {
