@@ -502,6 +502,13 @@ TEST(ZylSqlNames, AViewIsSearchedLiveWithItsIdenticalRows)
         EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), c.count) << Describe(r);
         EXPECT_EQ(Json(Record(r)), c.record) << Describe(r);
     }
+    const Result indexed = Zyl({QStringLiteral("--data"), db.Uri(), QStringLiteral("--table"),
+                                QStringLiteral("v_tipos"), QStringLiteral("--create-indexes"),
+                                QStringLiteral("--keys"), QStringLiteral("{Esc}")});
+    EXPECT_EQ(indexed.exitCode, 2) << Describe(indexed);
+    EXPECT_TRUE(indexed.err.contains(
+        QLatin1String("it is a view, which holds no index; create them on the tables it reads")))
+        << Describe(indexed);
 }
 
 } // namespace

@@ -113,6 +113,12 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     dialect->Learn(db);
     const bool postgres = dialect->GetServer() == SqlDialect::Server::Postgres;
     const sql::TableSchema schema = sql::ReadTableSchema(db, *dialect, table);
+    if (schema.view) {
+        throw DatasetError(QStringLiteral("Search indexes on table \"%1\" in %2: it is a view, "
+                                          "which holds no index; create them on the tables it "
+                                          "reads")
+                               .arg(table, sql::DescribeDatabase(db)));
+    }
 
     QStringList statements;
     if (postgres) {

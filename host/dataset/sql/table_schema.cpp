@@ -110,7 +110,8 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
                          QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? "
                                         "COLLATE NOCASE AND type IN ('table', 'view')"),
                          {table});
-    schema.rowIdentity = !(kind.next() && kind.value(0).toString() == QLatin1String("view"));
+    schema.view = kind.next() && kind.value(0).toString() == QLatin1String("view");
+    schema.rowIdentity = !schema.view;
     for (const auto& [position, name] : primary) {
         schema.primaryKey << name;
     }
@@ -223,6 +224,7 @@ TableSchema ReadPostgres(QSqlDatabase& db, const QString& table)
     // Tables and materialised views keep their rows in one heap each: ctid tells them apart.
     schema.rowIdentity = found.value(1).toString() == QLatin1String("r") ||
                          found.value(1).toString() == QLatin1String("m");
+    schema.view = found.value(1).toString() == QLatin1String("v");
     QSqlQuery columns =
         Run(db, table,
             QStringLiteral("SELECT a.attname, format_type(a.atttypid, a.atttypmod), "

@@ -31,6 +31,7 @@ struct TableSchema {
     // does; a view has none (SQLite gives NULL), and on PostgreSQL a partitioned table's
     // ctid is unique only within each partition, a foreign table's not at all.
     bool rowIdentity = true;
+    bool view = false; // a view: it holds no rows of its own, nor indexes
 };
 
 // Reads a table's columns and keys; raises naming the table and the database when
