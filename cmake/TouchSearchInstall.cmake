@@ -48,18 +48,26 @@ foreach(module pesquisa fiscal)
   endif()
 endforeach()
 
-# The demo host lives beside the modules it loads from its own folder, with its
-# sample; bin/zyl links to it (the program's path is where the link points).
-if(TARGET zyl)
-  set_target_properties(zyl PROPERTIES INSTALL_RPATH "${TS_MODULE_RPATH}")
-  install(TARGETS zyl RUNTIME DESTINATION ${TS_MODULE_INSTALL_DIR} COMPONENT demo)
-  file(RELATIVE_PATH ts_bin_to_zyl ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
-       ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}/zyl)
+# The demo host and the picker live beside the modules they load from their own
+# folder; bin/<program> links to each (the program's path is where the link points).
+function(ts_install_program program component)
+  set_target_properties(${program} PROPERTIES INSTALL_RPATH "${TS_MODULE_RPATH}")
+  install(TARGETS ${program} RUNTIME DESTINATION ${TS_MODULE_INSTALL_DIR} COMPONENT ${component})
+  file(RELATIVE_PATH ts_bin_to_program ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+       ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}/${program})
   install(CODE "
     file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    file(CREATE_LINK \"${ts_bin_to_zyl}\"
-         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zyl\" SYMBOLIC)"
-    COMPONENT demo)
+    file(CREATE_LINK \"${ts_bin_to_program}\"
+         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" SYMBOLIC)"
+    COMPONENT ${component})
+endfunction()
+
+if(TARGET touchsearch-pick)
+  ts_install_program(touchsearch-pick pick)
+endif()
+# zyl with its sample.
+if(TARGET zyl)
+  ts_install_program(zyl demo)
   if(TARGET sample_db)
     install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/sample.db DESTINATION ${CMAKE_INSTALL_DATADIR}/touchsearch COMPONENT demo)
     file(RELATIVE_PATH ts_zyl_to_sample ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_DIR}

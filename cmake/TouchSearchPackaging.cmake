@@ -2,6 +2,8 @@
 #   libtouchsearch1      runtime: the libraries and the modules
 #   libtouchsearch-dev   devel: headers, the CMake package, the pkg-config file
 #   touchsearch-demo     demo: zyl and its sample
+#   touchsearch-pick     pick: touchsearch-pick, the search as a program that other
+#                        programs start (arguments in, one JSON line out)
 # Library dependencies come from dpkg-shlibdeps; the packages' dependencies on
 # each other are exact, because they are built together.
 set(CPACK_PACKAGE_NAME touchsearch)
@@ -11,7 +13,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Full-screen touch-screen record search mo
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL runtime devel demo)
+set(CPACK_COMPONENTS_ALL runtime devel demo pick)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -59,5 +61,11 @@ set(CPACK_DEBIAN_DEMO_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_DEMO_PACKAGE_DEPENDS "libtouchsearch1 (= ${ts_deb_version})")
 set(CPACK_COMPONENT_DEMO_DESCRIPTION
   "Touch search demo host\n zyl opens the search over a bundled sample of customers.")
+
+set(CPACK_DEBIAN_PICK_PACKAGE_NAME touchsearch-pick)
+set(CPACK_DEBIAN_PICK_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PICK_PACKAGE_DEPENDS "libtouchsearch1 (= ${ts_deb_version})")
+set(CPACK_COMPONENT_PICK_DESCRIPTION
+  "Touch search picker for programs in any language\n touchsearch-pick opens the search on a file or a database table and prints\n the chosen record as one line of JSON; its exit status says how it ended.")
 
 include(CPack)

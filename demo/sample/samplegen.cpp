@@ -1,6 +1,8 @@
 // Writes a deterministic list of customers with Portuguese names into an SQLite file or
 // a PostgreSQL database: table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE).
 // The same count and seed always give the same records.
+#include "demo/progress/progress_line.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
@@ -197,14 +199,18 @@ int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
     PQsetClientEncoding(pg, "UTF8");
     if (!PgExec(pg, "BEGIN") || !PgExec(pg, "SET LOCAL synchronous_commit = off") ||
         !PgExec(pg, "DROP TABLE IF EXISTS clientes") ||
-        !PgExec(pg, "CREATE TABLE clientes (\"CODIGO\" INTEGER PRIMARY KEY, \"NMCLIENTE\" VARCHAR(60), "
-                    "\"CIDADE\" VARCHAR(40), \"UF\" CHAR(2), \"ATIVO\" BOOLEAN, \"LIMITE\" DOUBLE PRECISION)")) {
+        !PgExec(pg,
+                "CREATE TABLE clientes (\"CODIGO\" INTEGER PRIMARY KEY, \"NMCLIENTE\" VARCHAR(60), "
+                "\"CIDADE\" VARCHAR(40), \"UF\" CHAR(2), \"ATIVO\" BOOLEAN, \"LIMITE\" DOUBLE "
+                "PRECISION)")) {
         return PgFail("cannot create the table", pg);
     }
     if (!PgExec(pg, "COPY clientes FROM STDIN", PGRES_COPY_IN)) {
         return PgFail("cannot start copying", pg);
     }
     Random random(seed);
+    demo::ProgressLine progress(QStringLiteral("samplegen"));
+    progress.Begin(QStringLiteral("copying customers into PostgreSQL"), count);
     QByteArray chunk;
     const auto flush = [&] {
         const bool ok = PQputCopyData(pg, chunk.constData(), static_cast<int>(chunk.size())) == 1;
@@ -227,10 +233,12 @@ int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
         chunk += customer.active ? "\tt\t" : "\tf\t";
         chunk += QByteArray::number(customer.limit, 'g', 17);
         chunk += '\n';
+        progress.Advance(code);
         if (chunk.size() > (1 << 20) && !flush()) {
             return PgFail("cannot copy", pg);
         }
     }
+    progress.End();
     if (!flush() || PQputCopyEnd(pg, nullptr) != 1) {
         return PgFail("cannot copy", pg);
     }
@@ -313,7 +321,10 @@ int main(int argc, char** argv)
         return Fail("cannot prepare the insert", db);
     }
     Random random(seed);
+    demo::ProgressLine progress(QStringLiteral("samplegen"));
+    progress.Begin(QStringLiteral("writing customers"), count);
     for (qint64 code = 1; code <= count; ++code) {
+        progress.Advance(code);
         const Customer customer = MakeCustomer(random, code);
         sqlite3_bind_int64(insert, 1, customer.code);
         sqlite3_bind_text(insert, 2, customer.name.constData(),
@@ -333,6 +344,7 @@ int main(int argc, char** argv)
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
+    progress.End();
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return Fail("cannot commit", db);
     }

@@ -1,5 +1,6 @@
 #include "demo/zyl/control_channel.h"
 
+#include "demo/zyl/report.h"
 #include "demo/zyl/script_player.h"
 #include "host/dataset/dataset.h"
 #include "host/dataset/field.h"
@@ -12,7 +13,6 @@
 #include <QPixmap>
 #include <QWidget>
 #include <cerrno>
-#include <cstdio>
 #include <unistd.h>
 
 namespace zyl {
@@ -21,8 +21,7 @@ namespace {
 
 void Answer(const QByteArray& line)
 {
-    std::fprintf(stderr, "zyl: %s\n", line.constData());
-    std::fflush(stderr);
+    Report(QString::fromUtf8(line));
 }
 
 // The rows in the grid's view, read from the dataset (not from the grid's model).

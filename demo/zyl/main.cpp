@@ -6,12 +6,14 @@
 // The search pauses for a second where the touch screen needs it (host::Sleep);
 // --no-pause replaces that pause with none, for tests and benchmarks only.
 
+#include "demo/progress/progress_line.h"
 #include "demo/zyl/control_channel.h"
 #include "demo/zyl/data_loader.h"
 #include "demo/zyl/keys_script.h"
 #include "demo/zyl/layout_report.h"
 #include "demo/zyl/options.h"
 #include "demo/zyl/outcome.h"
+#include "demo/zyl/report.h"
 #include "demo/zyl/script_player.h"
 #include "demo/zyl/search_module.h"
 #include "entry/windows1252.h"
@@ -23,6 +25,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QWindow>
 #include <cstdio>
 #include <memory>
@@ -38,8 +41,7 @@ const QString kBuiltInScript =
 
 void PrintError(const QString& message)
 {
-    std::fprintf(stderr, "zyl: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
+    zyl::Report(message);
 }
 
 bool IsHeadless()
@@ -111,8 +113,7 @@ protected:
             QWindow* window = dialog->windowHandle();
             if (m_reportLayout && !m_reported && watched == window && window->isExposed()) {
                 m_reported = true;
-                std::fprintf(stderr, "zyl: layout %s\n", zyl::LayoutJson(dialog).constData());
-                std::fflush(stderr);
+                zyl::Report(QStringLiteral("layout ") + QString::fromUtf8(zyl::LayoutJson(dialog)));
             }
             return false;
         }
@@ -187,6 +188,19 @@ int Run(const QStringList& arguments)
             PrintError(QStringLiteral("message box \"%1\": %2").arg(title, text));
         });
     }
+
+    // The run time's long steps (loading, copying, creating indexes) show how far they are.
+    demo::ProgressLine progress(QCoreApplication::applicationName());
+    application.SetProgressHandler([&progress](const host::Application::Progress& report) {
+        if (!progress.Active() || report.done == 0) {
+            progress.Begin(report.step, report.total);
+        }
+        progress.Update(report.done);
+        if (report.finished) {
+            progress.End();
+        }
+    });
+    const auto stopReports = qScopeGuard([&application] { application.SetProgressHandler({}); });
 
     const QString folder = QCoreApplication::applicationDirPath();
     zyl::LoadedData loaded;
@@ -310,6 +324,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zyl"));
+    // zyl, or touchsearch-pick: the same program under the name a host ships it by.
+    QApplication::setApplicationName(QStringLiteral(TS_PROGRAM_NAME));
     return Run(QApplication::arguments());
 }

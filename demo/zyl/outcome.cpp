@@ -51,7 +51,15 @@ QJsonValue JsonValue(const QVariant& value)
     case QMetaType::Float:
     case QMetaType::Double: {
         const double number = value.toDouble();
-        return std::isfinite(number) ? QJsonValue(number) : QJsonValue(QJsonValue::Null);
+        // JSON has no NaN nor infinity: their text, as the grid shows them (never null,
+        // which is NULL's).
+        if (std::isnan(number)) {
+            return QStringLiteral("NaN");
+        }
+        if (std::isinf(number)) {
+            return number > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+        }
+        return QJsonValue(number);
     }
     case QMetaType::QDate:
         return value.toDate().toString(Qt::ISODate);

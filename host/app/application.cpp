@@ -15,6 +15,7 @@ public:
     QIcon icon;
     Application::MessageHook hook = nullptr;
     Application::MessagePresenter presenter;
+    Application::ProgressHandler progress;
     QPointer<MessageHookFilter> filter;
 };
 
@@ -121,6 +122,23 @@ void Application::ShowMessage(const QString& text)
 Application::MessagePresenter Application::SetMessagePresenter(MessagePresenter presenter)
 {
     return std::exchange(d->presenter, std::move(presenter));
+}
+
+Application::ProgressHandler Application::SetProgressHandler(ProgressHandler handler)
+{
+    return std::exchange(d->progress, std::move(handler));
+}
+
+void Application::ReportProgress(const Progress& progress)
+{
+    if (d->progress) {
+        d->progress(progress);
+    }
+}
+
+bool Application::HasProgressHandler() const
+{
+    return static_cast<bool>(d->progress);
 }
 
 void Application::RunGuarded(const std::function<void()>& handler)

@@ -20,6 +20,16 @@ public:
     using MessageHook = void (*)(Message& message, bool& handled);
     using MessagePresenter = std::function<void(const QString& title, const QString& text)>;
 
+    // How far a long step of the run time has come: loading a file or copying a
+    // database table into a ClientDataset, creating a live table's search indexes.
+    struct Progress {
+        QString step;          // what is being done, for a person ("Loading \"FILE\"")
+        qint64 done = 0;       // items done so far (records, indexes)
+        qint64 total = -1;     // items in all; -1 when not known in advance
+        bool finished = false; // the step's last report (also when it failed)
+    };
+    using ProgressHandler = std::function<void(const Progress& progress)>;
+
     static Application& Instance();
 
     Application(const Application&) = delete;
@@ -50,6 +60,14 @@ public:
     // Replaces the function that shows message boxes (tests intercept them); an empty
     // function restores the real box. Returns the previous presenter.
     MessagePresenter SetMessagePresenter(MessagePresenter presenter);
+
+    // Sets the function that hears of long steps, on the thread that runs them: one
+    // report when a step starts, then at most every tenth of a second, and a last one
+    // with finished set. An empty function stops the reports. Returns the previous one.
+    ProgressHandler SetProgressHandler(ProgressHandler handler);
+    // Hands one report to the handler, if any; the run time's own steps call it.
+    void ReportProgress(const Progress& progress);
+    bool HasProgressHandler() const;
 
     // Runs a handler and hands any exception to HandleException, so that none
     // crosses the event loop.

@@ -1,3 +1,4 @@
+#include "host/app/progress_reporter.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/filter/expression_parser.h"
@@ -6,6 +7,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <optional>
 
 namespace host {
@@ -34,8 +36,22 @@ std::vector<std::vector<CsvCell>> ParseCsv(const QByteArray& data, const QString
     int line = 1;
     bool atFieldStart = true;
     bool pending = false; // something of the current record has been read
+    // A NUL byte is told where it is met: a file with NULs is most likely UTF-16 without
+    // a byte order mark, whose bytes make odd quotes and records further on.
+    const auto nul = [&] {
+        const size_t field = record.size() + 1;
+        CsvError(
+            path,
+            QStringLiteral("%1 holds a NUL byte; is the file UTF-16?")
+                .arg(records.empty()
+                         ? QStringLiteral("header field %1").arg(field)
+                         : QStringLiteral("record %1, field %2").arg(records.size()).arg(field)));
+    };
     while (i < n) {
         const char c = data[i];
+        if (c == '\0') {
+            nul();
+        }
         if (atFieldStart && c == '"') {
             cell.quoted = true;
             const int startLine = line;
@@ -57,6 +73,8 @@ std::vector<std::vector<CsvCell>> ParseCsv(const QByteArray& data, const QString
                 }
                 if (data[i] == '\n') {
                     ++line;
+                } else if (data[i] == '\0') {
+                    nul();
                 }
                 cell.text += data[i];
                 ++i;
@@ -104,6 +122,26 @@ std::vector<std::vector<CsvCell>> ParseCsv(const QByteArray& data, const QString
         records.push_back(std::move(record));
     }
     return records;
+}
+
+// The file's text as UTF-8. A file that begins with a UTF-16 or UTF-32 byte order mark
+// (as spreadsheet programs save "Unicode text") is decoded, its mark dropped; anything
+// else is taken as it is (UTF-8, with or without its mark, checked field by field).
+QByteArray Utf8Data(const QByteArray& data, const QString& path)
+{
+    const std::optional<QStringConverter::Encoding> encoding =
+        QStringConverter::encodingForData(data);
+    if (!encoding || *encoding == QStringConverter::Utf8) {
+        return data;
+    }
+    QStringDecoder decoder(*encoding);
+    const QString text = decoder.decode(data);
+    if (decoder.hasError() || !text.isValidUtf16()) { // a lone surrogate passes the decoder
+        CsvError(path, QStringLiteral("the file begins with a %1 byte order mark but is not "
+                                      "%1 text")
+                           .arg(QLatin1String(QStringConverter::nameForEncoding(*encoding))));
+    }
+    return text.toUtf8(); // the decoder drops the mark
 }
 
 bool IsInteger(const QByteArray& t)
@@ -175,7 +213,7 @@ Table LoadCsvTable(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) {
         CsvError(path, file.errorString());
     }
-    const QByteArray data = file.readAll();
+    const QByteArray data = Utf8Data(file.readAll(), path);
     const auto records = ParseCsv(data, path);
     if (records.empty()) {
         CsvError(path, QStringLiteral("no header row"));
@@ -190,20 +228,16 @@ Table LoadCsvTable(const QString& path)
                                .arg(width));
         }
     }
-    // Text must be UTF-8 without NUL bytes (a file with NULs is most likely UTF-16).
+    // Text must be UTF-8 (ParseCsv refused NUL bytes).
     for (size_t r = 0; r < records.size(); ++r) {
         for (size_t c = 0; c < width; ++c) {
             const QByteArray& text = records[r][c].text;
-            const auto where = [&] {
-                return r == 0 ? QStringLiteral("header field %1").arg(c + 1)
-                              : QStringLiteral("record %1, field %2").arg(r).arg(c + 1);
-            };
-            if (text.contains('\0')) {
-                CsvError(path,
-                         QStringLiteral("%1 holds a NUL byte; is the file UTF-16?").arg(where()));
-            }
             if (!IsValidUtf8({text.constData(), static_cast<size_t>(text.size())})) {
-                CsvError(path, QStringLiteral("%1 is not UTF-8 text").arg(where()));
+                CsvError(path, r == 0
+                                   ? QStringLiteral("header field %1 is not UTF-8 text").arg(c + 1)
+                                   : QStringLiteral("record %1, field %2 is not UTF-8 text")
+                                         .arg(r)
+                                         .arg(c + 1));
             }
         }
     }
@@ -248,7 +282,10 @@ Table LoadCsvTable(const QString& path)
                             : FieldType::Text;
         table.AddField(def);
     }
+    ProgressReporter progress(QStringLiteral("Loading \"%1\"").arg(path),
+                              static_cast<qint64>(records.size()) - 1);
     for (size_t r = 1; r < records.size(); ++r) {
+        progress.Advance(static_cast<qint64>(r));
         for (size_t c = 0; c < width; ++c) {
             const CsvCell& cell = records[r][c];
             Column& column = table.Col(static_cast<int>(c));

@@ -2,6 +2,8 @@
 
 #include "host/dataset/dataset_error.h"
 
+#include <QDate>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <utility>
@@ -76,10 +78,21 @@ QString Dataset::DisplayText(int row, int field) const
     switch (GetField(field)->GetType()) {
     case FieldType::Boolean:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case FieldType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
+    case FieldType::Float: {
+        // NaN and the infinities as a database writes them, not "nan" or "inf".
+        const double number = value.toDouble();
+        if (std::isnan(number)) {
+            return QStringLiteral("NaN");
+        }
+        if (std::isinf(number)) {
+            return number > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+        }
+        return QString::number(number, 'g', 15);
+    }
     case FieldType::Date:
-        return value.toDate().toString(Qt::ISODate);
+        // A date no QDate holds comes as the database's text ("infinity").
+        return value.typeId() == QMetaType::QString ? value.toString()
+                                                    : value.toDate().toString(Qt::ISODate);
     case FieldType::Integer:
     case FieldType::Text:
         break;

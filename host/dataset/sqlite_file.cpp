@@ -1,3 +1,4 @@
+#include "host/app/progress_reporter.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
 #include "host/dataset/text_form.h"
@@ -48,7 +49,10 @@ FieldDef DefFromDeclared(const QString& name, const QString& declared)
     def.name = name;
     const QString type = declared.trimmed().toUpper();
     static const QRegularExpression sized(QStringLiteral("\\(\\s*(\\d+)"));
-    if (type.startsWith(QLatin1String("BOOL")) || type == QLatin1String("BIT")) {
+    if (type.contains(QLatin1String("BLOB"))) {
+        def.type = FieldType::Text; // bytes, shown as what they are
+        def.binary = true;
+    } else if (type.startsWith(QLatin1String("BOOL")) || type == QLatin1String("BIT")) {
         def.type = FieldType::Boolean;
     } else if (type == QLatin1String("DATE")) {
         def.type = FieldType::Date;
@@ -131,8 +135,9 @@ Table LoadSqliteTable(const QString& path)
     }
 
     std::int64_t recordNo = 0;
+    ProgressReporter progress(QStringLiteral("Loading \"%1\"").arg(path), -1);
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        ++recordNo;
+        progress.Advance(++recordNo);
         // Values go straight into the columns; a bad one is reported with its place.
         for (int c = 0; c < columns; ++c) {
             const FieldDef& def = table.Def(c);
@@ -143,6 +148,10 @@ Table LoadSqliteTable(const QString& path)
                 continue;
             }
             const auto where = [recordNo] { return QStringLiteral(" in record %1").arg(recordNo); };
+            if (def.binary) {
+                column.AppendText(BinaryText(sqlite3_column_bytes(rows.get(), c)));
+                continue;
+            }
             switch (def.type) {
             case FieldType::Text: {
                 const auto* text =

@@ -14,6 +14,9 @@ struct FieldDef {
     QString name;
     FieldType type = FieldType::Text;
     int size = 0; // text: declared characters, 0 = as long as the longest value
+    // Bytes, not text (an SQLite BLOB, a PostgreSQL bytea): a text field whose value is
+    // what it is, "(binary, 2,048 bytes)" (BinaryText), and which no filter may name.
+    bool binary = false;
 };
 
 // The records of a client dataset: field definitions and one column per field.

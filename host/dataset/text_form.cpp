@@ -107,4 +107,13 @@ std::string_view DateText(std::int64_t julianDay, char* buffer)
     return {buffer, static_cast<size_t>(p + 10 - buffer)};
 }
 
+std::string BinaryText(std::int64_t bytes)
+{
+    std::string digits = std::to_string(bytes);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return "(binary, " + digits + (bytes == 1 ? " byte)" : " bytes)");
+}
+
 } // namespace host

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace host {
@@ -31,6 +32,8 @@ constexpr int kTextFormBuffer = 40;
 std::string_view IntegerText(std::int64_t value, char* buffer);
 std::string_view FloatText(double value, char* buffer);
 std::string_view BooleanText(bool value);
+// What a binary value shows instead of its bytes: "(binary, 2,048 bytes)".
+std::string BinaryText(std::int64_t bytes);
 std::string_view DateText(std::int64_t julianDay, char* buffer);
 
 } // namespace host

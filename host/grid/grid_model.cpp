@@ -5,7 +5,33 @@
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 
+#include <utility>
+
 namespace host {
+
+namespace {
+
+// A cell shows one line: this many characters are wider than the search's whole grid
+// even in the narrowest glyphs of its fonts. Longer text is cut here, before the view's
+// delegate lays it out and elides it (laying out every character of the text), so a
+// value of megabytes costs what a line costs to paint and to measure.
+constexpr qsizetype kCellCharacters = 400;
+
+QString CellText(QString text)
+{
+    if (text.size() <= kCellCharacters) {
+        return text;
+    }
+    qsizetype cut = kCellCharacters;
+    if (text[cut - 1].isHighSurrogate()) {
+        --cut; // never half a character
+    }
+    text.truncate(cut);
+    text += QChar(0x2026); // "…": the cell shows that the value goes on
+    return text;
+}
+
+} // namespace
 
 GridModel::GridModel(DbGrid& grid) : QAbstractTableModel(&grid), m_grid(&grid) {}
 
@@ -49,7 +75,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     // Painting must not throw: a failing cell shows empty and the failure is reported.
     Application::Instance().Guard(
         [&] { text = dataSet->DisplayText(index.row(), field->GetIndex()); });
-    return text;
+    return CellText(std::move(text));
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -202,4 +203,71 @@ TEST(DatasetFile, CsvImportFollowsRfc4180AndInfersTypes)
     EXPECT_DOUBLE_EQ(ds.Value(3, 2).toDouble(), -2000.0);
     EXPECT_EQ(ds.Value(1, 4).toDate(), QDate(2021, 12, 1));
     EXPECT_EQ(Filtered(ds, "ATIVO AND LIMITE > 1"), Codes_t({1}));
+}
+
+TEST(DatasetFile, CsvInUtf16WithItsByteOrderMarkIsReadLikeUtf8)
+{
+    // As a spreadsheet program saves "Unicode text": a byte order mark, CRLF line ends.
+    const QString text = QString::fromUtf8("CODIGO,NMCLIENTE,LIMITE,DESDE\r\n"
+                                           "1,\"Gonçalves, João\",10.5,2020-01-31\r\n"
+                                           "2,\"linha\r\nquebrada 😀\",,\r\n"
+                                           "3,Zoë,-7,2021-12-01\r\n");
+    QTemporaryDir dir;
+    const auto check = [&](const QString& path) {
+        SCOPED_TRACE(path.toStdString());
+        host::ClientDataset ds;
+        ds.LoadFromFile(path);
+        ds.Open();
+        using host::FieldType;
+        ASSERT_EQ(ds.GetFieldCount(), 4);
+        EXPECT_EQ(ds.GetField(0)->GetName(), "CODIGO"); // no mark left in the first name
+        EXPECT_EQ(ds.GetField(0)->GetType(), FieldType::Integer);
+        EXPECT_EQ(ds.GetField(1)->GetType(), FieldType::Text);
+        EXPECT_EQ(ds.GetField(2)->GetType(), FieldType::Float);
+        EXPECT_EQ(ds.GetField(3)->GetType(), FieldType::Date);
+        ASSERT_EQ(ds.RecordCount(), 3);
+        EXPECT_EQ(ds.Value(0, 1).toString(), QString::fromUtf8("Gonçalves, João"));
+        EXPECT_EQ(ds.Value(1, 1).toString(), QString::fromUtf8("linha\r\nquebrada 😀"));
+        EXPECT_EQ(ds.Value(2, 1).toString(), QString::fromUtf8("Zoë"));
+        EXPECT_EQ(ds.Value(0, 3).toDate(), QDate(2020, 1, 31));
+        EXPECT_EQ(Filtered(ds, "NMCLIENTE LIKE 'Go%' OR LIMITE < 0"), Codes_t({1, 3}));
+    };
+    QStringEncoder le(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QStringEncoder be(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom);
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::WriteBom);
+    const QByteArray leBytes = le.encode(text);
+    ASSERT_TRUE(leBytes.startsWith("\xFF\xFE"));
+    WriteFile(dir.filePath("le.csv"), leBytes);
+    check(dir.filePath("le.csv"));
+    const QByteArray beBytes = be.encode(text);
+    ASSERT_TRUE(beBytes.startsWith("\xFE\xFF"));
+    WriteFile(dir.filePath("be.csv"), beBytes);
+    check(dir.filePath("be.csv"));
+    // UTF-8, with and without its mark, as before.
+    WriteFile(dir.filePath("utf8bom.csv"), utf8.encode(text));
+    check(dir.filePath("utf8bom.csv"));
+    WriteFile(dir.filePath("utf8.csv"), text.toUtf8());
+    check(dir.filePath("utf8.csv"));
+
+    // UTF-16 without a mark is not guessed at: its NUL bytes are told, before the odd
+    // records its line ends make.
+    const QString bare = dir.filePath("bare.csv");
+    WriteFile(bare, QByteArray(leBytes).remove(0, 2));
+    host::ClientDataset ds;
+    EXPECT_EQ(ErrorOf([&] { ds.LoadFromFile(bare); }).toStdString(),
+              QStringLiteral("Cannot read \"%1\": header field 1 holds a NUL byte; is the file "
+                             "UTF-16?")
+                  .arg(bare)
+                  .toStdString());
+    // A mark followed by what is not UTF-16 (a lone surrogate).
+    const QString broken = dir.filePath("broken.csv");
+    WriteFile(broken, QByteArray("\xFF\xFE"
+                                 "A\0\n\0\x00\xD8"
+                                 "1\0\n\0",
+                                 12));
+    EXPECT_EQ(ErrorOf([&] { ds.LoadFromFile(broken); }).toStdString(),
+              QStringLiteral("Cannot read \"%1\": the file begins with a UTF-16LE byte order "
+                             "mark but is not UTF-16LE text")
+                  .arg(broken)
+                  .toStdString());
 }

@@ -26,7 +26,7 @@ TEST(Outcome, OneLineOfJsonInContractOrder)
         QByteArray("{\"confirmed\":true,\"search\":\"\xc3\x87\\\"x\",\"filter\":\"UPPER(NMCLIENTE) "
                    "LIKE '\xc3\x87%'\",\"filtered\":true,\"indexName\":\"IDX\",\"count\":2,"
                    "\"record\":{\"Z\":1,\"A\":null,\"F\":2.5,\"B\":true,\"D\":\"2024-02-29\","
-                   "\"N\":null}}"));
+                   "\"N\":\"NaN\"}}"));
     outcome.record.reset();
     EXPECT_TRUE(zyl::OutcomeJson(outcome).endsWith(",\"record\":null}"));
 }

@@ -1,3 +1,4 @@
+#include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
@@ -7,12 +8,16 @@
 #include "tests/services/fake_dataset.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -394,6 +399,113 @@ TEST(DbGrid, Look)
     const QRect middle = grid.visualRect(grid.model()->index(2, 1));
     EXPECT_EQ(cells.pixelColor(middle.right(), middle.bottom()), QColor(Qt::white));
     EXPECT_EQ(cells.pixelColor(middle.right(), middle.top()), QColor(Qt::white));
+}
+
+// The application's style, noting what the grid's cells hand it to lay out: the
+// characters of each item's text, drawn or measured.
+class TextNotingStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+            item != nullptr && element == CE_ItemViewItem) {
+            Note(item->text);
+            ++drawn;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override
+    {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+            item != nullptr && type == CT_ItemViewItem) {
+            Note(item->text);
+            ++measured;
+        }
+        return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
+    void Note(const QString& text) const
+    {
+        longest = std::max(longest, text.size());
+        bigShown = bigShown || text.startsWith(QStringLiteral("GIGANTE"));
+    }
+
+    mutable qsizetype longest = 0;
+    mutable int drawn = 0;
+    mutable int measured = 0;
+    mutable bool bigShown = false;
+};
+
+TEST(DbGrid, AValueOfMegabytesIsCutToWhatACellShowsBeforeItIsLaidOut)
+{
+    // A real client dataset whose third record holds 5 MB of text in the searched column.
+    const QString big = QStringLiteral("GIGANTE ") + QString(5 * 1024 * 1024, u'x');
+    host::ClientDataset dataSet;
+    dataSet.AddField(QStringLiteral("CODIGO"), FieldType::Integer);
+    dataSet.AddField(QStringLiteral("NMCLIENTE"), FieldType::Text);
+    for (int i = 1; i <= 20; ++i) {
+        dataSet.AppendRecord({i, i == 3 ? big : QStringLiteral("CLIENTE %1").arg(i)});
+    }
+    dataSet.Open();
+    host::DataSource source;
+    source.SetDataSet(&dataSet);
+    QWidget window;
+    auto* grid = new DbGrid(&window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(grid);
+    TextNotingStyle style;
+    grid->setStyle(&style);
+    grid->SetDataSource(&source);
+    window.resize(600, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    style.longest = 0;
+    style.drawn = 0;
+    grid->viewport()->repaint();
+    EXPECT_GT(style.drawn, 0);
+    EXPECT_TRUE(style.bigShown) << "the 5 MB value's cell was not painted";
+    // What reaches the layout is a line's worth, with "…" saying that it goes on.
+    EXPECT_LE(style.longest, 401);
+    const QString shown = grid->model()->index(2, 1).data().toString();
+    EXPECT_EQ(shown.size(), 401);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("GIGANTE xxx")));
+    EXPECT_EQ(shown.back(), QChar(0x2026));
+    // Ordinary values are shown whole.
+    EXPECT_EQ(grid->model()->index(3, 1).data().toString(), QStringLiteral("CLIENTE 4"));
+
+    // Fitting the column to its contents measures the same cut text.
+    style.longest = 0;
+    style.measured = 0;
+    grid->resizeColumnToContents(1);
+    EXPECT_GT(style.measured, 0);
+    EXPECT_LE(style.longest, 401);
+
+    // The figure: a repaint of the grid now, beside one cell drawn with the whole value
+    // as the grid drew it before the cut (printed, not judged).
+    QElapsedTimer timer;
+    timer.start();
+    constexpr int kRepaints = 5;
+    for (int i = 0; i < kRepaints; ++i) {
+        grid->viewport()->repaint();
+    }
+    const double repaintMs = static_cast<double>(timer.nsecsElapsed()) / 1e6 / kRepaints;
+    QStyleOptionViewItem whole;
+    whole.initFrom(grid->viewport());
+    whole.rect = grid->visualRect(grid->model()->index(2, 1));
+    whole.text = big;
+    whole.features = QStyleOptionViewItem::HasDisplay;
+    whole.textElideMode = Qt::ElideRight;
+    whole.font = grid->font();
+    QImage canvas(whole.rect.size() + QSize(whole.rect.x(), whole.rect.y()), QImage::Format_ARGB32);
+    QPainter painter(&canvas);
+    timer.restart();
+    style.QProxyStyle::drawControl(QStyle::CE_ItemViewItem, &whole, &painter, grid);
+    const double wholeMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    std::printf("grid repaint with a 5 MB value on screen: %.2f ms (whole grid); the value's "
+                "cell drawn with the whole text: %.2f ms\n",
+                repaintMs, wholeMs);
 }
 
 TEST(Edit, ReportsPhysicalKeysAsVirtualKeys)

@@ -1,6 +1,7 @@
 // SqlDataset as the form and the grid use it: windows read around what is shown,
 // cursor moves that never read the whole result, a count only when asked, a
 // read-only connection, errors that say what and where, and the search indexes.
+#include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/disabled_controls.h"
 #include "host/dataset/filter/expression_parser.h"
@@ -615,6 +616,247 @@ TEST(SqlDatasetPostgresTest, APartitionedTableWithoutAKeyShowsEveryRowOnce)
             EXPECT_EQ(back, rows);
         }
     }
+}
+
+// Display text of every row of a dataset's view, field by field.
+std::vector<QStringList> Shown(const host::Dataset& ds)
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < ds.RecordCount(); ++r) {
+        QStringList row;
+        for (int f = 0; f < ds.GetFieldCount(); ++f) {
+            row << ds.DisplayText(r, f);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string FilterError(host::Dataset& ds, const QString& filter)
+{
+    try {
+        ds.SetFilter(filter);
+        ds.SetFiltered(true);
+    } catch (const host::DatasetError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+// A BLOB (bytea) column is shown as what it is, by its length, and never searched as
+// text; the rest of the table is read as usual: live, through the copy and (SQLite) from
+// the file.
+TEST_P(SqlDatasetTest, BinaryColumnsShowTheirLengthAndAreNotSearched)
+{
+    const bool sqlite = GetParam() == Server::Sqlite;
+    const QString table = db->Table(QStringLiteral("fotos"));
+    db->CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
+                            {"NOME", "VARCHAR(20)", "varchar(20)"},
+                            {"FOTO", "BLOB", "bytea"}});
+    QByteArray photo(2048, '\0');
+    for (int i = 0; i < photo.size(); ++i) {
+        photo[i] = static_cast<char>(i * 7 + 0x80); // not UTF-8, NULs included
+    }
+    db->Insert(table, {1, QStringLiteral("Ana"), photo});
+    db->Insert(table, {2, QStringLiteral("Bia"), QVariant(QMetaType(QMetaType::QByteArray))});
+    db->Insert(table, {3, QStringLiteral("Caio"), QByteArray("\xFF", 1)});
+    db->Exec(QStringLiteral("INSERT INTO \"%1\" VALUES (4, 'Dora', %2)")
+                 .arg(table, sqlite ? QStringLiteral("X''") : QStringLiteral("'\\x'::bytea")));
+    const std::vector<QStringList> expected = {
+        {"1", "Ana", "(binary, 2,048 bytes)"},
+        {"2", "Bia", ""},
+        {"3", "Caio", "(binary, 1 byte)"},
+        {"4", "Dora", "(binary, 0 bytes)"},
+    };
+    const std::string refusal =
+        "Filter: field \"FOTO\" holds binary data, which a filter cannot search at position 12";
+
+    auto live = db->Dataset(table);
+    EXPECT_EQ(live->GetField(2)->GetType(), host::FieldType::Text);
+    EXPECT_EQ(Shown(*live), expected);
+    EXPECT_EQ(FilterError(*live, QStringLiteral("ID > 0 AND FOTO LIKE '%a%'")), refusal);
+    EXPECT_EQ(FilterError(*live, QStringLiteral("NOME LIKE '%a'")), "");
+    EXPECT_EQ(Shown(*live), (std::vector<QStringList>{expected[0], expected[1], expected[3]}));
+
+    std::vector<std::unique_ptr<host::ClientDataset>> copies;
+    copies.push_back(std::make_unique<host::ClientDataset>());
+    copies.back()->LoadFromDatabase(db->Url(), table);
+    if (sqlite) {
+        copies.push_back(std::make_unique<host::ClientDataset>());
+        copies.back()->LoadFromFile(db->Url().mid(QStringLiteral("sqlite:").size()));
+    }
+    for (const auto& copy : copies) {
+        copy->Open();
+        EXPECT_EQ(copy->GetField(2)->GetType(), host::FieldType::Text);
+        EXPECT_EQ(Shown(*copy), expected);
+        EXPECT_EQ(copy->GetField(2)->GetSize(), live->GetField(2)->GetSize());
+        EXPECT_EQ(FilterError(*copy, QStringLiteral("ID > 0 AND FOTO LIKE '%a%'")), refusal);
+        EXPECT_EQ(FilterError(*copy, QStringLiteral("NOME LIKE '%a'")), "");
+        EXPECT_EQ(Shown(*copy), (std::vector<QStringList>{expected[0], expected[1], expected[3]}));
+    }
+}
+
+// SQLite keeps any value in any column. One that does not fit its column's declared
+// type refuses the table live as the copy and the file loader refuse it, naming the
+// table, the field and the record, instead of showing 0, "" or False while comparing
+// what is stored.
+TEST(SqlDatasetSqliteTest, ValuesThatDoNotFitTheirDeclaredTypeAreRefusedAsTheCopyRefusesThem)
+{
+    struct Case {
+        const char* declared;
+        const char* good;
+        const char* bad;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"REAL", "2.5", "'abc'", "Field \"V\" in record 2: \"abc\" is not a number"},
+        {"DATE", "'2020-01-31'", "45000",
+         "Field \"V\" in record 2: \"45000\" is not a date (YYYY-MM-DD)"},
+        {"BOOLEAN", "1", "'yes'", "Field \"V\" in record 2: \"yes\" is not a boolean"},
+        {"BOOLEAN", "0", "7", "Field \"V\" in record 2: \"7\" is not a boolean"},
+        {"INTEGER", "3", "2.5", "Field \"V\" in record 2: \"2.5\" is not an integer"},
+        {"INTEGER", "3", "'x1'", "Field \"V\" in record 2: \"x1\" is not an integer"},
+        // Taken by the copy, which converts it, but compared live as it is stored.
+        {"BOOLEAN", "1", "'true'", "Field \"V\" in record 2: \"true\" is not stored as 0 or 1"},
+        {"DATE", "'2020-01-31'", "'2020-01-31 10:00'",
+         "Field \"V\" in record 2: \"2020-01-31 10:00\" is not stored as a date written "
+         "YYYY-MM-DD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.declared) + " holding " + c.bad);
+        sql_test::TestDatabase db(Server::Sqlite);
+        const QString table = db.Table(QStringLiteral("tipos"));
+        db.CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", ""},
+                               {"NOME", "TEXT", ""},
+                               {"V", QString::fromLatin1(c.declared), ""}});
+        db.Exec(QStringLiteral("INSERT INTO \"%1\" VALUES (10, 'a', %2), (20, 'b', %3), "
+                               "(30, 'c', NULL)")
+                    .arg(table, QString::fromLatin1(c.good), QString::fromLatin1(c.bad)));
+        const QString path = db.Url().mid(QStringLiteral("sqlite:").size());
+        host::SqlDataset live;
+        live.SetDatabaseUrl(db.Url());
+        live.SetTableName(table);
+        std::string error;
+        try {
+            live.Open();
+        } catch (const host::DatasetError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, QStringLiteral("Table \"%1\" in the SQLite database \"%2\": %3")
+                             .arg(table, path, QString::fromLatin1(c.reason))
+                             .toStdString());
+        EXPECT_FALSE(live.IsActive());
+        const QString reason = QString::fromLatin1(c.reason);
+        if (!reason.contains(QLatin1String("not stored as"))) {
+            // The copy and the file loader give the same reason.
+            host::ClientDataset copy;
+            error.clear();
+            try {
+                copy.LoadFromDatabase(db.Url(), table);
+            } catch (const host::DatasetError& e) {
+                error = e.what();
+            }
+            EXPECT_TRUE(QString::fromStdString(error).endsWith(reason)) << error;
+            error.clear();
+            try {
+                copy.LoadFromFile(path);
+            } catch (const host::DatasetError& e) {
+                error = e.what();
+            }
+            EXPECT_TRUE(QString::fromStdString(error).endsWith(reason)) << error;
+        }
+        // Without the bad value the table opens and shows what it holds.
+        db.Exec(QStringLiteral("DELETE FROM \"%1\" WHERE ID = 20").arg(table));
+        live.Open();
+        EXPECT_EQ(live.RecordCount(), 2);
+    }
+}
+
+// PostgreSQL values no double or QDate holds are shown as the server writes them, NULL
+// stays NULL's alone, and a filter compares what is shown. The copy reads numeric(30,10)
+// the same way and refuses the dates and reals a client dataset cannot hold, naming them.
+TEST(SqlDatasetPostgresTest, ValuesBeyondADoubleOrADayShowAsTheServerWritesThem)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("extremos"));
+    db.CreateTable(table, {{"ID", "", "integer PRIMARY KEY"},
+                           {"VALOR", "", "numeric(30,10)"},
+                           {"DIA", "", "date"},
+                           {"REAL", "", "double precision"}});
+    db.Exec(QStringLiteral("INSERT INTO \"%1\" VALUES "
+                           "(1, 99999999999999999999.9999999999, '0001-01-01 BC', 'NaN'), "
+                           "(2, 1.5, '12345-06-07', 'Infinity'), "
+                           "(3, NULL, 'infinity', '-Infinity'), "
+                           "(4, -0.25, '-infinity', NULL), "
+                           "(5, 7, NULL, 2.5), "
+                           "(6, 0, '2020-01-31', 0)")
+                .arg(table));
+    auto live = db.Dataset(table);
+    EXPECT_EQ(live->GetField(1)->GetType(), host::FieldType::Text);
+    EXPECT_EQ(live->GetField(2)->GetType(), host::FieldType::Date);
+    const std::vector<QStringList> expected = {
+        {"1", "99999999999999999999.9999999999", "0001-01-01 BC", "NaN"},
+        {"2", "1.5000000000", "12345-06-07", "Infinity"},
+        {"3", "", "infinity", "-Infinity"},
+        {"4", "-0.2500000000", "-infinity", ""},
+        {"5", "7.0000000000", "", "2.5"},
+        {"6", "0.0000000000", "2020-01-31", "0"},
+    };
+    EXPECT_EQ(Shown(*live), expected);
+    EXPECT_EQ(live->Value(5, 2).toDate(), QDate(2020, 1, 31)); // a day is still a QDate
+    EXPECT_FALSE(live->Value(2, 1).isValid());                 // NULL is NULL
+    const auto ids = [&](const QString& filter) {
+        EXPECT_EQ(FilterError(*live, filter), "") << filter.toStdString();
+        QStringList found;
+        for (const QStringList& row : Shown(*live)) {
+            found << row[0];
+        }
+        return found.join(u',').toStdString();
+    };
+    EXPECT_EQ(ids(QStringLiteral("REAL IS NULL")), "4");
+    EXPECT_EQ(ids(QStringLiteral("DIA IS NULL")), "5");
+    EXPECT_EQ(ids(QStringLiteral("VALOR IS NULL")), "3");
+    EXPECT_EQ(ids(QStringLiteral("REAL = 'NaN' OR REAL LIKE '%Infinity'")), "1,2,3");
+    EXPECT_EQ(ids(QStringLiteral("DIA LIKE '% BC' OR DIA = 'infinity' OR DIA LIKE '12345%'")),
+              "1,2,3");
+    EXPECT_EQ(ids(QStringLiteral("VALOR LIKE '99999999999999999999.9%'")), "1");
+    EXPECT_EQ(ids(QStringLiteral("DIA > '2020-01-31'")), "3"); // as text, as shown
+    EXPECT_EQ(ids(QStringLiteral("REAL > 1")), "1,2,5");       // NaN above every number
+    // Paging on a date order goes through them all, one window at a time.
+    live->SetFilter(QString());
+    live->SetWindowSize(2);
+    live->SetOrderFields({QStringLiteral("DIA")});
+    QStringList days;
+    for (const QStringList& row : sql_test::CursorRows(*live)) {
+        days << row[0];
+    }
+    EXPECT_EQ(days.join(u','), QStringLiteral("5,4,1,6,2,3")); // NULL first, by day
+
+    // The copy: the numeric as text; a date or a real no client dataset holds refused.
+    const auto copyError = [&](const QString& query) {
+        host::ClientDataset copy;
+        try {
+            copy.LoadFromDatabase(db.Url(), query);
+        } catch (const host::DatasetError& e) {
+            return std::string(e.what());
+        }
+        EXPECT_EQ(copy.GetField(0)->GetType(), host::FieldType::Text);
+        copy.Open();
+        EXPECT_EQ(copy.DisplayText(0, 0), QStringLiteral("99999999999999999999.9999999999"));
+        return std::string();
+    };
+    EXPECT_EQ(copyError(QStringLiteral("SELECT \"VALOR\" FROM \"%1\" ORDER BY \"ID\"").arg(table)),
+              "");
+    const std::string dias =
+        copyError(QStringLiteral("SELECT \"DIA\" FROM \"%1\" ORDER BY \"ID\"").arg(table));
+    EXPECT_TRUE(QString::fromStdString(dias).endsWith(
+        QLatin1String("Field \"DIA\" in record 1: \"0001-01-01 BC\" is not a date (YYYY-MM-DD)")))
+        << dias;
+    const std::string reais =
+        copyError(QStringLiteral("SELECT \"REAL\" FROM \"%1\" ORDER BY \"ID\"").arg(table));
+    EXPECT_TRUE(QString::fromStdString(reais).endsWith(
+        QLatin1String("Field \"REAL\" in record 1: \"NaN\" is not a number")))
+        << reais;
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SqlDatasetTest,

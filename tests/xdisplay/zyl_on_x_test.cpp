@@ -3,6 +3,7 @@
 // directly, so the input takes the path a person's keyboard, mouse and touch screen
 // take: the server, the window's focus, Qt's X platform, the search form.
 // Each case is one zyl run with the real one-second pauses.
+#include "tests/pgcluster/pg_cluster.h"
 #include "tests/xdisplay/zyl_session.h"
 
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 using xdisplay::Outcome;
-using xdisplay::ZylOnX;
 
 namespace {
 
@@ -25,6 +25,25 @@ QStringList Burst(const QString& text, int delay)
     arguments.append(QStringLiteral("Return"));
     return arguments;
 }
+
+// The cases of this file, with the scanner's steps.
+class ZylOnX : public xdisplay::ZylOnX {
+protected:
+    // Taps the EAN column's title, scans a code at 2 ms a key with Enter, and checks
+    // that the product with that code was confirmed.
+    void ScanAfterATitleTap()
+    {
+        Xdo(MoveToTitle(2) + Click());
+        Xdo(Burst(QStringLiteral("7891000100110"), 2));
+        // Esc would cancel a dialog the code left open, rather than wait for nothing.
+        Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+        const Outcome r = Finish();
+        ASSERT_EQ(r.exitCode, 0) << r.Describe();
+        EXPECT_EQ(r.Record(QStringLiteral("EAN")), QStringLiteral("7891000100110")) << r.Describe();
+        EXPECT_EQ(r.Search(), QStringLiteral("7891000100110"));
+        EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 1) << r.Describe();
+    }
+};
 
 } // namespace
 
@@ -123,28 +142,47 @@ TEST_F(ZylOnX, EscCancelsAndNeitherAltF4NorTheWindowManagersCloseEndsTheDialog)
 // A barcode scanner types a whole code and Enter in a few milliseconds: right after a
 // tap on a column's title, all of it arrives while the dialog pauses. The keys wait
 // for the tap to be handled and are then matched against the tapped column.
+const char kProducts[] = "CODIGO,NMPRODUTO,EAN\n"
+                         "1,ARROZ TIPO 1 5KG,7891000100103\n"
+                         "2,ARROZ INTEGRAL 1KG,7891000100110\n"
+                         "3,FEIJAO CARIOCA 1KG,7896004000022\n"
+                         "4,CAFE TORRADO 500G,7891000315507\n"
+                         "5,ACUCAR REFINADO 1KG,7894900011517\n"
+                         "6,OLEO DE SOJA 900ML,7891000100127\n";
+
 TEST_F(ZylOnX, ATitleTapThenAScannedCodeConfirmsThatProduct)
 {
     QFile csv(FilePath(QStringLiteral("produtos.csv")));
     ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("CODIGO,NMPRODUTO,EAN\n"
-              "1,ARROZ TIPO 1 5KG,7891000100103\n"
-              "2,ARROZ INTEGRAL 1KG,7891000100110\n"
-              "3,FEIJAO CARIOCA 1KG,7896004000022\n"
-              "4,CAFE TORRADO 500G,7891000315507\n"
-              "5,ACUCAR REFINADO 1KG,7894900011517\n"
-              "6,OLEO DE SOJA 900ML,7891000100127\n");
+    csv.write(kProducts);
     csv.close();
     ASSERT_NO_FATAL_FAILURE(Open({QStringLiteral("--data"), csv.fileName()}));
-    Xdo(MoveToTitle(2) + Click());
-    // 2 ms a key, then Enter; Esc after it would cancel a dialog the code left open.
-    Xdo(Burst(QStringLiteral("7891000100110"), 2));
-    Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
-    const Outcome r = Finish();
-    ASSERT_EQ(r.exitCode, 0) << r.Describe();
-    EXPECT_EQ(r.Record(QStringLiteral("EAN")), QStringLiteral("7891000100110")) << r.Describe();
-    EXPECT_EQ(r.Search(), QStringLiteral("7891000100110"));
-    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 1) << r.Describe();
+    ScanAfterATitleTap();
+}
+
+// The same on a live PostgreSQL table: each key is a statement on the server, and the
+// burst still arrives whole during the tap's pause.
+TEST_F(ZylOnX, ATitleTapThenAScannedCodeConfirmsThatProductOnALiveTable)
+{
+    const QString uri = testing_support::PgClusterUri();
+    ASSERT_FALSE(uri.isEmpty());
+    QString sql = QStringLiteral(
+        "DROP TABLE IF EXISTS xd_produtos; CREATE TABLE xd_produtos (\"CODIGO\" INTEGER "
+        "PRIMARY KEY, \"NMPRODUTO\" VARCHAR(40), \"EAN\" VARCHAR(13)); INSERT INTO "
+        "xd_produtos VALUES ");
+    const QStringList lines =
+        QString::fromLatin1(kProducts).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList f = lines.at(i).split(QLatin1Char(','));
+        sql += QStringLiteral("%1(%2,'%3','%4')")
+                   .arg(i > 1 ? QStringLiteral(",") : QString(), f.at(0), f.at(1), f.at(2));
+    }
+    xdisplay::RunTool(QStringLiteral("psql"),
+                      {QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                       QStringLiteral("-q"), uri, QStringLiteral("-c"), sql});
+    ASSERT_NO_FATAL_FAILURE(Open(
+        {QStringLiteral("--data"), uri, QStringLiteral("--table"), QStringLiteral("xd_produtos")}));
+    ScanAfterATitleTap();
 }
 
 // Keys typed right after a double tap arrive during its pause: the confirm reads the

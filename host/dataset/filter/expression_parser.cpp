@@ -733,6 +733,11 @@ private:
         if (index < 0) {
             Fail(QStringLiteral("unknown field \"%1\"").arg(Shown(t.text)), t.position);
         }
+        if (m_table.Def(index).binary) {
+            Fail(QStringLiteral("field \"%1\" holds binary data, which a filter cannot search")
+                     .arg(m_table.Def(index).name),
+                 t.position);
+        }
         StaticType type = StaticType::Text;
         switch (m_table.Def(index).type) {
         case FieldType::Text:

@@ -14,6 +14,7 @@ namespace {
 // PostgreSQL's type numbers (pg_type.oid) for the types a field takes.
 enum PgType : Oid {
     kBool = 16,
+    kBytea = 17,
     kName = 19,
     kInt8 = 20,
     kInt2 = 21,
@@ -89,13 +90,25 @@ FieldDef DefFor(const QString& name, Oid type, int modifier)
     case kOid:
         def.type = FieldType::Integer;
         break;
+    case kNumeric:
+        // numeric(p,s) with more digits than a double keeps: its text, as a live search
+        // reads it (the modifier is p << 16 | s, plus a 4-byte header; none: -1).
+        if (modifier >= 4 && ((modifier - 4) >> 16) > 15) {
+            def.type = FieldType::Text;
+            break;
+        }
+        def.type = FieldType::Float;
+        break;
     case kFloat4:
     case kFloat8:
-    case kNumeric:
         def.type = FieldType::Float;
         break;
     case kDate:
         def.type = FieldType::Date;
+        break;
+    case kBytea:
+        def.type = FieldType::Text; // bytes, shown as what they are
+        def.binary = true;
         break;
     case kVarchar:
     case kBpchar:
@@ -124,6 +137,18 @@ std::string_view Value(const PGresult* rows, int row, int field, bool padded)
     return value;
 }
 
+// The number of bytes of a bytea in its text form: hex ("\\x" and two digits a byte,
+// the server's default) or escape (a byte as itself, "\\\\" or "\\ooo").
+std::int64_t ByteaLength(std::string_view text)
+{
+    if (text.size() >= 2 && text[0] == '\\' && text[1] == 'x')
+        return static_cast<std::int64_t>((text.size() - 2) / 2);
+    std::int64_t bytes = 0;
+    for (std::size_t i = 0; i < text.size(); ++bytes)
+        i += text[i] != '\\' ? 1 : text.substr(i, 2) == "\\\\" ? 2 : 4;
+    return bytes;
+}
+
 } // namespace
 
 Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QString& source)
@@ -140,6 +165,9 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
     // mode cannot change once a query ran in it, and the session's defaults that a
     // set_config() changes apply only to transactions after it.
     Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer);
+    // Dates as YYYY-MM-DD, and the others as the server writes them ("infinity",
+    // "0001-01-01 BC"), whatever the server's own setting.
+    Exec(pg, "SET LOCAL DateStyle = 'ISO'", PGRES_COMMAND_OK, writer);
     Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
     const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
     bool first = true;
@@ -162,6 +190,10 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
             for (int f = 0; f < fields; ++f) {
                 if (PQgetisnull(rows, r, f))
                     writer.Null(f);
+                else if (table.Def(f).binary)
+                    writer.Bytes(f, ByteaLength(Value(rows, r, f, false)));
+                else if (table.Def(f).type == FieldType::Date)
+                    writer.DayOrRefuse(f, Value(rows, r, f, false));
                 else
                     writer.Text(f, Value(rows, r, f, padded[static_cast<size_t>(f)]));
             }

@@ -20,8 +20,12 @@ QString PostgresDialect::Parameter(SqlText& out, ValueKind kind, const QVariant&
         return QStringLiteral("CAST(%1 AS boolean)")
             .arg(out.Bind(value.toBool() ? QStringLiteral("true") : QStringLiteral("false")));
     case ValueKind::Date:
+        // A date read as the server writes it ("infinity", "0001-01-01 BC") goes back
+        // as that text.
         return QStringLiteral("CAST(%1 AS date)")
-            .arg(out.Bind(value.toDate().toString(Qt::ISODate)));
+            .arg(out.Bind(value.typeId() == QMetaType::QString
+                              ? value.toString()
+                              : value.toDate().toString(Qt::ISODate)));
     case ValueKind::Null:
     case ValueKind::Text:
         break;
@@ -46,27 +50,35 @@ QString PostgresDialect::TextOf(const QString& expression, ValueKind kind) const
         // exponent e the form is t for e from -4 to 14, else d.ddde±XX. Text
         // operations only, so nothing is lost at the extremes of the range; in nested
         // subqueries so the operand and its parameters appear once.
+        // NaN and the infinities as the server writes them, which is how they show.
         return QStringLiteral(
                    "(SELECT CASE WHEN s.r IS NULL THEN NULL WHEN s.r = 0 THEN '0' "
+                   "WHEN s.special IS NOT NULL THEN s.special "
                    "WHEN s.e < -4 OR s.e >= 15 THEN s.sign || left(s.d, 1) || "
                    "CASE WHEN length(s.d) > 1 THEN '.' || substr(s.d, 2) ELSE '' END || 'e' || "
                    "CASE WHEN s.e < 0 THEN '-' ELSE '+' END || "
                    "CASE WHEN abs(s.e) < 10 THEN '0' ELSE '' END || CAST(abs(s.e) AS text) "
                    "ELSE s.sign || s.t END "
-                   "FROM (SELECT q.r, q.t, q.sign, "
+                   "FROM (SELECT q.r, q.t, q.sign, q.special, "
                    "CASE WHEN abs(q.r) >= 1 THEN rtrim(replace(q.t, '.', ''), '0') "
                    "ELSE ltrim(substr(q.t, 3), '0') END AS d, "
                    "CASE WHEN abs(q.r) >= 1 THEN length(split_part(q.t, '.', 1)) - 1 "
                    "ELSE length(ltrim(substr(q.t, 3), '0')) - length(substr(q.t, 3)) - 1 END AS e "
-                   "FROM (SELECT p.r, CAST(trim_scale(abs(p.r)) AS text) AS t, "
+                   "FROM (SELECT p.r, p.special, CASE WHEN p.special IS NULL THEN "
+                   "CAST(trim_scale(abs(p.r)) AS text) END AS t, "
                    "CASE WHEN p.r < 0 THEN '-' ELSE '' END AS sign "
-                   "FROM (SELECT CAST(%1 AS numeric) AS r) AS p) AS q) AS s)")
+                   "FROM (SELECT CAST(v.x AS numeric) AS r, CASE WHEN v.x = 'NaN' THEN 'NaN' "
+                   "WHEN v.x = 'Infinity' THEN 'Infinity' WHEN v.x = '-Infinity' "
+                   "THEN '-Infinity' END AS special "
+                   "FROM (SELECT CAST(%1 AS double precision) AS x) AS v) AS p) AS q) AS s)")
             .arg(expression);
     case ValueKind::Bool:
         return QStringLiteral("(CASE %1 WHEN true THEN 'True' WHEN false THEN 'False' END)")
             .arg(expression);
     case ValueKind::Date:
-        return QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(expression);
+        // As the server writes it (DateStyle ISO): YYYY-MM-DD, and the dates no other
+        // form holds as it shows them ("0001-01-01 BC", "12345-01-01", "infinity").
+        return QStringLiteral("CAST(%1 AS text)").arg(expression);
     case ValueKind::Null:
     case ValueKind::Text:
         break;

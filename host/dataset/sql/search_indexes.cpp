@@ -1,4 +1,5 @@
 // The one call that writes: indexes that make a live search fast.
+#include "host/app/progress_reporter.h"
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/sql/database_url.h"
 #include "host/dataset/sql/sql_dialect.h"
@@ -261,6 +262,9 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     } else {
         statements << QStringLiteral("ANALYZE");
     }
+    ProgressReporter progress(QStringLiteral("Creating search indexes on \"%1\"").arg(table),
+                              statements.size());
+    qint64 done = 0;
     for (const QString& statement : statements) {
         QSqlQuery query(db);
         if (!query.exec(statement)) {
@@ -268,6 +272,7 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                 QStringLiteral("Search indexes on table \"%1\" in %2: %3 failed: %4")
                     .arg(table, sql::DescribeDatabase(db), statement, query.lastError().text()));
         }
+        progress.Advance(++done);
     }
     return statements;
 }

@@ -86,6 +86,24 @@ public:
     virtual QString Divide(const QString& a, ValueKind ka, const QString& b,
                            ValueKind kb) const = 0;
     virtual QString Negate(const QString& a, ValueKind ka) const = 0;
+    // The left operand of a chain, written by Arithmetic for an operator that binds at
+    // least as tightly as the one it meets: as it may stand unbracketed there.
+    virtual QString ChainedOperand(const QString& arithmetic) const { return arithmetic; }
+    // A quotient (written by Divide) divided again.
+    virtual QString DivideQuotient(const QString& quotient, const QString& b, ValueKind kb) const
+    {
+        return Divide(quotient, ValueKind::Float, b, kb);
+    }
+    // "operand IN list" for a list of values that are all numbers or all text, compared
+    // as the operand (given as NumberOf or Collated) is; its three-valued outcome is
+    // that of the equalities ORed. Empty where the dialect has no such list.
+    virtual QString InValues(SqlText& out, const QString& operand, const QVariantList& values) const
+    {
+        (void)out;
+        (void)operand;
+        (void)values;
+        return {};
+    }
     // A boolean value used as a condition.
     virtual QString Truth(const QString& booleanValue) const = 0;
 

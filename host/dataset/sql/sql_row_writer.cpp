@@ -91,6 +91,23 @@ void SqlRowWriter::Float(int field, double value)
     }
 }
 
+void SqlRowWriter::DayOrRefuse(int field, std::string_view value)
+{
+    std::int64_t day = 0;
+    if (!ParseDate(value, day)) {
+        // Worded as any other value that is not a date: "0001-01-01 BC" begins with one.
+        Fail(QStringLiteral("Field \"%1\"%2: \"%3\" is not a date (YYYY-MM-DD)")
+                 .arg(m_table.Def(field).name, Where(),
+                      QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));
+    }
+    m_table.Col(field).AppendInt(day);
+}
+
+void SqlRowWriter::Bytes(int field, std::int64_t size)
+{
+    m_table.Col(field).AppendText(BinaryText(size));
+}
+
 void SqlRowWriter::Text(int field, std::string_view value)
 {
     const FieldDef& def = m_table.Def(field);

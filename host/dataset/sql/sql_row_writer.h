@@ -1,9 +1,11 @@
 #pragma once
 
+#include "host/app/progress_reporter.h"
 #include "host/dataset/table.h"
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace host {
@@ -18,12 +20,25 @@ public:
     void AddField(FieldDef def);
 
     // Starts the next record (numbered from 1 in messages).
-    void BeginRecord() { ++m_record; }
+    void BeginRecord()
+    {
+        ++m_record;
+        if (!m_progress) {
+            m_progress =
+                std::make_unique<ProgressReporter>(QStringLiteral("Copying %1").arg(m_source), -1);
+        }
+        m_progress->Advance(m_record);
+    }
     void Null(int field) { m_table.Col(field).AppendNull(); }
     // A value in its text form (PostgreSQL's text output, SQLite's text).
     void Text(int field, std::string_view value);
     void Integer(int field, std::int64_t value);
     void Float(int field, double value);
+    // A date the server wrote: a day (YYYY-MM-DD) of the years 1 to 9999, which a date
+    // field holds; any other ("infinity", "0001-01-01 BC", "12345-01-01") is refused.
+    void DayOrRefuse(int field, std::string_view value);
+    // A binary field's value, by its length in bytes.
+    void Bytes(int field, std::int64_t size);
     // Makes the appended values the table's records.
     void Finish() { m_table.AdoptAppendedColumns(); }
 
@@ -35,6 +50,7 @@ private:
     Table& m_table;
     QString m_source;
     std::int64_t m_record = 0;
+    std::unique_ptr<ProgressReporter> m_progress; // from the first record on
 };
 
 } // namespace host

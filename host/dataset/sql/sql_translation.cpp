@@ -70,18 +70,18 @@ public:
             return In(static_cast<const filter::InNode&>(node));
         case NodeKind::And:
         case NodeKind::Or: {
-            const auto& logic = static_cast<const filter::LogicNode&>(node);
-            const QString joint =
-                node.Kind() == NodeKind::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ");
             QStringList terms;
-            for (const filter::NodePtr& term : logic.Terms()) {
-                terms << Condition(*term);
-            }
-            return Parenthesised(terms.join(joint));
+            Collect(node, node.Kind(), terms);
+            return Grouped(terms, node.Kind() == NodeKind::And ? QStringLiteral(" AND ")
+                                                               : QStringLiteral(" OR "));
         }
-        case NodeKind::Not:
-            return QStringLiteral("(NOT %1)")
-                .arg(Condition(static_cast<const filter::NotNode&>(node).Operand()));
+        case NodeKind::Not: {
+            // NOT NOT x is x in three-valued logic too: a run of NOTs is one or none.
+            bool negated = false;
+            const Node& inner = WithoutNots(node, negated);
+            const QString condition = Condition(inner);
+            return negated ? QStringLiteral("(NOT %1)").arg(condition) : condition;
+        }
         case NodeKind::Truth: {
             ValueKind kind = ValueKind::Null;
             const qsizetype mark = m_out.values.size();
@@ -103,6 +103,51 @@ public:
     }
 
 private:
+    // A long chain of terms is grouped: SQLite nests a chain of N terms N deep (and
+    // refuses a depth of 1000), and a deep nest of brackets overflows its parser's
+    // stack. Groups of kGroup terms, each bracketed, nest as a tree of kGroup branches:
+    // five levels hold a million terms. Up to kGroup terms are written as they always
+    // were, one bracketed chain.
+    static constexpr qsizetype kGroup = 16;
+    static QString Grouped(const QStringList& terms, const QString& joint)
+    {
+        if (terms.size() <= kGroup) {
+            return Parenthesised(terms.join(joint));
+        }
+        const qsizetype per = (terms.size() + kGroup - 1) / kGroup;
+        QStringList groups;
+        for (qsizetype at = 0; at < terms.size(); at += per) {
+            groups << Grouped(terms.mid(at, per), joint);
+        }
+        return Parenthesised(groups.join(joint));
+    }
+
+    // The node under a run of NOTs; negated tells whether their number is odd.
+    static const Node& WithoutNots(const Node& node, bool& negated)
+    {
+        const Node* inner = &node;
+        while (inner->Kind() == NodeKind::Not) {
+            negated = !negated;
+            inner = &static_cast<const filter::NotNode&>(*inner).Operand();
+        }
+        return *inner;
+    }
+
+    // The terms of an AND or an OR, those of the same operator inside it (bracketed
+    // in the filter, or under an even number of NOTs) taken in, in their order.
+    void Collect(const Node& node, NodeKind kind, QStringList& terms)
+    {
+        for (const filter::NodePtr& term : static_cast<const filter::LogicNode&>(node).Terms()) {
+            bool negated = false;
+            const Node& inner = WithoutNots(*term, negated);
+            if (!negated && inner.Kind() == kind) {
+                Collect(inner, kind, terms);
+            } else {
+                terms << Condition(*term);
+            }
+        }
+    }
+
     // Text for a bound parameter. A NUL character cannot travel: PostgreSQL refuses it
     // and SQLite would end the text there, so the filter is refused instead.
     static QString SendableText(std::string_view text, int position)
@@ -160,55 +205,19 @@ private:
             }
             break;
         }
-        case NodeKind::Arithmetic: {
-            const auto& arithmetic = static_cast<const filter::ArithmeticNode&>(node);
-            ValueKind ka = ValueKind::Null;
-            ValueKind kb = ValueKind::Null;
-            const qsizetype mark = m_out.values.size();
-            const QString a = Value(arithmetic.Left(), ka);
-            const QString b = Value(arithmetic.Right(), kb);
-            if (ka == ValueKind::Null || kb == ValueKind::Null) {
-                kind = ValueKind::Null;
-                return Dropped(mark, m_dialect.NullValue());
+        case NodeKind::Arithmetic:
+        case NodeKind::Negate:
+        case NodeKind::Function:
+            if (IsConstant(node)) {
+                return Constant(node, kind);
             }
-            if (arithmetic.Op() == '/') {
-                kind = ValueKind::Float;
-                return m_dialect.Divide(a, ka, b, kb);
+            if (node.Kind() == NodeKind::Arithmetic) {
+                return Arithmetic(static_cast<const filter::ArithmeticNode&>(node), kind);
             }
-            kind = IsIntegralKind(ka) && IsIntegralKind(kb) ? ValueKind::Int : ValueKind::Float;
-            return m_dialect.Arithmetic(arithmetic.Op(), a, ka, b, kb);
-        }
-        case NodeKind::Negate: {
-            ValueKind ka = ValueKind::Null;
-            const qsizetype mark = m_out.values.size();
-            const QString a = Value(static_cast<const filter::NegateNode&>(node).Operand(), ka);
-            if (ka == ValueKind::Null) {
-                kind = ValueKind::Null;
-                return Dropped(mark, m_dialect.NullValue());
+            if (node.Kind() == NodeKind::Negate) {
+                return Negate(static_cast<const filter::NegateNode&>(node), kind);
             }
-            kind = IsIntegralKind(ka) ? ValueKind::Int : ValueKind::Float;
-            return m_dialect.Negate(a, ka);
-        }
-        case NodeKind::Function: {
-            const auto& function = static_cast<const filter::FunctionNode&>(node);
-            ValueKind ka = ValueKind::Null;
-            const qsizetype mark = m_out.values.size();
-            const QString text = Text(function.Argument(), ka);
-            if (ka == ValueKind::Null) {
-                kind = ValueKind::Null;
-                return Dropped(mark, m_dialect.NullValue());
-            }
-            kind = ValueKind::Text;
-            switch (function.GetFunction()) {
-            case filter::FunctionNode::Function::Upper:
-                return m_dialect.Upper(text);
-            case filter::FunctionNode::Function::Lower:
-                return m_dialect.Lower(text);
-            case filter::FunctionNode::Function::Trim:
-                return m_dialect.Trim(text);
-            }
-            break;
-        }
+            return Function(static_cast<const filter::FunctionNode&>(node), kind);
         case NodeKind::Compare:
         case NodeKind::Like:
         case NodeKind::IsNull:
@@ -223,10 +232,160 @@ private:
             QStringLiteral("Filter: expected a value at position %1").arg(node.Position()));
     }
 
+    // Whether a value is the same for every record: literals, and what is computed from
+    // them alone.
+    static bool IsConstant(const Node& node)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Literal:
+            return true;
+        case NodeKind::Arithmetic: {
+            const auto& arithmetic = static_cast<const filter::ArithmeticNode&>(node);
+            return IsConstant(arithmetic.Left()) && IsConstant(arithmetic.Right());
+        }
+        case NodeKind::Negate:
+            return IsConstant(static_cast<const filter::NegateNode&>(node).Operand());
+        case NodeKind::Function:
+            return IsConstant(static_cast<const filter::FunctionNode&>(node).Argument());
+        default:
+            return false;
+        }
+    }
+
+    // A constant value, computed here by the evaluator ClientDataset uses and bound: what
+    // the server would compute from the literals is what it gets, and "- - - 1" or
+    // "1 + 1 + …" nests nothing in the statement.
+    QString Constant(const Node& node, ValueKind& kind)
+    {
+        const filter::Value v = node.Eval(0);
+        kind = KindOfValue(v.kind);
+        switch (v.kind) {
+        case filter::Value::Kind::Null:
+            return m_dialect.NullValue();
+        case filter::Value::Kind::Int:
+        case filter::Value::Kind::Bool:
+            return m_dialect.Parameter(m_out, kind, QVariant::fromValue<qlonglong>(v.i));
+        case filter::Value::Kind::Float:
+            return m_dialect.Parameter(m_out, kind, v.d);
+        case filter::Value::Kind::Date:
+        case filter::Value::Kind::Text:
+            break;
+        }
+        char buffer[kTextFormBuffer];
+        return m_dialect.Parameter(m_out, ValueKind::Text,
+                                   SendableText(TextOf(v, buffer), node.Position()));
+    }
+
+    // '+', '-', '*' and '/'. The left operand of a chain ("a + b + c", "a / b / c") is
+    // written so that the chain nests no brackets where the dialect can (SQLite's parser
+    // overflows past some forty nested brackets).
+    QString Arithmetic(const filter::ArithmeticNode& arithmetic, ValueKind& kind)
+    {
+        ValueKind ka = ValueKind::Null;
+        ValueKind kb = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString a = Value(arithmetic.Left(), ka);
+        const QString b = Value(arithmetic.Right(), kb);
+        if (ka == ValueKind::Null || kb == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        const Node& left = arithmetic.Left();
+        const bool leftComputed = left.Kind() == NodeKind::Arithmetic && !IsConstant(left);
+        const char leftOp =
+            leftComputed ? static_cast<const filter::ArithmeticNode&>(left).Op() : '\0';
+        if (arithmetic.Op() == '/') {
+            kind = ValueKind::Float;
+            return leftOp == '/' ? m_dialect.DivideQuotient(a, b, kb)
+                                 : m_dialect.Divide(a, ka, b, kb);
+        }
+        kind = IsIntegralKind(ka) && IsIntegralKind(kb) ? ValueKind::Int : ValueKind::Float;
+        const auto binding = [](char op) { return op == '*' ? 2 : 1; };
+        if (leftComputed && leftOp != '/' && binding(leftOp) >= binding(arithmetic.Op())) {
+            a = m_dialect.ChainedOperand(a);
+        }
+        return m_dialect.Arithmetic(arithmetic.Op(), a, ka, b, kb);
+    }
+
+    // A run of minus signs: each pair of an integer's is one pair (the first may turn
+    // the smallest integer into a real), a real's cancel out.
+    QString Negate(const filter::NegateNode& negate, ValueKind& kind)
+    {
+        int signs = 1;
+        const Node* operand = &negate.Operand();
+        while (operand->Kind() == NodeKind::Negate) {
+            ++signs;
+            operand = &static_cast<const filter::NegateNode&>(*operand).Operand();
+        }
+        ValueKind ka = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString a = Value(*operand, ka);
+        if (ka == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        kind = IsIntegralKind(ka) ? ValueKind::Int : ValueKind::Float;
+        if (kind == ValueKind::Float) {
+            return signs % 2 == 0 ? a : m_dialect.Negate(a, ka);
+        }
+        a = m_dialect.Negate(a, ka);
+        return signs % 2 == 0 ? m_dialect.Negate(a, ka) : a;
+    }
+
+    // UPPER, LOWER and TRIM: a run of them is the outermost of UPPER and LOWER (each
+    // maps ASCII letters only, so the last one decides) over one TRIM if any (which
+    // drops spaces, untouched by either).
+    QString Function(const filter::FunctionNode& function, ValueKind& kind)
+    {
+        using F = filter::FunctionNode::Function;
+        std::optional<F> letterCase;
+        bool trim = false;
+        const Node* argument = &function;
+        while (argument->Kind() == NodeKind::Function) {
+            const auto& inner = static_cast<const filter::FunctionNode&>(*argument);
+            if (inner.GetFunction() == F::Trim) {
+                trim = true;
+            } else if (!letterCase) {
+                letterCase = inner.GetFunction();
+            }
+            argument = &inner.Argument();
+        }
+        if (argument->Kind() == NodeKind::FoldedField && !letterCase) {
+            letterCase = F::Upper; // UPPER(field)
+        }
+        ValueKind ka = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString text;
+        if (argument->Kind() == NodeKind::FoldedField) {
+            // Its field's text, folded as FoldedField folds it, with the case the run gives.
+            const auto& field = static_cast<const filter::FoldedFieldNode&>(*argument);
+            const QString value = FieldSql(field.FieldIndex());
+            text = field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value;
+            ka = ValueKind::Text;
+        } else {
+            text = Text(*argument, ka);
+        }
+        if (ka == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        kind = ValueKind::Text;
+        if (trim) {
+            text = m_dialect.Trim(text);
+        }
+        if (letterCase == F::Upper) {
+            return m_dialect.Upper(text);
+        }
+        if (letterCase == F::Lower) {
+            return m_dialect.Lower(text);
+        }
+        return text;
+    }
+
     // The value's text form; a literal's is computed here and bound as text.
     QString Text(const Node& node, ValueKind& kind)
     {
-        if (node.Kind() == NodeKind::Literal) {
+        if (IsConstant(node)) {
             const filter::Value v = node.Eval(0);
             kind = KindOfValue(v.kind);
             if (v.kind == filter::Value::Kind::Null) {
@@ -466,13 +625,68 @@ private:
 
     QString In(const filter::InNode& node)
     {
-        // Each item as an equality: OR gives IN's three-valued outcome.
-        QStringList terms;
-        for (const filter::NodePtr& item : node.List()) {
-            terms << Comparison(node.Operand(), *item, filter::CompareNode::Op::Eq);
+        QString any = LiteralList(node);
+        if (any.isEmpty()) {
+            // Each item as an equality: OR gives IN's three-valued outcome.
+            QStringList terms;
+            for (const filter::NodePtr& item : node.List()) {
+                terms << Comparison(node.Operand(), *item, filter::CompareNode::Op::Eq);
+            }
+            any = Grouped(terms, QStringLiteral(" OR "));
         }
-        const QString any = Parenthesised(terms.join(QStringLiteral(" OR ")));
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(any) : any;
+    }
+
+    // A long list of literals that all meet the operand the same way (as numbers, or as
+    // text), as one list the dialect sends whole where it can: the operand is read once,
+    // and a list longer than the server takes parameters still travels. Empty when the
+    // list is short, holds NULL or another kind of item, or the dialect has no such list.
+    static constexpr std::size_t kLongList = 64;
+    QString LiteralList(const filter::InNode& node)
+    {
+        const std::vector<filter::NodePtr>& list = node.List();
+        if (list.size() < kLongList) {
+            return {};
+        }
+        const auto numeric = [](filter::StaticType t) {
+            return t == filter::StaticType::Number || t == filter::StaticType::Boolean;
+        };
+        const bool asNumbers = numeric(node.Operand().Type());
+        for (const filter::NodePtr& item : list) {
+            if (item->Kind() != NodeKind::Literal || item->Type() == filter::StaticType::Null ||
+                numeric(item->Type()) != asNumbers ||
+                (item->Type() == filter::StaticType::Date &&
+                 node.Operand().Type() == filter::StaticType::Date)) {
+                return {};
+            }
+        }
+        QVariantList values;
+        values.reserve(static_cast<qsizetype>(list.size()));
+        char buffer[kTextFormBuffer];
+        for (const filter::NodePtr& item : list) {
+            const filter::Value v = item->Eval(0);
+            if (!asNumbers) {
+                values << SendableText(TextOf(v, buffer), item->Position());
+            } else if (v.kind == filter::Value::Kind::Float) {
+                values << v.d;
+            } else {
+                values << QVariant::fromValue<qlonglong>(v.i);
+            }
+        }
+        const qsizetype mark = m_out.values.size();
+        ValueKind kind = ValueKind::Null;
+        const QString operand =
+            asNumbers ? Value(node.Operand(), kind) : Text(node.Operand(), kind);
+        if (kind == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        const QString any = m_dialect.InValues(
+            m_out, asNumbers ? m_dialect.NumberOf(operand, kind) : m_dialect.Collated(operand),
+            values);
+        if (any.isEmpty()) {
+            m_out.values.resize(mark);
+        }
+        return any;
     }
 
     QString FieldSql(int field) const

@@ -1,8 +1,12 @@
 #include "host/dataset/sql/sqlite_dialect.h"
 
 #include "host/dataset/accent_fold.h"
+#include "host/dataset/filter/like_pattern.h"
 #include "host/dataset/text_form.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDriver>
 #include <sqlite3.h>
 
 namespace host::sql {
@@ -37,6 +41,22 @@ void AccentFoldFunction(sqlite3_context* context, int, sqlite3_value** arguments
     sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
 }
 
+void LikeFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto view = [](sqlite3_value* value) {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return std::string_view(bytes ? bytes : "",
+                                static_cast<std::size_t>(sqlite3_value_bytes(value)));
+    };
+    const std::string_view text = view(arguments[0]);
+    sqlite3_result_int(context, filter::LikeMatch(text, view(arguments[1])) ? 1 : 0);
+}
+
 } // namespace
 
 bool SqliteDialect::RegisterFunctions(sqlite3* db)
@@ -45,7 +65,19 @@ bool SqliteDialect::RegisterFunctions(sqlite3* db)
     return sqlite3_create_function_v2(db, kFloatTextFunction, 1, kFlags, nullptr, FloatTextFunction,
                                       nullptr, nullptr, nullptr) == SQLITE_OK &&
            sqlite3_create_function_v2(db, kAccentFoldFunction, 1, kFlags, nullptr,
-                                      AccentFoldFunction, nullptr, nullptr, nullptr) == SQLITE_OK;
+                                      AccentFoldFunction, nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function_v2(db, kLikeFunction, 2, kFlags, nullptr, LikeFunction, nullptr,
+                                      nullptr, nullptr) == SQLITE_OK;
+}
+
+void SqliteDialect::Learn(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() != nullptr ? db.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        if (sqlite3* sqlite = *static_cast<sqlite3* const*>(handle.constData())) {
+            m_longestPattern = sqlite3_limit(sqlite, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
+        }
+    }
 }
 
 QString SqliteDialect::Parameter(SqlText& out, ValueKind kind, const QVariant& value) const
@@ -128,6 +160,33 @@ QString SqliteDialect::Negate(const QString& a, ValueKind) const
     return QStringLiteral("(-%1)").arg(a);
 }
 
+QString SqliteDialect::ChainedOperand(const QString& arithmetic) const
+{
+    // Arithmetic brackets its whole result: "(a + b)" stands as "a + b" on the left of
+    // an operator that binds no more tightly (the chain then nests nothing).
+    return arithmetic.mid(1, arithmetic.size() - 2);
+}
+
+QString SqliteDialect::DivideQuotient(const QString& quotient, const QString& b, ValueKind) const
+{
+    // A quotient is real (or NULL) already: "(q / NULLIF(…))" nests no CAST around it.
+    return QStringLiteral("(%1 / NULLIF(CAST(%2 AS REAL), 0.0))")
+        .arg(quotient.mid(1, quotient.size() - 2), b);
+}
+
+QString SqliteDialect::InValues(SqlText& out, const QString& operand,
+                                const QVariantList& values) const
+{
+    // One parameter whatever the list's length (a statement takes at most
+    // SQLITE_MAX_VARIABLE_NUMBER), read by json_each: its values have no affinity, so
+    // they meet the operand as bound values do, and numbers keep their kind (the JSON
+    // writer gives integers as integers, reals in their shortest exact form).
+    const QByteArray list =
+        QJsonDocument(QJsonArray::fromVariantList(values)).toJson(QJsonDocument::Compact);
+    return QStringLiteral("(%1 IN (SELECT value FROM json_each(%2)))")
+        .arg(operand, out.Bind(QString::fromUtf8(list)));
+}
+
 QString SqliteDialect::Truth(const QString& booleanValue) const
 {
     return QStringLiteral("(%1 <> 0)").arg(booleanValue);
@@ -165,17 +224,23 @@ std::string SqliteDialect::GlobOf(const std::string& likePattern)
 QString SqliteDialect::LikeLiteral(SqlText& out, const QString& text,
                                    const std::string& pattern) const
 {
-    return QStringLiteral("(%1 GLOB %2)")
-        .arg(text, out.Bind(QString::fromStdString(GlobOf(pattern))));
+    const std::string glob = GlobOf(pattern);
+    if (glob.size() > static_cast<std::size_t>(m_longestPattern)) {
+        // Longer than GLOB takes ("LIKE or GLOB pattern too complex"): matched by the
+        // function that matches as ClientDataset does, which no index serves (nor would
+        // one serve such a pattern's GLOB beyond its prefix, bounded beside it anyway).
+        return QStringLiteral("(%1(%2, %3) <> 0)")
+            .arg(QLatin1String(kLikeFunction), text, out.Bind(QString::fromStdString(pattern)));
+    }
+    return QStringLiteral("(%1 GLOB %2)").arg(text, out.Bind(QString::fromStdString(glob)));
 }
 
 QString SqliteDialect::LikeExpression(const QString& text, const QString& pattern) const
 {
-    // The same rewriting as GlobOf, in SQL: '[' first, so the brackets added for '*'
-    // and '?' stay as they are.
-    return QStringLiteral("(%1 GLOB replace(replace(replace(replace(replace(%2, '[', '[[]'), "
-                          "'*', '[*]'), '?', '[?]'), '%', '*'), '_', '?'))")
-        .arg(text, pattern);
+    // A pattern computed for each record may be of any length: matched by the function,
+    // never by GLOB (which refuses a long one, and needed it rewritten in five nested
+    // calls).
+    return QStringLiteral("(%1(%2, %3) <> 0)").arg(QLatin1String(kLikeFunction), text, pattern);
 }
 
 QString SqliteDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,

@@ -12,6 +12,8 @@ namespace host::sql {
 class SqliteDialect : public SqlDialect {
 public:
     Server GetServer() const override { return Server::Sqlite; }
+    // Learns the connection's longest LIKE or GLOB pattern.
+    void Learn(const QSqlDatabase& db) override;
     QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
     QString NullValue() const override { return QStringLiteral("NULL"); }
     QString NullCondition() const override { return QStringLiteral("NULL"); }
@@ -31,6 +33,10 @@ public:
                        ValueKind kb) const override;
     QString Divide(const QString& a, ValueKind ka, const QString& b, ValueKind kb) const override;
     QString Negate(const QString& a, ValueKind ka) const override;
+    QString ChainedOperand(const QString& arithmetic) const override;
+    QString DivideQuotient(const QString& quotient, const QString& b, ValueKind kb) const override;
+    QString InValues(SqlText& out, const QString& operand,
+                     const QVariantList& values) const override;
     QString Truth(const QString& booleanValue) const override;
     QString LikeLiteral(SqlText& out, const QString& text,
                         const std::string& pattern) const override;
@@ -50,10 +56,18 @@ public:
     // The SQL function that sets accents aside as ClientDataset does. No index is ever
     // made on it: another program opening the file without it could not use the table.
     static constexpr const char* kAccentFoldFunction = "ts_accent_fold";
+    // The SQL function that matches text against a LIKE pattern as ClientDataset does
+    // (ts_like(text, pattern): 1, 0, or NULL when either is NULL). It takes patterns of
+    // any length, where SQLite's own LIKE and GLOB stop at a limit.
+    static constexpr const char* kLikeFunction = "ts_like";
     static bool RegisterFunctions(sqlite3* db);
 
     // The GLOB pattern that matches what a LIKE pattern matches, case-sensitively.
     static std::string GlobOf(const std::string& likePattern);
+
+private:
+    // SQLITE_LIMIT_LIKE_PATTERN_LENGTH: the longest GLOB pattern the connection takes.
+    int m_longestPattern = 50000;
 };
 
 } // namespace host::sql

@@ -91,6 +91,10 @@ Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QStrin
     while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
         writer.BeginRecord();
         for (int c = 0; c < columns; ++c) {
+            if (table.Def(c).binary && sqlite3_column_type(stmt, c) != SQLITE_NULL) {
+                writer.Bytes(c, sqlite3_column_bytes(stmt, c));
+                continue;
+            }
             switch (sqlite3_column_type(stmt, c)) {
             case SQLITE_NULL:
                 writer.Null(c);

@@ -13,6 +13,9 @@ namespace host::sql {
 
 namespace {
 
+// The significant digits every double keeps (DBL_DIG).
+constexpr int kDoubleDigits = 15;
+
 [[noreturn]] void SchemaError(const QSqlDatabase& db, const QString& table, const QString& what)
 {
     throw DatasetError(
@@ -95,7 +98,11 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
         const QString name = columns.value(0).toString();
         const QString declared = columns.value(1).toString();
         const FieldDef def = DefFromDeclared(name, declared);
-        AddField(schema, def, SqliteRead(def, declared));
+        // Bytes are read by their length alone: that is what the field shows.
+        AddField(schema, def,
+                 def.binary ? QStringLiteral("length(CAST(%1 AS BLOB))")
+                                  .arg(SqlDialect::QuoteIdentifier(def.name))
+                            : SqliteRead(def, declared));
         if (columns.value(2).toInt() != 0) {
             notNull << name;
         }
@@ -153,6 +160,15 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
     return schema;
 }
 
+// The precision declared in "numeric(p,s)" or "numeric(p)"; 0 when none is (a numeric
+// of any size, read as a number as it always was).
+int NumericPrecision(const QString& type)
+{
+    static const QRegularExpression declared(QStringLiteral("^numeric\\((\\d+)"));
+    const QRegularExpressionMatch m = declared.match(type);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
 // PostgreSQL's type names to field types; a type the filter language does not know
 // is read as text.
 void AddPostgresField(TableSchema& schema, const QString& name, const QString& type)
@@ -181,6 +197,12 @@ void AddPostgresField(TableSchema& schema, const QString& name, const QString& t
     } else if (type == QLatin1String("double precision")) {
         def.type = FieldType::Float;
         AddField(schema, def, quoted);
+    } else if (type.startsWith(QLatin1String("numeric")) &&
+               NumericPrecision(type) > kDoubleDigits) {
+        // More digits than a double holds (numeric(30,10)): read as the server writes it,
+        // text, so the value shown is the value stored and the one a filter compares.
+        def.type = FieldType::Text;
+        AddField(schema, def, QStringLiteral("CAST(%1 AS text)").arg(quoted));
     } else if (type == QLatin1String("real") || type.startsWith(QLatin1String("numeric"))) {
         def.type = FieldType::Float;
         AddField(schema, def, QStringLiteral("CAST(%1 AS double precision)").arg(quoted));
@@ -190,6 +212,10 @@ void AddPostgresField(TableSchema& schema, const QString& name, const QString& t
     } else if (type == QLatin1String("date")) {
         def.type = FieldType::Date;
         AddField(schema, def, quoted);
+    } else if (type == QLatin1String("bytea")) {
+        def.type = FieldType::Text; // bytes, read by their length: what the field shows
+        def.binary = true;
+        AddField(schema, def, QStringLiteral("octet_length(%1)").arg(quoted));
     } else {
         def.type = FieldType::Text;
         AddField(schema, def, QStringLiteral("CAST(%1 AS text)").arg(quoted));
