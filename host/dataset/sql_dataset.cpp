@@ -7,6 +7,7 @@
 #include "host/dataset/sql/sql_session.h"
 #include "host/dataset/sql/sql_translation.h"
 #include "host/dataset/sql/table_schema.h"
+#include "host/dataset/text_form.h"
 
 #include <QDate>
 #include <algorithm>
@@ -24,13 +25,17 @@ using sql::ValueKind;
 
 namespace {
 
-// A fetched value as the field's type gives it to the host (NULL: invalid).
-QVariant Normalised(FieldType type, const QVariant& raw)
+// A fetched value as the field's type gives it to the host (NULL: invalid); a binary
+// field's was read as its length in bytes.
+QVariant Normalised(const FieldDef& def, const QVariant& raw)
 {
     if (!raw.isValid() || raw.isNull()) {
         return {};
     }
-    switch (type) {
+    if (def.binary) {
+        return QString::fromStdString(BinaryText(raw.toLongLong()));
+    }
+    switch (def.type) {
     case FieldType::Text:
         return raw.toString();
     case FieldType::Integer:
@@ -43,11 +48,16 @@ QVariant Normalised(FieldType type, const QVariant& raw)
             return text == QLatin1String("1") || text.startsWith(u't', Qt::CaseInsensitive);
         }
         return raw.toBool();
-    case FieldType::Date:
+    case FieldType::Date: {
         if (raw.typeId() == QMetaType::QDate) {
             return raw;
         }
-        return QDate::fromString(raw.toString().left(10), Qt::ISODate);
+        // A day is a QDate; any other date the server wrote ("infinity",
+        // "0001-01-01 BC", "12345-01-01") is that text, as it shows and compares.
+        const QString text = raw.toString();
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        return text.size() == 10 && day.isValid() ? QVariant(day) : QVariant(text);
+    }
     }
     return raw;
 }
@@ -207,16 +217,30 @@ public:
         for (const QString& read : schema->reads) {
             fields << read;
         }
-        return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3) "
+        // SQLite would push the filter down into the numbering and the view, splitting it
+        // at each AND and joining the terms again one after another: a filter of a
+        // thousand terms, which the translation brackets in small groups, would be a
+        // chain too deep for it. A LIMIT, of no rows less (-1), keeps the filter outside.
+        const QString whole = Dialect().GetServer() == SqlDialect::Server::Sqlite
+                                  ? QStringLiteral(" LIMIT -1")
+                                  : QString();
+        return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3%4) "
                               "AS ts_numbered")
-            .arg(fields.join(QStringLiteral(", ")), order.back().read, schema->relation);
+            .arg(fields.join(QStringLiteral(", ")), order.back().read, schema->relation, whole);
     }
 
     void BuildQuery(const std::vector<OrderColumn>& order)
     {
         QStringList select;
-        for (const QString& read : schema->reads) {
-            select << read;
+        const bool postgres = Dialect().GetServer() == SqlDialect::Server::Postgres;
+        for (int f = 0; f < schema->fields.FieldCount(); ++f) {
+            const QString& read = schema->reads[static_cast<size_t>(f)];
+            // A PostgreSQL date as the server writes it: a QDate holds neither
+            // "infinity" nor "0001-01-01 BC" nor "12345-01-01". Keys go back as that text.
+            // Named apart: under the column's own name ORDER BY would take the text.
+            select << (postgres && schema->fields.Def(f).type == FieldType::Date
+                           ? QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(f)
+                           : read);
         }
         if (EndsInHiddenColumn(order)) {
             select << order.back().read;
@@ -232,6 +256,104 @@ public:
         query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
                                               select.join(QStringLiteral(", ")), order,
                                               keys.join(QStringLiteral(", ")));
+    }
+
+    // SQLite keeps any value in any column whatever its declared type: text "abc" in a
+    // REAL column, an integer in a DATE one, "yes" in a BOOLEAN one. A live search would
+    // compare such a value as it is stored yet show it as something else (0, "", False),
+    // so a table holding one is refused as the file loader and the copy refuse it,
+    // naming the field and the record (counted in the table's order, as they count).
+    void CheckStoredValues() const
+    {
+        if (Dialect().GetServer() != SqlDialect::Server::Sqlite) {
+            return;
+        }
+        const Table& fields = schema->fields;
+        QStringList conditions;
+        QStringList fieldCases;
+        QStringList valueCases;
+        std::vector<int> checked;
+        for (int f = 0; f < fields.FieldCount(); ++f) {
+            const FieldDef& def = fields.Def(f);
+            const QString q = SqlDialect::QuoteIdentifier(def.name);
+            QString bad;
+            switch (def.type) {
+            case FieldType::Text:
+                continue;
+            case FieldType::Integer:
+                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'null')").arg(q);
+                break;
+            case FieldType::Float:
+                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'real', 'null')").arg(q);
+                break;
+            case FieldType::Boolean:
+                bad = QStringLiteral("(%1 IS NOT NULL AND (typeof(%1) <> 'integer' OR %1 NOT IN "
+                                     "(0, 1)))")
+                          .arg(q);
+                break;
+            case FieldType::Date:
+                bad = QStringLiteral(
+                          "(%1 IS NOT NULL AND (typeof(%1) <> 'text' OR %1 IS NOT date(%1)))")
+                          .arg(q);
+                break;
+            }
+            fieldCases << QStringLiteral("WHEN %1 THEN %2").arg(bad).arg(checked.size());
+            valueCases << QStringLiteral("WHEN %1 THEN %2").arg(bad, q);
+            conditions << bad;
+            checked.push_back(f);
+        }
+        if (checked.empty()) {
+            return;
+        }
+        const QString table = SqlDialect::QuoteIdentifier(tableName);
+        const auto statement = [&](bool rowid) {
+            SqlText text;
+            text.sql =
+                QStringLiteral("SELECT ts_bad.ts_f, ts_bad.ts_v, %1 FROM (SELECT %2CASE %3 END "
+                               "AS ts_f, CASE %4 END AS ts_v FROM %5 WHERE %6%7 LIMIT 1) AS ts_bad")
+                    .arg(rowid ? QStringLiteral("(SELECT count(*) FROM %1 WHERE _rowid_ <= "
+                                                "ts_bad.ts_id)")
+                                     .arg(table)
+                               : QStringLiteral("NULL"),
+                         rowid ? QStringLiteral("_rowid_ AS ts_id, ") : QString(),
+                         fieldCases.join(u' '), valueCases.join(u' '), table,
+                         conditions.join(QStringLiteral(" OR ")),
+                         rowid ? QStringLiteral(" ORDER BY _rowid_") : QString());
+            return text;
+        };
+        QSqlQuery* result = nullptr;
+        try {
+            result = &session->Run(statement(true), What());
+        } catch (const DatasetError&) {
+            result = &session->Run(statement(false), What()); // a table WITHOUT ROWID
+        }
+        if (!result->next()) {
+            result->finish();
+            return;
+        }
+        const FieldDef& def = fields.Def(checked[static_cast<size_t>(result->value(0).toInt())]);
+        const QVariant value = result->value(1);
+        const QString where =
+            result->value(2).isNull()
+                ? QString()
+                : QStringLiteral(" in record %1").arg(result->value(2).toLongLong());
+        result->finish();
+        QString reason;
+        try {
+            (void)ConvertCell(def, value, where);
+            // The copy would take it (text "true", a date with a time), yet here it is
+            // compared as stored.
+            const char* stored = def.type == FieldType::Integer   ? "an integer"
+                                 : def.type == FieldType::Float   ? "a number"
+                                 : def.type == FieldType::Boolean ? "0 or 1"
+                                                                  : "a date written YYYY-MM-DD";
+            reason = QStringLiteral("Field \"%1\"%2: \"%3\" is not stored as %4")
+                         .arg(def.name, where, value.toString(), QLatin1String(stored));
+        } catch (const DatasetError& error) {
+            reason = error.Message();
+        }
+        throw DatasetError(QStringLiteral("Table \"%1\" in %2: %3")
+                               .arg(tableName, sql::DescribeDatabase(session->Database()), reason));
     }
 
     // Raises when the database cannot search under the options (accents set aside on a
@@ -599,6 +721,7 @@ void SqlDataset::Open()
     QSqlDatabase db = d->session->Database();
     sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
     d->schema = std::move(schema);
+    d->CheckStoredValues();
     d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
     d->CheckOptions(GetFilterOptions());
     d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
@@ -615,7 +738,11 @@ void SqlDataset::Open()
         const FieldDef& def = fields.Def(f);
         const QString read = d->schema->reads[static_cast<size_t>(f)];
         const QString alias = QStringLiteral("ts_m.m%1").arg(aggregates.size());
-        if (def.type == FieldType::Text && def.size == 0) {
+        if (def.binary) {
+            aggregates << QStringLiteral("max(%1) AS m%2").arg(read).arg(aggregates.size());
+            measures << alias;
+            measured.push_back(f);
+        } else if (def.type == FieldType::Text && def.size == 0) {
             aggregates << QStringLiteral("max(length(%1)) AS m%2").arg(read).arg(aggregates.size());
             measures << alias;
             measured.push_back(f);
@@ -650,7 +777,9 @@ void SqlDataset::Open()
             for (const int f : measured) {
                 const FieldDef& def = fields.Def(f);
                 int size = result.value(column++).toInt();
-                if (def.type != FieldType::Text) {
+                if (def.binary) {
+                    size = static_cast<int>(BinaryText(size).size());
+                } else if (def.type != FieldType::Text) {
                     size = std::max(size, result.value(column++).toInt());
                 }
                 sizes[static_cast<size_t>(f)] = size;
@@ -932,7 +1061,7 @@ QVariant SqlDataset::Value(int row, int field) const
                                .arg(GetFieldCount()));
     }
     const RowValues& values = d->Ensure(row);
-    return Normalised(GetField(field)->GetType(), values[field]);
+    return Normalised(d->schema->fields.Def(field), values[field]);
 }
 
 QString SqlDataset::GetServerCondition() const
