@@ -6,6 +6,7 @@
 #include "host/dataset/client_dataset.h"
 #include "host/dataset/dataset.h"
 #include "host/dataset/disabled_controls.h"
+#include "host/dataset/filter/expression_parser.h"
 #include "ui_TfrmPesquisa.h"
 
 QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
@@ -14,13 +15,15 @@ QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
         pesquisa::Condicao(!FFiltroBase.isEmpty(), QStringLiteral(" AND "), QString());
     const QString base = pesquisa::JoinableBase(FFiltroBase);
     const QString pattern = pesquisa::AsciiUpper(text);
-    // No escaping: a "%" or "_" typed acts as a pattern character.
+    // No escaping: a "%" or "_" typed acts as a pattern character. A field name that
+    // is not a plain word goes in double quotes ("NM CLIENTE"); a plain one as it is.
     if (const host::ClientDataset* client = ClientDataSet()) {
-        return base + connector + QStringLiteral("UPPER(") + client->GetIndexName() +
+        return base + connector + QStringLiteral("UPPER(") +
+               host::filter::FieldNameInFilter(client->GetIndexName()) +
                QStringLiteral(") LIKE '") + pattern + QStringLiteral("%'");
     }
-    return base + connector + FCampoPesquisa + QStringLiteral(" LIKE '") + pattern +
-           QStringLiteral("%'");
+    return base + connector + host::filter::FieldNameInFilter(FCampoPesquisa) +
+           QStringLiteral(" LIKE '") + pattern + QStringLiteral("%'");
 }
 
 void TfrmPesquisa::ApplyFilter(const QString& expression)

@@ -195,14 +195,12 @@ bool IsDate(const QByteArray& t)
 
 void CheckFileFieldName(const QString& path, const QString& name, int position)
 {
-    if (!filter::IsPlainFieldName(name)) {
-        throw DatasetError(
-            QStringLiteral("Cannot read \"%1\": field %2 is named \"%3\"; a field name is a "
-                           "letter or \"_\" followed by letters, digits or \"_\", and not a "
-                           "word of the filter language")
-                .arg(path)
-                .arg(position)
-                .arg(name));
+    // A filter names any other field in double quotes ("NM CLIENTE").
+    if (const QString problem = filter::FieldNameProblem(name); !problem.isEmpty()) {
+        throw DatasetError(QStringLiteral("Cannot read \"%1\": field %2 is named \"%3\"; %4")
+                               .arg(path)
+                               .arg(position)
+                               .arg(name, problem));
     }
 }
 

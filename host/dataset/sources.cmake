@@ -58,6 +58,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.h
   ${CMAKE_CURRENT_LIST_DIR}/sql/table_schema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_name.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/table_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.h
   ${CMAKE_CURRENT_LIST_DIR}/sql/keyset_query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_session.h

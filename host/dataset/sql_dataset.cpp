@@ -167,11 +167,66 @@ public:
                                  sql::ValueKindOf(fields.Def(f).type), f, false, true});
             }
         }
-        if (!unique) {
+        if (!unique && schema->rowIdentity) {
             order.push_back({Dialect().RowIdentity(), Dialect().RowIdentityKind(),
                              fields.FieldCount(), true, true});
+        } else if (!unique) {
+            // No key and no row identity (a view): every field, then the rank of a record
+            // among those identical to it (Relation numbers them). Identical records show
+            // the same, so which of them gets which rank matters not; what the rank adds
+            // is that each is paged past once, none skipped, none repeated.
+            for (int f = 0; f < fields.FieldCount(); ++f) {
+                if (!exact.contains(fields.Def(f).name)) {
+                    order.push_back({schema->reads[static_cast<size_t>(f)],
+                                     sql::ValueKindOf(fields.Def(f).type), f, false,
+                                     schema->notNull.contains(fields.Def(f).name)});
+                }
+            }
+            order.push_back({SqlDialect::QuoteIdentifier(OrdinalName()), ValueKind::Int,
+                             fields.FieldCount(), false, true});
         }
         return order;
+    }
+
+    // The rank of a record among identical ones, for relations with neither a unique
+    // key nor a row identity: a name no field has.
+    QString OrdinalName() const
+    {
+        QString name = QStringLiteral("ts_rank");
+        for (int n = 2; schema->fields.FindField(name) >= 0; ++n) {
+            name = QStringLiteral("ts_rank%1").arg(n);
+        }
+        return name;
+    }
+
+    // Whether the order ends in a column that is no field (the row identity, or the
+    // rank of identical records), read after the fields.
+    bool EndsInHiddenColumn(const std::vector<OrderColumn>& order) const
+    {
+        return order.back().valueIndex >= schema->fields.FieldCount();
+    }
+
+    // What the statements read from: the relation, numbered when the order ends in the
+    // rank of identical records.
+    QString Relation(const std::vector<OrderColumn>& order) const
+    {
+        if (!EndsInHiddenColumn(order) || order.back().rowIdentity) {
+            return schema->relation;
+        }
+        QStringList fields;
+        for (const QString& read : schema->reads) {
+            fields << read;
+        }
+        // SQLite would push the filter down into the numbering and the view, splitting it
+        // at each AND and joining the terms again one after another: a filter of a
+        // thousand terms, which the translation brackets in small groups, would be a
+        // chain too deep for it. A LIMIT, of no rows less (-1), keeps the filter outside.
+        const QString whole = Dialect().GetServer() == SqlDialect::Server::Sqlite
+                                  ? QStringLiteral(" LIMIT -1")
+                                  : QString();
+        return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3%4) "
+                              "AS ts_numbered")
+            .arg(fields.join(QStringLiteral(", ")), order.back().read, schema->relation, whole);
     }
 
     void BuildQuery(const std::vector<OrderColumn>& order)
@@ -187,18 +242,18 @@ public:
                            ? QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(f)
                            : read);
         }
-        if (order.back().rowIdentity) {
-            select << Dialect().RowIdentity();
+        if (EndsInHiddenColumn(order)) {
+            select << order.back().read;
         }
         // On PostgreSQL a window is read by its keys first (index-only, with the search
         // indexes); SQLite finds a covering index by itself.
         QStringList keys;
-        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !order.back().rowIdentity) {
+        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !EndsInHiddenColumn(order)) {
             for (const QString& name : schema->uniqueKey) {
                 keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
             }
         }
-        query = std::make_unique<KeysetQuery>(Dialect(), SqlDialect::QuoteIdentifier(tableName),
+        query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
                                               select.join(QStringLiteral(", ")), order,
                                               keys.join(QStringLiteral(", ")));
     }
@@ -322,7 +377,7 @@ public:
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
     {
         const int columns =
-            schema->fields.FieldCount() + (query->Order().back().rowIdentity ? 1 : 0);
+            schema->fields.FieldCount() + (EndsInHiddenColumn(query->Order()) ? 1 : 0);
         while (result.next()) {
             RowValues values(columns);
             for (int c = 0; c < columns; ++c) {
@@ -628,8 +683,9 @@ QStringList SqlDataset::GetEffectiveOrder() const
     QStringList names;
     if (d->query) {
         for (const OrderColumn& column : d->query->Order()) {
-            names << (column.rowIdentity ? column.read
-                                         : d->schema->fields.Def(column.valueIndex).name);
+            names << (column.valueIndex >= d->schema->fields.FieldCount()
+                          ? (column.rowIdentity ? column.read : d->OrdinalName())
+                          : d->schema->fields.Def(column.valueIndex).name);
         }
     }
     return names;
@@ -712,10 +768,9 @@ void SqlDataset::Open()
     }
     if (!measures.isEmpty()) {
         SqlText statement;
-        statement.sql =
-            QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
-                .arg(measures.join(QStringLiteral(", ")), aggregates.join(QStringLiteral(", ")),
-                     SqlDialect::QuoteIdentifier(d->tableName));
+        statement.sql = QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
+                            .arg(measures.join(QStringLiteral(", ")),
+                                 aggregates.join(QStringLiteral(", ")), d->schema->relation);
         QSqlQuery& result = d->session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;

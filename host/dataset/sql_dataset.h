@@ -38,7 +38,8 @@ public:
     QString GetTableName() const;
 
     // Fields the records are ordered by (empty: the primary key, else the first field);
-    // a unique key breaks ties, so paging never skips or repeats a record. With the
+    // a unique key breaks ties, so paging never skips or repeats a record (without one,
+    // the row identity, and for a view every field and the rank of identical records). With the
     // case-insensitive filter option text fields order by their upper-cased (ASCII)
     // value, as ClientDataset's case-insensitive index does, so that the search's index
     // also gives the order. On an open dataset the view is read again; an unknown field

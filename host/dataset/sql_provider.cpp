@@ -53,8 +53,13 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
         source = QStringLiteral("the query from \"%1\"").arg(parsed.shown);
     } else {
         tableName = tableOrQuery.isEmpty() ? OnlyTable(parsed) : tableOrQuery;
-        select = QStringLiteral("SELECT * FROM ") + QuoteSqlIdentifier(tableName);
         source = QStringLiteral("\"%1\" from \"%2\"").arg(tableName, parsed.shown);
+        // PostgreSQL names TABLE or SCHEMA.TABLE (sql/table_name.h); an SQLite file's
+        // table is named as it is.
+        select =
+            QStringLiteral("SELECT * FROM ") + (parsed.kind == DatabaseUrl::Kind::PostgreSql
+                                                    ? PostgreSqlRelation(parsed, tableName, source)
+                                                    : QuoteSqlIdentifier(tableName));
     }
     Table table = parsed.kind == DatabaseUrl::Kind::PostgreSql
                       ? ReadPostgreSqlRows(parsed, select, source)

@@ -12,8 +12,9 @@ class ClientDataset;
 // Fills client datasets from a database named by URL (postgresql://… or sqlite:PATH;
 // see sql/database_url.h), for hosts that want the records in memory.
 //
-// tableOrQuery is a table's name, a query (starting with SELECT, WITH, VALUES or TABLE),
-// or empty for the database's only table. Field types come from the columns' types
+// tableOrQuery is a table's name (on PostgreSQL TABLE or SCHEMA.TABLE, each part as it
+// is or in double quotes: "Loja"."Clientes"), a query (starting with SELECT, WITH, VALUES
+// or TABLE), or empty for the database's only table. A system catalogue is refused. Field types come from the columns' types
 // (PostgreSQL's, or SQLite's declared ones), text sizes from VARCHAR(n) and CHAR(n);
 // NULLs stay NULL. The connection is read-only.
 //
@@ -28,7 +29,9 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery);
 // keeps what it had.
 void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery);
 
-// The tables of the database's default schema (PostgreSQL) or file (SQLite), by name.
+// The tables of an SQLite file, by name; of a PostgreSQL database, those the role may
+// read in every schema it may use but the system's, a table outside the search path's
+// first schema named SCHEMA.TABLE.
 QStringList SqlTableNames(const QString& url);
 
 // The only table of the database; raises naming the database when it holds none or

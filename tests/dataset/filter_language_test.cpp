@@ -1,5 +1,6 @@
 // The filter expression language as a host or the search form writes it.
 #include "host/dataset/dataset_error.h"
+#include "host/dataset/filter/expression_parser.h"
 #include "host/dataset/filter/like_pattern.h"
 #include "tests/dataset/dataset_fixture.h"
 
@@ -113,6 +114,38 @@ TEST(FilterLanguage, NamesLiteralsAndByteOrder)
     // Byte order: lower-case after upper-case, accented letters after both.
     EXPECT_EQ(Filtered(*ds, "NMCLIENTE > 'Zz'"), Codes_t({10, 20}));
     EXPECT_EQ(Filtered(*ds, "[NMCLIENTE] = 'Ana' OR \"codigo\" = 1"), Codes_t({1, 8}));
+}
+
+// A name that is no plain word is written in double quotes, a quote inside doubled, as
+// SQL writes it; the form writes plain names as they are.
+TEST(FilterLanguage, QuotedNamesHoldSpacesQuotesAndWordsOfTheLanguage)
+{
+    host::ClientDataset ds;
+    ds.AddField("CODIGO", host::FieldType::Integer);
+    ds.AddField("NM CLIENTE", host::FieldType::Text, 20);
+    ds.AddField("O \"APELIDO\"", host::FieldType::Text, 20);
+    ds.AddField("NULL", host::FieldType::Integer);
+    ds.AppendRecord({1, "MARIA", "Mari", 5});
+    ds.AppendRecord({2, "JOANA", QVariant(), QVariant()});
+    ds.AppendRecord({3, "MARCOS", "Marquinhos", 7});
+    ds.Open();
+    EXPECT_EQ(Filtered(ds, "UPPER(\"NM CLIENTE\") LIKE 'MAR%'"), Codes_t({1, 3}));
+    EXPECT_EQ(Filtered(ds, "\"nm cliente\" = 'JOANA'"), Codes_t({2}));
+    EXPECT_EQ(Filtered(ds, "[NM CLIENTE] LIKE '%O%'"), Codes_t({2, 3}));
+    EXPECT_EQ(Filtered(ds, "\"O \"\"APELIDO\"\"\" LIKE 'Mar%' AND \"NULL\" > 5"), Codes_t({3}));
+    EXPECT_EQ(Filtered(ds, "\"NULL\" IS NULL"), Codes_t({2}));
+    EXPECT_EQ(ErrorOf([&] { Filtered(ds, "NM CLIENTE LIKE 'A%'"); }),
+              "Filter: unknown field \"NM\" at position 1");
+    EXPECT_EQ(ErrorOf([&] { Filtered(ds, "\"NM CLIENTE LIKE 'A%'"); }),
+              "Filter: unterminated field name at position 1");
+
+    using host::filter::FieldNameInFilter;
+    EXPECT_EQ(FieldNameInFilter("NMCLIENTE"), "NMCLIENTE");
+    EXPECT_EQ(FieldNameInFilter(QString::fromUtf8("código_2")), QString::fromUtf8("código_2"));
+    EXPECT_EQ(FieldNameInFilter("NM CLIENTE"), "\"NM CLIENTE\"");
+    EXPECT_EQ(FieldNameInFilter("1CODIGO"), "\"1CODIGO\"");
+    EXPECT_EQ(FieldNameInFilter("and"), "\"and\"");
+    EXPECT_EQ(FieldNameInFilter("O \"APELIDO\""), "\"O \"\"APELIDO\"\"\"");
 }
 
 TEST(FilterLanguage, ErrorsNameTheProblemAndPosition)

@@ -22,6 +22,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -476,6 +477,143 @@ TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
             // A prefix search reads its first window straight from the index, in order.
             EXPECT_EQ(sql_test::IndexesPlanned(writer, window, sql_test::Sorts::Avoided),
                       QStringList{QString::fromLatin1(search.index)});
+        }
+    }
+}
+
+// The plan PostgreSQL makes for a statement, as EXPLAIN prints it.
+QString PlanOf(QSqlDatabase& db, const QString& statement)
+{
+    QSqlQuery plan(db);
+    EXPECT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement))
+        << plan.lastError().text().toStdString() << "\n"
+        << statement.toStdString();
+    QString text;
+    while (plan.next()) {
+        text += plan.value(0).toString() + u'\n';
+    }
+    return text;
+}
+
+// A keystroke's window comes straight off the search index, in order, whether the
+// searched column may hold NULL or not: the order places NULLs as the index does. (A
+// NOT NULL column was ordered plainly while its index put NULLs first, which the
+// planner cannot match: every keystroke scanned the table and sorted the matches.)
+// An index an earlier run made with NULLS FIRST on a NOT NULL column is made again.
+TEST(SqlDatasetPostgresTest, AKeystrokeReadsItsWindowOffTheIndexWhetherTheColumnIsNullOrNot)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    QSqlDatabase writer = db.Writer();
+    for (const bool notNull : {false, true}) {
+        const QString table = db.Table(notNull ? QStringLiteral("nn") : QStringLiteral("nl"));
+        db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"},
+                               {"NMCLIENTE", "", notNull ? "varchar(60) NOT NULL" : "varchar(60)"},
+                               {"CIDADE", "", "text"}});
+        db.Exec(QStringLiteral(
+                    "INSERT INTO \"%1\" SELECT i, (ARRAY['MARIA', 'JOAO', 'ana', 'PEDRO', "
+                    "'Marcos', 'JULIA', 'CARLOS', 'BRUNA'])[1 + i %% 8] || ' ' || md5(i::text), "
+                    "'C' || (i %% 50) FROM generate_series(1, 40000) AS i")
+                    .arg(table)
+                    .replace(QLatin1String("%%"), QLatin1String("%")));
+        QStringList statements = host::SqlDataset::CreateSearchIndexes(
+            db.Url(), table, {QStringLiteral("NMCLIENTE")}, host::FilterOption::IgnoreAccents);
+        if (notNull) {
+            // The indexes an earlier run made: NULLs first on the NOT NULL column.
+            static const QRegularExpression made(
+                QStringLiteral("CREATE INDEX IF NOT EXISTS (\"ts_[0-9a-f]{12}_(upper|text)\") ON "
+                               "(\"[^\"]+\") \\((.*?)( NULLS FIRST)?, \"CODIGO\"\\)"));
+            for (const QString& statement : statements) {
+                const QRegularExpressionMatch m = made.match(statement);
+                if (m.hasMatch()) {
+                    db.Exec(QStringLiteral("DROP INDEX %1").arg(m.captured(1)));
+                    db.Exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3 NULLS FIRST, \"CODIGO\")")
+                                .arg(m.captured(1), m.captured(3), m.captured(4)));
+                }
+            }
+            statements = host::SqlDataset::CreateSearchIndexes(
+                db.Url(), table, {QStringLiteral("NMCLIENTE")}, host::FilterOption::IgnoreAccents);
+            EXPECT_EQ(statements.filter(QStringLiteral("DROP INDEX")).size(), 2)
+                << statements.join(u'\n').toStdString();
+        }
+        auto ds = db.Dataset(table, 50);
+        ds->SetOrderFields({QStringLiteral("NMCLIENTE")});
+        ds->SetFiltered(true);
+        const struct {
+            host::FilterOptions options;
+            const char* filter;
+            const char* index;
+        } searches[] = {
+            {host::FilterOption::CaseInsensitive, "NMCLIENTE LIKE 'MAR%'", "upper"},
+            {{}, "NMCLIENTE LIKE 'MA%'", "text"},
+            {host::FilterOptions(host::FilterOption::CaseInsensitive) |
+                 host::FilterOption::IgnoreAccents,
+             "NMCLIENTE LIKE 'JOÃO%'", "upper_unaccented"},
+            {host::FilterOption::IgnoreAccents, "NMCLIENTE LIKE 'Mar%'", "unaccented"},
+        };
+        for (const auto& search : searches) {
+            SCOPED_TRACE(std::string(notNull ? "NOT NULL: " : "nullable: ") + search.filter);
+            ds->SetFilterOptions(search.options);
+            ds->SetFilter(QString::fromUtf8(search.filter));
+            ASSERT_FALSE(ds->IsEmpty());
+            const QString window = ds->LastStatement();
+            // As the server plans it on its own: no sort over a sequential scan.
+            const QString plan = PlanOf(writer, window);
+            EXPECT_FALSE(plan.contains(QLatin1String("Sort"))) << plan.toStdString();
+            EXPECT_FALSE(plan.contains(QLatin1String("Seq Scan"))) << plan.toStdString();
+            // And with sorts priced out: the index alone gives the order.
+            EXPECT_EQ(sql_test::IndexesPlanned(writer, window, sql_test::Sorts::Avoided),
+                      QStringList{QString::fromLatin1(search.index)});
+        }
+    }
+}
+
+// A partitioned table without a unique key: each partition numbers its rows' places
+// (ctid) alike, so paging on them skipped the rows of one partition that shared a name and
+// a place with a row of the other. Such a table is paged as a view is, every row once.
+TEST(SqlDatasetPostgresTest, APartitionedTableWithoutAKeyShowsEveryRowOnce)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("particoes"));
+    db.Exec(QStringLiteral("CREATE TABLE \"%1\" (\"UF\" text, \"NOME\" text) PARTITION BY LIST "
+                           "(\"UF\")")
+                .arg(table));
+    db.Exec(QStringLiteral("CREATE TABLE \"%1_sp\" PARTITION OF \"%1\" FOR VALUES IN ('SP')")
+                .arg(table));
+    db.Exec(QStringLiteral("CREATE TABLE \"%1_rj\" PARTITION OF \"%1\" FOR VALUES IN ('RJ')")
+                .arg(table));
+    for (const char* uf : {"SP", "RJ"}) {
+        db.Exec(QStringLiteral("INSERT INTO \"%1\" SELECT '%2', 'NOME ' || (i % 7) FROM "
+                               "generate_series(1, 40) AS i")
+                    .arg(table, QLatin1String(uf)));
+    }
+    db.Exec(
+        QStringLiteral("INSERT INTO \"%1\" VALUES ('SP', 'NOME 1'), ('SP', 'NOME 1')").arg(table));
+    auto ds = db.Dataset(table, 4);
+    for (const QStringList& order : {QStringList{}, QStringList{QStringLiteral("NOME")}}) {
+        ds->SetOrderFields(order);
+        for (const char* filter : {"", "NOME LIKE 'NOME 1%'"}) {
+            SCOPED_TRACE(order.join(u',').toStdString() + " / " + filter);
+            ds->SetFilter(QString::fromLatin1(filter));
+            ds->SetFiltered(true);
+            std::map<QString, int> seen;
+            int rows = 0;
+            for (const QStringList& row : sql_test::CursorRows(*ds)) {
+                ++seen[row.join(u'|')];
+                ++rows;
+            }
+            const bool all = QByteArray(filter).isEmpty();
+            EXPECT_EQ(rows, all ? 82 : 14);
+            EXPECT_EQ(ds->RecordCount(), rows);
+            EXPECT_EQ(seen[QStringLiteral("SP|NOME 1")], 8);
+            EXPECT_EQ(seen[QStringLiteral("RJ|NOME 1")], 6);
+            // Backwards from the end: the same rows.
+            ds->Last();
+            int back = 0;
+            while (!ds->Bof()) {
+                ++back;
+                ds->Prior();
+            }
+            EXPECT_EQ(back, rows);
         }
     }
 }

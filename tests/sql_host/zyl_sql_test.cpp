@@ -321,4 +321,194 @@ TEST(ZylSqlSecurity, CopiedQueriesNeverWriteAndMessagesNeverShowThePassword)
     EXPECT_FALSE(keywords.err.contains(QLatin1String("ZqK"))) << Describe(keywords);
 }
 
+QString Json(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// A search column whose name holds a space: the form writes the name in double quotes,
+// and the live table, its copy and an SQLite file all find it; a plain name is written
+// as it is.
+TEST(ZylSqlNames, ASearchColumnNamedWithASpaceIsSearchedQuoted)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_spaces"));
+    ASSERT_TRUE(db.Valid());
+    const QStringList table = {
+        QStringLiteral("CREATE TABLE clientes (\"CODIGO\" integer PRIMARY KEY, "
+                       "\"NM CLIENTE\" varchar(40), \"O \"\"APELIDO\"\"\" text)"),
+        QStringLiteral("INSERT INTO clientes VALUES (1, 'JOANA', 'Jo'), (2, 'MARIA', 'Mari'), "
+                       "(3, 'MARCOS', NULL), (4, 'ANA', 'Aninha'), (5, 'MARTA', 'Tata')")};
+    ASSERT_TRUE(db.Exec(table));
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("clientes.db"));
+    ASSERT_TRUE(sql_host_test::ExecSqlite(file, table));
+    const QStringList keys = {QStringLiteral("--keys"), QStringLiteral("mar[row:0]{Enter}")};
+
+    // Live: ordered by the primary key.
+    const Result live = Zyl(QStringList{QStringLiteral("--data"), db.Uri()} + keys);
+    ASSERT_EQ(live.exitCode, 0) << Describe(live);
+    EXPECT_EQ(live.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("\"NM CLIENTE\" LIKE 'MAR%'"));
+    EXPECT_TRUE(live.json.value(QStringLiteral("filtered")).toBool()) << Describe(live);
+    EXPECT_EQ(live.json.value(QStringLiteral("count")).toInt(), 3) << Describe(live);
+    EXPECT_EQ(Record(live).value(QStringLiteral("NM CLIENTE")).toString(), QStringLiteral("MARIA"))
+        << Describe(live);
+
+    // In memory, from the server and from a file: ordered by the search column, with a
+    // base filter on the quoted name that holds quotes.
+    for (const QStringList& source :
+         {QStringList{QStringLiteral("--data"), db.Uri(), QStringLiteral("--copy")},
+          QStringList{QStringLiteral("--data"), file}}) {
+        const Result copied = Zyl(source +
+                                  QStringList{QStringLiteral("--filter"),
+                                              QStringLiteral("\"o \"\"apelido\"\"\" <> 'Tata'"),
+                                              QStringLiteral("--filtered")} +
+                                  keys);
+        ASSERT_EQ(copied.exitCode, 0) << Describe(copied);
+        EXPECT_EQ(
+            copied.json.value(QStringLiteral("filter")).toString(),
+            QStringLiteral("\"o \"\"apelido\"\"\" <> 'Tata' AND UPPER(\"NM CLIENTE\") LIKE 'MAR%'"))
+            << Describe(copied);
+        EXPECT_EQ(copied.json.value(QStringLiteral("count")).toInt(), 1) << Describe(copied);
+        EXPECT_EQ(Json(Record(copied)),
+                  QStringLiteral(
+                      "{\"CODIGO\":2,\"NM CLIENTE\":\"MARIA\",\"O \\\"APELIDO\\\"\":\"Mari\"}"))
+            << Describe(copied);
+    }
+}
+
+// Tables outside the search path are named SCHEMA.TABLE (each part quoted when it must
+// keep its case or holds a dot): searched live, copied and indexed; the list offered when
+// none is named holds every table the role may read, qualified outside its first schema;
+// the system's catalogues, which the search path always finds, are refused.
+TEST(ZylSqlNames, SchemaQualifiedTablesAreSearchedAndCataloguesRefused)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_schemas"));
+    ASSERT_TRUE(db.Valid());
+    const QString role = QStringLiteral("caixa_%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(db.Exec(
+        {QStringLiteral("CREATE SCHEMA loja"), QStringLiteral("CREATE SCHEMA \"Loja\""),
+         QStringLiteral("CREATE SCHEMA fechado"),
+         QStringLiteral("CREATE TABLE clientes (codigo integer PRIMARY KEY, nmcliente text)"),
+         QStringLiteral("INSERT INTO clientes VALUES (1, 'PUBLICO')"),
+         QStringLiteral("CREATE TABLE loja.clientes (codigo integer PRIMARY KEY, nmcliente text)"),
+         QStringLiteral("INSERT INTO loja.clientes VALUES (1, 'JOANA'), (2, 'MARIA')"),
+         QStringLiteral("CREATE TABLE loja.segredo (x integer)"),
+         QStringLiteral("CREATE TABLE \"Loja\".\"Clientes\" (\"CODIGO\" integer PRIMARY KEY, "
+                        "\"NMCLIENTE\" text)"),
+         QStringLiteral("INSERT INTO \"Loja\".\"Clientes\" VALUES (7, 'MARTA')"),
+         QStringLiteral("CREATE TABLE fechado.t (x integer)"),
+         QStringLiteral("DROP ROLE IF EXISTS %1").arg(role),
+         QStringLiteral("CREATE ROLE %1 LOGIN").arg(role),
+         QStringLiteral("GRANT USAGE ON SCHEMA loja, \"Loja\" TO %1").arg(role),
+         QStringLiteral("GRANT SELECT ON clientes, loja.clientes, \"Loja\".\"Clientes\", "
+                        "fechado.t TO %1")
+             .arg(role)}));
+    const QString uri = db.Uri();
+    const QStringList keys = {QStringLiteral("--keys"), QStringLiteral("mar[row:0]{Enter}")};
+    for (const QStringList& options :
+         {QStringList{QStringLiteral("--table"), QStringLiteral("loja.clientes")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("loja.clientes"),
+                      QStringLiteral("--order"), QStringLiteral("nmcliente"),
+                      QStringLiteral("--create-indexes")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("\"loja\".clientes"),
+                      QStringLiteral("--copy")}}) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), uri} + options + keys);
+        ASSERT_EQ(r.exitCode, 0) << Describe(r);
+        EXPECT_EQ(Json(Record(r)), QStringLiteral("{\"codigo\":2,\"nmcliente\":\"MARIA\"}"))
+            << Describe(r);
+    }
+    EXPECT_EQ(Scalar(uri, QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
+                                         "'loja' AND indexname LIKE 'ts_%'")),
+              4);
+    const Result quoted = Zyl({QStringLiteral("--data"), uri, QStringLiteral("--table"),
+                               QStringLiteral("\"Loja\".\"Clientes\""), QStringLiteral("--keys"),
+                               QStringLiteral("mar[row:0]{Enter}")});
+    ASSERT_EQ(quoted.exitCode, 0) << Describe(quoted);
+    EXPECT_EQ(Record(quoted).value(QStringLiteral("NMCLIENTE")).toString(),
+              QStringLiteral("MARTA"));
+
+    // The tables the role may read: not loja.segredo (no SELECT), not fechado.t (no
+    // USAGE on its schema), no catalogue.
+    QString asRole = uri;
+    asRole.replace(QLatin1String("postgresql://postgres@"),
+                   QStringLiteral("postgresql://%1@").arg(role));
+    ASSERT_NE(asRole, uri);
+    const Result offered = Zyl({QStringLiteral("--data"), asRole});
+    EXPECT_EQ(offered.exitCode, 2) << Describe(offered);
+    EXPECT_TRUE(offered.err.contains(
+        QLatin1String("holds 3 tables (clientes, Loja.Clientes, loja.clientes); name one")))
+        << Describe(offered);
+
+    for (const QStringList& options :
+         {QStringList{QStringLiteral("--table"), QStringLiteral("pg_class")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("pg_class"),
+                      QStringLiteral("--copy")},
+          QStringList{QStringLiteral("--table"), QStringLiteral("information_schema.tables")}}) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), uri} + options + keys);
+        EXPECT_EQ(r.exitCode, 2) << Describe(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String("it is a system catalogue"))) << Describe(r);
+        EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+    }
+    const Result missing =
+        Zyl({QStringLiteral("--data"), uri, QStringLiteral("--table"), QStringLiteral("loja.nada"),
+             QStringLiteral("--keys"), QStringLiteral("{Esc}")});
+    EXPECT_EQ(missing.exitCode, 2) << Describe(missing);
+    EXPECT_TRUE(missing.err.contains(QLatin1String("no such table in schema \"loja\"")))
+        << Describe(missing);
+
+    EXPECT_TRUE(db.Exec(
+        {QStringLiteral("DROP OWNED BY %1").arg(role), QStringLiteral("DROP ROLE %1").arg(role)}));
+}
+
+// A view has neither a key nor a row identity: it is paged by its fields and the rank of
+// identical rows, searched live, ordered by any field, its identical rows each shown.
+TEST(ZylSqlNames, AViewIsSearchedLiveWithItsIdenticalRows)
+{
+    PgScratchDatabase db(QStringLiteral("zyl_views"));
+    ASSERT_TRUE(db.Valid());
+    ASSERT_TRUE(db.Exec(
+        {QStringLiteral("CREATE TABLE tipos (codigo integer PRIMARY KEY, nmtipo text, "
+                        "grupo text)"),
+         QStringLiteral("INSERT INTO tipos SELECT i, CASE WHEN i % 3 = 0 THEN 'MARMORE' ELSE "
+                        "'TIPO ' || (i % 40) END, 'G' || (i % 2) FROM generate_series(1, 300) i"),
+         QStringLiteral("CREATE VIEW v_tipos AS SELECT nmtipo, grupo FROM tipos")}));
+    const struct {
+        QStringList options;
+        QString keys;
+        int count;
+        QString record;
+    } cases[] = {
+        {{},
+         QStringLiteral("mar[row:2]{Enter}"),
+         100,
+         QStringLiteral("{\"grupo\":\"G0\",\"nmtipo\":\"MARMORE\"}")},
+        {{QStringLiteral("--order"), QStringLiteral("grupo,nmtipo"), QStringLiteral("--filter"),
+          QStringLiteral("grupo > 'G0'"), QStringLiteral("--filtered")},
+         QStringLiteral("mar[row:1]{Enter}"),
+         50,
+         QStringLiteral("{\"grupo\":\"G1\",\"nmtipo\":\"MARMORE\"}")},
+        // In memory: ties keep the order the server gave the rows in.
+        {{QStringLiteral("--copy")},
+         QStringLiteral("mar[row:2]{Enter}"),
+         100,
+         QStringLiteral("{\"grupo\":\"G1\",\"nmtipo\":\"MARMORE\"}")},
+    };
+    for (const auto& c : cases) {
+        const Result r = Zyl(QStringList{QStringLiteral("--data"), db.Uri(),
+                                         QStringLiteral("--table"), QStringLiteral("v_tipos")} +
+                             c.options + QStringList{QStringLiteral("--keys"), c.keys});
+        ASSERT_EQ(r.exitCode, 0) << Describe(r);
+        EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), c.count) << Describe(r);
+        EXPECT_EQ(Json(Record(r)), c.record) << Describe(r);
+    }
+    const Result indexed = Zyl({QStringLiteral("--data"), db.Uri(), QStringLiteral("--table"),
+                                QStringLiteral("v_tipos"), QStringLiteral("--create-indexes"),
+                                QStringLiteral("--keys"), QStringLiteral("{Esc}")});
+    EXPECT_EQ(indexed.exitCode, 2) << Describe(indexed);
+    EXPECT_TRUE(indexed.err.contains(
+        QLatin1String("it is a view, which holds no index; create them on the tables it reads")))
+        << Describe(indexed);
+}
+
 } // namespace

@@ -101,9 +101,31 @@ std::vector<Token> Tokenize(const QString& text)
             }
             tokens.push_back({Tok::String, value, position});
             i = j + 1;
-        } else if (c == u'"' || c == u'[') {
-            const QChar close = c == u'"' ? QChar(u'"') : QChar(u']');
-            const qsizetype j = text.indexOf(close, i + 1);
+        } else if (c == u'"') {
+            // A field name in double quotes, as SQL writes one: any characters, a quote
+            // inside doubled ("NM CLIENTE", "O ""APELIDO""").
+            QString name;
+            qsizetype j = i + 1;
+            for (;;) {
+                if (j >= n) {
+                    Fail(QStringLiteral("unterminated field name"), position);
+                }
+                if (text[j] == u'"') {
+                    if (j + 1 < n && text[j + 1] == u'"') {
+                        name += u'"';
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                name += text[j];
+                ++j;
+            }
+            tokens.push_back({Tok::QuotedIdent, name, position});
+            i = j + 1;
+        } else if (c == u'[') {
+            // The bracketed form, for names without "]": [NM CLIENTE].
+            const qsizetype j = text.indexOf(u']', i + 1);
             if (j < 0) {
                 Fail(QStringLiteral("unterminated field name"), position);
             }
@@ -762,6 +784,37 @@ bool IsPlainFieldName(const QString& name)
         }
     }
     return true;
+}
+
+QString FieldNameInFilter(const QString& name)
+{
+    if (IsPlainFieldName(name)) {
+        return name;
+    }
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString FieldNameProblem(const QString& name)
+{
+    if (name.isEmpty()) {
+        return QStringLiteral("a field needs a name");
+    }
+    if (name.front().isSpace() || name.back().isSpace()) {
+        return QStringLiteral("a field name cannot begin or end with a space");
+    }
+    if (name.contains(u';')) {
+        return QStringLiteral("a field name cannot hold \";\", which separates the fields of "
+                              "an index");
+    }
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control) {
+            return QStringLiteral("a field name cannot hold a control character (U+%1)")
+                .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+        }
+    }
+    return {};
 }
 
 NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions options)

@@ -25,7 +25,17 @@ NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions optio
 
 // True when a filter can name the field without quotes: a letter or "_", then letters,
 // digits or "_", and not a word of the language (AND, OR, NOT, LIKE, IN, IS, NULL,
-// TRUE, FALSE).
+// TRUE, FALSE). Any other name is written in double quotes, a quote inside doubled:
+// "NM CLIENTE", "1CODIGO", "AND", "O ""APELIDO""" ([NM CLIENTE] is read too).
 bool IsPlainFieldName(const QString& name);
+
+// The name as a filter writes it: as it is when plain, else quoted.
+QString FieldNameInFilter(const QString& name);
+
+// Why a dataset's field cannot have this name, or empty when it can: a filter reaches
+// any name quoted, but an index's field list is split at ";" and its names trimmed,
+// and a name must be there to be written at all. Control characters are refused too:
+// such a name could not be shown or typed.
+QString FieldNameProblem(const QString& name);
 
 } // namespace host::filter

@@ -1,5 +1,6 @@
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/sql/sql_row_writer.h"
+#include "host/dataset/sql/table_name.h"
 #include "host/dataset/sql/table_readers.h"
 
 #include <libpq-fe.h>
@@ -211,16 +212,55 @@ QStringList PostgreSqlTableNames(const DatabaseUrl& url)
     Table unused;
     const SqlRowWriter writer(unused, QStringLiteral("the tables of \"%1\"").arg(url.shown));
     const Connection connection = Connect(url);
+    // The schema first in the search path (current_schema) lists its tables by name
+    // alone, first; the others' follow schema by schema.
     const Result result =
         Exec(connection.get(),
-             "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-             "WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f') AND n.nspname = current_schema() "
-             "ORDER BY c.relname",
+             "SELECT n.nspname, c.relname, n.nspname = current_schema() AS here "
+             "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+             "WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f') "
+             "AND n.nspname NOT IN ('pg_catalog', 'information_schema') "
+             "AND n.nspname NOT LIKE 'pg\\_toast%' AND n.nspname NOT LIKE 'pg\\_temp\\_%' "
+             "AND has_schema_privilege(n.oid, 'USAGE') AND has_table_privilege(c.oid, 'SELECT') "
+             "AND NOT c.relispartition "
+             "ORDER BY here DESC, n.nspname, c.relname",
              PGRES_TUPLES_OK, writer);
     QStringList names;
-    for (int r = 0; r < PQntuples(result.get()); ++r)
-        names << QString::fromUtf8(PQgetvalue(result.get(), r, 0));
+    for (int r = 0; r < PQntuples(result.get()); ++r) {
+        sql::TableName name;
+        name.name = QString::fromUtf8(PQgetvalue(result.get(), r, 1));
+        if (PQgetvalue(result.get(), r, 2)[0] != 't')
+            name.schema = QString::fromUtf8(PQgetvalue(result.get(), r, 0));
+        names << name.Written();
+    }
     return names;
+}
+
+QString PostgreSqlRelation(const DatabaseUrl& url, const QString& table, const QString& source)
+{
+    Table unused;
+    const SqlRowWriter writer(unused, source);
+    sql::TableName name;
+    try {
+        name = sql::TableName::Parse(table);
+    } catch (const DatasetError& error) {
+        writer.Fail(error.Message());
+    }
+    const Connection connection = Connect(url);
+    const QByteArray relation = name.Sql().toUtf8();
+    const char* const values[] = {relation.constData()};
+    const Result result(PQexecParams(connection.get(), sql::kPostgresRelationQuery, 1, nullptr,
+                                     values, nullptr, nullptr, 0));
+    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        writer.Fail(ErrorText(connection.get()));
+    if (PQntuples(result.get()) == 0)
+        writer.Fail(sql::PostgresMissingRelation(name));
+    const QString problem =
+        sql::PostgresRelationProblem(QString::fromUtf8(PQgetvalue(result.get(), 0, 0)),
+                                     QString::fromUtf8(PQgetvalue(result.get(), 0, 1)));
+    if (!problem.isEmpty())
+        writer.Fail(problem);
+    return name.Sql();
 }
 
 } // namespace host

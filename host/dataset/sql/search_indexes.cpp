@@ -80,6 +80,23 @@ private:
     QString m_name;
 };
 
+// A search index of that name whose NULLs are placed otherwise than the column now
+// needs (an earlier run made NULLS FIRST indexes on NOT NULL columns too, which no
+// order of the dataset could use): the statement that drops it, so that it is made
+// again; empty when there is none, or it is right.
+QString StaleNullsPlacement(const QSqlDatabase& db, const QString& quotedIndex, bool nullsFirst)
+{
+    QSqlQuery query(db);
+    // indoption's bit 2 is NULLS FIRST (INDOPTION_NULLS_FIRST), for the first key.
+    query.prepare(QStringLiteral("SELECT (i.indoption[0] & 2) <> 0 FROM pg_index i "
+                                 "WHERE i.indexrelid = to_regclass(?)"));
+    query.addBindValue(quotedIndex);
+    if (!query.exec() || !query.next() || query.value(0).toBool() == nullsFirst) {
+        return {};
+    }
+    return QStringLiteral("DROP INDEX %1").arg(quotedIndex);
+}
+
 } // namespace
 
 QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const QString& table,
@@ -97,6 +114,12 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     dialect->Learn(db);
     const bool postgres = dialect->GetServer() == SqlDialect::Server::Postgres;
     const sql::TableSchema schema = sql::ReadTableSchema(db, *dialect, table);
+    if (schema.view) {
+        throw DatasetError(QStringLiteral("Search indexes on table \"%1\" in %2: it is a view, "
+                                          "which holds no index; create them on the tables it "
+                                          "reads")
+                               .arg(table, sql::DescribeDatabase(db)));
+    }
 
     QStringList statements;
     if (postgres) {
@@ -112,7 +135,10 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             names << schema.fields.Def(f).name;
         }
     }
-    const QString quotedTable = SqlDialect::QuoteIdentifier(schema.table);
+    const QString quotedTable = schema.relation;
+    // An index is made in its table's schema; elsewhere it is named through it.
+    const QString qualifier =
+        schema.schema.isEmpty() ? QString() : SqlDialect::QuoteIdentifier(schema.schema) + u'.';
     // The unique key ends the dataset's order; ending the ordered indexes with it too
     // lets a window come straight off the index, with no sort of the matches however
     // many share a name. (SQLite's INTEGER PRIMARY KEY is the rowid, which ends every
@@ -148,9 +174,30 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString fieldName = schema.fields.Def(f).name;
         // Built on the field's read exactly as the filter translation and the order
         // spell it (a CHAR(n) column as text): an index on anything else goes unused.
-        // NULLS FIRST, as the dataset orders, so each also serves an order on it.
+        // NULLs placed as the dataset orders them, so each also serves an order on the
+        // field: first for a column that may hold NULL; a NOT NULL column is ordered
+        // plainly (so that its ordinary indexes serve too), and PostgreSQL's planner
+        // takes an index with NULLS FIRST for no plain order, NOT NULL or not.
+        const bool nullable = !schema.notNull.contains(fieldName);
         const QString upper = dialect->Upper(read);
-        const QString nullsFirst = postgres ? QStringLiteral(" NULLS FIRST") : QString();
+        const QString nullsFirst =
+            postgres && nullable ? QStringLiteral(" NULLS FIRST") : QString();
+        if (postgres) {
+            // Only the indexes this call makes again: an accent-folded one stays unless
+            // the call makes those.
+            QList<const char*> ordered = {"upper", "text"};
+            if (options.testFlag(FilterOption::IgnoreAccents)) {
+                ordered << "upper_unaccented"
+                        << "unaccented";
+            }
+            for (const char* purpose : ordered) {
+                if (const QString drop = StaleNullsPlacement(
+                        db, qualifier + IndexName(schema.table, fieldName, purpose), nullable);
+                    !drop.isEmpty()) {
+                    statements << drop;
+                }
+            }
+        }
         const QString plain = postgres ? QStringLiteral("(%1) COLLATE \"C\"").arg(read)
                                        : read + QStringLiteral(" COLLATE BINARY");
         // The upper-cased order still ends with the key as it is, the field included.
@@ -161,11 +208,11 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         const QString column = SqlDialect::QuoteIdentifier(fieldName);
         const QString include = postgres ? QStringLiteral(" INCLUDE (%1)").arg(column) : QString();
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
-                          .arg(IndexName(table, fieldName, "upper"), quotedTable, upper, nullsFirst,
-                               keySuffix, include)
+                          .arg(IndexName(schema.table, fieldName, "upper"), quotedTable, upper,
+                               nullsFirst, keySuffix, include)
                    << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
-                          .arg(IndexName(table, fieldName, "text"), quotedTable, plain, nullsFirst,
-                               key, read == column ? QString() : include);
+                          .arg(IndexName(schema.table, fieldName, "text"), quotedTable, plain,
+                               nullsFirst, key, read == column ? QString() : include);
         if (postgres && options.testFlag(FilterOption::IgnoreAccents)) {
             // With accents set aside the filter and the order read translate(...) of the
             // field: its own indexes, spelt exactly as the filter translation spells
@@ -173,19 +220,19 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             const QString folded = dialect->AccentFolded(read);
             const QString foldedUpper = dialect->Upper(folded);
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
-                              .arg(IndexName(table, fieldName, "upper_unaccented"), quotedTable,
-                                   foldedUpper, nullsFirst, keySuffix, include)
+                              .arg(IndexName(schema.table, fieldName, "upper_unaccented"),
+                                   quotedTable, foldedUpper, nullsFirst, keySuffix, include)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
-                              .arg(IndexName(table, fieldName, "unaccented"), quotedTable,
+                              .arg(IndexName(schema.table, fieldName, "unaccented"), quotedTable,
                                    dialect->Collated(folded), nullsFirst, keySuffix, include)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "upper_unaccented_trgm"),
+                              .arg(IndexName(schema.table, fieldName, "upper_unaccented_trgm"),
                                    quotedTable, foldedUpper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "unaccented_trgm"), quotedTable,
-                                   dialect->Collated(folded));
+                              .arg(IndexName(schema.table, fieldName, "unaccented_trgm"),
+                                   quotedTable, dialect->Collated(folded));
         }
         if (postgres) {
             // A finer histogram of the values: a contains search is planned for its
@@ -193,19 +240,20 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
             // walking the index from the trigrams better.
             // (A column's own statistics are the table's; an expression's, its index's.)
             statements << QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
-                              .arg(IndexName(table, fieldName, "upper"));
+                              .arg(qualifier + IndexName(schema.table, fieldName, "upper"));
             statements << (read == SqlDialect::QuoteIdentifier(fieldName)
                                ? QStringLiteral(
                                      "ALTER TABLE %1 ALTER COLUMN %2 SET STATISTICS 1000")
                                      .arg(quotedTable, read)
                                : QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
-                                     .arg(IndexName(table, fieldName, "text")));
+                                     .arg(qualifier + IndexName(schema.table, fieldName, "text")));
             statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "upper_trgm"), quotedTable, upper)
+                              .arg(IndexName(schema.table, fieldName, "upper_trgm"), quotedTable,
+                                   upper)
                        << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                          "gin_trgm_ops)")
-                              .arg(IndexName(table, fieldName, "trgm"), quotedTable, plain);
+                              .arg(IndexName(schema.table, fieldName, "trgm"), quotedTable, plain);
         }
     }
     if (postgres) {

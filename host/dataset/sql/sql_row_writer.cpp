@@ -55,12 +55,11 @@ QString SqlRowWriter::Where() const
 
 void SqlRowWriter::AddField(FieldDef def)
 {
-    if (!filter::IsPlainFieldName(def.name)) {
-        Fail(QStringLiteral(
-                 "field %1 is named \"%2\"; a field name is a letter or \"_\" followed by "
-                 "letters, digits or \"_\", and not a word of the filter language")
+    // A filter names any other field in double quotes ("NM CLIENTE").
+    if (const QString problem = filter::FieldNameProblem(def.name); !problem.isEmpty()) {
+        Fail(QStringLiteral("field %1 is named \"%2\"; %3")
                  .arg(m_table.FieldCount() + 1)
-                 .arg(def.name));
+                 .arg(def.name, problem));
     }
     if (m_table.FindField(def.name) >= 0)
         Fail(QStringLiteral("field \"%1\" appears twice").arg(def.name));

@@ -2,6 +2,7 @@
 
 #include "host/dataset/dataset_error.h"
 #include "host/dataset/dataset_file.h"
+#include "host/dataset/sql/table_name.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -86,6 +87,7 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
 {
     TableSchema schema;
     schema.table = table;
+    schema.relation = SqlDialect::QuoteIdentifier(table);
     QSqlQuery columns = Run(
         db, table,
         QStringLiteral("SELECT name, type, \"notnull\", pk FROM pragma_table_info(?) ORDER BY cid"),
@@ -111,6 +113,12 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
     if (schema.fields.FieldCount() == 0) {
         SchemaError(db, table, QStringLiteral("no such table"));
     }
+    QSqlQuery kind = Run(db, table,
+                         QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? "
+                                        "COLLATE NOCASE AND type IN ('table', 'view')"),
+                         {table});
+    schema.view = kind.next() && kind.value(0).toString() == QLatin1String("view");
+    schema.rowIdentity = !schema.view;
     for (const auto& [position, name] : primary) {
         schema.primaryKey << name;
     }
@@ -217,8 +225,32 @@ void AddPostgresField(TableSchema& schema, const QString& name, const QString& t
 TableSchema ReadPostgres(QSqlDatabase& db, const QString& table)
 {
     TableSchema schema;
-    schema.table = table;
-    const QString relation = SqlDialect::QuoteIdentifier(table);
+    TableName name;
+    try {
+        name = TableName::Parse(table);
+    } catch (const DatasetError& error) {
+        SchemaError(db, table, error.Message());
+    }
+    schema.table = name.Written();
+    schema.schema = name.schema;
+    schema.relation = name.Sql();
+    const QString relation = schema.relation;
+    // Where the name leads, through the search path when no schema is named.
+    QString query = QString::fromLatin1(kPostgresRelationQuery);
+    query.replace(QLatin1String("$1"), QLatin1String("?"));
+    QSqlQuery found = Run(db, table, query, {relation});
+    if (!found.next()) {
+        SchemaError(db, table, PostgresMissingRelation(name));
+    }
+    if (const QString problem =
+            PostgresRelationProblem(found.value(0).toString(), found.value(1).toString());
+        !problem.isEmpty()) {
+        SchemaError(db, table, problem);
+    }
+    // Tables and materialised views keep their rows in one heap each: ctid tells them apart.
+    schema.rowIdentity = found.value(1).toString() == QLatin1String("r") ||
+                         found.value(1).toString() == QLatin1String("m");
+    schema.view = found.value(1).toString() == QLatin1String("v");
     QSqlQuery columns =
         Run(db, table,
             QStringLiteral("SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
@@ -235,7 +267,7 @@ TableSchema ReadPostgres(QSqlDatabase& db, const QString& table)
         }
     }
     if (schema.fields.FieldCount() == 0) {
-        SchemaError(db, table, QStringLiteral("no such table"));
+        SchemaError(db, table, QStringLiteral("the table has no columns"));
     }
     QSqlQuery keys =
         Run(db, table,
