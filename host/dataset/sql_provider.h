@@ -14,9 +14,9 @@ class ClientDataset;
 //
 // tableOrQuery is a table's name (on PostgreSQL TABLE or SCHEMA.TABLE, each part as it
 // is or in double quotes: "Loja"."Clientes"), a query (starting with SELECT, WITH, VALUES
-// or TABLE), or empty for the database's only table. A system catalogue is refused. Field types come from the columns' types
-// (PostgreSQL's, or SQLite's declared ones), text sizes from VARCHAR(n) and CHAR(n);
-// NULLs stay NULL. The connection is read-only.
+// or TABLE), or empty for the database's only table. A system catalogue is refused. Field types
+// come from the columns' types (PostgreSQL's, or SQLite's declared ones), text sizes from
+// VARCHAR(n) and CHAR(n); NULLs stay NULL. The connection is read-only.
 //
 // Refusals name the source and the place, as the file loader's do: a NUL byte, text
 // that is not UTF-8, text longer than its declared size, a value not of its field's type

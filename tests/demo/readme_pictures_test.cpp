@@ -3,10 +3,10 @@
 // committed one, pixel by pixel with a small tolerance. When the look changes on
 // purpose, scripts/readme-pictures draws them anew.
 #include <QCoreApplication>
-#include <cstdlib>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
