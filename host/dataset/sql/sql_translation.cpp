@@ -185,26 +185,8 @@ private:
             const QString value = FieldSql(field.FieldIndex());
             return m_dialect.Upper(field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value);
         }
-        case NodeKind::Literal: {
-            const filter::Value v = node.Eval(0);
-            kind = KindOfValue(v.kind);
-            switch (v.kind) {
-            case filter::Value::Kind::Null:
-                return m_dialect.NullValue();
-            case filter::Value::Kind::Int:
-            case filter::Value::Kind::Bool:
-                return m_dialect.Parameter(m_out, kind, QVariant::fromValue<qlonglong>(v.i));
-            case filter::Value::Kind::Float:
-                return m_dialect.Parameter(m_out, kind, v.d);
-            case filter::Value::Kind::Date:
-            case filter::Value::Kind::Text: {
-                char buffer[kTextFormBuffer];
-                return m_dialect.Parameter(m_out, ValueKind::Text,
-                                           SendableText(TextOf(v, buffer), node.Position()));
-            }
-            }
-            break;
-        }
+        case NodeKind::Literal:
+            return Constant(node, kind);
         case NodeKind::Arithmetic:
         case NodeKind::Negate:
         case NodeKind::Function:
