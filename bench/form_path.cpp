@@ -2,10 +2,10 @@
 
 #include "bench/timing.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/dataset.h"
 #include "host/grid/db_grid.h"
 
 #include <QAbstractItemModel>
+#include <touchsearch/dataset.h>
 
 namespace bench {
 

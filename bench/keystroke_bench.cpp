@@ -3,7 +3,6 @@
 #include "bench/anchors.h"
 #include "bench/form_path.h"
 #include "bench/timing.h"
-#include "host/dataset/client_dataset.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -11,6 +10,7 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <touchsearch/client_dataset.h>
 #include <vector>
 
 namespace {

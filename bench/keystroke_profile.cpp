@@ -2,7 +2,6 @@
 // profiler's samples fall on it: perf record -- keystroke_profile --data FILE --what delete
 #include "bench/form_path.h"
 #include "bench/timing.h"
-#include "host/dataset/client_dataset.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -11,6 +10,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <touchsearch/client_dataset.h>
 #include <vector>
 
 namespace {

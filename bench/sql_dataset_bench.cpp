@@ -3,9 +3,7 @@
 // and on with controls held, Enter's emptiness test, the first screen of rows).
 //
 //   sql_dataset_bench RECORDS [postgresql://...]   (SQLite always; PostgreSQL when given)
-#include "host/dataset/disabled_controls.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
+#include "host/sql/database_url.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +13,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <touchsearch/disabled_controls.h>
+#include <touchsearch/sql_dataset.h>
 #include <vector>
 
 namespace {

@@ -4,10 +4,8 @@
 // a client dataset with the whole table. Prints one "result" line of key=value pairs.
 #include "bench/form_path.h"
 #include "bench/timing.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
 #include "host/platform/platform.h"
+#include "host/sql/database_url.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -21,6 +19,8 @@
 #include <latch>
 #include <mutex>
 #include <thread>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/sql_dataset.h>
 #include <vector>
 
 namespace {

@@ -26,12 +26,11 @@ file(RELATIVE_PATH ts_module_to_lib ${CMAKE_INSTALL_PREFIX}/${TS_MODULE_INSTALL_
 string(REGEX REPLACE "/$" "" ts_module_to_lib "${ts_module_to_lib}")
 set(TS_MODULE_RPATH "$ORIGIN/${ts_module_to_lib}:$ORIGIN")
 
-# Public headers.
-set(TS_WITHHELD_FILE ${PROJECT_BINARY_DIR}/sdk/withheld-headers.txt)
-ts_finish_public_headers(${PROJECT_BINARY_DIR}/sdk/include)
-install(FILES ${TS_INSTALLED_HEADERS}
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/touchsearch
-  COMPONENT devel)
+# Public headers: include/touchsearch/ of the tree, as it stands.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/touchsearch
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  COMPONENT devel
+  FILES_MATCHING PATTERN "*.h")
 
 # Libraries, with the link symlink in devel only.
 install(TARGETS hostrt maker EXPORT TouchSearchTargets

@@ -1,12 +1,12 @@
 #include "entry/module_resources.h"
 
 #include "form/touch_hygiene.h"
-#include "host/app/application.h"
 #include "host/platform/platform.h"
 
 #include <QFileInfo>
 #include <QLocale>
 #include <QResource>
+#include <touchsearch/application.h>
 
 namespace pesquisa {
 

@@ -1,13 +1,12 @@
-#include "entry/pesquisa.h"
-
-#include "entry/windows1252.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/dataset_error.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QThread>
+#include <touchsearch/dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/pesquisa.h>
+#include <touchsearch/windows1252.h>
 
 TfrmPesquisa* frmPesquisa = nullptr;
 

@@ -2,14 +2,15 @@
 #include "form/fiscal_menu.h"
 #include "form/guarded.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/field.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 #include "host/maker/tblended_bit_btn.h"
 #include "host/platform/virtual_keys.h"
 #include "ui_TfrmPesquisa.h"
+
+#include <touchsearch/dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/field.h>
 
 void TfrmPesquisa::FormKeyDown(QObject* /*Sender*/, int& Key, Qt::KeyboardModifiers Shift)
 {

@@ -1,13 +1,13 @@
 // How the dialog ends: confirm and cancel post a close; nothing else closes it.
 #include "form/guarded.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/dataset.h"
 #include "host/maker/tblended_bit_btn.h"
 #include "host/platform/platform.h"
 #include "ui_TfrmPesquisa.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <touchsearch/dataset.h>
 
 void TfrmPesquisa::sbtEnterClick()
 {

@@ -2,15 +2,15 @@
 #include "form/host_program.h"
 #include "form/tfrm_pesquisa.h"
 #include "form/touch_hygiene.h"
-#include "host/app/application.h"
 #include "host/app/screen.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/db_grid.h"
 #include "host/maker/maker_routines.h"
 #include "ui_TfrmPesquisa.h"
 
 #include <QFileInfo>
+#include <touchsearch/application.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 void TfrmPesquisa::FormCreate()
 {

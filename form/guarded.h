@@ -1,7 +1,6 @@
 #pragma once
 
-#include "host/app/application.h"
-
+#include <touchsearch/application.h>
 #include <utility>
 
 namespace pesquisa {

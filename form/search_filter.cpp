@@ -2,12 +2,13 @@
 #include "form/guarded.h"
 #include "form/search_text.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/app/application.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/disabled_controls.h"
-#include "host/dataset/filter/expression_parser.h"
+#include "host/filter/expression_parser.h"
 #include "ui_TfrmPesquisa.h"
+
+#include <touchsearch/application.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset.h>
+#include <touchsearch/disabled_controls.h>
 
 QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
 {

@@ -2,14 +2,15 @@
 #include "form/guarded.h"
 #include "form/search_text.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 #include "host/maker/maker_routines.h"
 #include "ui_TfrmPesquisa.h"
+
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -2,8 +2,6 @@
 
 #include "form/frame_shape.h"
 #include "form/search_text.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "host/maker/tblended_bit_btn.h"
@@ -13,6 +11,8 @@
 #include <QApplication>
 #include <QResizeEvent>
 #include <QTimer>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 TfrmPesquisa::TfrmPesquisa(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),

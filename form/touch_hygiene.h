@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/message.h"
+#include <touchsearch/message.h>
 
 namespace pesquisa {
 

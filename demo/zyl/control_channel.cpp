@@ -2,8 +2,6 @@
 
 #include "demo/zyl/report.h"
 #include "demo/zyl/script_player.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/field.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 
@@ -13,6 +11,8 @@
 #include <QPixmap>
 #include <QWidget>
 #include <cerrno>
+#include <touchsearch/dataset.h>
+#include <touchsearch/field.h>
 #include <unistd.h>
 
 namespace zyl {

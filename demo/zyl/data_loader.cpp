@@ -1,16 +1,16 @@
 #include "demo/zyl/data_loader.h"
 
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/field.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
-#include "host/dataset/sql_provider.h"
+#include "host/sql/database_url.h"
+#include "host/sql/sql_provider.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <sqlite3.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/field.h>
+#include <touchsearch/sql_dataset.h>
 
 namespace zyl {
 

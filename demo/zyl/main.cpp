@@ -16,9 +16,6 @@
 #include "demo/zyl/report.h"
 #include "demo/zyl/script_player.h"
 #include "demo/zyl/search_module.h"
-#include "entry/windows1252.h"
-#include "host/app/application.h"
-#include "host/dataset/client_dataset.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -30,6 +27,9 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <touchsearch/application.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/windows1252.h>
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include "host/app/application.h"
-
 #include "host/app/message_hook_filter.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QtDebug>
+#include <touchsearch/application.h>
 
 namespace host {
 

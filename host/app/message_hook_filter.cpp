@@ -1,6 +1,5 @@
 #include "host/app/message_hook_filter.h"
 
-#include "host/app/application.h"
 #include "host/app/screen.h"
 #include "host/platform/platform.h"
 
@@ -9,6 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <limits>
+#include <touchsearch/application.h>
 
 namespace host {
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "host/app/application.h"
-
 #include <QElapsedTimer>
+#include <touchsearch/application.h>
 
 namespace host {
 

@@ -1,7 +1,5 @@
 list(APPEND HOSTRT_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/application.h
   ${CMAKE_CURRENT_LIST_DIR}/application.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/message.h
   ${CMAKE_CURRENT_LIST_DIR}/progress_reporter.h
   ${CMAKE_CURRENT_LIST_DIR}/progress_reporter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_hook_filter.h

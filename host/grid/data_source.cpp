@@ -1,6 +1,6 @@
 #include "host/grid/data_source.h"
 
-#include "host/dataset/dataset.h"
+#include <touchsearch/dataset.h>
 
 namespace host {
 

@@ -1,8 +1,5 @@
 #include "host/grid/db_grid.h"
 
-#include "host/app/application.h"
-#include "host/dataset/dataset.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/grid_column.h"
 #include "host/grid/grid_header.h"
@@ -13,6 +10,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <algorithm>
+#include <touchsearch/application.h>
+#include <touchsearch/dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace host {
 

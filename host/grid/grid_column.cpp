@@ -1,8 +1,8 @@
 #include "host/grid/grid_column.h"
 
-#include "host/dataset/dataset.h"
 #include "host/grid/db_grid.h"
 
+#include <touchsearch/dataset.h>
 #include <utility>
 
 namespace host {

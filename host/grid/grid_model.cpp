@@ -1,10 +1,10 @@
 #include "host/grid/grid_model.h"
 
-#include "host/app/application.h"
-#include "host/dataset/dataset.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 
+#include <touchsearch/application.h>
+#include <touchsearch/dataset.h>
 #include <utility>
 
 namespace host {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "host/app/application.h"
 #include "host/platform/virtual_keys.h"
 
 #include <QKeyEvent>
+#include <touchsearch/application.h>
 
 namespace host {
 

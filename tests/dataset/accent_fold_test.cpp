@@ -1,6 +1,6 @@
 // Accent folding: Latin letters with marks become their base letter in their own case;
 // everything else is kept, and the table a server's translate() uses says the same.
-#include "host/dataset/accent_fold.h"
+#include "host/text/accent_fold.h"
 
 #include <QList>
 #include <gtest/gtest.h>

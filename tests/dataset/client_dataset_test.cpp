@@ -1,10 +1,10 @@
 // Cursor, filter switch, indexes and fields of the in-memory dataset.
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/disabled_controls.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/disabled_controls.h>
 
 using dataset_test::Codes;
 using dataset_test::ErrorOf;

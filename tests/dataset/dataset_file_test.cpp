@@ -1,5 +1,4 @@
 // Loading and saving: SQLite files, CSV import, and bad files that must not cost data.
-#include "host/dataset/dataset_error.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QDir>
@@ -8,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <touchsearch/dataset_error.h>
 
 using dataset_test::Codes;
 using dataset_test::ErrorOf;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "host/dataset/client_dataset.h"
 #include "tests/common/error_of.h"
 
 #include <QString>
 #include <memory>
+#include <touchsearch/client_dataset.h>
 #include <vector>
 
 namespace dataset_test {

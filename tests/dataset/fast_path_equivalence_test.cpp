@@ -1,15 +1,15 @@
 // Every fast path (folded-order ranges, narrowing from the previous view, column scans)
 // must give exactly the records, in exactly the order, of plain evaluation.
-#include "host/dataset/column.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/filter/bigram_summary.h"
-#include "host/dataset/filter/substring_search.h"
-#include "host/dataset/text_fold.h"
+#include "host/filter/bigram_summary.h"
+#include "host/filter/substring_search.h"
+#include "host/storage/column.h"
+#include "host/text/text_fold.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
 #include <random>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The filter expression language as a host or the search form writes it.
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/filter/expression_parser.h"
-#include "host/dataset/filter/like_pattern.h"
+#include "host/filter/expression_parser.h"
+#include "host/filter/like_pattern.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <gtest/gtest.h>
+#include <touchsearch/dataset_error.h>
 
 using dataset_test::Codes;
 using dataset_test::ErrorOf;

@@ -1,10 +1,10 @@
 // FilterOption::IgnoreAccents on a client dataset: filters read every text with its
 // accents set aside, index orders sort the folded text, the cedilla key stays useful,
 // and what is shown and handed back is what was stored.
-#include "host/dataset/client_dataset.h"
 #include "tests/dataset/dataset_fixture.h"
 
 #include <gtest/gtest.h>
+#include <touchsearch/client_dataset.h>
 
 using dataset_test::Codes;
 using dataset_test::ErrorOf;

@@ -1,4 +1,4 @@
-#include "host/dataset/large_array.h"
+#include "host/storage/large_array.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

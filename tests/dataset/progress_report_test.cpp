@@ -2,15 +2,14 @@
 // SQLite file and a CSV file, copying a table (LoadFromDatabase) and creating search
 // indexes. Each step starts with a report of nothing done, ends with one report that
 // says it finished and how many it did, and reports nothing when no handler is set.
-#include "host/app/application.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql_dataset.h"
-
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <touchsearch/application.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 #include <vector>
 
 namespace {

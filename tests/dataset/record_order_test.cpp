@@ -1,6 +1,6 @@
-#include "host/dataset/record_order.h"
-#include "host/dataset/table.h"
-#include "host/dataset/text_fold.h"
+#include "host/storage/record_order.h"
+#include "host/storage/table.h"
+#include "host/text/text_fold.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

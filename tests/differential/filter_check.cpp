@@ -1,9 +1,8 @@
 #include "tests/differential/filter_check.h"
 
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-
 #include <stdexcept>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace differential {
 

@@ -1,6 +1,6 @@
 #include "tests/differential/random_index.h"
 
-#include "host/dataset/client_dataset.h"
+#include <touchsearch/client_dataset.h>
 
 namespace differential {
 

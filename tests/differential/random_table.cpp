@@ -1,9 +1,8 @@
 #include "tests/differential/random_table.h"
 
-#include "host/dataset/client_dataset.h"
-
 #include <QDate>
 #include <cmath>
+#include <touchsearch/client_dataset.h>
 
 namespace differential {
 

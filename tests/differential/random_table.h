@@ -1,11 +1,11 @@
 #pragma once
 
-#include "host/dataset/field_type.h"
 #include "tests/differential/entropy.h"
 
 #include <QString>
 #include <QVariantList>
 #include <memory>
+#include <touchsearch/field_type.h>
 #include <vector>
 
 namespace host {

@@ -1,7 +1,5 @@
 // The built modules as a host sees them: what their dynamic symbol tables export and
 // what dlopen/dlsym find.
-#include "host/dataset/dataset.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <touchsearch/dataset.h>
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "entry/module_resources.h"
-#include "entry/windows1252.h"
 #include "form/touch_hygiene.h"
-#include "host/app/application.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <touchsearch/application.h>
+#include <touchsearch/windows1252.h>
 
 namespace {
 

@@ -1,6 +1,4 @@
-#include "entry/pesquisa.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/dataset_error.h"
 #include "tests/entry/search_fixture.h"
 
 #include <QApplication>
@@ -8,6 +6,8 @@
 #include <QPointer>
 #include <QTest>
 #include <climits>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/pesquisa.h>
 
 namespace {
 

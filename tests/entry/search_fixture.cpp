@@ -1,14 +1,14 @@
 #include "tests/entry/search_fixture.h"
 
-#include "entry/pesquisa.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/app/application.h"
 #include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
+#include <touchsearch/application.h>
+#include <touchsearch/pesquisa.h>
 
 namespace {
 constexpr int kWatchdogMilliseconds = 20000;

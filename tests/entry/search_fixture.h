@@ -1,12 +1,11 @@
 #pragma once
 
-#include "host/dataset/client_dataset.h"
-
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <touchsearch/client_dataset.h>
 
 class TfrmPesquisa;
 

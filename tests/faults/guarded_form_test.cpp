@@ -2,8 +2,6 @@
 // operation the form calls gives the user a message, never a crash, and the dialog
 // stays usable: a later key works once the fault is gone, and cancel gives back the
 // filter captured at preparation.
-#include "host/app/application.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/db_grid.h"
 #include "tests/faults/throwing_dataset.h"
 #include "tests/form/form_test_support.h"
@@ -14,6 +12,8 @@
 #include <QWheelEvent>
 #include <map>
 #include <string>
+#include <touchsearch/application.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -1,14 +1,13 @@
 // Limits on outside input: filter texts from hosts and data files. Each is refused
 // with a message that says what and where, never a crash, and the dataset keeps
 // what it had.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

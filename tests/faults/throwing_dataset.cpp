@@ -1,6 +1,6 @@
 #include "tests/faults/throwing_dataset.h"
 
-#include "host/dataset/dataset_error.h"
+#include <touchsearch/dataset_error.h>
 
 namespace faults_test {
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "host/dataset/client_dataset.h"
-
 #include <map>
 #include <set>
+#include <touchsearch/client_dataset.h>
 
 namespace faults_test {
 

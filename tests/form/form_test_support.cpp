@@ -1,7 +1,6 @@
 #include "tests/form/form_test_support.h"
 
 #include "form/host_program.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/edit.h"
 #include "host/maker/tblended_bit_btn.h"
@@ -9,6 +8,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <touchsearch/dataset_error.h>
 
 namespace form_test {
 

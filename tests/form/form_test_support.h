@@ -1,15 +1,15 @@
 #pragma once
 
 #include "form/tfrm_pesquisa.h"
-#include "host/app/application.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <touchsearch/application.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset.h>
 #include <vector>
 
 class QWidget;

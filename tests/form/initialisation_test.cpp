@@ -1,10 +1,10 @@
 #include "form/host_program.h"
-#include "host/dataset/dataset_error.h"
 #include "host/maker/maker_routines.h"
 #include "tests/form/form_test_support.h"
 
 #include <QFile>
 #include <QLabel>
+#include <touchsearch/dataset_error.h>
 
 using form_test::FormTest;
 

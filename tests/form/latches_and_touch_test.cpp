@@ -1,5 +1,4 @@
 #include "form/touch_hygiene.h"
-#include "host/app/message.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/edit.h"
 #include "host/maker/tblended_bit_btn.h"
@@ -12,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <touchsearch/message.h>
 
 using form_test::FormTest;
 

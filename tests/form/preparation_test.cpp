@@ -1,10 +1,10 @@
-#include "host/dataset/dataset_error.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 #include "tests/form/form_test_support.h"
 
 #include <QHeaderView>
 #include <QTest>
+#include <touchsearch/dataset_error.h>
 
 using form_test::FormTest;
 

@@ -4,13 +4,13 @@
 // as messages show it nor the refusal of a malformed one may hold three characters in a
 // row of the password. A password alternates rare capitals with signs, so that every
 // three characters of it hold a capital no other part of a message has.
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql/database_url.h"
+#include "host/sql/database_url.h"
 
 #include <QUrl>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -1,11 +1,10 @@
 #include "tests/fuzz/file_fuzz_support.h"
 
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 #include <unistd.h>
 
 namespace fuzz_support {

@@ -1,10 +1,9 @@
 // Random filter expressions over a small dataset: the parser and evaluator must
 // either apply the filter or raise DatasetError, and the dataset must stay usable.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-
 #include <cstdint>
 #include <cstdlib>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -2,13 +2,11 @@
 // that allows only reading the searched table (and the functions the translation
 // uses): anything else the statement tries is a finding. The statement must also be
 // valid SQL and select the records ClientDataset selects.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/filter/expression_parser.h"
-#include "host/dataset/sql/keyset_query.h"
-#include "host/dataset/sql/sql_translation.h"
-#include "host/dataset/sql/sqlite_dialect.h"
-#include "host/dataset/table.h"
+#include "host/filter/expression_parser.h"
+#include "host/sql/keyset_query.h"
+#include "host/sql/sql_translation.h"
+#include "host/sql/sqlite_dialect.h"
+#include "host/storage/table.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +14,8 @@
 #include <cstring>
 #include <set>
 #include <sqlite3.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

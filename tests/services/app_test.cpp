@@ -1,6 +1,4 @@
-#include "host/app/application.h"
 #include "host/app/screen.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
@@ -17,6 +15,8 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <touchsearch/application.h>
+#include <touchsearch/dataset_error.h>
 
 using host::Application;
 using host::Message;

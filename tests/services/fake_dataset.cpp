@@ -1,8 +1,7 @@
 #include "tests/services/fake_dataset.h"
 
-#include "host/dataset/dataset_error.h"
-
 #include <algorithm>
+#include <touchsearch/dataset_error.h>
 
 namespace testing_support {
 

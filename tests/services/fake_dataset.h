@@ -1,8 +1,7 @@
 #pragma once
 
-#include "host/dataset/dataset.h"
-
 #include <QStringList>
+#include <touchsearch/dataset.h>
 
 namespace testing_support {
 

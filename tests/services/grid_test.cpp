@@ -1,5 +1,3 @@
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/edit.h"
@@ -20,6 +18,8 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
 
 using host::DbGrid;
 using host::FieldType;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "host/dataset/client_dataset.h"
-
 #include <QString>
+#include <touchsearch/client_dataset.h>
 #include <vector>
 
 namespace soak {

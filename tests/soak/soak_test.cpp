@@ -1,10 +1,7 @@
 // A long random session at one dialog over the bundled 100,000 customers: after
 // every event the grid must show exactly what a plain evaluation of the dataset's
 // filter gives, and Esc must give the host its filter back.
-#include "entry/pesquisa.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/field.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 #include "tests/entry/search_fixture.h"
@@ -18,6 +15,9 @@
 #include <QTimer>
 #include <cstdio>
 #include <deque>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/field.h>
+#include <touchsearch/pesquisa.h>
 
 namespace {
 

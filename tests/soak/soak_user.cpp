@@ -1,8 +1,6 @@
 #include "tests/soak/soak_user.h"
 
 #include "form/tfrm_pesquisa.h"
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/field.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/grid_column.h"
 #include "host/maker/tblended_bit_btn.h"
@@ -12,6 +10,8 @@
 #include <QHeaderView>
 #include <QTest>
 #include <QWheelEvent>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/field.h>
 
 namespace soak {
 

@@ -2,13 +2,13 @@
 // the same records in the same order, on SQLite and on PostgreSQL, with and without
 // the case-insensitive and accent options, whatever the order and however small the
 // windows.
-#include "host/dataset/dataset_error.h"
 #include "tests/common/error_of.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
 #include <random>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -1,12 +1,12 @@
 // FilterOption::IgnoreAccents on a live table: the same records as in memory, values
 // as stored, and on PostgreSQL indexes on the folded text that the search's own
 // expressions use; SQLite scans, and its file stays readable by any program.
-#include "host/dataset/accent_fold.h"
-#include "host/dataset/filter/expression_parser.h"
-#include "host/dataset/sql/sql_dialect.h"
-#include "host/dataset/sql/sql_translation.h"
-#include "host/dataset/sql/sqlite_dialect.h"
-#include "host/dataset/sql/table_schema.h"
+#include "host/filter/expression_parser.h"
+#include "host/sql/sql_dialect.h"
+#include "host/sql/sql_translation.h"
+#include "host/sql/sqlite_dialect.h"
+#include "host/sql/table_schema.h"
+#include "host/text/accent_fold.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QRegularExpression>

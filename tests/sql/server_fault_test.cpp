@@ -2,7 +2,6 @@
 // what happened, the dialog stays usable, the next key after the server is back
 // works, and cancel still leaves the base filter text in the dataset. On a cluster of
 // the suite's own, so stopping it disturbs no other suite.
-#include "host/dataset/dataset_error.h"
 #include "tests/common/error_of.h"
 #include "tests/form/form_test_support.h"
 #include "tests/sql/pg_cluster.h"
@@ -10,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <touchsearch/dataset_error.h>
 
 namespace {
 

@@ -1,17 +1,14 @@
 // SqlDataset as the form and the grid use it: windows read around what is shown,
 // cursor moves that never read the whole result, a count only when asked, a
 // read-only connection, errors that say what and where, and the search indexes.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/disabled_controls.h"
-#include "host/dataset/filter/expression_parser.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql/sql_dialect.h"
-#include "host/dataset/sql/sql_translation.h"
-#include "host/dataset/sql/table_schema.h"
-#include "host/dataset/sql_provider.h"
+#include "host/filter/expression_parser.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
+#include "host/sql/database_url.h"
+#include "host/sql/sql_dialect.h"
+#include "host/sql/sql_provider.h"
+#include "host/sql/sql_translation.h"
+#include "host/sql/table_schema.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QApplication>
@@ -23,6 +20,9 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <map>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/disabled_controls.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "tests/sql/sql_fixture.h"
 
-#include "host/dataset/sql/database_url.h"
+#include "host/sql/database_url.h"
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QFile>

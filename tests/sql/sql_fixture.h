@@ -1,13 +1,12 @@
 #pragma once
 
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/sql_dataset.h"
-
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <ostream>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/sql_dataset.h>
 #include <vector>
 
 // Readable QStrings in GoogleTest's messages.

@@ -1,14 +1,14 @@
 // The pieces of the translation: text forms of numbers as the server writes them,
 // prefix bounds, LIKE as GLOB, and literals that never reach the SQL text.
-#include "host/dataset/filter/expression_parser.h"
-#include "host/dataset/sql/keyset_query.h"
-#include "host/dataset/sql/postgres_dialect.h"
-#include "host/dataset/sql/sql_dialect.h"
-#include "host/dataset/sql/sql_session.h"
-#include "host/dataset/sql/sql_translation.h"
-#include "host/dataset/sql/sqlite_dialect.h"
-#include "host/dataset/table.h"
-#include "host/dataset/text_form.h"
+#include "host/filter/expression_parser.h"
+#include "host/sql/keyset_query.h"
+#include "host/sql/postgres_dialect.h"
+#include "host/sql/sql_dialect.h"
+#include "host/sql/sql_session.h"
+#include "host/sql/sql_translation.h"
+#include "host/sql/sqlite_dialect.h"
+#include "host/storage/table.h"
+#include "host/text/text_form.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QSqlError>

@@ -1,5 +1,4 @@
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql/database_url.h"
+#include "host/sql/database_url.h"
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QDir>
@@ -9,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <touchsearch/dataset_error.h>
 
 using host::DatabaseAccess;
 using host::DatabaseUrl;

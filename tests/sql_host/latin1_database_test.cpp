@@ -1,9 +1,7 @@
 // A PostgreSQL database whose text is not in UTF-8 cannot set accents aside (the fold's
 // table holds letters its encoding cannot spell): the host hears so when it asks, in
 // words, and the dataset goes on searching as before.
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
+#include "host/sql/database_url.h"
 #include "tests/common/error_of.h"
 #include "tests/pgcluster/pg_cluster.h"
 
@@ -12,6 +10,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 
 namespace {
 

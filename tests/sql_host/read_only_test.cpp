@@ -3,10 +3,7 @@
 // PostgreSQL server (as its superuser, the worst case) and on a real SQLite file. A
 // database's state is a checksum of the victim table's rows, its relations and the
 // settings kept for roles, read through a connection of the test's own.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
+#include "host/sql/database_url.h"
 #include "tests/sql_host/sql_scratch.h"
 
 #include <QCoreApplication>
@@ -17,6 +14,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <random>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 
 using host::ClientDataset;
 using sql_host_test::ExecSqlite;

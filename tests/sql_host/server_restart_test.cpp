@@ -2,13 +2,13 @@
 // back: Pesquisa called as a host calls it, real key events offscreen, the server
 // stopped and started again on a cluster of the suite's own (stopping it disturbs no
 // other suite).
-#include "entry/pesquisa.h"
 #include "form/tfrm_pesquisa.h"
 #include "tests/entry/search_fixture.h"
 #include "tests/sql/pg_cluster.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <gtest/gtest.h>
+#include <touchsearch/pesquisa.h>
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/field.h"
-#include "host/dataset/sql_provider.h"
+#include "host/sql/sql_provider.h"
 #include "tests/sql_host/sql_scratch.h"
 
 #include <QDate>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/field.h>
 
 using host::ClientDataset;
 using host::FieldType;

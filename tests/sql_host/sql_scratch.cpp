@@ -1,6 +1,6 @@
 #include "tests/sql_host/sql_scratch.h"
 
-#include "host/dataset/sql/database_url.h"
+#include "host/sql/database_url.h"
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QCoreApplication>

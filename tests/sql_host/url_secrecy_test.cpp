@@ -4,11 +4,8 @@
 // message the URL leads to is read: the URL shown, the refusal of a malformed one, the
 // failure to open it or to read a table through each path (the copy, the live dataset,
 // QtSql's connection), against the test run's PostgreSQL cluster.
-#include "host/dataset/client_dataset.h"
-#include "host/dataset/dataset_error.h"
-#include "host/dataset/sql/database_url.h"
-#include "host/dataset/sql_dataset.h"
-#include "host/dataset/sql_provider.h"
+#include "host/sql/database_url.h"
+#include "host/sql/sql_provider.h"
 #include "tests/pgcluster/pg_cluster.h"
 
 #include <QRegularExpression>
@@ -17,6 +14,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 
 using testing_support::PgClusterUri;
 

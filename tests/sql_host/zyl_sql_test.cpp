@@ -1,7 +1,7 @@
 // zyl over databases named by URL, as a person runs it: the built program offscreen
 // without pauses, a keys script, the sample generator's customers in a database of the
 // test run's PostgreSQL cluster and in an SQLite file.
-#include "host/dataset/sql/database_url.h"
+#include "host/sql/database_url.h"
 #include "tests/sql_host/sql_scratch.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,92 @@
+#pragma once
+
+// ClientDataset's state: the records, the filter, the index orders and the view. Only
+// the dataset's own sources include this header.
+#include "host/filter/bigram_summary.h"
+#include "host/filter/contains_memo.h"
+#include "host/storage/record_order.h"
+#include "host/storage/record_view.h"
+#include "host/storage/table.h"
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <touchsearch/client_dataset.h>
+#include <vector>
+
+namespace host {
+
+class ClientDataset::Private {
+public:
+    using Rows = std::vector<std::uint32_t>;
+    using RowsPtr = std::shared_ptr<const Rows>;
+    struct IndexOrder {
+        RowsPtr order;
+        std::vector<SortField> fields;
+    };
+    struct FilteredView {
+        std::shared_ptr<const filter::Node> root;
+        RecordView view;
+        std::shared_ptr<const filter::ContainsMemo> memo; // of its contains search, if kept
+        std::uint64_t dataVersion = 0;
+        std::uint64_t orderVersion = 0;
+    };
+    // The exact matches of a recent filter, by its key: a base filter's, which every
+    // keystroke of a search joined to it finds here instead of evaluating it again.
+    struct KnownMatches {
+        std::string key;
+        RecordView view;
+        std::shared_ptr<const RecordBitmap> matches; // made from the view on first use
+    };
+    static constexpr std::size_t kKnownMatches = 4;
+
+    std::vector<SortField> ResolveIndex(const IndexDef& def) const;
+    const IndexOrder* CurrentOrder() const;
+    const Rows& FoldedOrder(int field) const;
+    RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
+    const filter::BigramSummary& Summary(int field) const;
+    std::shared_ptr<const RecordBitmap> Known(const std::string& key) const;
+    void Remember(const std::string& key, const RecordView& view);
+
+    Table m_table;
+    bool m_active = false;
+    bool m_fastPaths = true;
+    // FilterOption::IgnoreAccents in force: index orders, folded orders and pair
+    // summaries are of the text as a search then reads it.
+    bool m_ignoreAccents = false;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    std::shared_ptr<const filter::Node> m_filterRoot; // parsed m_filterText, when open
+
+    IndexDefs m_indexDefs;
+    QString m_indexName;
+
+    // Orders by index field list (and options), kept until the data changes.
+    mutable std::map<QString, IndexOrder> m_orders;
+    // The order CurrentOrder found, and for which index name and versions.
+    struct CurrentOrderCache {
+        bool valid = false;
+        QString name;
+        std::uint64_t orderVersion = 0;
+        std::uint64_t dataVersion = 0;
+        const IndexOrder* order = nullptr;
+    };
+    mutable CurrentOrderCache m_currentOrder;
+    mutable std::map<int, RowsPtr> m_foldedOrders;
+    mutable RowsPtr m_identity;
+    std::uint64_t m_dataVersion = 0;
+    std::uint64_t m_orderVersion = 0;
+    FilteredView m_lastFiltered;             // the latest filtered result, for narrowing and reuse
+    mutable std::list<KnownMatches> m_known; // most recently used first
+    mutable std::map<int, std::unique_ptr<filter::BigramSummary>> m_summaries;
+
+    RecordView m_view;
+    mutable bool m_viewStale = false;
+    int m_row = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+};
+
+} // namespace host

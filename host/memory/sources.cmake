@@ -1,0 +1,4 @@
+list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
+)

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "host/sql/sql_dialect.h"
+
+#include <QVector>
+#include <vector>
+
+namespace host::sql {
+
+// One column of the order: how to read it, what it is and where its value sits in a
+// fetched row.
+struct OrderColumn {
+    QString read;
+    ValueKind kind = ValueKind::Text;
+    int valueIndex = 0;
+    bool rowIdentity = false;
+    // No NULL can occur: the order says no NULLS FIRST, so an ordinary index serves it.
+    bool notNull = false;
+    // Text ordered by its upper-cased (ASCII) value, as a case-insensitive search
+    // compares it: an index on that value then serves the search and the order at once.
+    bool folded = false;
+    // Text ordered with its accents set aside (before any upper-casing), as the filter
+    // reads it under the accent option: "João" sorts among the "Joao"s.
+    bool accents = false;
+};
+
+using RowValues = QVector<QVariant>;
+
+// SELECT statements over one table in one order that ends in a unique key: windows
+// from the start or the end, or after or before a known row (keyset pagination), and
+// the count. NULLs sort first, as ClientDataset sorts them.
+class KeysetQuery {
+public:
+    // keyList: the unique key's columns, to read a window in two steps (its keys, then
+    // its rows by key), or empty for one step.
+    KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
+                std::vector<OrderColumn> order, QString keyList = {});
+
+    // The filter's condition (empty: every record).
+    void SetCondition(SqlText condition) { m_condition = std::move(condition); }
+
+    // Rows in order (descending: from the end backwards), after (before) the row whose
+    // values are given when anchor is not null, skipping offset rows, at most limit.
+    SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
+    SqlText Count() const;
+    // The order's columns, the unique key last.
+    const std::vector<OrderColumn>& Order() const { return m_order; }
+
+private:
+    QString Ordered(const OrderColumn& column) const;
+    QString Compared(const OrderColumn& column) const;
+    QString Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const;
+    QString After(SqlText& out, const RowValues& anchor, size_t i) const;
+    QString Before(SqlText& out, const RowValues& anchor, size_t i) const;
+    void AppendCondition(SqlText& out, QStringList& terms) const;
+
+    const SqlDialect& m_dialect;
+    QString m_table;
+    QString m_selectList;
+    std::vector<OrderColumn> m_order;
+    QString m_keyList;
+    SqlText m_condition;
+};
+
+} // namespace host::sql

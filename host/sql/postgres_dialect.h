@@ -1,0 +1,50 @@
+#pragma once
+
+#include "host/sql/sql_dialect.h"
+
+namespace host::sql {
+
+// PostgreSQL: text compared and LIKEd under the "C" collation (bytes; upper() and
+// lower() then fold ASCII only, and a btree index on the same expression serves a
+// prefix), LIKE with no escape character, parameters cast to their types.
+class PostgresDialect : public SqlDialect {
+public:
+    Server GetServer() const override { return Server::Postgres; }
+    void Learn(const QSqlDatabase& db) override;
+    QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
+    QString NullValue() const override { return QStringLiteral("CAST(NULL AS text)"); }
+    QString NullCondition() const override { return QStringLiteral("CAST(NULL AS boolean)"); }
+    QString FieldValue(const QString& quotedName, ValueKind kind) const override;
+    QString TextOf(const QString& expression, ValueKind kind) const override;
+    QString NumberOf(const QString& expression, ValueKind kind) const override;
+    QString Collated(const QString& textExpression) const override;
+    QString DateCompared(const QString& dateExpression) const override { return dateExpression; }
+    QString AccentFolded(const QString& textExpression) const override;
+    QString Upper(const QString& textExpression) const override;
+    QString Lower(const QString& textExpression) const override;
+    QString Trim(const QString& textExpression) const override;
+    QString Arithmetic(char op, const QString& a, ValueKind ka, const QString& b,
+                       ValueKind kb) const override;
+    QString Divide(const QString& a, ValueKind ka, const QString& b, ValueKind kb) const override;
+    QString Negate(const QString& a, ValueKind ka) const override;
+    QString Truth(const QString& booleanValue) const override;
+    QString LikeLiteral(SqlText& out, const QString& text,
+                        const std::string& pattern) const override;
+    QString LikeExpression(const QString& text, const QString& pattern) const override;
+    // The server refuses text that is not valid in the database's encoding (UTF-8).
+    bool PrefixRangeIsExact() const override { return true; }
+    bool IndexesAccentFolded() const override { return true; }
+    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                      bool nullable) const override;
+    QString RowIdentity() const override { return QStringLiteral("ctid"); }
+    ValueKind RowIdentityKind() const override { return ValueKind::Text; }
+    QString RowIdentityParameter(SqlText& out, const QVariant& value) const override
+    {
+        return QStringLiteral("CAST(%1 AS tid)").arg(out.Bind(value.toString()));
+    }
+
+private:
+    QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then
+};
+
+} // namespace host::sql

@@ -1,0 +1,47 @@
+#include "host/sql/sql_dialect.h"
+
+#include "host/sql/postgres_dialect.h"
+#include "host/sql/sqlite_dialect.h"
+
+#include <touchsearch/dataset_error.h>
+
+namespace host::sql {
+
+ValueKind ValueKindOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::Text:
+        return ValueKind::Text;
+    case FieldType::Integer:
+        return ValueKind::Int;
+    case FieldType::Float:
+        return ValueKind::Float;
+    case FieldType::Boolean:
+        return ValueKind::Bool;
+    case FieldType::Date:
+        return ValueKind::Date;
+    }
+    return ValueKind::Text;
+}
+
+std::unique_ptr<SqlDialect> SqlDialect::ForDriver(const QString& driverName)
+{
+    if (driverName == QLatin1String("QSQLITE")) {
+        return std::make_unique<SqliteDialect>();
+    }
+    if (driverName == QLatin1String("QPSQL")) {
+        return std::make_unique<PostgresDialect>();
+    }
+    throw DatasetError(
+        QStringLiteral("The database driver \"%1\" is not supported (QSQLITE and QPSQL are)")
+            .arg(driverName));
+}
+
+QString SqlDialect::QuoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace host::sql

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+#include <string>
+#include <touchsearch/field_type.h>
+
+namespace host::sql {
+
+// What a value is at run time, as the filter language sees it.
+enum class ValueKind { Null, Int, Float, Bool, Date, Text };
+
+// What a field's values are.
+ValueKind ValueKindOf(FieldType type);
+
+// SQL text with "?" placeholders and the values bound to them, in order.
+struct SqlText {
+    QString sql;
+    QVariantList values;
+    // A LIKE the server checks entry by entry (not a prefix range): a window may pass
+    // over many entries to find its rows.
+    bool scans = false;
+
+    // Appends a placeholder for the value and returns it.
+    QString Bind(const QVariant& value)
+    {
+        values.push_back(value);
+        return QStringLiteral("?");
+    }
+};
+
+// How one server spells what the filter language means. Every method returns SQL
+// that computes exactly what ClientDataset computes for the same operands: byte-wise
+// text comparison, ASCII-only case mapping, LIKE with '%' and '_' and no escape,
+// numbers meeting text through the same text form.
+class SqlDialect {
+public:
+    enum class Server { Sqlite, Postgres };
+
+    virtual ~SqlDialect() = default;
+    virtual Server GetServer() const = 0;
+
+    // The dialect for a QtSql driver name (QSQLITE, QPSQL); raises for any other.
+    static std::unique_ptr<SqlDialect> ForDriver(const QString& driverName);
+
+    // Learns what the SQL it writes depends on from an open connection to the database
+    // (PostgreSQL: the server's text encoding).
+    virtual void Learn(const QSqlDatabase& db) { (void)db; }
+
+    // Identifiers are always quoted, so a field named like a keyword stays a field.
+    static QString QuoteIdentifier(const QString& name);
+
+    // A placeholder typed for the server (value bound through text).
+    virtual QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const = 0;
+    // NULL as a value of unknown type, and as a condition.
+    virtual QString NullValue() const = 0;
+    virtual QString NullCondition() const = 0;
+
+    // A field's value as the filter language reads it (a boolean column as a boolean
+    // value, a date column as a date).
+    virtual QString FieldValue(const QString& quotedName, ValueKind kind) const = 0;
+    // The text form of a value of this kind (numbers as ClientDataset writes them).
+    virtual QString TextOf(const QString& expression, ValueKind kind) const = 0;
+    // A value of Int, Float or Bool kind as a number for comparison and arithmetic.
+    virtual QString NumberOf(const QString& expression, ValueKind kind) const = 0;
+    // Text compared byte by byte, whatever the column's own collation.
+    virtual QString Collated(const QString& textExpression) const = 0;
+    // A date as compared with another date (by day).
+    virtual QString DateCompared(const QString& dateExpression) const = 0;
+
+    // Text with its accents set aside (accent_fold.h), character for character as
+    // ClientDataset folds it, in an expression an index can be made on. Raises
+    // DatasetError when the database cannot (PostgreSQL with text not in UTF-8).
+    virtual QString AccentFolded(const QString& textExpression) const = 0;
+    virtual QString Upper(const QString& textExpression) const = 0;
+    virtual QString Lower(const QString& textExpression) const = 0;
+    virtual QString Trim(const QString& textExpression) const = 0;
+    // '+', '-', '*' on numbers of the given kinds; integers keep 64 bits.
+    virtual QString Arithmetic(char op, const QString& a, ValueKind ka, const QString& b,
+                               ValueKind kb) const = 0;
+    // Division is real; dividing by zero gives NULL.
+    virtual QString Divide(const QString& a, ValueKind ka, const QString& b,
+                           ValueKind kb) const = 0;
+    virtual QString Negate(const QString& a, ValueKind ka) const = 0;
+    // The left operand of a chain, written by Arithmetic for an operator that binds at
+    // least as tightly as the one it meets: as it may stand unbracketed there.
+    virtual QString ChainedOperand(const QString& arithmetic) const { return arithmetic; }
+    // A quotient (written by Divide) divided again.
+    virtual QString DivideQuotient(const QString& quotient, const QString& b, ValueKind kb) const
+    {
+        return Divide(quotient, ValueKind::Float, b, kb);
+    }
+    // "operand IN list" for a list of values that are all numbers or all text, compared
+    // as the operand (given as NumberOf or Collated) is; its three-valued outcome is
+    // that of the equalities ORed. Empty where the dialect has no such list.
+    virtual QString InValues(SqlText& out, const QString& operand, const QVariantList& values) const
+    {
+        (void)out;
+        (void)operand;
+        (void)values;
+        return {};
+    }
+    // A boolean value used as a condition.
+    virtual QString Truth(const QString& booleanValue) const = 0;
+
+    // Case-sensitive LIKE of text against a literal pattern (bound) or a pattern
+    // computed per record.
+    virtual QString LikeLiteral(SqlText& out, const QString& text,
+                                const std::string& pattern) const = 0;
+    virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
+
+    // Whether LIKE 'P%' (a literal P, one '%' after it) holds exactly for the text from
+    // P up to P's successor, so the range can stand for it. True where text is always
+    // valid UTF-8, whose byte order is its code points' order.
+    virtual bool PrefixRangeIsExact() const { return false; }
+
+    // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
+    // not (SQLite: no index may need this program's function), a prefix search with
+    // accents set aside also names ranges of the stored text, which its indexes serve.
+    virtual bool IndexesAccentFolded() const { return false; }
+
+    // One ORDER BY term: NULLs first when ascending, last when descending. A column
+    // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
+    virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                              bool nullable) const = 0;
+    // Hidden column that tells records apart when a table has no unique key.
+    virtual QString RowIdentity() const = 0;
+    virtual ValueKind RowIdentityKind() const = 0;
+    virtual QString RowIdentityParameter(SqlText& out, const QVariant& value) const = 0;
+};
+
+} // namespace host::sql

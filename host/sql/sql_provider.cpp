@@ -1,0 +1,87 @@
+#include "host/sql/sql_provider.h"
+
+#include "host/sql/database_url.h"
+#include "host/sql/table_readers.h"
+
+#include <QRegularExpression>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset_error.h>
+
+namespace host {
+namespace {
+
+bool IsQuery(const QString& text)
+{
+    static const QRegularExpression query(
+        QStringLiteral("^\\s*\\(*\\s*(SELECT|WITH|VALUES|TABLE)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return query.match(text).hasMatch();
+}
+
+QStringList TableNames(const DatabaseUrl& url)
+{
+    return url.kind == DatabaseUrl::Kind::PostgreSql ? PostgreSqlTableNames(url)
+                                                     : SqliteTableNames(url);
+}
+
+QString OnlyTable(const DatabaseUrl& url)
+{
+    const QStringList names = TableNames(url);
+    if (names.isEmpty())
+        throw DatasetError(QStringLiteral("The database \"%1\" holds no table").arg(url.shown));
+    if (names.size() > 1) {
+        throw DatasetError(QStringLiteral("The database \"%1\" holds %2 tables (%3); name one")
+                               .arg(url.shown)
+                               .arg(names.size())
+                               .arg(names.join(QStringLiteral(", "))));
+    }
+    return names.front();
+}
+
+} // namespace
+
+Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
+{
+    const DatabaseUrl parsed = ParseDatabaseUrl(url);
+    QString select;
+    QString source;
+    QString tableName;
+    if (IsQuery(tableOrQuery)) {
+        select = tableOrQuery.trimmed();
+        while (select.endsWith(QLatin1Char(';')))
+            select.chop(1);
+        source = QStringLiteral("the query from \"%1\"").arg(parsed.shown);
+    } else {
+        tableName = tableOrQuery.isEmpty() ? OnlyTable(parsed) : tableOrQuery;
+        source = QStringLiteral("\"%1\" from \"%2\"").arg(tableName, parsed.shown);
+        // PostgreSQL names TABLE or SCHEMA.TABLE (sql/table_name.h); an SQLite file's
+        // table is named as it is.
+        select =
+            QStringLiteral("SELECT * FROM ") + (parsed.kind == DatabaseUrl::Kind::PostgreSql
+                                                    ? PostgreSqlRelation(parsed, tableName, source)
+                                                    : QuoteSqlIdentifier(tableName));
+    }
+    Table table = parsed.kind == DatabaseUrl::Kind::PostgreSql
+                      ? ReadPostgreSqlRows(parsed, select, source)
+                      : ReadSqliteRows(parsed, select, source);
+    table.tableName = tableName;
+    return table;
+}
+
+void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery)
+{
+    Table table = ReadSqlTable(url, tableOrQuery);
+    dataset.LoadFromTable(std::move(table), UrlWithoutPassword(url));
+}
+
+QStringList SqlTableNames(const QString& url)
+{
+    return TableNames(ParseDatabaseUrl(url));
+}
+
+QString OnlySqlTable(const QString& url)
+{
+    return OnlyTable(ParseDatabaseUrl(url));
+}
+
+} // namespace host

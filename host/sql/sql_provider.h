@@ -1,0 +1,41 @@
+#pragma once
+
+#include "host/storage/table.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace host {
+
+class ClientDataset;
+
+// Fills client datasets from a database named by URL (postgresql://… or sqlite:PATH;
+// see sql/database_url.h), for hosts that want the records in memory.
+//
+// tableOrQuery is a table's name (on PostgreSQL TABLE or SCHEMA.TABLE, each part as it
+// is or in double quotes: "Loja"."Clientes"), a query (starting with SELECT, WITH, VALUES
+// or TABLE), or empty for the database's only table. A system catalogue is refused. Field types
+// come from the columns' types (PostgreSQL's, or SQLite's declared ones), text sizes from
+// VARCHAR(n) and CHAR(n); NULLs stay NULL. The connection is read-only.
+//
+// Refusals name the source and the place, as the file loader's do: a NUL byte, text
+// that is not UTF-8, text longer than its declared size, a value not of its field's type
+// ("field "NAME" in record R …"), field names a filter could not write.
+
+// Reads the rows into a new table.
+Table ReadSqlTable(const QString& url, const QString& tableOrQuery);
+
+// Replaces the dataset's fields and records with the rows; on any failure the dataset
+// keeps what it had.
+void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery);
+
+// The tables of an SQLite file, by name; of a PostgreSQL database, those the role may
+// read in every schema it may use but the system's, a table outside the search path's
+// first schema named SCHEMA.TABLE.
+QStringList SqlTableNames(const QString& url);
+
+// The only table of the database; raises naming the database when it holds none or
+// several ("… holds 2 tables (a, b); name one").
+QString OnlySqlTable(const QString& url);
+
+} // namespace host

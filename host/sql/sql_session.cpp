@@ -1,0 +1,205 @@
+#include "host/sql/sql_session.h"
+
+#include "host/sql/sqlite_dialect.h"
+#include "host/sql/table_schema.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <memory>
+#include <sqlite3.h>
+#include <touchsearch/dataset_error.h>
+
+namespace host::sql {
+
+SqlSession::SqlSession(QString connectionName) : m_connectionName(std::move(connectionName)) {}
+
+QSqlDatabase SqlSession::Database() const
+{
+    if (!QSqlDatabase::contains(m_connectionName)) {
+        throw DatasetError(
+            QStringLiteral("No database connection named \"%1\"").arg(m_connectionName));
+    }
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void SqlSession::Start()
+{
+    QSqlDatabase db = Database();
+    if (!m_dialect) {
+        m_dialect = SqlDialect::ForDriver(db.driverName());
+    }
+    if (!db.isOpen() && !db.open()) {
+        throw DatasetError(
+            QStringLiteral("Cannot open %1: %2").arg(DescribeDatabase(db), db.lastError().text()));
+    }
+    MakeReadOnly(db);
+}
+
+void SqlSession::MakeReadOnly(QSqlDatabase& db)
+{
+    m_planning = Planning::Unknown;
+    QSqlQuery query(db);
+    const QString statement =
+        m_dialect->GetServer() == SqlDialect::Server::Sqlite
+            ? QStringLiteral("PRAGMA query_only = 1")
+            : QStringLiteral("SET SESSION default_transaction_read_only = on");
+    if (!query.exec(statement)) {
+        throw DatasetError(QStringLiteral("Cannot make the connection to %1 read-only: %2")
+                               .arg(DescribeDatabase(db), query.lastError().text()));
+    }
+    if (m_dialect->GetServer() == SqlDialect::Server::Sqlite) {
+        const QVariant handle = db.driver()->handle();
+        sqlite3* sqlite = nullptr;
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+            sqlite = *static_cast<sqlite3* const*>(handle.constData());
+        }
+        if (sqlite == nullptr || !SqliteDialect::RegisterFunctions(sqlite)) {
+            throw DatasetError(QStringLiteral("Cannot prepare %1 for searching: its SQLite "
+                                              "connection does not take functions")
+                                   .arg(DescribeDatabase(db)));
+        }
+        // The file's pages mapped, not copied into each connection's own cache: many
+        // connections (tills) then read the same pages from memory.
+        (void)query.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
+    }
+    if (m_dialect->GetServer() == SqlDialect::Server::Postgres) {
+        // Doubles travel as text: the shortest form that reads back the same value.
+        (void)query.exec(QStringLiteral("SET extra_float_digits = 1"));
+        // A keystroke's statement reads a window; compiling it to machine code (which
+        // a large estimate can trigger) would cost more than running it.
+        (void)query.exec(QStringLiteral("SET jit = off"));
+    }
+    m_dialect->Learn(db);
+}
+
+bool SqlSession::Reconnect(QSqlDatabase& db)
+{
+    {
+        QSqlQuery probe(db);
+        if (db.isOpen() && probe.exec(QStringLiteral("SELECT 1"))) {
+            return false; // the connection works: the statement itself failed
+        }
+    }
+    m_prepared.clear(); // prepared on the connection that is gone
+    db.close();
+    if (!db.open()) {
+        return false;
+    }
+    MakeReadOnly(db);
+    return true;
+}
+
+QSqlQuery* SqlSession::Prepared(QSqlDatabase& db, const QString& sql, QString& failure)
+{
+    if (QSqlQuery* query = m_prepared.object(sql)) {
+        return query;
+    }
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        failure = query->lastError().text();
+        return nullptr;
+    }
+    QSqlQuery* kept = query.release();
+    m_prepared.insert(sql, kept);
+    return kept;
+}
+
+// A window over a range (a prefix search, a key) is planned once for any values: the
+// range's values then never lead the planner astray, and the plan reads the window off
+// the index in order. Planned for the values given, a narrow range guessed at a few
+// dozen records where it holds thousands got a sort of all of them (50 ms at 1M
+// rows). A LIKE checked entry by entry is planned for each pattern, whose statistics
+// choose between walking the index and the trigrams (a plan for any pattern walks the
+// whole index for one found nowhere: 200 ms). The setting travels only when the kind
+// of statement changes.
+void SqlSession::PlanFor(QSqlDatabase& db, const SqlText& statement)
+{
+    if (m_dialect->GetServer() != SqlDialect::Server::Postgres) {
+        return;
+    }
+    const Planning wanted = statement.scans ? Planning::PerValues : Planning::Generic;
+    if (wanted == m_planning) {
+        return;
+    }
+    QSqlQuery query(db);
+    if (query.exec(wanted == Planning::Generic ? QStringLiteral("SET plan_cache_mode = "
+                                                                "force_generic_plan")
+                                               : QStringLiteral("SET plan_cache_mode = "
+                                                                "force_custom_plan"))) {
+        m_planning = wanted;
+    }
+}
+
+QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
+{
+    QSqlDatabase db = Database();
+    if (!m_dialect) {
+        Start();
+    }
+    QString failure;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!db.isOpen()) {
+            m_prepared.clear();
+            if (!db.open()) {
+                failure = db.lastError().text();
+                continue;
+            }
+            MakeReadOnly(db);
+        }
+        ++m_statements;
+        m_last = statement;
+        PlanFor(db, statement);
+        // A statement kept from before may have been lost with the connection (the
+        // host closed and opened it again): then once more, prepared anew.
+        for (bool kept = m_prepared.contains(statement.sql);; kept = false) {
+            QSqlQuery* query = Prepared(db, statement.sql, failure);
+            if (query == nullptr) {
+                break;
+            }
+            for (qsizetype i = 0; i < statement.values.size(); ++i) {
+                query->bindValue(static_cast<int>(i), statement.values[i]);
+            }
+            if (query->exec()) {
+                return *query;
+            }
+            failure = query->lastError().text();
+            m_prepared.remove(statement.sql);
+            if (!kept) {
+                break;
+            }
+        }
+        if (attempt == 0 && !Reconnect(db)) {
+            if (db.isOpen()) {
+                break; // reachable: retrying would fail the same way
+            }
+        }
+    }
+    if (!db.isOpen()) {
+        throw DatasetError(QStringLiteral("%1: %2 cannot be reached (%3); the search goes on "
+                                          "when it is back")
+                               .arg(what, DescribeDatabase(db), failure.trimmed()));
+    }
+    throw DatasetError(
+        QStringLiteral("%1 in %2 failed: %3").arg(what, DescribeDatabase(db), failure.trimmed()));
+}
+
+QString SqlSession::LastStatement() const
+{
+    QString text;
+    const QSqlDatabase db = Database();
+    qsizetype next = 0;
+    for (const QString& piece : m_last.sql.split(u'?')) {
+        text += piece;
+        if (next < m_last.values.size()) {
+            const QVariant& value = m_last.values[next++];
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            text += db.driver()->formatValue(field);
+        }
+    }
+    return text;
+}
+
+} // namespace host::sql

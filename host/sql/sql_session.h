@@ -1,0 +1,60 @@
+#pragma once
+
+#include "host/sql/sql_dialect.h"
+
+#include <QCache>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
+
+namespace host::sql {
+
+// The dataset's use of one QtSql connection: read-only from the first statement on
+// (PostgreSQL's default_transaction_read_only, SQLite's query_only), and one
+// reconnection when a statement finds the connection lost (the server restarted),
+// so the next search after the server is back works. Statements stay prepared and
+// are run again with new values: a keystroke's statement has the same text as the
+// one before it, so it costs the server no parsing and one round trip.
+class SqlSession {
+public:
+    explicit SqlSession(QString connectionName);
+
+    // Opens the connection if needed and makes it read-only; raises naming the
+    // connection or the database.
+    void Start();
+    QSqlDatabase Database() const;
+    const SqlDialect& Dialect() const { return *m_dialect; }
+
+    // Runs a statement with its bound values. Raises DatasetError saying what failed,
+    // where, and what the server said. The query stays the session's (prepared for the
+    // next time): read it, then finish() it, before the next Run.
+    QSqlQuery& Run(const SqlText& statement, const QString& what);
+
+    // Lets go of the statements kept prepared (the dataset closes: the host may close
+    // or remove its connection next).
+    void ReleasePrepared() { m_prepared.clear(); }
+
+    // Statements run so far (for measuring what a keystroke costs).
+    int StatementCount() const { return m_statements; }
+    // The last statement run, its values written in as the driver quotes them (for
+    // EXPLAIN and diagnostics).
+    QString LastStatement() const;
+
+private:
+    void MakeReadOnly(QSqlDatabase& db);
+    bool Reconnect(QSqlDatabase& db);
+    // The statement prepared on the connection (from the cache, else prepared now and
+    // kept), or null with the failure in failure.
+    QSqlQuery* Prepared(QSqlDatabase& db, const QString& sql, QString& failure);
+    // PostgreSQL: how the next statement is planned (see Run).
+    void PlanFor(QSqlDatabase& db, const SqlText& statement);
+
+    QString m_connectionName;
+    std::unique_ptr<SqlDialect> m_dialect;
+    int m_statements = 0;
+    enum class Planning { Unknown, Generic, PerValues } m_planning = Planning::Unknown;
+    SqlText m_last;
+    QCache<QString, QSqlQuery> m_prepared{16}; // by text, the least recently used goes first
+};
+
+} // namespace host::sql

@@ -1,0 +1,735 @@
+#include "host/sql/sql_translation.h"
+
+#include "host/filter/expression.h"
+#include "host/storage/table.h"
+#include "host/text/accent_fold.h"
+#include "host/text/text_form.h"
+
+#include <optional>
+#include <touchsearch/dataset_error.h>
+
+namespace host::sql {
+
+namespace {
+
+using filter::Node;
+using filter::NodeKind;
+
+ValueKind KindOfValue(filter::Value::Kind kind)
+{
+    switch (kind) {
+    case filter::Value::Kind::Null:
+        return ValueKind::Null;
+    case filter::Value::Kind::Int:
+        return ValueKind::Int;
+    case filter::Value::Kind::Float:
+        return ValueKind::Float;
+    case filter::Value::Kind::Bool:
+        return ValueKind::Bool;
+    case filter::Value::Kind::Date:
+        return ValueKind::Date;
+    case filter::Value::Kind::Text:
+        return ValueKind::Text;
+    }
+    return ValueKind::Null;
+}
+
+bool IsIntegralKind(ValueKind kind)
+{
+    return kind == ValueKind::Int || kind == ValueKind::Bool;
+}
+
+QString Parenthesised(const QString& sql)
+{
+    return u'(' + sql + u')';
+}
+
+class Translator {
+public:
+    Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
+               SqlText& out)
+        : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_out(out)
+    {
+    }
+
+    QString Condition(const Node& node)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Compare:
+            return Compare(static_cast<const filter::CompareNode&>(node));
+        case NodeKind::Like:
+            return Like(static_cast<const filter::LikeNode&>(node));
+        case NodeKind::IsNull: {
+            const auto& isNull = static_cast<const filter::IsNullNode&>(node);
+            ValueKind kind = ValueKind::Null;
+            const QString value = Value(isNull.Operand(), kind);
+            return Parenthesised(value + (isNull.Negated() ? QStringLiteral(" IS NOT NULL")
+                                                           : QStringLiteral(" IS NULL")));
+        }
+        case NodeKind::In:
+            return In(static_cast<const filter::InNode&>(node));
+        case NodeKind::And:
+        case NodeKind::Or: {
+            QStringList terms;
+            Collect(node, node.Kind(), terms);
+            return Grouped(terms, node.Kind() == NodeKind::And ? QStringLiteral(" AND ")
+                                                               : QStringLiteral(" OR "));
+        }
+        case NodeKind::Not: {
+            // NOT NOT x is x in three-valued logic too: a run of NOTs is one or none.
+            bool negated = false;
+            const Node& inner = WithoutNots(node, negated);
+            const QString condition = Condition(inner);
+            return negated ? QStringLiteral("(NOT %1)").arg(condition) : condition;
+        }
+        case NodeKind::Truth: {
+            ValueKind kind = ValueKind::Null;
+            const qsizetype mark = m_out.values.size();
+            const QString value =
+                Value(static_cast<const filter::TruthNode&>(node).Operand(), kind);
+            return kind == ValueKind::Null ? Dropped(mark, m_dialect.NullCondition())
+                                           : m_dialect.Truth(value);
+        }
+        case NodeKind::Field:
+        case NodeKind::FoldedField:
+        case NodeKind::Literal:
+        case NodeKind::Arithmetic:
+        case NodeKind::Negate:
+        case NodeKind::Function:
+            break;
+        }
+        throw DatasetError(
+            QStringLiteral("Filter: expected a condition at position %1").arg(node.Position()));
+    }
+
+private:
+    // A long chain of terms is grouped: SQLite nests a chain of N terms N deep (and
+    // refuses a depth of 1000), and a deep nest of brackets overflows its parser's
+    // stack. Groups of kGroup terms, each bracketed, nest as a tree of kGroup branches:
+    // five levels hold a million terms. Up to kGroup terms are written as they always
+    // were, one bracketed chain.
+    static constexpr qsizetype kGroup = 16;
+    static QString Grouped(const QStringList& terms, const QString& joint)
+    {
+        if (terms.size() <= kGroup) {
+            return Parenthesised(terms.join(joint));
+        }
+        const qsizetype per = (terms.size() + kGroup - 1) / kGroup;
+        QStringList groups;
+        for (qsizetype at = 0; at < terms.size(); at += per) {
+            groups << Grouped(terms.mid(at, per), joint);
+        }
+        return Parenthesised(groups.join(joint));
+    }
+
+    // The node under a run of NOTs; negated tells whether their number is odd.
+    static const Node& WithoutNots(const Node& node, bool& negated)
+    {
+        const Node* inner = &node;
+        while (inner->Kind() == NodeKind::Not) {
+            negated = !negated;
+            inner = &static_cast<const filter::NotNode&>(*inner).Operand();
+        }
+        return *inner;
+    }
+
+    // The terms of an AND or an OR, those of the same operator inside it (bracketed
+    // in the filter, or under an even number of NOTs) taken in, in their order.
+    void Collect(const Node& node, NodeKind kind, QStringList& terms)
+    {
+        for (const filter::NodePtr& term : static_cast<const filter::LogicNode&>(node).Terms()) {
+            bool negated = false;
+            const Node& inner = WithoutNots(*term, negated);
+            if (!negated && inner.Kind() == kind) {
+                Collect(inner, kind, terms);
+            } else {
+                terms << Condition(*term);
+            }
+        }
+    }
+
+    // Text for a bound parameter. A NUL character cannot travel: PostgreSQL refuses it
+    // and SQLite would end the text there, so the filter is refused instead.
+    static QString SendableText(std::string_view text, int position)
+    {
+        if (text.find('\0') != std::string_view::npos) {
+            throw DatasetError(
+                QStringLiteral("Filter: a text holding a NUL character (U+0000) cannot be "
+                               "searched on the server, at position %1")
+                    .arg(position));
+        }
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+
+    // A part that turned out NULL whatever the record: the values bound for the
+    // operands it no longer shows are dropped.
+    QString Dropped(qsizetype mark, const QString& replacement)
+    {
+        m_out.values.resize(mark);
+        return replacement;
+    }
+
+    // The value in the server's own representation; kind says what it is.
+    QString Value(const Node& node, ValueKind& kind)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Field: {
+            const auto& field = static_cast<const filter::FieldNode&>(node);
+            kind = ValueKindOf(m_schema.Def(field.FieldIndex()).type);
+            const QString value = m_dialect.FieldValue(FieldSql(field.FieldIndex()), kind);
+            return field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value;
+        }
+        case NodeKind::FoldedField: {
+            const auto& field = static_cast<const filter::FoldedFieldNode&>(node);
+            kind = ValueKind::Text;
+            const QString value = FieldSql(field.FieldIndex());
+            return m_dialect.Upper(field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value);
+        }
+        case NodeKind::Literal:
+            return Constant(node, kind);
+        case NodeKind::Arithmetic:
+        case NodeKind::Negate:
+        case NodeKind::Function:
+            if (IsConstant(node)) {
+                return Constant(node, kind);
+            }
+            if (node.Kind() == NodeKind::Arithmetic) {
+                return Arithmetic(static_cast<const filter::ArithmeticNode&>(node), kind);
+            }
+            if (node.Kind() == NodeKind::Negate) {
+                return Negate(static_cast<const filter::NegateNode&>(node), kind);
+            }
+            return Function(static_cast<const filter::FunctionNode&>(node), kind);
+        case NodeKind::Compare:
+        case NodeKind::Like:
+        case NodeKind::IsNull:
+        case NodeKind::In:
+        case NodeKind::And:
+        case NodeKind::Or:
+        case NodeKind::Not:
+        case NodeKind::Truth:
+            break;
+        }
+        throw DatasetError(
+            QStringLiteral("Filter: expected a value at position %1").arg(node.Position()));
+    }
+
+    // Whether a value is the same for every record: literals, and what is computed from
+    // them alone.
+    static bool IsConstant(const Node& node)
+    {
+        switch (node.Kind()) {
+        case NodeKind::Literal:
+            return true;
+        case NodeKind::Arithmetic: {
+            const auto& arithmetic = static_cast<const filter::ArithmeticNode&>(node);
+            return IsConstant(arithmetic.Left()) && IsConstant(arithmetic.Right());
+        }
+        case NodeKind::Negate:
+            return IsConstant(static_cast<const filter::NegateNode&>(node).Operand());
+        case NodeKind::Function:
+            return IsConstant(static_cast<const filter::FunctionNode&>(node).Argument());
+        default:
+            return false;
+        }
+    }
+
+    // A constant value, computed here by the evaluator ClientDataset uses and bound: what
+    // the server would compute from the literals is what it gets, and "- - - 1" or
+    // "1 + 1 + …" nests nothing in the statement.
+    QString Constant(const Node& node, ValueKind& kind)
+    {
+        const filter::Value v = node.Eval(0);
+        kind = KindOfValue(v.kind);
+        switch (v.kind) {
+        case filter::Value::Kind::Null:
+            return m_dialect.NullValue();
+        case filter::Value::Kind::Int:
+        case filter::Value::Kind::Bool:
+            return m_dialect.Parameter(m_out, kind, QVariant::fromValue<qlonglong>(v.i));
+        case filter::Value::Kind::Float:
+            return m_dialect.Parameter(m_out, kind, v.d);
+        case filter::Value::Kind::Date:
+        case filter::Value::Kind::Text:
+            break;
+        }
+        char buffer[kTextFormBuffer];
+        return m_dialect.Parameter(m_out, ValueKind::Text,
+                                   SendableText(TextOf(v, buffer), node.Position()));
+    }
+
+    // '+', '-', '*' and '/'. The left operand of a chain ("a + b + c", "a / b / c") is
+    // written so that the chain nests no brackets where the dialect can (SQLite's parser
+    // overflows past some forty nested brackets).
+    QString Arithmetic(const filter::ArithmeticNode& arithmetic, ValueKind& kind)
+    {
+        ValueKind ka = ValueKind::Null;
+        ValueKind kb = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString a = Value(arithmetic.Left(), ka);
+        const QString b = Value(arithmetic.Right(), kb);
+        if (ka == ValueKind::Null || kb == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        const Node& left = arithmetic.Left();
+        const bool leftComputed = left.Kind() == NodeKind::Arithmetic && !IsConstant(left);
+        const char leftOp =
+            leftComputed ? static_cast<const filter::ArithmeticNode&>(left).Op() : '\0';
+        if (arithmetic.Op() == '/') {
+            kind = ValueKind::Float;
+            return leftOp == '/' ? m_dialect.DivideQuotient(a, b, kb)
+                                 : m_dialect.Divide(a, ka, b, kb);
+        }
+        kind = IsIntegralKind(ka) && IsIntegralKind(kb) ? ValueKind::Int : ValueKind::Float;
+        const auto binding = [](char op) { return op == '*' ? 2 : 1; };
+        if (leftComputed && leftOp != '/' && binding(leftOp) >= binding(arithmetic.Op())) {
+            a = m_dialect.ChainedOperand(a);
+        }
+        return m_dialect.Arithmetic(arithmetic.Op(), a, ka, b, kb);
+    }
+
+    // A run of minus signs: each pair of an integer's is one pair (the first may turn
+    // the smallest integer into a real), a real's cancel out.
+    QString Negate(const filter::NegateNode& negate, ValueKind& kind)
+    {
+        int signs = 1;
+        const Node* operand = &negate.Operand();
+        while (operand->Kind() == NodeKind::Negate) {
+            ++signs;
+            operand = &static_cast<const filter::NegateNode&>(*operand).Operand();
+        }
+        ValueKind ka = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString a = Value(*operand, ka);
+        if (ka == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        kind = IsIntegralKind(ka) ? ValueKind::Int : ValueKind::Float;
+        if (kind == ValueKind::Float) {
+            return signs % 2 == 0 ? a : m_dialect.Negate(a, ka);
+        }
+        a = m_dialect.Negate(a, ka);
+        return signs % 2 == 0 ? m_dialect.Negate(a, ka) : a;
+    }
+
+    // UPPER, LOWER and TRIM: a run of them is the outermost of UPPER and LOWER (each
+    // maps ASCII letters only, so the last one decides) over one TRIM if any (which
+    // drops spaces, untouched by either).
+    QString Function(const filter::FunctionNode& function, ValueKind& kind)
+    {
+        using F = filter::FunctionNode::Function;
+        std::optional<F> letterCase;
+        bool trim = false;
+        const Node* argument = &function;
+        while (argument->Kind() == NodeKind::Function) {
+            const auto& inner = static_cast<const filter::FunctionNode&>(*argument);
+            if (inner.GetFunction() == F::Trim) {
+                trim = true;
+            } else if (!letterCase) {
+                letterCase = inner.GetFunction();
+            }
+            argument = &inner.Argument();
+        }
+        if (argument->Kind() == NodeKind::FoldedField && !letterCase) {
+            letterCase = F::Upper; // UPPER(field)
+        }
+        ValueKind ka = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        QString text;
+        if (argument->Kind() == NodeKind::FoldedField) {
+            // Its field's text, folded as FoldedField folds it, with the case the run gives.
+            const auto& field = static_cast<const filter::FoldedFieldNode&>(*argument);
+            const QString value = FieldSql(field.FieldIndex());
+            text = field.IgnoresAccents() ? m_dialect.AccentFolded(value) : value;
+            ka = ValueKind::Text;
+        } else {
+            text = Text(*argument, ka);
+        }
+        if (ka == ValueKind::Null) {
+            kind = ValueKind::Null;
+            return Dropped(mark, m_dialect.NullValue());
+        }
+        kind = ValueKind::Text;
+        if (trim) {
+            text = m_dialect.Trim(text);
+        }
+        if (letterCase == F::Upper) {
+            return m_dialect.Upper(text);
+        }
+        if (letterCase == F::Lower) {
+            return m_dialect.Lower(text);
+        }
+        return text;
+    }
+
+    // The value's text form; a literal's is computed here and bound as text.
+    QString Text(const Node& node, ValueKind& kind)
+    {
+        if (IsConstant(node)) {
+            const filter::Value v = node.Eval(0);
+            kind = KindOfValue(v.kind);
+            if (v.kind == filter::Value::Kind::Null) {
+                return m_dialect.NullValue();
+            }
+            char buffer[kTextFormBuffer];
+            return m_dialect.Parameter(m_out, ValueKind::Text,
+                                       SendableText(TextOf(v, buffer), node.Position()));
+        }
+        const QString value = Value(node, kind);
+        return m_dialect.TextOf(value, kind);
+    }
+
+    static const char* OpText(filter::CompareNode::Op op)
+    {
+        switch (op) {
+        case filter::CompareNode::Op::Eq:
+            return "=";
+        case filter::CompareNode::Op::Ne:
+            return "<>";
+        case filter::CompareNode::Op::Lt:
+            return "<";
+        case filter::CompareNode::Op::Gt:
+            return ">";
+        case filter::CompareNode::Op::Le:
+            return "<=";
+        case filter::CompareNode::Op::Ge:
+            return ">=";
+        }
+        return "=";
+    }
+
+    // Numbers meet numerically, dates by day, anything else as text byte by byte.
+    QString Comparison(const Node& left, const Node& right, filter::CompareNode::Op op)
+    {
+        const filter::StaticType lt = left.Type();
+        const filter::StaticType rt = right.Type();
+        const QString sqlOp = QLatin1String(OpText(op));
+        const bool numeric =
+            (lt == filter::StaticType::Number || lt == filter::StaticType::Boolean) &&
+            (rt == filter::StaticType::Number || rt == filter::StaticType::Boolean);
+        const bool dates = lt == filter::StaticType::Date && rt == filter::StaticType::Date;
+        ValueKind ka = ValueKind::Null;
+        ValueKind kb = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        if (numeric || dates) {
+            const QString a = Value(left, ka);
+            const QString b = Value(right, kb);
+            if (ka == ValueKind::Null || kb == ValueKind::Null) {
+                return Dropped(mark, m_dialect.NullCondition());
+            }
+            if (dates) {
+                return Parenthesised(m_dialect.DateCompared(a) + u' ' + sqlOp + u' ' + b);
+            }
+            return Parenthesised(m_dialect.NumberOf(a, ka) + u' ' + sqlOp + u' ' +
+                                 m_dialect.NumberOf(b, kb));
+        }
+        const QString a = Text(left, ka);
+        const QString b = Text(right, kb);
+        if (ka == ValueKind::Null || kb == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        return Parenthesised(m_dialect.Collated(a) + u' ' + sqlOp + u' ' + b);
+    }
+
+    QString Compare(const filter::CompareNode& node)
+    {
+        return Comparison(node.Left(), node.Right(), node.GetOp());
+    }
+
+    QString Like(const filter::LikeNode& node)
+    {
+        ValueKind kind = ValueKind::Null;
+        const qsizetype mark = m_out.values.size();
+        const QString text = Text(node.Operand(), kind);
+        if (kind == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        QString match;
+        if (const filter::LikePattern* literal = node.Literal()) {
+            (void)SendableText(literal->Text(), node.Pattern().Position());
+            const std::string prefix(literal->LiteralPrefix());
+            const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
+            const std::string& pattern = literal->Text();
+            if (!next.empty() && m_dialect.PrefixRangeIsExact() && pattern == prefix + '%') {
+                // The range alone: the planner estimates it from the index's statistics,
+                // where the LIKE beside it made it guess a handful of rows and sort every
+                // match instead of reading the first ones off the index in order; and no
+                // LIKE is left to check on each row, whose expression (accents set aside,
+                // say) may be dear to compute.
+                const QString low = m_dialect.Collated(text);
+                match = QStringLiteral("(%1 >= %2")
+                            .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                          QString::fromStdString(prefix)));
+                const QString high = m_dialect.Collated(Text(node.Operand(), kind));
+                match += QStringLiteral(" AND %1 < %2)")
+                             .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                            QString::fromStdString(next)));
+                return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+            }
+            m_out.scans = true;
+            // With accents set aside where no index holds the folded text: ranges of
+            // the stored text, which its index serves, hold every match. A stored text
+            // with the prefix itself matches as it is (prefix%), so only the others,
+            // whose letters with marks may fold into the prefix, are folded:
+            //   (prefix range OR accent ranges) AND (prefix range OR folded match)
+            // Each part is bound where it stands.
+            const std::optional<StoredText> stored =
+                node.Negated() || prefix.empty() ? std::nullopt : StoredTextOf(node.Operand());
+            const bool wholePrefix = pattern == prefix + '%';
+            QString storedFirst;
+            if (stored && wholePrefix) {
+                const QStringList candidates = StoredCandidates(*stored, prefix);
+                if (candidates.size() == 1) {
+                    return candidates.front(); // no letter another could fold into
+                }
+                storedFirst = QStringLiteral("(%1 AND (%2 OR ")
+                                  .arg(Parenthesised(candidates.join(QStringLiteral(" OR "))),
+                                       StoredRange(*stored, prefix));
+            }
+            match = m_dialect.LikeLiteral(m_out, text, pattern);
+            if (!node.Negated() && !prefix.empty()) {
+                // A range on the same expression, implied by the match, lets an index on
+                // it serve a prefix search.
+                // Placeholders follow the text in order: each operand is bound before
+                // its bound.
+                const QString low = m_dialect.Collated(Text(node.Operand(), kind));
+                match += QStringLiteral(" AND %1 >= %2")
+                             .arg(low, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                           QString::fromStdString(prefix)));
+                if (!next.empty()) {
+                    const QString high = m_dialect.Collated(Text(node.Operand(), kind));
+                    match += QStringLiteral(" AND %1 < %2")
+                                 .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
+                                                                QString::fromStdString(next)));
+                }
+                if (!storedFirst.isEmpty()) {
+                    return storedFirst + Parenthesised(match) + QStringLiteral("))");
+                }
+                if (stored) {
+                    match += QStringLiteral(" AND ") +
+                             Parenthesised(
+                                 StoredCandidates(*stored, prefix).join(QStringLiteral(" OR ")));
+                }
+                match = Parenthesised(match);
+            }
+        } else {
+            ValueKind patternKind = ValueKind::Null;
+            const QString pattern = Text(node.Pattern(), patternKind);
+            if (patternKind == ValueKind::Null) {
+                return Dropped(mark, m_dialect.NullCondition());
+            }
+            m_out.scans = true;
+            match = m_dialect.LikeExpression(text, pattern);
+        }
+        return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // A text field read with its accents set aside, upper-cased or not, where no index
+    // holds the folded text (SQLite): the same read without the fold, which the search
+    // indexes serve.
+    struct StoredText {
+        QString sql;
+        bool upper = false;
+    };
+    std::optional<StoredText> StoredTextOf(const Node& operand) const
+    {
+        if (m_dialect.IndexesAccentFolded()) {
+            return std::nullopt;
+        }
+        int field = -1;
+        bool upper = false;
+        if (operand.Kind() == NodeKind::Field) {
+            const auto& node = static_cast<const filter::FieldNode&>(operand);
+            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
+        } else if (operand.Kind() == NodeKind::FoldedField) {
+            const auto& node = static_cast<const filter::FoldedFieldNode&>(operand);
+            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
+            upper = true;
+        }
+        if (field < 0 || m_schema.Def(field).type != FieldType::Text) {
+            return std::nullopt;
+        }
+        return StoredText{
+            m_dialect.Collated(upper ? m_dialect.Upper(FieldSql(field))
+                                     : m_dialect.FieldValue(FieldSql(field), ValueKind::Text)),
+            upper};
+    }
+
+    // The stored texts from low up to (not including) high, or on when high is empty.
+    QString StoredRange(const StoredText& stored, const QString& low, const QString& high)
+    {
+        QString term = QStringLiteral("%1 >= %2")
+                           .arg(stored.sql, m_dialect.Parameter(m_out, ValueKind::Text, low));
+        if (!high.isEmpty()) {
+            term += QStringLiteral(" AND %1 < %2")
+                        .arg(stored.sql, m_dialect.Parameter(m_out, ValueKind::Text, high));
+        }
+        return Parenthesised(term);
+    }
+    // Those that begin with the prefix.
+    QString StoredRange(const StoredText& stored, const std::string& prefix)
+    {
+        return StoredRange(stored, QString::fromStdString(prefix),
+                           QString::fromStdString(PrefixSuccessor(prefix)));
+    }
+
+    // The other stored texts whose folded text may begin with the prefix (which is
+    // folded already, so a text that begins with it folds to itself there): for each
+    // basic letter of it, the part before followed by a letter with marks that folds
+    // into it. Folding changes only such letters, each into one basic letter.
+    QStringList StoredAccentRanges(const StoredText& stored, const std::string& prefix)
+    {
+        QStringList ranges;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            if ((static_cast<unsigned char>(prefix[i]) & 0xC0) == 0x80) {
+                continue; // inside a character
+            }
+            const QString head = QString::fromStdString(prefix.substr(0, i));
+            for (const AccentFoldRun& run : AccentFoldRunsInto(prefix[i], stored.upper)) {
+                const char32_t end = run.last + 1;
+                ranges << StoredRange(stored, head + QString::fromUcs4(&run.first, 1),
+                                      head + QString::fromUcs4(&end, 1));
+            }
+        }
+        return ranges;
+    }
+
+    // Every range above, the prefix's own first: the stored texts whose folded text
+    // may begin with the prefix.
+    QStringList StoredCandidates(const StoredText& stored, const std::string& prefix)
+    {
+        QStringList candidates{StoredRange(stored, prefix)};
+        candidates << StoredAccentRanges(stored, prefix);
+        return candidates;
+    }
+
+    QString In(const filter::InNode& node)
+    {
+        QString any = LiteralList(node);
+        if (any.isEmpty()) {
+            // Each item as an equality: OR gives IN's three-valued outcome.
+            QStringList terms;
+            for (const filter::NodePtr& item : node.List()) {
+                terms << Comparison(node.Operand(), *item, filter::CompareNode::Op::Eq);
+            }
+            any = Grouped(terms, QStringLiteral(" OR "));
+        }
+        return node.Negated() ? QStringLiteral("(NOT %1)").arg(any) : any;
+    }
+
+    // A long list of literals that all meet the operand the same way (as numbers, or as
+    // text), as one list the dialect sends whole where it can: the operand is read once,
+    // and a list longer than the server takes parameters still travels. Empty when the
+    // list is short, holds NULL or another kind of item, or the dialect has no such list.
+    static constexpr std::size_t kLongList = 64;
+    QString LiteralList(const filter::InNode& node)
+    {
+        const std::vector<filter::NodePtr>& list = node.List();
+        if (list.size() < kLongList) {
+            return {};
+        }
+        const auto numeric = [](filter::StaticType t) {
+            return t == filter::StaticType::Number || t == filter::StaticType::Boolean;
+        };
+        const bool asNumbers = numeric(node.Operand().Type());
+        for (const filter::NodePtr& item : list) {
+            if (item->Kind() != NodeKind::Literal || item->Type() == filter::StaticType::Null ||
+                numeric(item->Type()) != asNumbers ||
+                (item->Type() == filter::StaticType::Date &&
+                 node.Operand().Type() == filter::StaticType::Date)) {
+                return {};
+            }
+        }
+        QVariantList values;
+        values.reserve(static_cast<qsizetype>(list.size()));
+        char buffer[kTextFormBuffer];
+        for (const filter::NodePtr& item : list) {
+            const filter::Value v = item->Eval(0);
+            if (!asNumbers) {
+                values << SendableText(TextOf(v, buffer), item->Position());
+            } else if (v.kind == filter::Value::Kind::Float) {
+                values << v.d;
+            } else {
+                values << QVariant::fromValue<qlonglong>(v.i);
+            }
+        }
+        const qsizetype mark = m_out.values.size();
+        ValueKind kind = ValueKind::Null;
+        const QString operand =
+            asNumbers ? Value(node.Operand(), kind) : Text(node.Operand(), kind);
+        if (kind == ValueKind::Null) {
+            return Dropped(mark, m_dialect.NullCondition());
+        }
+        const QString any = m_dialect.InValues(
+            m_out, asNumbers ? m_dialect.NumberOf(operand, kind) : m_dialect.Collated(operand),
+            values);
+        if (any.isEmpty()) {
+            m_out.values.resize(mark);
+        }
+        return any;
+    }
+
+    QString FieldSql(int field) const
+    {
+        if (field >= 0 && static_cast<size_t>(field) < m_fieldSql.size()) {
+            return m_fieldSql[static_cast<size_t>(field)];
+        }
+        return SqlDialect::QuoteIdentifier(m_schema.Def(field).name);
+    }
+
+    const Table& m_schema;
+    const std::vector<QString>& m_fieldSql;
+    const SqlDialect& m_dialect;
+    SqlText& m_out;
+};
+
+} // namespace
+
+std::string PrefixSuccessor(std::string prefix)
+{
+    while (!prefix.empty()) {
+        // The last code point and where it starts.
+        size_t start = prefix.size() - 1;
+        while (start > 0 && (static_cast<unsigned char>(prefix[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(prefix.data() + start);
+        const size_t length = prefix.size() - start;
+        char32_t code = 0;
+        if (length == 1) {
+            code = bytes[0];
+        } else if (length == 2) {
+            code = ((bytes[0] & 0x1Fu) << 6) | (bytes[1] & 0x3Fu);
+        } else if (length == 3) {
+            code = ((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) | (bytes[2] & 0x3Fu);
+        } else {
+            code = ((bytes[0] & 0x07u) << 18) | ((bytes[1] & 0x3Fu) << 12) |
+                   ((bytes[2] & 0x3Fu) << 6) | (bytes[3] & 0x3Fu);
+        }
+        prefix.resize(start);
+        if (code >= 0x10FFFF) {
+            continue; // nothing above it: carry into the character before
+        }
+        ++code;
+        if (code == 0xD800) {
+            code = 0xE000; // surrogates are not characters
+        }
+        const QString next = QString::fromUcs4(&code, 1);
+        prefix += next.toStdString();
+        return prefix;
+    }
+    return {};
+}
+
+SqlText TranslateFilter(const filter::Node& root, const Table& schema, const SqlDialect& dialect,
+                        const std::vector<QString>& fieldSql)
+{
+    SqlText out;
+    Translator translator(schema, fieldSql, dialect, out);
+    out.sql = translator.Condition(root);
+    return out;
+}
+
+} // namespace host::sql

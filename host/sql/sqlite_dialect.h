@@ -1,0 +1,73 @@
+#pragma once
+
+#include "host/sql/sql_dialect.h"
+
+struct sqlite3;
+
+namespace host::sql {
+
+// SQLite: booleans are 0/1 integers and dates ISO text. Its LIKE ignores ASCII case,
+// so the case-sensitive LIKE is written as GLOB over the same pattern; its upper()
+// and lower() are ASCII-only.
+class SqliteDialect : public SqlDialect {
+public:
+    Server GetServer() const override { return Server::Sqlite; }
+    // Learns the connection's longest LIKE or GLOB pattern.
+    void Learn(const QSqlDatabase& db) override;
+    QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
+    QString NullValue() const override { return QStringLiteral("NULL"); }
+    QString NullCondition() const override { return QStringLiteral("NULL"); }
+    QString FieldValue(const QString& quotedName, ValueKind kind) const override;
+    QString TextOf(const QString& expression, ValueKind kind) const override;
+    QString NumberOf(const QString& expression, ValueKind kind) const override;
+    QString Collated(const QString& textExpression) const override;
+    QString DateCompared(const QString& dateExpression) const override
+    {
+        return Collated(dateExpression); // ISO text
+    }
+    QString AccentFolded(const QString& textExpression) const override;
+    QString Upper(const QString& textExpression) const override;
+    QString Lower(const QString& textExpression) const override;
+    QString Trim(const QString& textExpression) const override;
+    QString Arithmetic(char op, const QString& a, ValueKind ka, const QString& b,
+                       ValueKind kb) const override;
+    QString Divide(const QString& a, ValueKind ka, const QString& b, ValueKind kb) const override;
+    QString Negate(const QString& a, ValueKind ka) const override;
+    QString ChainedOperand(const QString& arithmetic) const override;
+    QString DivideQuotient(const QString& quotient, const QString& b, ValueKind kb) const override;
+    QString InValues(SqlText& out, const QString& operand,
+                     const QVariantList& values) const override;
+    QString Truth(const QString& booleanValue) const override;
+    QString LikeLiteral(SqlText& out, const QString& text,
+                        const std::string& pattern) const override;
+    QString LikeExpression(const QString& text, const QString& pattern) const override;
+    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                      bool nullable) const override;
+    QString RowIdentity() const override { return QStringLiteral("_rowid_"); }
+    ValueKind RowIdentityKind() const override { return ValueKind::Int; }
+    QString RowIdentityParameter(SqlText& out, const QVariant& value) const override
+    {
+        return out.Bind(value);
+    }
+
+    // The SQL function that writes a real number in ClientDataset's text form; every
+    // connection the dialect's SQL runs on needs it registered.
+    static constexpr const char* kFloatTextFunction = "ts_float_text";
+    // The SQL function that sets accents aside as ClientDataset does. No index is ever
+    // made on it: another program opening the file without it could not use the table.
+    static constexpr const char* kAccentFoldFunction = "ts_accent_fold";
+    // The SQL function that matches text against a LIKE pattern as ClientDataset does
+    // (ts_like(text, pattern): 1, 0, or NULL when either is NULL). It takes patterns of
+    // any length, where SQLite's own LIKE and GLOB stop at a limit.
+    static constexpr const char* kLikeFunction = "ts_like";
+    static bool RegisterFunctions(sqlite3* db);
+
+    // The GLOB pattern that matches what a LIKE pattern matches, case-sensitively.
+    static std::string GlobOf(const std::string& likePattern);
+
+private:
+    // SQLITE_LIMIT_LIKE_PATTERN_LENGTH: the longest GLOB pattern the connection takes.
+    int m_longestPattern = 50000;
+};
+
+} // namespace host::sql

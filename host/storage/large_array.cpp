@@ -1,0 +1,150 @@
+#include "host/storage/large_array.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace host {
+
+namespace {
+
+#if defined(__linux__)
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t RoundUp(std::size_t bytes)
+{
+    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+// The arrays freed last, up to 16 MB, kept for the next of the same size. Each keystroke
+// of a search over millions of records allocates and frees the same lists of a megabyte
+// or more, and fresh memory costs a fault on first touch and the kernel's zeroing of
+// each 2 MB page (on a virtual machine, more); kept memory is written over by the next
+// owner (std::vector initialises it). The oldest go first when room is needed.
+class KeptArrays {
+public:
+    void* Take(std::size_t size)
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Kept& kept : m_kept) {
+            if (kept.memory != nullptr && kept.size == size) {
+                void* memory = kept.memory;
+                kept = {};
+                m_bytes -= size;
+                return memory;
+            }
+        }
+        return nullptr;
+    }
+    bool Keep(void* memory, std::size_t size)
+    {
+        if (size > kMostBytes) {
+            return false;
+        }
+        std::array<Kept, kSlots> dropped{};
+        {
+            const std::lock_guard lock(m_mutex);
+            for (;;) {
+                Kept* free = nullptr;
+                Kept* oldest = nullptr;
+                for (Kept& kept : m_kept) {
+                    if (kept.memory == nullptr) {
+                        free = &kept;
+                    } else if (oldest == nullptr || kept.age < oldest->age) {
+                        oldest = &kept;
+                    }
+                }
+                if (free != nullptr && m_bytes + size <= kMostBytes) {
+                    *free = {memory, size, ++m_age};
+                    m_bytes += size;
+                    break;
+                }
+                dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
+                m_bytes -= oldest->size;
+                *oldest = {};
+            }
+        }
+        for (const Kept& kept : dropped) {
+            if (kept.memory != nullptr) {
+                munmap(kept.memory, kept.size);
+            }
+        }
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
+    static constexpr std::size_t kSlots = 8;
+    struct Kept {
+        void* memory = nullptr;
+        std::size_t size = 0;
+        std::uint64_t age = 0;
+    };
+    std::mutex m_mutex;
+    std::array<Kept, kSlots> m_kept{};
+    std::size_t m_bytes = 0;
+    std::uint64_t m_age = 0;
+};
+
+KeptArrays& Kept()
+{
+    static KeptArrays kept;
+    return kept;
+}
+#endif
+
+} // namespace
+
+void* AllocateLargeArray(std::size_t bytes)
+{
+#if defined(__linux__)
+    if (bytes >= kLargeArrayBytes) {
+        const std::size_t size = RoundUp(bytes);
+        if (void* kept = Kept().Take(size)) {
+            return kept;
+        }
+        // One huge page more than asked, then the unaligned ends given back.
+        void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) {
+            throw std::bad_alloc();
+        }
+        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+        if (aligned > start) {
+            munmap(mapped, aligned - start);
+        }
+        const std::uintptr_t end = aligned + size;
+        const std::uintptr_t mappedEnd = start + size + kHugePage;
+        if (mappedEnd > end) {
+            munmap(reinterpret_cast<void*>(end), mappedEnd - end);
+        }
+        // Only advice: without huge pages the memory works all the same.
+        (void)madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        return reinterpret_cast<void*>(aligned);
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void FreeLargeArray(void* memory, std::size_t bytes) noexcept
+{
+    if (memory == nullptr) {
+        return;
+    }
+#if defined(__linux__)
+    if (bytes >= kLargeArrayBytes) {
+        if (!Kept().Keep(memory, RoundUp(bytes))) {
+            munmap(memory, RoundUp(bytes)); // larger than all that is kept
+        }
+        return;
+    }
+#endif
+    ::operator delete(memory);
+}
+
+} // namespace host

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <touchsearch/dataset.h>
+
+namespace host {
+
+// A dataset over one table of a database reached through QtSql (SQLite or
+// PostgreSQL), searched live on the server. Its filter is the language ClientDataset
+// speaks, parsed by the same parser and translated to the server's SQL so that it
+// selects the same records. Rows come in windows around the ones asked for (keyset
+// pagination on the order, which ends in a unique key), so nothing costs more as the
+// table grows except an exact count, computed only when RecordCount is asked.
+//
+// The connection is a QSqlDatabase the host opened (by connection name); the dataset
+// makes it read-only and never writes (on PostgreSQL it also sets the session's
+// jit and plan_cache_mode, on SQLite its mmap_size). CreateSearchIndexes is the one
+// call that writes, on a connection of its own.
+class SqlDataset : public Dataset {
+    Q_OBJECT
+
+public:
+    explicit SqlDataset(QObject* parent = nullptr);
+    ~SqlDataset() override;
+
+    // Only while closed. Either a connection the host opened (by its QtSql name; the
+    // open dataset keeps statements prepared on it, so close the dataset before
+    // removing the connection), or a database URL ("postgresql://…", "sqlite:PATH")
+    // that Open opens read-only on a connection of the dataset's own, closed again
+    // when the dataset goes.
+    void SetConnectionName(const QString& name);
+    QString GetConnectionName() const;
+    void SetDatabaseUrl(const QString& url);
+    QString GetDatabaseUrl() const;
+    void SetTableName(const QString& table);
+    QString GetTableName() const;
+
+    // Fields the records are ordered by (empty: the primary key, else the first field);
+    // a unique key breaks ties, so paging never skips or repeats a record (without one,
+    // the row identity, and for a view every field and the rank of identical records). With the
+    // case-insensitive filter option text fields order by their upper-cased (ASCII)
+    // value, as ClientDataset's case-insensitive index does, so that the search's index
+    // also gives the order. On an open dataset the view is read again; an unknown field
+    // raises and changes nothing.
+    void SetOrderFields(const QStringList& fields);
+    QStringList GetOrderFields() const;
+    // The order in force, tie-breaking key included (after Open).
+    QStringList GetEffectiveOrder() const;
+
+    // Rows read per statement (default 50: a few screens of the search's grid; a
+    // keystroke reads one window, so fewer rows make it cheaper for the server).
+    void SetWindowSize(int rows);
+    int GetWindowSize() const;
+
+    // Reads the table's columns and the first window. Raises naming the table and the
+    // database when either is missing or unreachable.
+    void Open() override;
+    void Close() override;
+    bool IsActive() const override;
+
+    void First() override;
+    void Prior() override;
+    void Next() override;
+    void Last() override;
+    void MoveTo(int row) override;
+
+    // The exact number of records that pass the filter (one COUNT on the server the
+    // first time after a change).
+    int RecordCount() const override;
+    bool IsEmpty() const override;
+    int FetchedRowCount() const override;
+    bool CanFetchMore() const override;
+    void FetchMore() override;
+    int RecNo() const override;
+    bool Bof() const override;
+    bool Eof() const override;
+
+    // A text that does not parse raises and changes nothing. A server failure keeps the
+    // new text, empties the view and raises; the next change, or First, tries the
+    // server again.
+    QString GetFilter() const override;
+    void SetFilter(const QString& expression) override;
+    bool GetFiltered() const override;
+    void SetFiltered(bool filtered) override;
+    void SetFilterOptions(FilterOptions options) override;
+
+    QVariant Value(int row, int field) const override;
+
+    // The condition last sent to the server, and the statements run so far: for
+    // diagnostics and for measuring what a keystroke costs.
+    QString GetServerCondition() const;
+    int StatementCount() const;
+    // The last statement sent, its values written in (for EXPLAIN).
+    QString LastStatement() const;
+
+    // Creates in the database what a live search needs: for every text field named,
+    // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram
+    // index (pg_trgm) for contains search; no fields: every text field. Opens its own
+    // writable connection to the database, named by URL or by the name of a connection
+    // to it; returns the statements it ran. Without these indexes the search still
+    // works, only slower.
+    static QStringList CreateSearchIndexes(const QString& database, const QString& table,
+                                           const QStringList& fields = {});
+    // The same for searches under the given filter options: with IgnoreAccents, on
+    // PostgreSQL the indexes are on the accent-folded values, spelt as the search spells
+    // them. SQLite gets no such index (it would need this program's SQL function to be
+    // read at all), so it scans there.
+    static QStringList CreateSearchIndexes(const QString& database, const QString& table,
+                                           const QStringList& fields, FilterOptions options);
+
+protected:
+    void ApplyHeldChanges() override;
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace host
