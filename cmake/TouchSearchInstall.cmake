@@ -6,6 +6,8 @@
 # moves the whole tree and keeps these folders.
 #
 #   LIBDIR/libtouchsearch-host.so.1     the host run time (hosts link it)
+#   LIBDIR/libtouchsearch-ui.so.1       the grid and platform services (the module and
+#                                       the demo host link it)
 #   LIBDIR/libtouchsearch-maker.so.1    the maker's library (the module links it)
 #   LIBDIR/touchsearch/                 the modules a host loads: libpesquisa.so,
 #                                       libfiscal.so; and the demo host zyl
@@ -33,7 +35,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/touchsearch
   FILES_MATCHING PATTERN "*.h")
 
 # Libraries, with the link symlink in devel only.
-install(TARGETS hostrt maker EXPORT TouchSearchTargets
+install(TARGETS hostrt_headers touchsearch_host touchsearch_ui maker EXPORT TouchSearchTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT runtime
     NAMELINK_COMPONENT devel
@@ -101,7 +103,7 @@ install(FILES
 file(RELATIVE_PATH TS_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
      ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" TS_PC_TO_PREFIX "${TS_PC_TO_PREFIX}")
-get_target_property(TS_HOST_OUTPUT_NAME hostrt OUTPUT_NAME)
+get_target_property(TS_HOST_OUTPUT_NAME touchsearch_host OUTPUT_NAME)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/touchsearch.pc.in ${PROJECT_BINARY_DIR}/sdk/touchsearch.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/sdk/touchsearch.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig

@@ -27,14 +27,15 @@ set(ts_deb_version "${PROJECT_VERSION}")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtouchsearch1)
 
 # The shlibs file names the libraries other packages link by SONAME, as
-# dh_makeshlibs would: the host run time and the maker's library. CPack's own
+# dh_makeshlibs would: the host run time, the user interface library and the
+# maker's library. CPack's own
 # (CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS) takes every shared object in the package
 # and warns about the modules, which have no versioned SONAME on purpose: they are
 # plugins, loaded with dlopen by their file name from lib/<arch>/touchsearch/,
 # never found by the dynamic linker, so they have no place in a shlibs file.
 # The dependency is exact, as the packages are built together.
 set(ts_shlibs "")
-foreach(library hostrt maker)
+foreach(library touchsearch_host touchsearch_ui maker)
   get_target_property(ts_name ${library} OUTPUT_NAME)
   get_target_property(ts_soversion ${library} SOVERSION)
   string(APPEND ts_shlibs
@@ -44,7 +45,8 @@ file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/sdk/deb/shlibs CONTENT "${ts_shlibs}
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/sdk/deb/shlibs)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-  "Touch search run time and module\n The host run time (datasets, application services), the maker's library,\n and the search module libpesquisa.so with the fiscal module libfiscal.so.")
+  "Touch search run time and module\n The host run time (datasets, application services), the grid and platform
+ library the module uses, the maker's library,\n and the search module libpesquisa.so with the fiscal module libfiscal.so.")
 
 # The QtSql drivers are plugins, which shlibdeps cannot see: a live search needs the
 # driver of its database, a till that only searches in memory needs neither.

@@ -2,9 +2,9 @@
 #include "form/host_program.h"
 #include "form/tfrm_pesquisa.h"
 #include "form/touch_hygiene.h"
-#include "host/app/screen.h"
 #include "host/grid/db_grid.h"
 #include "host/maker/maker_routines.h"
+#include "host/platform/screen.h"
 #include "ui_TfrmPesquisa.h"
 
 #include <QFileInfo>

@@ -2,13 +2,13 @@
 #include "form/guarded.h"
 #include "form/search_text.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/filter/expression_parser.h"
 #include "ui_TfrmPesquisa.h"
 
 #include <touchsearch/application.h>
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset.h>
 #include <touchsearch/disabled_controls.h>
+#include <touchsearch/filter_text.h>
 
 QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
 {
@@ -20,11 +20,11 @@ QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
     // is not a plain word goes in double quotes ("NM CLIENTE"); a plain one as it is.
     if (const host::ClientDataset* client = ClientDataSet()) {
         return base + connector + QStringLiteral("UPPER(") +
-               host::filter::FieldNameInFilter(client->GetIndexName()) +
-               QStringLiteral(") LIKE '") + pattern + QStringLiteral("%'");
+               host::FieldNameInFilter(client->GetIndexName()) + QStringLiteral(") LIKE '") +
+               pattern + QStringLiteral("%'");
     }
-    return base + connector + host::filter::FieldNameInFilter(FCampoPesquisa) +
-           QStringLiteral(" LIKE '") + pattern + QStringLiteral("%'");
+    return base + connector + host::FieldNameInFilter(FCampoPesquisa) + QStringLiteral(" LIKE '") +
+           pattern + QStringLiteral("%'");
 }
 
 void TfrmPesquisa::ApplyFilter(const QString& expression)

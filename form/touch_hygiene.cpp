@@ -2,9 +2,9 @@
 
 #include "form/guarded.h"
 #include "form/tfrm_pesquisa.h"
-#include "host/app/screen.h"
 #include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
+#include "host/platform/screen.h"
 
 namespace pesquisa {
 

@@ -1,13 +1,11 @@
 #include "demo/zyl/data_loader.h"
 
-#include "host/sql/database_url.h"
-#include "host/sql/sql_provider.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <sqlite3.h>
 #include <touchsearch/client_dataset.h>
+#include <touchsearch/database.h>
 #include <touchsearch/dataset_error.h>
 #include <touchsearch/field.h>
 #include <touchsearch/sql_dataset.h>
@@ -126,14 +124,13 @@ std::unique_ptr<host::ClientDataset> LoadFile(const Options& options, const QStr
     return dataset;
 }
 
-// A database's table searched live; its connection stays open as long as the dataset.
+// A database's table searched live, on a read-only connection of the dataset's own.
 void OpenLive(const Options& options, LoadedData& loaded)
 {
     const QString table =
         options.table.isEmpty() ? host::OnlySqlTable(options.data) : options.table;
-    loaded.connection = std::make_unique<host::ScopedDatabase>(options.data);
     auto dataset = std::make_unique<host::SqlDataset>();
-    dataset->SetConnectionName(loaded.connection->ConnectionName());
+    dataset->SetDatabaseUrl(options.data);
     dataset->SetTableName(table);
     if (!options.order.isEmpty())
         dataset->SetOrderFields(options.order);
@@ -186,7 +183,7 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
         OpenLive(options, loaded);
     } else if (url) {
         auto dataset = std::make_unique<host::ClientDataset>();
-        host::FillFromSql(*dataset, options.data, options.table);
+        dataset->LoadFromDatabase(options.data, options.table);
         loaded.dataset = std::move(dataset);
     } else {
         loaded.dataset = LoadFile(options, programFolder);

@@ -7,19 +7,17 @@
 
 namespace host {
 class Dataset;
-class ScopedDatabase;
 } // namespace host
 
 namespace zyl {
 
-// The dataset zyl searches and, for a live database, the connection it reads through.
+// The dataset zyl searches (a live one owns its connection).
 struct LoadedData {
     LoadedData();
     LoadedData(LoadedData&&) noexcept;
     LoadedData& operator=(LoadedData&&) noexcept;
     ~LoadedData();
-    std::unique_ptr<host::ScopedDatabase> connection;
-    std::unique_ptr<host::Dataset> dataset; // declared last: it goes before its connection
+    std::unique_ptr<host::Dataset> dataset;
 };
 
 // Builds the dataset the options describe. A file (the bundled sample beside the program

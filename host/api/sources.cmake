@@ -10,6 +10,9 @@ list(APPEND HOSTRT_SOURCES
   ${PROJECT_SOURCE_DIR}/include/touchsearch/index_defs.h
   ${PROJECT_SOURCE_DIR}/include/touchsearch/client_dataset.h
   ${PROJECT_SOURCE_DIR}/include/touchsearch/sql_dataset.h
+  ${PROJECT_SOURCE_DIR}/include/touchsearch/database.h
+  ${PROJECT_SOURCE_DIR}/include/touchsearch/filter_text.h
+  ${PROJECT_SOURCE_DIR}/include/touchsearch/export.h
   ${CMAKE_CURRENT_LIST_DIR}/dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp

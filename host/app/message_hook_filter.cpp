@@ -1,7 +1,7 @@
 #include "host/app/message_hook_filter.h"
 
-#include "host/app/screen.h"
 #include "host/platform/platform.h"
+#include "host/platform/screen.h"
 
 #include <QApplication>
 #include <QKeyEvent>

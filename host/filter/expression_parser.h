@@ -29,7 +29,7 @@ NodePtr ParseFilter(const QString& text, const Table& table, FilterOptions optio
 // "NM CLIENTE", "1CODIGO", "AND", "O ""APELIDO""" ([NM CLIENTE] is read too).
 bool IsPlainFieldName(const QString& name);
 
-// The name as a filter writes it: as it is when plain, else quoted.
+// The name as a filter writes it: as it is when plain, else quoted (host::FieldNameInFilter).
 QString FieldNameInFilter(const QString& name);
 
 // Why a dataset's field cannot have this name, or empty when it can: a filter reaches

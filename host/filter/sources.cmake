@@ -6,6 +6,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/expression.h
   ${CMAKE_CURRENT_LIST_DIR}/expression_parser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/expression_parser.h
+  ${CMAKE_CURRENT_LIST_DIR}/filter_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/like_pattern.cpp
   ${CMAKE_CURRENT_LIST_DIR}/like_pattern.h
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.cpp

@@ -1,4 +1,4 @@
-list(APPEND HOSTRT_SOURCES
+list(APPEND HOSTUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/column_title_font.h
   ${CMAKE_CURRENT_LIST_DIR}/data_source.h
   ${CMAKE_CURRENT_LIST_DIR}/data_source.cpp

@@ -17,7 +17,7 @@
 
 namespace host {
 
-class ClientDataset::Private {
+class Q_DECL_HIDDEN ClientDataset::Private {
 public:
     using Rows = std::vector<std::uint32_t>;
     using RowsPtr = std::shared_ptr<const Rows>;

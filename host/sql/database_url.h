@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <touchsearch/database.h>
 
 namespace host {
 
@@ -35,16 +36,6 @@ struct DatabaseUrl {
 // before their "@" (a password holding "@", "/" or "?" not percent-encoded, which libpq
 // would cut elsewhere and take the rest of for a host, a port or a database).
 DatabaseUrl ParseDatabaseUrl(const QString& url);
-
-// What every message, log line and report shows of a database URL (or of a text given
-// as one): never any part of a password, however the text is written. A URI keeps its
-// user name, hosts, database and parameters but loses the password after "user:", every
-// parameter whose name holds "password", and any parameter after one of those that is
-// not a libpq keyword (the rest of a password holding "&"); when it is unclear where
-// the user name and password end (see ParseDatabaseUrl), only the scheme and what comes
-// before the first ":", "@", "/" or "?" are shown. A libpq keyword/value string keeps its
-// keywords but the passwords; other text without "@" or "password" is shown as given.
-QString UrlWithoutPassword(const QString& url);
 
 // The server options of a read-only PostgreSQL connection: the URI's own, then
 // default_transaction_read_only=on last, so that nothing the URI says turns it off.

@@ -63,7 +63,7 @@ QVariant Normalised(const FieldDef& def, const QVariant& raw)
 
 } // namespace
 
-class SqlDataset::Private {
+class Q_DECL_HIDDEN SqlDataset::Private {
 public:
     explicit Private(SqlDataset& owner) : q(owner) {}
     ~Private() { CloseOwnConnection(); }

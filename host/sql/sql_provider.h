@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <touchsearch/database.h>
 
 namespace host {
 
@@ -28,14 +29,5 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery);
 // Replaces the dataset's fields and records with the rows; on any failure the dataset
 // keeps what it had.
 void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery);
-
-// The tables of an SQLite file, by name; of a PostgreSQL database, those the role may
-// read in every schema it may use but the system's, a table outside the search path's
-// first schema named SCHEMA.TABLE.
-QStringList SqlTableNames(const QString& url);
-
-// The only table of the database; raises naming the database when it holds none or
-// several ("… holds 2 tables (a, b); name one").
-QString OnlySqlTable(const QString& url);
 
 } // namespace host

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,12 +24,13 @@ inline bool TestBit(const RecordBitmap& bits, std::uint32_t rec)
     return ((bits[rec >> 6] >> (rec & 63)) & 1U) != 0;
 }
 std::size_t CountBits(const RecordBitmap& bits);
-// Bits set in count words.
-std::size_t CountWords(const std::uint64_t* words, std::size_t count);
+// Bits set in count words. Hidden by name: GCC exports the resolver of a
+// target_clones function whatever -fvisibility says (so is ListSetBits).
+Q_DECL_HIDDEN std::size_t CountWords(const std::uint64_t* words, std::size_t count);
 // Writes the record numbers whose bits are set to out, ascending: CountBits(bits) of
 // them, into room for kListSlack more, which may be overwritten.
 constexpr std::size_t kListSlack = 4;
-void ListSetBits(const RecordBitmap& bits, std::uint32_t* out);
+Q_DECL_HIDDEN void ListSetBits(const RecordBitmap& bits, std::uint32_t* out);
 
 // The records a view shows, in its order, without a copy of the order: ranges of
 // positions in a shared order (a prefix search's matches, or the whole order), kept,

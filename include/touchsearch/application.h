@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <touchsearch/export.h>
 #include <touchsearch/message.h>
 #include <utility>
 
@@ -14,7 +15,7 @@ class ApplicationPrivate;
 
 // Application-wide services: title, icon, the message hook, the default exception
 // handler and the plain message box. One instance per process.
-class Application {
+class TOUCHSEARCH_HOST_EXPORT Application {
 public:
     using MessageHook = void (*)(Message& message, bool& handled);
     using MessagePresenter = std::function<void(const QString& title, const QString& text)>;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <touchsearch/dataset.h>
+#include <touchsearch/export.h>
 #include <touchsearch/index_defs.h>
 
 namespace host {
@@ -17,7 +18,7 @@ class Node;
 // The view (records that pass the filter, in index order) is a vector of record
 // numbers; the cursor walks it. Each index's order is computed once and kept until
 // the data changes.
-class ClientDataset : public Dataset {
+class TOUCHSEARCH_HOST_EXPORT ClientDataset : public Dataset {
     Q_OBJECT
 
 public:

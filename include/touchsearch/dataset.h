@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <touchsearch/export.h>
 #include <touchsearch/field.h>
 #include <touchsearch/filter_options.h>
 
@@ -13,7 +14,7 @@ class DatasetPrivate;
 
 // Abstract record set the search form is written against. The "view" is the list
 // of records that pass the filter, in the current order; rows are positions in it.
-class Dataset : public QObject {
+class TOUCHSEARCH_HOST_EXPORT Dataset : public QObject {
     Q_OBJECT
 
 public:

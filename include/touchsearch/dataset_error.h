@@ -3,12 +3,13 @@
 #include <QString>
 #include <stdexcept>
 #include <string>
+#include <touchsearch/export.h>
 
 namespace host {
 
 // The run time's failures. Derives from std::exception, the general class the
 // search form catches where it shows a failure to the user.
-class DatasetError : public std::runtime_error {
+class TOUCHSEARCH_HOST_EXPORT DatasetError : public std::runtime_error {
 public:
     explicit DatasetError(const QString& message) : std::runtime_error(message.toStdString()) {}
     explicit DatasetError(const std::string& message) : std::runtime_error(message) {}

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <touchsearch/export.h>
 #include <touchsearch/field_type.h>
 
 namespace host {
@@ -13,7 +14,7 @@ class FieldPrivate;
 
 // One column of a dataset. Owned by its dataset; values are those of the dataset's
 // current record.
-class Field {
+class TOUCHSEARCH_HOST_EXPORT Field {
 public:
     Field(Dataset& dataset, int index, QString name, FieldType type, int size);
     ~Field();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <touchsearch/export.h>
 
 namespace host {
 
@@ -18,7 +19,7 @@ using IndexOptions = QFlags<IndexOption>;
 
 // One index definition: a name and the fields it orders by ("A;B" for several).
 // A value that never changes; copies share it.
-class IndexDef {
+class TOUCHSEARCH_HOST_EXPORT IndexDef {
 public:
     IndexDef(QString name, QString fields, IndexOptions options);
 
@@ -32,7 +33,7 @@ private:
 
 // A client dataset's index definitions. Changing them tells the dataset, which drops
 // an index in use that no longer exists.
-class IndexDefs {
+class TOUCHSEARCH_HOST_EXPORT IndexDefs {
 public:
     IndexDefs();
     ~IndexDefs();

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <memory>
 #include <touchsearch/dataset.h>
+#include <touchsearch/export.h>
 
 namespace host {
 
@@ -17,7 +18,7 @@ namespace host {
 // makes it read-only and never writes (on PostgreSQL it also sets the session's
 // jit and plan_cache_mode, on SQLite its mmap_size). CreateSearchIndexes is the one
 // call that writes, on a connection of its own.
-class SqlDataset : public Dataset {
+class TOUCHSEARCH_HOST_EXPORT SqlDataset : public Dataset {
     Q_OBJECT
 
 public:

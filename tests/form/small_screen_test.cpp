@@ -1,4 +1,4 @@
-#include "host/app/screen.h"
+#include "host/platform/screen.h"
 #include "tests/form/form_test_support.h"
 
 using form_test::FormTest;

@@ -1,9 +1,9 @@
 // The form as the window opens on a platform that reports activation later, as a
 // real display does and as the demo host's offscreen platform does: this program
 // runs with the window-system events queued (TS_WINDOW_EVENTS=queued).
-#include "host/app/screen.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/edit.h"
+#include "host/platform/screen.h"
 #include "tests/form/form_test_support.h"
 
 #include <QApplication>

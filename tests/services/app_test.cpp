@@ -1,7 +1,7 @@
-#include "host/app/screen.h"
 #include "host/grid/data_source.h"
 #include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
+#include "host/platform/screen.h"
 #include "tests/services/fake_dataset.h"
 
 #include <QAbstractButton>

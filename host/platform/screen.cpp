@@ -1,4 +1,4 @@
-#include "host/app/screen.h"
+#include "host/platform/screen.h"
 
 #include <QApplication>
 #include <QScreen>
