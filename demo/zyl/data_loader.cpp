@@ -101,7 +101,7 @@ std::unique_ptr<host::ClientDataset> LoadFile(const Options& options, const QStr
         // Shown as a URL is: a libpq keyword/value string given here is no file, and its
         // password must not be printed.
         throw host::DatasetError(
-            QStringLiteral("%1: no such readable file").arg(host::UrlWithoutPassword(file)));
+            QStringLiteral("%1: no such readable file").arg(host::sql::UrlWithoutPassword(file)));
     }
     const bool csv = info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
 
@@ -130,8 +130,8 @@ std::unique_ptr<host::ClientDataset> LoadFile(const Options& options, const QStr
 void OpenLive(const Options& options, LoadedData& loaded)
 {
     const QString table =
-        options.table.isEmpty() ? host::OnlySqlTable(options.data) : options.table;
-    loaded.connection = std::make_unique<host::ScopedDatabase>(options.data);
+        options.table.isEmpty() ? host::sql::OnlySqlTable(options.data) : options.table;
+    loaded.connection = std::make_unique<host::sql::ScopedDatabase>(options.data);
     auto dataset = std::make_unique<host::SqlDataset>();
     dataset->SetConnectionName(loaded.connection->ConnectionName());
     dataset->SetTableName(table);
@@ -163,7 +163,7 @@ void CreateIndexes(const Options& options, const host::SqlDataset& dataset)
     } catch (const std::exception& e) {
         throw host::DatasetError(
             QStringLiteral("--create-indexes on %1: %2")
-                .arg(host::UrlWithoutPassword(options.data), QString::fromUtf8(e.what())));
+                .arg(host::sql::UrlWithoutPassword(options.data), QString::fromUtf8(e.what())));
     }
 }
 
@@ -178,7 +178,7 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
 {
     LoadedData loaded;
     const bool url = IsDatabaseUrl(options.data);
-    const QString source = url ? host::UrlWithoutPassword(options.data)
+    const QString source = url ? host::sql::UrlWithoutPassword(options.data)
                            : options.data.isEmpty()
                                ? programFolder + QLatin1Char('/') + QLatin1String(kSampleFile)
                                : options.data;
@@ -186,7 +186,7 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
         OpenLive(options, loaded);
     } else if (url) {
         auto dataset = std::make_unique<host::ClientDataset>();
-        host::FillFromSql(*dataset, options.data, options.table);
+        host::sql::FillFromSql(*dataset, options.data, options.table);
         loaded.dataset = std::move(dataset);
     } else {
         loaded.dataset = LoadFile(options, programFolder);

@@ -7,8 +7,10 @@
 
 namespace host {
 class Dataset;
+}
+namespace host::sql {
 class ScopedDatabase;
-} // namespace host
+}
 
 namespace zyl {
 
@@ -18,7 +20,7 @@ struct LoadedData {
     LoadedData(LoadedData&&) noexcept;
     LoadedData& operator=(LoadedData&&) noexcept;
     ~LoadedData();
-    std::unique_ptr<host::ScopedDatabase> connection;
+    std::unique_ptr<host::sql::ScopedDatabase> connection;
     std::unique_ptr<host::Dataset> dataset; // declared last: it goes before its connection
 };
 

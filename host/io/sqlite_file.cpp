@@ -11,7 +11,7 @@
 #include <sqlite3.h>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::io {
 
 namespace {
 
@@ -350,4 +350,4 @@ Table LoadTable(const QString& path)
     return LoadSqliteTable(path);
 }
 
-} // namespace host
+} // namespace host::io

@@ -138,12 +138,12 @@ void ClientDataset::DataChanged()
 
 void ClientDataset::LoadFromFile(const QString& path)
 {
-    LoadFromTable(LoadTable(path), QFileInfo(path).fileName());
+    LoadFromTable(io::LoadTable(path), QFileInfo(path).fileName());
 }
 
 void ClientDataset::LoadFromDatabase(const QString& url, const QString& tableOrQuery)
 {
-    FillFromSql(*this, url, tableOrQuery);
+    sql::FillFromSql(*this, url, tableOrQuery);
 }
 
 void ClientDataset::LoadFromTable(Table loaded, const QString& source)
@@ -202,7 +202,7 @@ void ClientDataset::SwapTable(Table& table)
 
 void ClientDataset::SaveToFile(const QString& path) const
 {
-    SaveTable(d->m_table, path);
+    io::SaveTable(d->m_table, path);
 }
 
 void ClientDataset::Open()

@@ -11,7 +11,7 @@
 #include <optional>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 const QString kPostgreSqlDriver = QStringLiteral("QPSQL");
@@ -431,4 +431,4 @@ QSqlDatabase ScopedDatabase::Database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-} // namespace host
+} // namespace host::sql

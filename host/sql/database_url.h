@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace host {
+namespace host::sql {
 
 // A database named by URL: a libpq URI "postgresql://…" (or "postgres://…"), or
 // "sqlite:PATH" with PATH a file path as written.
@@ -83,4 +83,4 @@ private:
     QString m_name;
 };
 
-} // namespace host
+} // namespace host::sql

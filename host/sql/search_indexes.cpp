@@ -36,7 +36,7 @@ public:
         : m_name(QStringLiteral("ts-indexes-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
     {
         if (IsUrl(from)) {
-            m_name = OpenDatabase(from, DatabaseAccess::Writable).connectionName();
+            m_name = sql::OpenDatabase(from, sql::DatabaseAccess::Writable).connectionName();
             return;
         }
         if (!QSqlDatabase::contains(from)) {

@@ -7,7 +7,7 @@
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 bool IsQuery(const QString& text)
@@ -84,4 +84,4 @@ QString OnlySqlTable(const QString& url)
     return OnlyTable(ParseDatabaseUrl(url));
 }
 
-} // namespace host
+} // namespace host::sql

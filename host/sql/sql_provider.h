@@ -6,8 +6,10 @@
 #include <QStringList>
 
 namespace host {
-
 class ClientDataset;
+}
+
+namespace host::sql {
 
 // Fills client datasets from a database named by URL (postgresql://… or sqlite:PATH;
 // see sql/database_url.h), for hosts that want the records in memory.
@@ -38,4 +40,4 @@ QStringList SqlTableNames(const QString& url);
 // several ("… holds 2 tables (a, b); name one").
 QString OnlySqlTable(const QString& url);
 
-} // namespace host
+} // namespace host::sql

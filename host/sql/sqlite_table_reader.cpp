@@ -8,7 +8,7 @@
 #include <sqlite3.h>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 struct DbCloser {
@@ -84,8 +84,8 @@ Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QStrin
     const int columns = sqlite3_column_count(stmt);
     for (int c = 0; c < columns; ++c) {
         const char* declared = sqlite3_column_decltype(stmt, c);
-        writer.AddField(DefFromDeclared(QString::fromUtf8(sqlite3_column_name(stmt, c)),
-                                        QString::fromUtf8(declared ? declared : "")));
+        writer.AddField(io::DefFromDeclared(QString::fromUtf8(sqlite3_column_name(stmt, c)),
+                                            QString::fromUtf8(declared ? declared : "")));
     }
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -140,4 +140,4 @@ QStringList SqliteTableNames(const DatabaseUrl& url)
     return result;
 }
 
-} // namespace host
+} // namespace host::sql

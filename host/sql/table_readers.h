@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace host {
+namespace host::sql {
 
 // Readers behind ReadSqlTable, one per server, each through its own client library
 // (libpq, SQLite) so that values go from the wire into the columns without a QVariant.
@@ -26,4 +26,4 @@ QStringList SqliteTableNames(const DatabaseUrl& url);
 // An identifier in double quotes, for either server.
 QString QuoteSqlIdentifier(const QString& name);
 
-} // namespace host
+} // namespace host::sql

@@ -97,7 +97,7 @@ TableSchema ReadSqlite(QSqlDatabase& db, const QString& table)
     while (columns.next()) {
         const QString name = columns.value(0).toString();
         const QString declared = columns.value(1).toString();
-        const FieldDef def = DefFromDeclared(name, declared);
+        const FieldDef def = io::DefFromDeclared(name, declared);
         // Bytes are read by their length alone: that is what the field shows.
         AddField(schema, def,
                  def.binary ? QStringLiteral("length(CAST(%1 AS BLOB))")

@@ -27,9 +27,9 @@ const QString kRawSigns = QStringLiteral("@:/?#&=% !$'()*+,;[]~\\\"");
 
 void Check(const QString& url, const QStringList& secrets)
 {
-    QStringList messages{host::UrlWithoutPassword(url)};
+    QStringList messages{host::sql::UrlWithoutPassword(url)};
     try {
-        messages << host::ParseDatabaseUrl(url).shown;
+        messages << host::sql::ParseDatabaseUrl(url).shown;
     } catch (const host::DatasetError& error) {
         messages << QString::fromUtf8(error.what());
     }

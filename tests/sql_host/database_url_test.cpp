@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 #include <touchsearch/dataset_error.h>
 
-using host::DatabaseAccess;
-using host::DatabaseUrl;
 using host::DatasetError;
-using host::OpenDatabase;
-using host::ParseDatabaseUrl;
-using host::ScopedDatabase;
+using host::sql::DatabaseAccess;
+using host::sql::DatabaseUrl;
+using host::sql::OpenDatabase;
+using host::sql::ParseDatabaseUrl;
+using host::sql::ScopedDatabase;
 using testing_support::PgClusterUri;
 
 namespace {
@@ -96,9 +96,9 @@ TEST(DatabaseUrl, UriPartsBecomeFieldsAndTheRestConnectOptions)
                                         "pg%20x&port=6543&sslmode=disable&application_name=a'b"));
 
     EXPECT_EQ(
-        host::UrlWithoutPassword(QStringLiteral("postgresql:///db?host=/s&password=x&port=1")),
+        host::sql::UrlWithoutPassword(QStringLiteral("postgresql:///db?host=/s&password=x&port=1")),
         QStringLiteral("postgresql:///db?host=/s&port=1"));
-    EXPECT_EQ(host::UrlWithoutPassword(QStringLiteral("postgresql:///db?password=x")),
+    EXPECT_EQ(host::sql::UrlWithoutPassword(QStringLiteral("postgresql:///db?password=x")),
               QStringLiteral("postgresql:///db"));
 
     const DatabaseUrl file = ParseDatabaseUrl(QStringLiteral("sqlite:/data/a b.db"));

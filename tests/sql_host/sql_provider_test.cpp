@@ -11,7 +11,7 @@
 
 using host::ClientDataset;
 using host::FieldType;
-using host::FillFromSql;
+using host::sql::FillFromSql;
 using sql_host_test::ExecSqlite;
 using sql_host_test::PgScratchDatabase;
 
