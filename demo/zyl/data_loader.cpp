@@ -186,7 +186,7 @@ LoadedData LoadDataset(const Options& options, const QString& programFolder)
         OpenLive(options, loaded);
     } else if (url) {
         auto dataset = std::make_unique<host::ClientDataset>();
-        host::sql::FillFromSql(*dataset, options.data, options.table);
+        dataset->LoadFromDatabase(options.data, options.table);
         loaded.dataset = std::move(dataset);
     } else {
         loaded.dataset = LoadFile(options, programFolder);

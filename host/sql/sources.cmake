@@ -1,4 +1,5 @@
 list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.h
   ${CMAKE_CURRENT_LIST_DIR}/keyset_query.cpp

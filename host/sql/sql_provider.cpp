@@ -4,7 +4,6 @@
 #include "host/sql/table_readers.h"
 
 #include <QRegularExpression>
-#include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset_error.h>
 
 namespace host::sql {
@@ -66,12 +65,6 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
                       : ReadSqliteRows(parsed, select, source);
     table.tableName = tableName;
     return table;
-}
-
-void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery)
-{
-    Table table = ReadSqlTable(url, tableOrQuery);
-    dataset.LoadFromTable(std::move(table), UrlWithoutPassword(url));
 }
 
 QStringList SqlTableNames(const QString& url)

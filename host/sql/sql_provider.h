@@ -5,13 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace host {
-class ClientDataset;
-}
-
 namespace host::sql {
 
-// Fills client datasets from a database named by URL (postgresql://… or sqlite:PATH;
+// Reads tables for client datasets from a database named by URL (postgresql://… or sqlite:PATH;
 // see sql/database_url.h), for hosts that want the records in memory.
 //
 // tableOrQuery is a table's name (on PostgreSQL TABLE or SCHEMA.TABLE, each part as it
@@ -26,10 +22,6 @@ namespace host::sql {
 
 // Reads the rows into a new table.
 Table ReadSqlTable(const QString& url, const QString& tableOrQuery);
-
-// Replaces the dataset's fields and records with the rows; on any failure the dataset
-// keeps what it had.
-void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery);
 
 // The tables of an SQLite file, by name; of a PostgreSQL database, those the role may
 // read in every schema it may use but the system's, a table outside the search path's

@@ -439,7 +439,7 @@ TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
     EXPECT_EQ(ds->RecordCount(), 500 - 45);
 
     host::ClientDataset copy;
-    host::sql::FillFromSql(copy, db.Url(), table);
+    copy.LoadFromDatabase(db.Url(), table);
     copy.Open();
     copy.SetFilter(QStringLiteral("UF = 'P' AND SIGLA LIKE '%-3'"));
     copy.SetFiltered(true);
