@@ -1,5 +1,7 @@
 #include "host/sql/database_url.h"
 
+#include "host/sql/sql_dialect.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -294,7 +296,9 @@ void RequireDriver(const DatabaseUrl& url, const QString& driver, const char* pa
                              .arg(driver, QLatin1String(package)));
 }
 
-QSqlDatabase OpenPostgreSql(const DatabaseUrl& url, DatabaseAccess access)
+} // namespace
+
+QSqlDatabase OpenPostgreSqlDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kPostgreSqlDriver, "libqt6sql6-psql");
     QStringList options = url.connectOptions;
@@ -322,7 +326,7 @@ QSqlDatabase OpenPostgreSql(const DatabaseUrl& url, DatabaseAccess access)
     RaiseOpenFailure(url, failure);
 }
 
-QSqlDatabase OpenSqlite(const DatabaseUrl& url, DatabaseAccess access)
+QSqlDatabase OpenSqliteDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kSqliteDriver, "libqt6sql6-sqlite");
     const QFileInfo file(url.path);
@@ -354,8 +358,6 @@ QSqlDatabase OpenSqlite(const DatabaseUrl& url, DatabaseAccess access)
     QSqlDatabase::removeDatabase(name);
     RaiseOpenFailure(url, failure);
 }
-
-} // namespace
 
 QString UrlWithoutPassword(const QString& url)
 {
@@ -402,8 +404,7 @@ QSqlDatabase OpenDatabase(const QString& url, DatabaseAccess access)
 
 QSqlDatabase OpenDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
-    return url.kind == DatabaseUrl::Kind::PostgreSql ? OpenPostgreSql(url, access)
-                                                     : OpenSqlite(url, access);
+    return SqlDialect::ForUrl(url)->Open(url, access);
 }
 
 void CloseDatabase(const QString& connectionName)

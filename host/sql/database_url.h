@@ -61,6 +61,9 @@ enum class DatabaseAccess {
 // Close it with CloseDatabase once no query on it is left.
 QSqlDatabase OpenDatabase(const QString& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
 QSqlDatabase OpenDatabase(const DatabaseUrl& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
+// The same for each server, through its QtSql driver (the dialect chooses).
+QSqlDatabase OpenPostgreSqlDatabase(const DatabaseUrl& url, DatabaseAccess access);
+QSqlDatabase OpenSqliteDatabase(const DatabaseUrl& url, DatabaseAccess access);
 
 // Closes the connection and forgets its name. Every QSqlDatabase and QSqlQuery copy of it
 // must be gone.

@@ -216,13 +216,9 @@ public:
         for (const QString& read : m_schema->reads) {
             fields << read;
         }
-        // SQLite would push the filter down into the numbering and the view, splitting it
-        // at each AND and joining the terms again one after another: a filter of a
-        // thousand terms, which the translation brackets in small groups, would be a
-        // chain too deep for it. A LIMIT, of no rows less (-1), keeps the filter outside.
-        const QString whole = Dialect().GetServer() == SqlDialect::Server::Sqlite
-                                  ? QStringLiteral(" LIMIT -1")
-                                  : QString();
+        // The filter stays outside the numbering and the view (a long one pushed down
+        // into them would be too deep for SQLite).
+        const QString whole = Dialect().SubqueryFence();
         return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3%4) "
                               "AS ts_numbered")
             .arg(fields.join(QStringLiteral(", ")), order.back().read, m_schema->relation, whole);
@@ -231,23 +227,17 @@ public:
     void BuildQuery(const std::vector<OrderColumn>& order)
     {
         QStringList select;
-        const bool postgres = Dialect().GetServer() == SqlDialect::Server::Postgres;
         for (int f = 0; f < m_schema->fields.FieldCount(); ++f) {
-            const QString& read = m_schema->reads[static_cast<size_t>(f)];
-            // A PostgreSQL date as the server writes it: a QDate holds neither
-            // "infinity" nor "0001-01-01 BC" nor "12345-01-01". Keys go back as that text.
-            // Named apart: under the column's own name ORDER BY would take the text.
-            select << (postgres && m_schema->fields.Def(f).type == FieldType::Date
-                           ? QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(f)
-                           : read);
+            select << Dialect().SelectedValue(m_schema->reads[static_cast<size_t>(f)],
+                                              sql::ValueKindOf(m_schema->fields.Def(f).type), f);
         }
         if (EndsInHiddenColumn(order)) {
             select << order.back().read;
         }
-        // On PostgreSQL a window is read by its keys first (index-only, with the search
-        // indexes); SQLite finds a covering index by itself.
+        // Where the dialect asks, a window is read by its keys first (index-only, with the
+        // search indexes); elsewhere the server finds a covering index by itself.
         QStringList keys;
-        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !EndsInHiddenColumn(order)) {
+        if (Dialect().ReadsWindowByKeys() && !EndsInHiddenColumn(order)) {
             for (const QString& name : m_schema->uniqueKey) {
                 keys << m_schema->reads[static_cast<size_t>(m_schema->fields.FindField(name))];
             }
@@ -264,67 +254,18 @@ public:
     // naming the field and the record (counted in the table's order, as they count).
     void CheckStoredValues() const
     {
-        if (Dialect().GetServer() != SqlDialect::Server::Sqlite) {
-            return;
-        }
         const Table& fields = m_schema->fields;
-        QStringList conditions;
-        QStringList fieldCases;
-        QStringList valueCases;
         std::vector<int> checked;
-        for (int f = 0; f < fields.FieldCount(); ++f) {
-            const FieldDef& def = fields.Def(f);
-            const QString q = SqlDialect::QuoteIdentifier(def.name);
-            QString bad;
-            switch (def.type) {
-            case FieldType::Text:
-                continue;
-            case FieldType::Integer:
-                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'null')").arg(q);
-                break;
-            case FieldType::Float:
-                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'real', 'null')").arg(q);
-                break;
-            case FieldType::Boolean:
-                bad = QStringLiteral("(%1 IS NOT NULL AND (typeof(%1) <> 'integer' OR %1 NOT IN "
-                                     "(0, 1)))")
-                          .arg(q);
-                break;
-            case FieldType::Date:
-                bad = QStringLiteral(
-                          "(%1 IS NOT NULL AND (typeof(%1) <> 'text' OR %1 IS NOT date(%1)))")
-                          .arg(q);
-                break;
-            }
-            fieldCases << QStringLiteral("WHEN %1 THEN %2").arg(bad).arg(checked.size());
-            valueCases << QStringLiteral("WHEN %1 THEN %2").arg(bad, q);
-            conditions << bad;
-            checked.push_back(f);
-        }
-        if (checked.empty()) {
+        const std::vector<SqlText> statements =
+            Dialect().StrayValueQueries(fields, SqlDialect::QuoteIdentifier(m_tableName), checked);
+        if (statements.empty()) {
             return;
         }
-        const QString table = SqlDialect::QuoteIdentifier(m_tableName);
-        const auto statement = [&](bool rowid) {
-            SqlText text;
-            text.sql =
-                QStringLiteral("SELECT ts_bad.ts_f, ts_bad.ts_v, %1 FROM (SELECT %2CASE %3 END "
-                               "AS ts_f, CASE %4 END AS ts_v FROM %5 WHERE %6%7 LIMIT 1) AS ts_bad")
-                    .arg(rowid ? QStringLiteral("(SELECT count(*) FROM %1 WHERE _rowid_ <= "
-                                                "ts_bad.ts_id)")
-                                     .arg(table)
-                               : QStringLiteral("NULL"),
-                         rowid ? QStringLiteral("_rowid_ AS ts_id, ") : QString(),
-                         fieldCases.join(u' '), valueCases.join(u' '), table,
-                         conditions.join(QStringLiteral(" OR ")),
-                         rowid ? QStringLiteral(" ORDER BY _rowid_") : QString());
-            return text;
-        };
         QSqlQuery* result = nullptr;
         try {
-            result = &m_session->Run(statement(true), What());
+            result = &m_session->Run(statements.front(), What());
         } catch (const DatasetError&) {
-            result = &m_session->Run(statement(false), What()); // a table WITHOUT ROWID
+            result = &m_session->Run(statements.back(), What()); // a table WITHOUT ROWID
         }
         if (!result->next()) {
             result->finish();

@@ -1,7 +1,7 @@
 #include "host/sql/sql_provider.h"
 
 #include "host/sql/database_url.h"
-#include "host/sql/table_readers.h"
+#include "host/sql/sql_dialect.h"
 
 #include <QRegularExpression>
 #include <touchsearch/dataset_error.h>
@@ -19,8 +19,7 @@ bool IsQuery(const QString& text)
 
 QStringList TableNames(const DatabaseUrl& url)
 {
-    return url.kind == DatabaseUrl::Kind::PostgreSql ? PostgreSqlTableNames(url)
-                                                     : SqliteTableNames(url);
+    return SqlDialect::ForUrl(url)->TableNames(url);
 }
 
 QString OnlyTable(const DatabaseUrl& url)
@@ -42,6 +41,7 @@ QString OnlyTable(const DatabaseUrl& url)
 Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
 {
     const DatabaseUrl parsed = ParseDatabaseUrl(url);
+    const std::unique_ptr<SqlDialect> dialect = SqlDialect::ForUrl(parsed);
     QString select;
     QString source;
     QString tableName;
@@ -53,16 +53,10 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
     } else {
         tableName = tableOrQuery.isEmpty() ? OnlyTable(parsed) : tableOrQuery;
         source = QStringLiteral("\"%1\" from \"%2\"").arg(tableName, parsed.shown);
-        // PostgreSQL names TABLE or SCHEMA.TABLE (sql/table_name.h); an SQLite file's
-        // table is named as it is.
         select =
-            QStringLiteral("SELECT * FROM ") + (parsed.kind == DatabaseUrl::Kind::PostgreSql
-                                                    ? PostgreSqlRelation(parsed, tableName, source)
-                                                    : QuoteSqlIdentifier(tableName));
+            QStringLiteral("SELECT * FROM ") + dialect->RelationToRead(parsed, tableName, source);
     }
-    Table table = parsed.kind == DatabaseUrl::Kind::PostgreSql
-                      ? ReadPostgreSqlRows(parsed, select, source)
-                      : ReadSqliteRows(parsed, select, source);
+    Table table = dialect->ReadRows(parsed, select, source);
     table.tableName = tableName;
     return table;
 }

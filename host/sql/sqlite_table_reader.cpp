@@ -48,13 +48,6 @@ void Prepare(SqliteReader& reader, const QString& sql, const SqlRowWriter& write
 
 } // namespace
 
-QString QuoteSqlIdentifier(const QString& name)
-{
-    QString quoted = name;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QString& source)
 {
     Table table;

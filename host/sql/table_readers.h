@@ -8,9 +8,9 @@
 
 namespace host::sql {
 
-// Readers behind ReadSqlTable, one per server, each through its own client library
-// (libpq, SQLite) so that values go from the wire into the columns without a QVariant.
-// select is a complete query; source is what messages name ("\"clientes\" from \"URL\"").
+// Readers behind ReadSqlTable (each dialect's ReadRows), one per server, each through its own
+// client library (libpq, SQLite) so that values go from the wire into the columns without a
+// QVariant. select is a complete query; source is what messages name ("\"clientes\" from \"URL\"").
 Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QString& source);
 Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QString& source);
 
@@ -22,8 +22,5 @@ QStringList PostgreSqlTableNames(const DatabaseUrl& url);
 // does, a name that leads nowhere or to a system catalogue.
 QString PostgreSqlRelation(const DatabaseUrl& url, const QString& table, const QString& source);
 QStringList SqliteTableNames(const DatabaseUrl& url);
-
-// An identifier in double quotes, for either server.
-QString QuoteSqlIdentifier(const QString& name);
 
 } // namespace host::sql
