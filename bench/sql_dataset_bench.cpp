@@ -35,7 +35,8 @@ void Exec(QSqlDatabase db, const QString& sql)
 
 void Generate(const QString& url, bool postgres, int records)
 {
-    const QString name = host::OpenDatabase(url, host::DatabaseAccess::Writable).connectionName();
+    const QString name =
+        host::sql::OpenDatabase(url, host::sql::DatabaseAccess::Writable).connectionName();
     QSqlDatabase db = QSqlDatabase::database(name, false);
     Exec(db, QStringLiteral("DROP TABLE IF EXISTS clientes"));
     Exec(db, QStringLiteral("CREATE TABLE clientes (CODIGO integer PRIMARY KEY, NMCLIENTE "
@@ -65,7 +66,7 @@ void Generate(const QString& url, bool postgres, int records)
                      .arg(records));
     }
     db = QSqlDatabase();
-    host::CloseDatabase(name);
+    host::sql::CloseDatabase(name);
 }
 
 double Ms(QElapsedTimer& timer)

@@ -57,7 +57,7 @@ double Percentile(std::vector<double> samples, double p)
 // with the same condition, its first screen read.
 double QSqlTableModelMs(const QString& url, const char* text)
 {
-    host::ScopedDatabase db(url);
+    host::sql::ScopedDatabase db(url);
     QSqlTableModel model(nullptr, db.Database());
     model.setTable(kTable);
     // The same records in the same order as the live search gives them.
@@ -85,7 +85,7 @@ double QSqlTableModelMs(const QString& url, const char* text)
 // The searched table over a connection, ordered by the searched names under the
 // search's options: with case ignored, the names' upper-cased index then gives each
 // keystroke's first window.
-void Configure(host::SqlDataset& dataset, const host::ScopedDatabase& db,
+void Configure(host::SqlDataset& dataset, const host::sql::ScopedDatabase& db,
                host::FilterOptions options)
 {
     dataset.SetConnectionName(db.ConnectionName());
@@ -99,7 +99,7 @@ void Configure(host::SqlDataset& dataset, const host::ScopedDatabase& db,
 void Till(const QString& url, host::FilterOptions options, int seed, int keystrokes,
           std::vector<double>& times, std::mutex& lock, std::latch& open)
 {
-    host::ScopedDatabase db(url);
+    host::sql::ScopedDatabase db(url);
     host::SqlDataset dataset;
     Configure(dataset, db, options);
     dataset.Open();
@@ -192,7 +192,7 @@ int main(int argc, char** argv)
         }
         double indexMs = 0;
         if (createIndexes) {
-            host::ScopedDatabase db(url);
+            host::sql::ScopedDatabase db(url);
             indexMs = bench::TimeMs([&] {
                 host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable, {kField},
                                                       options);
@@ -214,7 +214,7 @@ int main(int argc, char** argv)
         int prefixRows = 0;
         int records = 0;
         {
-            host::ScopedDatabase db(url);
+            host::sql::ScopedDatabase db(url);
             host::SqlDataset dataset;
             Configure(dataset, db, options);
             openMs = bench::TimeMs([&] { dataset.Open(); });

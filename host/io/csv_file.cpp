@@ -10,7 +10,7 @@
 #include <optional>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::io {
 
 namespace {
 
@@ -321,4 +321,4 @@ Table LoadCsvTable(const QString& path)
     return table;
 }
 
-} // namespace host
+} // namespace host::io

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace host {
+namespace host::io {
 
 // Reads a file into a new table: CSV when the name ends in ".csv" (any case), else an
 // SQLite database holding exactly one table. Raises DatasetError naming the file and
@@ -27,4 +27,4 @@ void CheckFileFieldName(const QString& path, const QString& name, int position);
 // over it, so a failure leaves any existing file intact.
 void SaveTable(const Table& table, const QString& path);
 
-} // namespace host
+} // namespace host::io

@@ -1,5 +1,6 @@
 #include "host/app/progress_reporter.h"
 #include "host/io/dataset_file.h"
+#include "host/io/sqlite_reader.h"
 #include "host/text/text_form.h"
 
 #include <QDate>
@@ -11,7 +12,7 @@
 #include <sqlite3.h>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::io {
 
 namespace {
 
@@ -20,26 +21,252 @@ namespace {
     throw DatasetError(QStringLiteral("Cannot read \"%1\": %2").arg(path, reason));
 }
 
-struct DbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-QString Utf8(const unsigned char* text)
-{
-    return text == nullptr ? QString() : QString::fromUtf8(reinterpret_cast<const char*>(text));
-}
-
 QString QuoteIdentifier(const QString& name)
 {
     QString quoted = name;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
+
+// The name of the one table the file holds.
+QString OnlyTable(SqliteReader& reader, const QString& path)
+{
+    QStringList names;
+    if (!reader.ReadStrings(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                           "AND name NOT LIKE 'sqlite_%' ORDER BY rowid"),
+                            names)) {
+        FileError(path, reader.ErrorString());
+    }
+    if (names.isEmpty()) {
+        FileError(path, QStringLiteral("the database holds no table"));
+    }
+    if (names.size() > 1) {
+        FileError(path, QStringLiteral("the database holds %1 tables (%2); expected one")
+                            .arg(names.size())
+                            .arg(names.join(QStringLiteral(", "))));
+    }
+    return names.front();
+}
+
+void AddFields(Table& table, const SqliteReader& reader, const QString& path)
+{
+    for (int c = 0; c < reader.ColumnCount(); ++c) {
+        const QString name = reader.ColumnName(c);
+        CheckFileFieldName(path, name, c + 1);
+        if (table.FindField(name) >= 0) {
+            FileError(path, QStringLiteral("field \"%1\" appears twice").arg(name));
+        }
+        table.AddField(DefFromDeclared(name, reader.DeclaredType(c)));
+    }
+}
+
+QString Where(std::int64_t recordNo)
+{
+    return QStringLiteral(" in record %1").arg(recordNo);
+}
+
+void AppendText(Column& column, const FieldDef& def, std::string_view value, const QString& path,
+                std::int64_t recordNo)
+{
+    if (value.find('\0') != std::string_view::npos) {
+        FileError(path,
+                  QStringLiteral("field \"%1\"%2 holds a NUL byte").arg(def.name, Where(recordNo)));
+    }
+    if (!IsValidUtf8(value)) {
+        FileError(
+            path,
+            QStringLiteral("field \"%1\"%2 is not UTF-8 text").arg(def.name, Where(recordNo)));
+    }
+    if (def.size > 0 && Utf8Length(value) > def.size) {
+        FileError(path, QStringLiteral("field \"%1\"%2 is longer than %3 characters")
+                            .arg(def.name, Where(recordNo))
+                            .arg(def.size));
+    }
+    column.AppendText(value);
+}
+
+// A number, boolean or date: SQLite's own number where it is one the field holds, else
+// converted (and refused) as a value read from text is.
+void AppendOther(Column& column, const FieldDef& def, const SqliteReader& reader, int c,
+                 const QString& path, std::int64_t recordNo)
+{
+    const SqliteValue type = reader.Type(c);
+    if (def.type == FieldType::Integer && type == SqliteValue::Integer) {
+        column.AppendInt(reader.Integer(c));
+        return;
+    }
+    if (def.type == FieldType::Float &&
+        (type == SqliteValue::Float || type == SqliteValue::Integer)) {
+        column.AppendFloat(reader.Float(c));
+        return;
+    }
+    if (def.type == FieldType::Boolean && type == SqliteValue::Integer) {
+        const std::int64_t v = reader.Integer(c);
+        if (v == 0 || v == 1) {
+            column.AppendInt(v);
+            return;
+        }
+    }
+    QVariant value;
+    if (type == SqliteValue::Integer) {
+        value = QVariant::fromValue<qlonglong>(reader.Integer(c));
+    } else if (type == SqliteValue::Float) {
+        value = reader.Float(c);
+    } else {
+        value = QString::fromUtf8(reader.Text(c).data());
+    }
+    try {
+        const CellValue cell = ConvertCell(def, value, Where(recordNo));
+        if (def.type == FieldType::Float) {
+            column.AppendFloat(cell.d);
+        } else {
+            column.AppendInt(cell.i);
+        }
+    } catch (const DatasetError& error) {
+        FileError(path, error.Message());
+    }
+}
+
+// Values go straight into the columns; a bad one is refused naming its place.
+void AppendValue(Table& table, const SqliteReader& reader, int c, const QString& path,
+                 std::int64_t recordNo)
+{
+    const FieldDef& def = table.Def(c);
+    Column& column = table.Col(c);
+    if (reader.Type(c) == SqliteValue::Null) {
+        column.AppendNull();
+    } else if (def.binary) {
+        column.AppendText(BinaryText(reader.Bytes(c)));
+    } else if (def.type == FieldType::Text) {
+        AppendText(column, def, reader.Text(c), path, recordNo);
+    } else {
+        AppendOther(column, def, reader, c, path, recordNo);
+    }
+}
+
+QString DeclaredType(const FieldDef& def)
+{
+    switch (def.type) {
+    case FieldType::Text:
+        return def.size > 0 ? QStringLiteral("VARCHAR(%1)").arg(def.size) : QStringLiteral("TEXT");
+    case FieldType::Integer:
+        return QStringLiteral("INTEGER");
+    case FieldType::Float:
+        return QStringLiteral("REAL");
+    case FieldType::Boolean:
+        return QStringLiteral("BOOLEAN");
+    case FieldType::Date:
+        return QStringLiteral("DATE");
+    }
+    return {};
+}
+
+void BindValue(sqlite3_stmt* insert, const Column& column, std::uint32_t rec, int slot,
+               char (&buffer)[kTextFormBuffer])
+{
+    if (column.IsNull(rec)) {
+        sqlite3_bind_null(insert, slot);
+        return;
+    }
+    switch (column.Type()) {
+    case FieldType::Text: {
+        const std::string_view text = column.Text(rec);
+        sqlite3_bind_text(insert, slot, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+        break;
+    }
+    case FieldType::Integer:
+    case FieldType::Boolean:
+        sqlite3_bind_int64(insert, slot, column.Int(rec));
+        break;
+    case FieldType::Float:
+        sqlite3_bind_double(insert, slot, column.Float(rec));
+        break;
+    case FieldType::Date: {
+        const std::string_view text = DateText(column.Int(rec), buffer);
+        sqlite3_bind_text(insert, slot, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+// Writes a new database into a temporary file beside the target and renames it over the
+// target; a failure removes the temporary file and raises naming the target.
+class SqliteFileWriter {
+public:
+    explicit SqliteFileWriter(const QString& path)
+        : m_path(path), m_temporary(path + QStringLiteral(".saving"))
+    {
+        QFile::remove(m_temporary);
+    }
+
+    [[noreturn]] void Fail(const QString& reason)
+    {
+        m_insert.reset();
+        m_db.reset();
+        QFile::remove(m_temporary);
+        throw DatasetError(QStringLiteral("Cannot write \"%1\": %2").arg(m_path, reason));
+    }
+
+    void Open()
+    {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(QFile::encodeName(m_temporary).constData(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        m_db.reset(raw);
+        if (rc != SQLITE_OK) {
+            Fail(QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+        }
+    }
+
+    void Exec(const QByteArray& sql)
+    {
+        char* message = nullptr;
+        if (sqlite3_exec(m_db.get(), sql.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+            const QString reason = QString::fromUtf8(message ? message : "SQL error");
+            sqlite3_free(message);
+            Fail(reason);
+        }
+    }
+
+    void Insert(const QByteArray& insert, const Table& table)
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_db.get(), insert.constData(), -1, &statement, nullptr) !=
+            SQLITE_OK) {
+            Fail(QString::fromUtf8(sqlite3_errmsg(m_db.get())));
+        }
+        m_insert.reset(statement);
+        char buffer[kTextFormBuffer];
+        for (std::uint32_t rec = 0; rec < table.RecordCount(); ++rec) {
+            for (int f = 0; f < table.FieldCount(); ++f) {
+                BindValue(m_insert.get(), table.Col(f), rec, f + 1, buffer);
+            }
+            if (sqlite3_step(m_insert.get()) != SQLITE_DONE) {
+                Fail(QString::fromUtf8(sqlite3_errmsg(m_db.get())));
+            }
+            sqlite3_reset(m_insert.get());
+        }
+        m_insert.reset();
+    }
+
+    void Finish()
+    {
+        if (sqlite3_close_v2(m_db.release()) != SQLITE_OK) {
+            Fail(QStringLiteral("closing the database failed"));
+        }
+        if (std::rename(QFile::encodeName(m_temporary).constData(),
+                        QFile::encodeName(m_path).constData()) != 0) {
+            Fail(QStringLiteral("the file cannot be replaced"));
+        }
+    }
+
+private:
+    QString m_path;
+    QString m_temporary;
+    SqliteConnection m_db;
+    SqliteStatement m_insert;
+};
 
 } // namespace
 
@@ -82,146 +309,26 @@ Table LoadSqliteTable(const QString& path)
     if (!info.isFile()) {
         FileError(path, QStringLiteral("it is not a file"));
     }
-    sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    Db db(raw);
-    if (rc != SQLITE_OK) {
-        FileError(path, QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+    SqliteReader reader;
+    if (!reader.Open(path)) {
+        FileError(path, reader.ErrorString());
     }
-
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db.get(),
-                           "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                           "'sqlite_%' ORDER BY rowid",
-                           -1, &stmt, nullptr) != SQLITE_OK) {
-        FileError(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
-    }
-    Stmt tables(stmt);
-    QStringList names;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(tables.get())) == SQLITE_ROW) {
-        names << Utf8(sqlite3_column_text(tables.get(), 0));
-    }
-    if (step != SQLITE_DONE) {
-        FileError(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
-    }
-    if (names.isEmpty()) {
-        FileError(path, QStringLiteral("the database holds no table"));
-    }
-    if (names.size() > 1) {
-        FileError(path, QStringLiteral("the database holds %1 tables (%2); expected one")
-                            .arg(names.size())
-                            .arg(names.join(QStringLiteral(", "))));
-    }
-    const QString tableName = names.front();
-
     Table table;
-    table.tableName = tableName;
-    const QByteArray select = ("SELECT * FROM " + QuoteIdentifier(tableName)).toUtf8();
-    if (sqlite3_prepare_v2(db.get(), select.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        FileError(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
+    table.tableName = OnlyTable(reader, path);
+    if (!reader.Prepare(QStringLiteral("SELECT * FROM ") + QuoteIdentifier(table.tableName))) {
+        FileError(path, reader.ErrorString());
     }
-    Stmt rows(stmt);
-    const int columns = sqlite3_column_count(rows.get());
-    for (int c = 0; c < columns; ++c) {
-        const char* declared = sqlite3_column_decltype(rows.get(), c);
-        const QString name = QString::fromUtf8(sqlite3_column_name(rows.get(), c));
-        CheckFileFieldName(path, name, c + 1);
-        if (table.FindField(name) >= 0) {
-            FileError(path, QStringLiteral("field \"%1\" appears twice").arg(name));
-        }
-        table.AddField(DefFromDeclared(name, QString::fromUtf8(declared ? declared : "")));
-    }
-
+    AddFields(table, reader, path);
     std::int64_t recordNo = 0;
     ProgressReporter progress(QStringLiteral("Loading \"%1\"").arg(path), -1);
-    while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
+    while (reader.Next()) {
         progress.Advance(++recordNo);
-        // Values go straight into the columns; a bad one is reported with its place.
-        for (int c = 0; c < columns; ++c) {
-            const FieldDef& def = table.Def(c);
-            Column& column = table.Col(c);
-            const int type = sqlite3_column_type(rows.get(), c);
-            if (type == SQLITE_NULL) {
-                column.AppendNull();
-                continue;
-            }
-            const auto where = [recordNo] { return QStringLiteral(" in record %1").arg(recordNo); };
-            if (def.binary) {
-                column.AppendText(BinaryText(sqlite3_column_bytes(rows.get(), c)));
-                continue;
-            }
-            switch (def.type) {
-            case FieldType::Text: {
-                const auto* text =
-                    reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), c));
-                const auto bytes = static_cast<size_t>(sqlite3_column_bytes(rows.get(), c));
-                const std::string_view value(text ? text : "", bytes);
-                if (value.find('\0') != std::string_view::npos) {
-                    FileError(
-                        path,
-                        QStringLiteral("field \"%1\"%2 holds a NUL byte").arg(def.name, where()));
-                }
-                if (!IsValidUtf8(value)) {
-                    FileError(
-                        path,
-                        QStringLiteral("field \"%1\"%2 is not UTF-8 text").arg(def.name, where()));
-                }
-                if (def.size > 0 && Utf8Length(value) > def.size) {
-                    FileError(path, QStringLiteral("field \"%1\"%2 is longer than %3 characters")
-                                        .arg(def.name, where())
-                                        .arg(def.size));
-                }
-                column.AppendText(value);
-                break;
-            }
-            case FieldType::Integer:
-                if (type == SQLITE_INTEGER) {
-                    column.AppendInt(sqlite3_column_int64(rows.get(), c));
-                    break;
-                }
-                [[fallthrough]];
-            case FieldType::Boolean:
-            case FieldType::Date:
-            case FieldType::Float: {
-                if (def.type == FieldType::Float &&
-                    (type == SQLITE_FLOAT || type == SQLITE_INTEGER)) {
-                    column.AppendFloat(sqlite3_column_double(rows.get(), c));
-                    break;
-                }
-                if (def.type == FieldType::Boolean && type == SQLITE_INTEGER) {
-                    const std::int64_t v = sqlite3_column_int64(rows.get(), c);
-                    if (v == 0 || v == 1) {
-                        column.AppendInt(v);
-                        break;
-                    }
-                }
-                QVariant value;
-                if (type == SQLITE_INTEGER) {
-                    value = QVariant::fromValue<qlonglong>(sqlite3_column_int64(rows.get(), c));
-                } else if (type == SQLITE_FLOAT) {
-                    value = sqlite3_column_double(rows.get(), c);
-                } else {
-                    value = Utf8(sqlite3_column_text(rows.get(), c));
-                }
-                try {
-                    const CellValue cell = ConvertCell(def, value, where());
-                    if (def.type == FieldType::Float) {
-                        column.AppendFloat(cell.d);
-                    } else {
-                        column.AppendInt(cell.i);
-                    }
-                } catch (const DatasetError& error) {
-                    FileError(path, error.Message());
-                }
-                break;
-            }
-            }
+        for (int c = 0; c < table.FieldCount(); ++c) {
+            AppendValue(table, reader, c, path, recordNo);
         }
     }
-    if (step != SQLITE_DONE) {
-        FileError(path, QString::fromUtf8(sqlite3_errmsg(db.get())));
+    if (reader.Failed()) {
+        FileError(path, reader.ErrorString());
     }
     table.AdoptAppendedColumns();
     return table;
@@ -229,117 +336,24 @@ Table LoadSqliteTable(const QString& path)
 
 void SaveTable(const Table& table, const QString& path)
 {
-    const QString temporary = path + QStringLiteral(".saving");
-    QFile::remove(temporary);
-    const auto fail = [&](const QString& reason) {
-        QFile::remove(temporary);
-        throw DatasetError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
-    };
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(temporary).constData(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Db db(raw);
-    if (rc != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        db.reset();
-        fail(reason);
-    }
-    const auto exec = [&](const QByteArray& sql) {
-        char* message = nullptr;
-        if (sqlite3_exec(db.get(), sql.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-            const QString reason = QString::fromUtf8(message ? message : "SQL error");
-            sqlite3_free(message);
-            db.reset();
-            fail(reason);
-        }
-    };
+    SqliteFileWriter writer(path);
+    writer.Open();
     const QString name = table.tableName.isEmpty() ? QStringLiteral("dados") : table.tableName;
     QStringList columns;
     QStringList marks;
     for (int f = 0; f < table.FieldCount(); ++f) {
-        const FieldDef& def = table.Def(f);
-        QString type;
-        switch (def.type) {
-        case FieldType::Text:
-            type =
-                def.size > 0 ? QStringLiteral("VARCHAR(%1)").arg(def.size) : QStringLiteral("TEXT");
-            break;
-        case FieldType::Integer:
-            type = QStringLiteral("INTEGER");
-            break;
-        case FieldType::Float:
-            type = QStringLiteral("REAL");
-            break;
-        case FieldType::Boolean:
-            type = QStringLiteral("BOOLEAN");
-            break;
-        case FieldType::Date:
-            type = QStringLiteral("DATE");
-            break;
-        }
-        columns << QuoteIdentifier(def.name) + u' ' + type;
+        columns << QuoteIdentifier(table.Def(f).name) + u' ' + DeclaredType(table.Def(f));
         marks << QStringLiteral("?");
     }
-    exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
-    exec(("CREATE TABLE " + QuoteIdentifier(name) + " (" + columns.join(QStringLiteral(", ")) + ")")
-             .toUtf8());
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray insert =
-        ("INSERT INTO " + QuoteIdentifier(name) + " VALUES (" + marks.join(u',') + ")").toUtf8();
-    if (sqlite3_prepare_v2(db.get(), insert.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(db.get()));
-        db.reset();
-        fail(reason);
-    }
-    Stmt insertRow(stmt);
-    char buffer[kTextFormBuffer];
-    for (std::uint32_t rec = 0; rec < table.RecordCount(); ++rec) {
-        for (int f = 0; f < table.FieldCount(); ++f) {
-            const Column& column = table.Col(f);
-            const int slot = f + 1;
-            if (column.IsNull(rec)) {
-                sqlite3_bind_null(insertRow.get(), slot);
-                continue;
-            }
-            switch (column.Type()) {
-            case FieldType::Text: {
-                const std::string_view text = column.Text(rec);
-                sqlite3_bind_text(insertRow.get(), slot, text.data(), static_cast<int>(text.size()),
-                                  SQLITE_STATIC);
-                break;
-            }
-            case FieldType::Integer:
-            case FieldType::Boolean:
-                sqlite3_bind_int64(insertRow.get(), slot, column.Int(rec));
-                break;
-            case FieldType::Float:
-                sqlite3_bind_double(insertRow.get(), slot, column.Float(rec));
-                break;
-            case FieldType::Date: {
-                const std::string_view text = DateText(column.Int(rec), buffer);
-                sqlite3_bind_text(insertRow.get(), slot, text.data(), static_cast<int>(text.size()),
-                                  SQLITE_TRANSIENT);
-                break;
-            }
-            }
-        }
-        if (sqlite3_step(insertRow.get()) != SQLITE_DONE) {
-            const QString reason = QString::fromUtf8(sqlite3_errmsg(db.get()));
-            insertRow.reset();
-            db.reset();
-            fail(reason);
-        }
-        sqlite3_reset(insertRow.get());
-    }
-    insertRow.reset();
-    exec("COMMIT");
-    if (sqlite3_close_v2(db.release()) != SQLITE_OK) {
-        fail(QStringLiteral("closing the database failed"));
-    }
-    if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(path).constData()) != 0) {
-        fail(QStringLiteral("the file cannot be replaced"));
-    }
+    writer.Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
+    writer.Exec(
+        ("CREATE TABLE " + QuoteIdentifier(name) + " (" + columns.join(QStringLiteral(", ")) + ")")
+            .toUtf8());
+    writer.Insert(
+        ("INSERT INTO " + QuoteIdentifier(name) + " VALUES (" + marks.join(u',') + ")").toUtf8(),
+        table);
+    writer.Exec("COMMIT");
+    writer.Finish();
 }
 
 Table LoadTable(const QString& path)
@@ -350,4 +364,4 @@ Table LoadTable(const QString& path)
     return LoadSqliteTable(path);
 }
 
-} // namespace host
+} // namespace host::io

@@ -1,10 +1,7 @@
 #include "host/filter/expression_parser.h"
 #include "host/filter/record_selection.h"
-#include "host/io/dataset_file.h"
 #include "host/memory/client_dataset_p.h"
-#include "host/sql/sql_provider.h"
 
-#include <QFileInfo>
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset_error.h>
 
@@ -136,16 +133,6 @@ void ClientDataset::DataChanged()
     }
 }
 
-void ClientDataset::LoadFromFile(const QString& path)
-{
-    LoadFromTable(LoadTable(path), QFileInfo(path).fileName());
-}
-
-void ClientDataset::LoadFromDatabase(const QString& url, const QString& tableOrQuery)
-{
-    FillFromSql(*this, url, tableOrQuery);
-}
-
 void ClientDataset::LoadFromTable(Table loaded, const QString& source)
 {
     // The filter in force must fit the new fields; checked before anything changes.
@@ -198,11 +185,6 @@ void ClientDataset::SwapTable(Table& table)
         RebuildView(false);
         Emit();
     }
-}
-
-void ClientDataset::SaveToFile(const QString& path) const
-{
-    SaveTable(d->m_table, path);
 }
 
 void ClientDataset::Open()

@@ -1,5 +1,7 @@
 #include "host/sql/database_url.h"
 
+#include "host/sql/sql_dialect.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -11,7 +13,7 @@
 #include <optional>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 const QString kPostgreSqlDriver = QStringLiteral("QPSQL");
@@ -294,7 +296,9 @@ void RequireDriver(const DatabaseUrl& url, const QString& driver, const char* pa
                              .arg(driver, QLatin1String(package)));
 }
 
-QSqlDatabase OpenPostgreSql(const DatabaseUrl& url, DatabaseAccess access)
+} // namespace
+
+QSqlDatabase OpenPostgreSqlDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kPostgreSqlDriver, "libqt6sql6-psql");
     QStringList options = url.connectOptions;
@@ -322,7 +326,7 @@ QSqlDatabase OpenPostgreSql(const DatabaseUrl& url, DatabaseAccess access)
     RaiseOpenFailure(url, failure);
 }
 
-QSqlDatabase OpenSqlite(const DatabaseUrl& url, DatabaseAccess access)
+QSqlDatabase OpenSqliteDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kSqliteDriver, "libqt6sql6-sqlite");
     const QFileInfo file(url.path);
@@ -355,10 +359,14 @@ QSqlDatabase OpenSqlite(const DatabaseUrl& url, DatabaseAccess access)
     RaiseOpenFailure(url, failure);
 }
 
-} // namespace
+} // namespace host::sql
+
+// Declared in the public <touchsearch/database.h>.
+namespace host {
 
 QString UrlWithoutPassword(const QString& url)
 {
+    using namespace sql;
     // An SQLite file's path holds no password.
     if (url.startsWith(QLatin1String("sqlite:")))
         return url;
@@ -368,6 +376,10 @@ QString UrlWithoutPassword(const QString& url)
     return ShownUri(
         ReadUri(scheme.capturedView(), QStringView(url).sliced(scheme.capturedLength())));
 }
+
+} // namespace host
+
+namespace host::sql {
 
 QString ReadOnlyServerOptions(const DatabaseUrl& url)
 {
@@ -402,8 +414,7 @@ QSqlDatabase OpenDatabase(const QString& url, DatabaseAccess access)
 
 QSqlDatabase OpenDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
-    return url.kind == DatabaseUrl::Kind::PostgreSql ? OpenPostgreSql(url, access)
-                                                     : OpenSqlite(url, access);
+    return SqlDialect::ForUrl(url)->Open(url, access);
 }
 
 void CloseDatabase(const QString& connectionName)
@@ -431,4 +442,4 @@ QSqlDatabase ScopedDatabase::Database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-} // namespace host
+} // namespace host::sql

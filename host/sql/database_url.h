@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <touchsearch/database.h>
 
-namespace host {
+namespace host::sql {
 
 // A database named by URL: a libpq URI "postgresql://…" (or "postgres://…"), or
 // "sqlite:PATH" with PATH a file path as written.
@@ -52,6 +52,9 @@ enum class DatabaseAccess {
 // Close it with CloseDatabase once no query on it is left.
 QSqlDatabase OpenDatabase(const QString& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
 QSqlDatabase OpenDatabase(const DatabaseUrl& url, DatabaseAccess access = DatabaseAccess::ReadOnly);
+// The same for each server, through its QtSql driver (the dialect chooses).
+QSqlDatabase OpenPostgreSqlDatabase(const DatabaseUrl& url, DatabaseAccess access);
+QSqlDatabase OpenSqliteDatabase(const DatabaseUrl& url, DatabaseAccess access);
 
 // Closes the connection and forgets its name. Every QSqlDatabase and QSqlQuery copy of it
 // must be gone.
@@ -74,4 +77,4 @@ private:
     QString m_name;
 };
 
-} // namespace host
+} // namespace host::sql

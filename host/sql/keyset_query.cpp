@@ -40,12 +40,14 @@ QString KeysetQuery::Ordered(const OrderColumn& column) const
 
 QString KeysetQuery::Compared(const OrderColumn& column) const
 {
-    if (!column.rowIdentity &&
-        (column.kind == ValueKind::Text ||
-         (column.kind == ValueKind::Date && m_dialect.GetServer() == SqlDialect::Server::Sqlite))) {
+    if (column.rowIdentity) {
+        return column.read;
+    }
+    if (column.kind == ValueKind::Text) {
         return m_dialect.Collated(Ordered(column));
     }
-    return column.read;
+    // A date is ordered by its text, never folded: as the dialect compares dates.
+    return column.kind == ValueKind::Date ? m_dialect.DateCompared(column.read) : column.read;
 }
 
 QString KeysetQuery::Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const

@@ -8,7 +8,7 @@
 #include <touchsearch/dataset_error.h>
 #include <vector>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 // PostgreSQL's type numbers (pg_type.oid) for the types a field takes.
@@ -263,4 +263,4 @@ QString PostgreSqlRelation(const DatabaseUrl& url, const QString& table, const Q
     return name.Sql();
 }
 
-} // namespace host
+} // namespace host::sql

@@ -242,6 +242,14 @@ QString PostgresDialect::LikeExpression(const QString& text, const QString& patt
     return QStringLiteral("(%1 LIKE %2 ESCAPE '')").arg(Collated(text), pattern);
 }
 
+QString PostgresDialect::SelectedValue(const QString& read, ValueKind kind, int field) const
+{
+    if (kind != ValueKind::Date) {
+        return read;
+    }
+    return QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(field);
+}
+
 QString PostgresDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                                    bool nullable) const
 {

@@ -9,7 +9,6 @@ namespace host::sql {
 // prefix), LIKE with no escape character, parameters cast to their types.
 class PostgresDialect : public SqlDialect {
 public:
-    Server GetServer() const override { return Server::Postgres; }
     void Learn(const QSqlDatabase& db) override;
     QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
     QString NullValue() const override { return QStringLiteral("CAST(NULL AS text)"); }
@@ -42,6 +41,30 @@ public:
     {
         return QStringLiteral("CAST(%1 AS tid)").arg(out.Bind(value.toString()));
     }
+
+    QSqlDatabase Open(const DatabaseUrl& url, DatabaseAccess access) const override;
+    QStringList TableNames(const DatabaseUrl& url) const override;
+    QString RelationToRead(const DatabaseUrl& url, const QString& table,
+                           const QString& source) const override;
+    Table ReadRows(const DatabaseUrl& url, const QString& select,
+                   const QString& source) const override;
+    TableSchema ReadSchema(QSqlDatabase& db, const QString& table) const override;
+    QString ReadOnlyStatement() const override;
+    // Doubles as text in their shortest exact form; no compiling of statements.
+    void PrepareSession(QSqlDatabase& db) const override;
+    QString PlanningStatement(bool perValues) const override;
+    // A PostgreSQL date as the server writes it: a QDate holds neither "infinity" nor
+    // "0001-01-01 BC" nor "12345-01-01". Keys go back as that text. Named apart: under
+    // the column's own name ORDER BY would take the text.
+    QString SelectedValue(const QString& read, ValueKind kind, int field) const override;
+    // The window's keys come off the search indexes alone (index-only).
+    bool ReadsWindowByKeys() const override { return true; }
+    QStringList SearchIndexSetup() const override;
+    QStringList StaleSearchIndexes(const QSqlDatabase& db, const SearchIndexTarget& target,
+                                   FilterOptions options) const override;
+    QStringList SearchIndexes(const SearchIndexTarget& target,
+                              FilterOptions options) const override;
+    QString SearchIndexClosing(const QString& relation) const override;
 
 private:
     QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then

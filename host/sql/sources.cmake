@@ -1,4 +1,5 @@
 list(APPEND HOSTRT_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.h
   ${CMAKE_CURRENT_LIST_DIR}/keyset_query.cpp
@@ -6,6 +7,11 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pg_table_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect_connection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect_indexes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect_schema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/search_index_target.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/search_index_target.h
   ${CMAKE_CURRENT_LIST_DIR}/search_indexes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql_dialect.cpp
@@ -20,6 +26,9 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sql_translation.h
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect.h
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_connection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_indexes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_schema.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_table_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_name.h

@@ -72,48 +72,48 @@ public:
 
     void CloseOwnConnection()
     {
-        session.reset();
-        if (!ownConnection.isEmpty()) {
-            CloseDatabase(ownConnection);
-            ownConnection.clear();
+        m_session.reset();
+        if (!m_ownConnection.isEmpty()) {
+            sql::CloseDatabase(m_ownConnection);
+            m_ownConnection.clear();
         }
     }
 
     SqlDataset& q;
-    QString connectionName;
-    QString databaseUrl;
-    QString ownConnection; // opened from databaseUrl
-    QString tableName;
-    QStringList orderFieldNames;
-    int window = 50;
+    QString m_connectionName;
+    QString m_databaseUrl;
+    QString m_ownConnection; // opened from databaseUrl
+    QString m_tableName;
+    QStringList m_orderFieldNames;
+    int m_window = 50;
 
-    std::unique_ptr<sql::SqlSession> session;
-    std::optional<sql::TableSchema> schema;
-    std::unique_ptr<KeysetQuery> query;
-    bool active = false;
+    std::unique_ptr<sql::SqlSession> m_session;
+    std::optional<sql::TableSchema> m_schema;
+    std::unique_ptr<KeysetQuery> m_query;
+    bool m_active = false;
 
-    QString filterText;
-    bool filtered = false;
-    SqlText condition; // the filter in force, translated
+    QString m_filterText;
+    bool m_filtered = false;
+    SqlText m_condition; // the filter in force, translated
 
     // Rows known: 0..fetched-1 exist; cached ones are in rows (a bounded set of windows).
-    std::map<int, RowValues> rows;
-    int fetched = 0;
-    std::optional<int> count;
-    RowValues headLast; // the row at fetched-1, kept for FetchMore when evicted
-    int row = -1;
-    bool bof = true;
-    bool eof = true;
-    bool pending = false; // the view must be read again (controls were disabled)
-    bool stale = false;   // the last reading of the view failed: it stands empty
+    std::map<int, RowValues> m_rows;
+    int m_fetched = 0;
+    std::optional<int> m_count;
+    RowValues m_headLast; // the row at fetched-1, kept for FetchMore when evicted
+    int m_row = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    bool m_pending = false; // the view must be read again (controls were disabled)
+    bool m_stale = false;   // the last reading of the view failed: it stands empty
 
-    QString What() const { return QStringLiteral("Search in table \"%1\"").arg(tableName); }
+    QString What() const { return QStringLiteral("Search in table \"%1\"").arg(m_tableName); }
 
-    const SqlDialect& Dialect() const { return session->Dialect(); }
+    const SqlDialect& Dialect() const { return m_session->Dialect(); }
 
     void RequireClosed(const char* what) const
     {
-        if (active) {
+        if (m_active) {
             throw DatasetError(QStringLiteral("Cannot change the %1 of an open SQL dataset")
                                    .arg(QLatin1String(what)));
         }
@@ -126,7 +126,7 @@ public:
     // that the order still tells every record apart.
     std::vector<OrderColumn> BuildOrder(const QStringList& names, FilterOptions options) const
     {
-        const Table& fields = schema->fields;
+        const Table& fields = m_schema->fields;
         const bool fold = options.testFlag(FilterOption::CaseInsensitive);
         const bool ignoreAccents = options.testFlag(FilterOption::IgnoreAccents);
         QStringList chosen;
@@ -134,15 +134,15 @@ public:
             const int f = fields.FindField(name.trimmed());
             if (f < 0) {
                 throw DatasetError(QStringLiteral("Order: unknown field \"%1\" in table \"%2\"")
-                                       .arg(name, tableName));
+                                       .arg(name, m_tableName));
             }
             if (!chosen.contains(fields.Def(f).name)) {
                 chosen << fields.Def(f).name;
             }
         }
         if (chosen.isEmpty()) {
-            chosen =
-                schema->primaryKey.isEmpty() ? QStringList{fields.Def(0).name} : schema->primaryKey;
+            chosen = m_schema->primaryKey.isEmpty() ? QStringList{fields.Def(0).name}
+                                                    : m_schema->primaryKey;
         }
         std::vector<OrderColumn> order;
         QStringList exact; // columns ordered by their own value
@@ -151,22 +151,22 @@ public:
             const bool text = fields.Def(f).type == FieldType::Text;
             const bool folded = fold && text;
             const bool accents = ignoreAccents && text;
-            order.push_back({schema->reads[static_cast<size_t>(f)],
+            order.push_back({m_schema->reads[static_cast<size_t>(f)],
                              sql::ValueKindOf(fields.Def(f).type), f, false,
-                             schema->notNull.contains(fields.Def(f).name), folded, accents});
+                             m_schema->notNull.contains(fields.Def(f).name), folded, accents});
             if (!folded && !accents) {
                 exact << name;
             }
         }
-        bool unique = !schema->uniqueKey.isEmpty();
-        for (const QString& name : schema->uniqueKey) {
+        bool unique = !m_schema->uniqueKey.isEmpty();
+        for (const QString& name : m_schema->uniqueKey) {
             if (!exact.contains(name)) {
                 const int f = fields.FindField(name);
-                order.push_back({schema->reads[static_cast<size_t>(f)],
+                order.push_back({m_schema->reads[static_cast<size_t>(f)],
                                  sql::ValueKindOf(fields.Def(f).type), f, false, true});
             }
         }
-        if (!unique && schema->rowIdentity) {
+        if (!unique && m_schema->rowIdentity) {
             order.push_back({Dialect().RowIdentity(), Dialect().RowIdentityKind(),
                              fields.FieldCount(), true, true});
         } else if (!unique) {
@@ -176,9 +176,9 @@ public:
             // is that each is paged past once, none skipped, none repeated.
             for (int f = 0; f < fields.FieldCount(); ++f) {
                 if (!exact.contains(fields.Def(f).name)) {
-                    order.push_back({schema->reads[static_cast<size_t>(f)],
+                    order.push_back({m_schema->reads[static_cast<size_t>(f)],
                                      sql::ValueKindOf(fields.Def(f).type), f, false,
-                                     schema->notNull.contains(fields.Def(f).name)});
+                                     m_schema->notNull.contains(fields.Def(f).name)});
                 }
             }
             order.push_back({SqlDialect::QuoteIdentifier(OrdinalName()), ValueKind::Int,
@@ -192,7 +192,7 @@ public:
     QString OrdinalName() const
     {
         QString name = QStringLiteral("ts_rank");
-        for (int n = 2; schema->fields.FindField(name) >= 0; ++n) {
+        for (int n = 2; m_schema->fields.FindField(name) >= 0; ++n) {
             name = QStringLiteral("ts_rank%1").arg(n);
         }
         return name;
@@ -202,7 +202,7 @@ public:
     // rank of identical records), read after the fields.
     bool EndsInHiddenColumn(const std::vector<OrderColumn>& order) const
     {
-        return order.back().valueIndex >= schema->fields.FieldCount();
+        return order.back().valueIndex >= m_schema->fields.FieldCount();
     }
 
     // What the statements read from: the relation, numbered when the order ends in the
@@ -210,51 +210,41 @@ public:
     QString Relation(const std::vector<OrderColumn>& order) const
     {
         if (!EndsInHiddenColumn(order) || order.back().rowIdentity) {
-            return schema->relation;
+            return m_schema->relation;
         }
         QStringList fields;
-        for (const QString& read : schema->reads) {
+        for (const QString& read : m_schema->reads) {
             fields << read;
         }
-        // SQLite would push the filter down into the numbering and the view, splitting it
-        // at each AND and joining the terms again one after another: a filter of a
-        // thousand terms, which the translation brackets in small groups, would be a
-        // chain too deep for it. A LIMIT, of no rows less (-1), keeps the filter outside.
-        const QString whole = Dialect().GetServer() == SqlDialect::Server::Sqlite
-                                  ? QStringLiteral(" LIMIT -1")
-                                  : QString();
+        // The filter stays outside the numbering and the view (a long one pushed down
+        // into them would be too deep for SQLite).
+        const QString whole = Dialect().SubqueryFence();
         return QStringLiteral("(SELECT *, row_number() OVER (PARTITION BY %1) AS %2 FROM %3%4) "
                               "AS ts_numbered")
-            .arg(fields.join(QStringLiteral(", ")), order.back().read, schema->relation, whole);
+            .arg(fields.join(QStringLiteral(", ")), order.back().read, m_schema->relation, whole);
     }
 
     void BuildQuery(const std::vector<OrderColumn>& order)
     {
         QStringList select;
-        const bool postgres = Dialect().GetServer() == SqlDialect::Server::Postgres;
-        for (int f = 0; f < schema->fields.FieldCount(); ++f) {
-            const QString& read = schema->reads[static_cast<size_t>(f)];
-            // A PostgreSQL date as the server writes it: a QDate holds neither
-            // "infinity" nor "0001-01-01 BC" nor "12345-01-01". Keys go back as that text.
-            // Named apart: under the column's own name ORDER BY would take the text.
-            select << (postgres && schema->fields.Def(f).type == FieldType::Date
-                           ? QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(f)
-                           : read);
+        for (int f = 0; f < m_schema->fields.FieldCount(); ++f) {
+            select << Dialect().SelectedValue(m_schema->reads[static_cast<size_t>(f)],
+                                              sql::ValueKindOf(m_schema->fields.Def(f).type), f);
         }
         if (EndsInHiddenColumn(order)) {
             select << order.back().read;
         }
-        // On PostgreSQL a window is read by its keys first (index-only, with the search
-        // indexes); SQLite finds a covering index by itself.
+        // Where the dialect asks, a window is read by its keys first (index-only, with the
+        // search indexes); elsewhere the server finds a covering index by itself.
         QStringList keys;
-        if (Dialect().GetServer() == SqlDialect::Server::Postgres && !EndsInHiddenColumn(order)) {
-            for (const QString& name : schema->uniqueKey) {
-                keys << schema->reads[static_cast<size_t>(schema->fields.FindField(name))];
+        if (Dialect().ReadsWindowByKeys() && !EndsInHiddenColumn(order)) {
+            for (const QString& name : m_schema->uniqueKey) {
+                keys << m_schema->reads[static_cast<size_t>(m_schema->fields.FindField(name))];
             }
         }
-        query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
-                                              select.join(QStringLiteral(", ")), order,
-                                              keys.join(QStringLiteral(", ")));
+        m_query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
+                                                select.join(QStringLiteral(", ")), order,
+                                                keys.join(QStringLiteral(", ")));
     }
 
     // SQLite keeps any value in any column whatever its declared type: text "abc" in a
@@ -264,67 +254,18 @@ public:
     // naming the field and the record (counted in the table's order, as they count).
     void CheckStoredValues() const
     {
-        if (Dialect().GetServer() != SqlDialect::Server::Sqlite) {
-            return;
-        }
-        const Table& fields = schema->fields;
-        QStringList conditions;
-        QStringList fieldCases;
-        QStringList valueCases;
+        const Table& fields = m_schema->fields;
         std::vector<int> checked;
-        for (int f = 0; f < fields.FieldCount(); ++f) {
-            const FieldDef& def = fields.Def(f);
-            const QString q = SqlDialect::QuoteIdentifier(def.name);
-            QString bad;
-            switch (def.type) {
-            case FieldType::Text:
-                continue;
-            case FieldType::Integer:
-                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'null')").arg(q);
-                break;
-            case FieldType::Float:
-                bad = QStringLiteral("typeof(%1) NOT IN ('integer', 'real', 'null')").arg(q);
-                break;
-            case FieldType::Boolean:
-                bad = QStringLiteral("(%1 IS NOT NULL AND (typeof(%1) <> 'integer' OR %1 NOT IN "
-                                     "(0, 1)))")
-                          .arg(q);
-                break;
-            case FieldType::Date:
-                bad = QStringLiteral(
-                          "(%1 IS NOT NULL AND (typeof(%1) <> 'text' OR %1 IS NOT date(%1)))")
-                          .arg(q);
-                break;
-            }
-            fieldCases << QStringLiteral("WHEN %1 THEN %2").arg(bad).arg(checked.size());
-            valueCases << QStringLiteral("WHEN %1 THEN %2").arg(bad, q);
-            conditions << bad;
-            checked.push_back(f);
-        }
-        if (checked.empty()) {
+        const std::vector<SqlText> statements =
+            Dialect().StrayValueQueries(fields, SqlDialect::QuoteIdentifier(m_tableName), checked);
+        if (statements.empty()) {
             return;
         }
-        const QString table = SqlDialect::QuoteIdentifier(tableName);
-        const auto statement = [&](bool rowid) {
-            SqlText text;
-            text.sql =
-                QStringLiteral("SELECT ts_bad.ts_f, ts_bad.ts_v, %1 FROM (SELECT %2CASE %3 END "
-                               "AS ts_f, CASE %4 END AS ts_v FROM %5 WHERE %6%7 LIMIT 1) AS ts_bad")
-                    .arg(rowid ? QStringLiteral("(SELECT count(*) FROM %1 WHERE _rowid_ <= "
-                                                "ts_bad.ts_id)")
-                                     .arg(table)
-                               : QStringLiteral("NULL"),
-                         rowid ? QStringLiteral("_rowid_ AS ts_id, ") : QString(),
-                         fieldCases.join(u' '), valueCases.join(u' '), table,
-                         conditions.join(QStringLiteral(" OR ")),
-                         rowid ? QStringLiteral(" ORDER BY _rowid_") : QString());
-            return text;
-        };
         QSqlQuery* result = nullptr;
         try {
-            result = &session->Run(statement(true), What());
+            result = &m_session->Run(statements.front(), What());
         } catch (const DatasetError&) {
-            result = &session->Run(statement(false), What()); // a table WITHOUT ROWID
+            result = &m_session->Run(statements.back(), What()); // a table WITHOUT ROWID
         }
         if (!result->next()) {
             result->finish();
@@ -351,8 +292,9 @@ public:
         } catch (const DatasetError& error) {
             reason = error.Message();
         }
-        throw DatasetError(QStringLiteral("Table \"%1\" in %2: %3")
-                               .arg(tableName, sql::DescribeDatabase(session->Database()), reason));
+        throw DatasetError(
+            QStringLiteral("Table \"%1\" in %2: %3")
+                .arg(m_tableName, sql::DescribeDatabase(m_session->Database()), reason));
     }
 
     // Raises when the database cannot search under the options (accents set aside on a
@@ -369,14 +311,14 @@ public:
         if (!on || text.trimmed().isEmpty()) {
             return {};
         }
-        const filter::NodePtr root = filter::ParseFilter(text, schema->fields, options);
-        return sql::TranslateFilter(*root, schema->fields, Dialect(), schema->reads);
+        const filter::NodePtr root = filter::ParseFilter(text, m_schema->fields, options);
+        return sql::TranslateFilter(*root, m_schema->fields, Dialect(), m_schema->reads);
     }
 
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
     {
         const int columns =
-            schema->fields.FieldCount() + (EndsInHiddenColumn(query->Order()) ? 1 : 0);
+            m_schema->fields.FieldCount() + (EndsInHiddenColumn(m_query->Order()) ? 1 : 0);
         while (result.next()) {
             RowValues values(columns);
             for (int c = 0; c < columns; ++c) {
@@ -388,7 +330,8 @@ public:
 
     std::vector<RowValues> Fetch(const RowValues* anchor, bool descending, int limit, int offset)
     {
-        QSqlQuery& result = session->Run(query->Window(anchor, descending, limit, offset), What());
+        QSqlQuery& result =
+            m_session->Run(m_query->Window(anchor, descending, limit, offset), What());
         std::vector<RowValues> out;
         ReadRows(result, out);
         result.finish();
@@ -397,43 +340,43 @@ public:
 
     void Forget()
     {
-        rows.clear();
-        fetched = 0;
-        count.reset();
-        headLast.clear();
-        row = -1;
-        bof = eof = true;
+        m_rows.clear();
+        m_fetched = 0;
+        m_count.reset();
+        m_headLast.clear();
+        m_row = -1;
+        m_bof = m_eof = true;
     }
 
     // Reads the first window of the view. On failure the view is empty and the
     // failure goes on to the caller.
     void Refresh()
     {
-        pending = false;
+        m_pending = false;
         Forget();
-        query->SetCondition(condition);
+        m_query->SetCondition(m_condition);
         std::vector<RowValues> first;
         try {
-            first = Fetch(nullptr, false, window + 1, 0);
+            first = Fetch(nullptr, false, m_window + 1, 0);
         } catch (...) {
             // Empty until asked again: a grid must not go on fetching from a server
             // that just failed (each try would tell the failure once more).
-            stale = true;
-            count = 0;
+            m_stale = true;
+            m_count = 0;
             throw;
         }
-        stale = false;
+        m_stale = false;
         Store(0, first);
-        fetched = static_cast<int>(first.size());
-        if (fetched <= window) {
-            count = fetched;
+        m_fetched = static_cast<int>(first.size());
+        if (m_fetched <= m_window) {
+            m_count = m_fetched;
         }
         if (!first.empty()) {
-            headLast = first.back();
-            row = 0;
+            m_headLast = first.back();
+            m_row = 0;
         }
-        bof = true;
-        eof = fetched == 0;
+        m_bof = true;
+        m_eof = m_fetched == 0;
     }
 
     void RefreshAndNotify()
@@ -453,14 +396,14 @@ public:
     // view read again unheard would leave the screen showing the old rows).
     void Defer()
     {
-        pending = true;
+        m_pending = true;
         q.NotifyViewReset();
     }
 
     // Brings a deferred view up to date before it is read.
     void Settle()
     {
-        if (pending && !q.ControlsDisabled()) {
+        if (m_pending && !q.ControlsDisabled()) {
             RefreshAndNotify();
         }
     }
@@ -468,102 +411,102 @@ public:
     void Store(int start, const std::vector<RowValues>& values)
     {
         for (size_t i = 0; i < values.size(); ++i) {
-            rows[start + static_cast<int>(i)] = values[i];
+            m_rows[start + static_cast<int>(i)] = values[i];
         }
     }
 
     // Keeps the cache bounded: the rows farthest from the one in use go first.
     void Evict(int around)
     {
-        const size_t limit = static_cast<size_t>(window) * 8;
-        while (rows.size() > limit) {
-            const int low = rows.begin()->first;
-            const int high = rows.rbegin()->first;
+        const size_t limit = static_cast<size_t>(m_window) * 8;
+        while (m_rows.size() > limit) {
+            const int low = m_rows.begin()->first;
+            const int high = m_rows.rbegin()->first;
             if (around - low > high - around) {
-                rows.erase(rows.begin());
+                m_rows.erase(m_rows.begin());
             } else {
-                rows.erase(std::prev(rows.end()));
+                m_rows.erase(std::prev(m_rows.end()));
             }
         }
     }
 
     bool FetchMore()
     {
-        if (count || !active) {
+        if (m_count || !m_active) {
             return false;
         }
-        const int before = fetched;
+        const int before = m_fetched;
         std::vector<RowValues> more;
         try {
-            more = Fetch(headLast.isEmpty() ? nullptr : &headLast, false, window + 1, 0);
+            more = Fetch(m_headLast.isEmpty() ? nullptr : &m_headLast, false, m_window + 1, 0);
         } catch (...) {
-            count = fetched; // no more rows until the next change; the failure is told once
+            m_count = m_fetched; // no more rows until the next change; the failure is told once
             throw;
         }
-        Store(fetched, more);
-        fetched += static_cast<int>(more.size());
-        if (static_cast<int>(more.size()) <= window) {
-            count = fetched;
+        Store(m_fetched, more);
+        m_fetched += static_cast<int>(more.size());
+        if (static_cast<int>(more.size()) <= m_window) {
+            m_count = m_fetched;
         }
         if (!more.empty()) {
-            headLast = more.back();
+            m_headLast = more.back();
         }
-        Evict(fetched - 1);
-        return fetched > before;
+        Evict(m_fetched - 1);
+        return m_fetched > before;
     }
 
-    int Known() const { return count ? *count : fetched; }
+    int Known() const { return m_count ? *m_count : m_fetched; }
 
     int ExactCount()
     {
-        if (!count) {
-            QSqlQuery& result = session->Run(query->Count(), What());
-            count = result.next() ? result.value(0).toInt() : 0;
+        if (!m_count) {
+            QSqlQuery& result = m_session->Run(m_query->Count(), What());
+            m_count = result.next() ? result.value(0).toInt() : 0;
             result.finish();
             // Rows may have come or gone since the first window: never fewer than known.
-            count = std::max(*count, fetched);
+            m_count = std::max(*m_count, m_fetched);
         }
-        return *count;
+        return *m_count;
     }
 
     // Makes the row's values available, reading a window around it from the nearest
     // known row (keyset), from the start or from the end.
     const RowValues& Ensure(int target)
     {
-        auto it = rows.find(target);
-        if (it != rows.end()) {
+        auto it = m_rows.find(target);
+        if (it != m_rows.end()) {
             return it->second;
         }
-        const int half = window / 2;
-        auto above = rows.lower_bound(target);
+        const int half = m_window / 2;
+        auto above = m_rows.lower_bound(target);
         const int total = Known();
         int bestCost = target; // from the start, skipping target rows
         enum class From { Start, Below, Above, End } from = From::Start;
-        if (above != rows.begin()) {
+        if (above != m_rows.begin()) {
             const int low = std::prev(above)->first;
             if (target - low < bestCost) {
                 bestCost = target - low;
                 from = From::Below;
             }
         }
-        if (above != rows.end() && above->first - target < bestCost) {
+        if (above != m_rows.end() && above->first - target < bestCost) {
             bestCost = above->first - target;
             from = From::Above;
         }
-        if (count && total - 1 - target < bestCost) {
+        if (m_count && total - 1 - target < bestCost) {
             from = From::End;
         }
         switch (from) {
         case From::Start: {
             const int start = std::max(0, target - half);
-            Store(start, Fetch(nullptr, false, window, start));
+            Store(start, Fetch(nullptr, false, m_window, start));
             break;
         }
         case From::Below: {
             const auto anchor = std::prev(above);
             const int start = std::max(anchor->first + 1, target - half);
             const RowValues key = anchor->second;
-            Store(start, Fetch(&key, false, window, start - anchor->first - 1));
+            Store(start, Fetch(&key, false, m_window, start - anchor->first - 1));
             break;
         }
         case From::Above:
@@ -573,16 +516,16 @@ public:
             const int end = std::min(limit, target + half);
             const RowValues key = keyed ? above->second : RowValues();
             const std::vector<RowValues> back =
-                Fetch(keyed ? &key : nullptr, true, window, limit - end);
+                Fetch(keyed ? &key : nullptr, true, m_window, limit - end);
             for (size_t i = 0; i < back.size(); ++i) {
-                rows[end - static_cast<int>(i)] = back[i];
+                m_rows[end - static_cast<int>(i)] = back[i];
             }
             break;
         }
         }
         Evict(target);
-        it = rows.find(target);
-        if (it == rows.end()) {
+        it = m_rows.find(target);
+        if (it == m_rows.end()) {
             throw DatasetError(QStringLiteral("%1: row %2 is no longer there (the records "
                                               "changed on the server)")
                                    .arg(What())
@@ -593,7 +536,7 @@ public:
 
     void CheckRow(int target) const
     {
-        if (!active) {
+        if (!m_active) {
             throw DatasetError(QStringLiteral("The dataset is not open"));
         }
         if (target < 0 || target >= Known()) {
@@ -621,46 +564,46 @@ void SqlDataset::SetConnectionName(const QString& name)
 {
     d->RequireClosed("connection");
     d->CloseOwnConnection();
-    d->databaseUrl.clear();
-    d->connectionName = name;
+    d->m_databaseUrl.clear();
+    d->m_connectionName = name;
 }
 
 QString SqlDataset::GetConnectionName() const
 {
-    return d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection;
+    return d->m_ownConnection.isEmpty() ? d->m_connectionName : d->m_ownConnection;
 }
 
 void SqlDataset::SetDatabaseUrl(const QString& url)
 {
     d->RequireClosed("database");
-    (void)ParseDatabaseUrl(url); // a malformed URL raises now, naming it
+    (void)sql::ParseDatabaseUrl(url); // a malformed URL raises now, naming it
     d->CloseOwnConnection();
-    d->databaseUrl = url;
-    d->connectionName.clear();
+    d->m_databaseUrl = url;
+    d->m_connectionName.clear();
 }
 
 QString SqlDataset::GetDatabaseUrl() const
 {
-    return d->databaseUrl;
+    return d->m_databaseUrl;
 }
 
 void SqlDataset::SetTableName(const QString& table)
 {
     d->RequireClosed("table");
-    d->tableName = table;
+    d->m_tableName = table;
 }
 
 QString SqlDataset::GetTableName() const
 {
-    return d->tableName;
+    return d->m_tableName;
 }
 
 void SqlDataset::SetOrderFields(const QStringList& fields)
 {
-    if (d->active) {
+    if (d->m_active) {
         const std::vector<OrderColumn> order =
             d->BuildOrder(fields, GetFilterOptions()); // may raise
-        d->orderFieldNames = fields;
+        d->m_orderFieldNames = fields;
         d->BuildQuery(order);
         if (ControlsDisabled()) {
             d->Defer();
@@ -669,22 +612,22 @@ void SqlDataset::SetOrderFields(const QStringList& fields)
         d->RefreshAndNotify();
         return;
     }
-    d->orderFieldNames = fields;
+    d->m_orderFieldNames = fields;
 }
 
 QStringList SqlDataset::GetOrderFields() const
 {
-    return d->orderFieldNames;
+    return d->m_orderFieldNames;
 }
 
 QStringList SqlDataset::GetEffectiveOrder() const
 {
     QStringList names;
-    if (d->query) {
-        for (const OrderColumn& column : d->query->Order()) {
-            names << (column.valueIndex >= d->schema->fields.FieldCount()
+    if (d->m_query) {
+        for (const OrderColumn& column : d->m_query->Order()) {
+            names << (column.valueIndex >= d->m_schema->fields.FieldCount()
                           ? (column.rowIdentity ? column.read : d->OrdinalName())
-                          : d->schema->fields.Def(column.valueIndex).name);
+                          : d->m_schema->fields.Def(column.valueIndex).name);
         }
     }
     return names;
@@ -692,41 +635,41 @@ QStringList SqlDataset::GetEffectiveOrder() const
 
 void SqlDataset::SetWindowSize(int rows)
 {
-    d->window = std::max(2, rows);
+    d->m_window = std::max(2, rows);
 }
 
 int SqlDataset::GetWindowSize() const
 {
-    return d->window;
+    return d->m_window;
 }
 
 void SqlDataset::Open()
 {
-    if (d->active) {
+    if (d->m_active) {
         return;
     }
-    if (d->connectionName.isEmpty() && d->databaseUrl.isEmpty()) {
+    if (d->m_connectionName.isEmpty() && d->m_databaseUrl.isEmpty()) {
         throw DatasetError(QStringLiteral("SQL dataset: no database named"));
     }
-    if (!d->session) {
-        if (!d->databaseUrl.isEmpty() && d->ownConnection.isEmpty()) {
-            d->ownConnection =
-                OpenDatabase(d->databaseUrl, DatabaseAccess::ReadOnly).connectionName();
+    if (!d->m_session) {
+        if (!d->m_databaseUrl.isEmpty() && d->m_ownConnection.isEmpty()) {
+            d->m_ownConnection =
+                sql::OpenDatabase(d->m_databaseUrl, sql::DatabaseAccess::ReadOnly).connectionName();
         }
-        d->session = std::make_unique<sql::SqlSession>(
-            d->ownConnection.isEmpty() ? d->connectionName : d->ownConnection);
+        d->m_session = std::make_unique<sql::SqlSession>(
+            d->m_ownConnection.isEmpty() ? d->m_connectionName : d->m_ownConnection);
     }
-    d->session->Start();
-    QSqlDatabase db = d->session->Database();
-    sql::TableSchema schema = sql::ReadTableSchema(db, d->session->Dialect(), d->tableName);
-    d->schema = std::move(schema);
+    d->m_session->Start();
+    QSqlDatabase db = d->m_session->Database();
+    sql::TableSchema schema = sql::ReadTableSchema(db, d->m_session->Dialect(), d->m_tableName);
+    d->m_schema = std::move(schema);
     d->CheckStoredValues();
-    d->BuildQuery(d->BuildOrder(d->orderFieldNames, GetFilterOptions()));
+    d->BuildQuery(d->BuildOrder(d->m_orderFieldNames, GetFilterOptions()));
     d->CheckOptions(GetFilterOptions());
-    d->condition = d->Translate(d->filterText, GetFilterOptions(), d->filtered);
+    d->m_condition = d->Translate(d->m_filterText, GetFilterOptions(), d->m_filtered);
 
     ClearFieldObjects();
-    const Table& fields = d->schema->fields;
+    const Table& fields = d->m_schema->fields;
     // Sizes: text its declared length (else its longest value); numbers the width of
     // their longest text form, from the smallest and largest value; one statement.
     // Aggregates first, text forms of the extremes outside them.
@@ -735,7 +678,7 @@ void SqlDataset::Open()
     std::vector<int> measured;
     for (int f = 0; f < fields.FieldCount(); ++f) {
         const FieldDef& def = fields.Def(f);
-        const QString read = d->schema->reads[static_cast<size_t>(f)];
+        const QString read = d->m_schema->reads[static_cast<size_t>(f)];
         const QString alias = QStringLiteral("ts_m.m%1").arg(aggregates.size());
         if (def.binary) {
             aggregates << QStringLiteral("max(%1) AS m%2").arg(read).arg(aggregates.size());
@@ -769,8 +712,8 @@ void SqlDataset::Open()
         SqlText statement;
         statement.sql = QStringLiteral("SELECT %1 FROM (SELECT %2 FROM %3) AS ts_m")
                             .arg(measures.join(QStringLiteral(", ")),
-                                 aggregates.join(QStringLiteral(", ")), d->schema->relation);
-        QSqlQuery& result = d->session->Run(statement, d->What());
+                                 aggregates.join(QStringLiteral(", ")), d->m_schema->relation);
+        QSqlQuery& result = d->m_session->Run(statement, d->What());
         if (result.next()) {
             int column = 0;
             for (const int f : measured) {
@@ -789,11 +732,11 @@ void SqlDataset::Open()
     for (int f = 0; f < fields.FieldCount(); ++f) {
         AddFieldObject(fields.Def(f).name, fields.Def(f).type, sizes[static_cast<size_t>(f)]);
     }
-    d->active = true;
+    d->m_active = true;
     try {
         d->Refresh();
     } catch (...) {
-        d->active = false;
+        d->m_active = false;
         d->Forget();
         throw;
     }
@@ -804,14 +747,14 @@ void SqlDataset::Open()
 
 void SqlDataset::Close()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
-    d->active = false;
-    d->pending = false;
+    d->m_active = false;
+    d->m_pending = false;
     d->Forget();
-    if (d->session) {
-        d->session->ReleasePrepared();
+    if (d->m_session) {
+        d->m_session->ReleasePrepared();
     }
     NotifyViewReset();
     NotifyCursorMoved();
@@ -819,31 +762,31 @@ void SqlDataset::Close()
 
 bool SqlDataset::IsActive() const
 {
-    return d->active;
+    return d->m_active;
 }
 
 void SqlDataset::ApplyHeldChanges()
 {
-    if (d->pending && d->active) {
+    if (d->m_pending && d->m_active) {
         d->Refresh();
     }
 }
 
 void SqlDataset::First()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
     d->Settle();
-    if (d->stale && !ControlsDisabled()) {
+    if (d->m_stale && !ControlsDisabled()) {
         // A view the server could not give: going to the first record asks again.
         d->RefreshAndNotify();
     }
-    const int target = d->fetched == 0 ? -1 : 0;
-    const bool moved = target != d->row;
-    d->row = target;
-    d->bof = true;
-    d->eof = d->fetched == 0;
+    const int target = d->m_fetched == 0 ? -1 : 0;
+    const bool moved = target != d->m_row;
+    d->m_row = target;
+    d->m_bof = true;
+    d->m_eof = d->m_fetched == 0;
     if (moved) {
         NotifyCursorMoved();
     }
@@ -851,7 +794,7 @@ void SqlDataset::First()
 
 void SqlDataset::Last()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
     d->Settle();
@@ -860,10 +803,10 @@ void SqlDataset::Last()
     if (target >= 0) {
         (void)d->Ensure(target);
     }
-    const bool moved = target != d->row;
-    d->row = target;
-    d->eof = true;
-    d->bof = target < 0;
+    const bool moved = target != d->m_row;
+    d->m_row = target;
+    d->m_eof = true;
+    d->m_bof = target < 0;
     if (moved) {
         NotifyCursorMoved();
     }
@@ -871,34 +814,34 @@ void SqlDataset::Last()
 
 void SqlDataset::Next()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
     d->Settle();
-    if (d->row + 1 >= d->Known() && d->FetchMore()) {
+    if (d->m_row + 1 >= d->Known() && d->FetchMore()) {
         NotifyRowsFetched();
     }
-    if (d->row + 1 >= d->Known()) {
-        d->eof = true;
+    if (d->m_row + 1 >= d->Known()) {
+        d->m_eof = true;
         return;
     }
-    ++d->row;
-    d->bof = d->eof = false;
+    ++d->m_row;
+    d->m_bof = d->m_eof = false;
     NotifyCursorMoved();
 }
 
 void SqlDataset::Prior()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
     d->Settle();
-    if (d->row <= 0) {
-        d->bof = true;
+    if (d->m_row <= 0) {
+        d->m_bof = true;
         return;
     }
-    --d->row;
-    d->bof = d->eof = false;
+    --d->m_row;
+    d->m_bof = d->m_eof = false;
     NotifyCursorMoved();
 }
 
@@ -906,9 +849,9 @@ void SqlDataset::MoveTo(int row)
 {
     d->Settle();
     d->CheckRow(row);
-    const bool moved = row != d->row;
-    d->row = row;
-    d->bof = d->eof = false;
+    const bool moved = row != d->m_row;
+    d->m_row = row;
+    d->m_bof = d->m_eof = false;
     if (moved) {
         NotifyCursorMoved();
     }
@@ -916,7 +859,7 @@ void SqlDataset::MoveTo(int row)
 
 int SqlDataset::RecordCount() const
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return 0;
     }
     d->Settle();
@@ -926,16 +869,16 @@ int SqlDataset::RecordCount() const
 
 bool SqlDataset::IsEmpty() const
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return true;
     }
     d->Settle();
-    return d->fetched == 0;
+    return d->m_fetched == 0;
 }
 
 int SqlDataset::FetchedRowCount() const
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return 0;
     }
     d->Settle();
@@ -944,12 +887,12 @@ int SqlDataset::FetchedRowCount() const
 
 bool SqlDataset::CanFetchMore() const
 {
-    return d->active && !d->pending && !d->count;
+    return d->m_active && !d->m_pending && !d->m_count;
 }
 
 void SqlDataset::FetchMore()
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return;
     }
     d->Settle();
@@ -960,43 +903,43 @@ void SqlDataset::FetchMore()
 
 int SqlDataset::RecNo() const
 {
-    if (!d->active) {
+    if (!d->m_active) {
         return -1;
     }
     d->Settle();
-    return d->row;
+    return d->m_row;
 }
 
 bool SqlDataset::Bof() const
 {
-    return d->bof;
+    return d->m_bof;
 }
 
 bool SqlDataset::Eof() const
 {
-    return d->eof;
+    return d->m_eof;
 }
 
 QString SqlDataset::GetFilter() const
 {
-    return d->filterText;
+    return d->m_filterText;
 }
 
 void SqlDataset::SetFilter(const QString& expression)
 {
-    if (expression == d->filterText) {
+    if (expression == d->m_filterText) {
         return;
     }
-    if (!d->active) {
-        d->filterText = expression;
+    if (!d->m_active) {
+        d->m_filterText = expression;
         return;
     }
-    SqlText condition = d->Translate(expression, GetFilterOptions(), d->filtered); // may raise
-    d->filterText = expression;
-    if (!d->filtered) {
+    SqlText condition = d->Translate(expression, GetFilterOptions(), d->m_filtered); // may raise
+    d->m_filterText = expression;
+    if (!d->m_filtered) {
         return;
     }
-    d->condition = std::move(condition);
+    d->m_condition = std::move(condition);
     if (ControlsDisabled()) {
         d->Defer();
         return;
@@ -1006,21 +949,21 @@ void SqlDataset::SetFilter(const QString& expression)
 
 bool SqlDataset::GetFiltered() const
 {
-    return d->filtered;
+    return d->m_filtered;
 }
 
 void SqlDataset::SetFiltered(bool filtered)
 {
-    if (filtered == d->filtered) {
+    if (filtered == d->m_filtered) {
         return;
     }
-    if (!d->active) {
-        d->filtered = filtered;
+    if (!d->m_active) {
+        d->m_filtered = filtered;
         return;
     }
-    SqlText condition = d->Translate(d->filterText, GetFilterOptions(), filtered); // may raise
-    d->filtered = filtered;
-    d->condition = std::move(condition);
+    SqlText condition = d->Translate(d->m_filterText, GetFilterOptions(), filtered); // may raise
+    d->m_filtered = filtered;
+    d->m_condition = std::move(condition);
     if (ControlsDisabled()) {
         d->Defer();
         return;
@@ -1033,15 +976,15 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
     if (options == GetFilterOptions()) {
         return;
     }
-    if (!d->active) {
+    if (!d->m_active) {
         StoreFilterOptions(options);
         return;
     }
-    d->CheckOptions(options);                                              // may raise
-    SqlText condition = d->Translate(d->filterText, options, d->filtered); // may raise
-    const std::vector<OrderColumn> order = d->BuildOrder(d->orderFieldNames, options);
+    d->CheckOptions(options);                                                  // may raise
+    SqlText condition = d->Translate(d->m_filterText, options, d->m_filtered); // may raise
+    const std::vector<OrderColumn> order = d->BuildOrder(d->m_orderFieldNames, options);
     StoreFilterOptions(options);
-    d->condition = std::move(condition);
+    d->m_condition = std::move(condition);
     d->BuildQuery(order);
     if (ControlsDisabled()) {
         d->Defer();
@@ -1060,22 +1003,22 @@ QVariant SqlDataset::Value(int row, int field) const
                                .arg(GetFieldCount()));
     }
     const RowValues& values = d->Ensure(row);
-    return Normalised(d->schema->fields.Def(field), values[field]);
+    return Normalised(d->m_schema->fields.Def(field), values[field]);
 }
 
 QString SqlDataset::GetServerCondition() const
 {
-    return d->condition.sql;
+    return d->m_condition.sql;
 }
 
 int SqlDataset::StatementCount() const
 {
-    return d->session ? d->session->StatementCount() : 0;
+    return d->m_session ? d->m_session->StatementCount() : 0;
 }
 
 QString SqlDataset::LastStatement() const
 {
-    return d->session ? d->session->LastStatement() : QString();
+    return d->m_session ? d->m_session->LastStatement() : QString();
 }
 
 } // namespace host

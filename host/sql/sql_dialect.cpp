@@ -1,5 +1,6 @@
 #include "host/sql/sql_dialect.h"
 
+#include "host/sql/database_url.h"
 #include "host/sql/postgres_dialect.h"
 #include "host/sql/sqlite_dialect.h"
 
@@ -35,6 +36,26 @@ std::unique_ptr<SqlDialect> SqlDialect::ForDriver(const QString& driverName)
     throw DatasetError(
         QStringLiteral("The database driver \"%1\" is not supported (QSQLITE and QPSQL are)")
             .arg(driverName));
+}
+
+std::unique_ptr<SqlDialect> SqlDialect::ForUrl(const DatabaseUrl& url)
+{
+    if (url.kind == DatabaseUrl::Kind::PostgreSql) {
+        return std::make_unique<PostgresDialect>();
+    }
+    return std::make_unique<SqliteDialect>();
+}
+
+QString DescribeDatabase(const QSqlDatabase& db)
+{
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        return QStringLiteral("the SQLite database \"%1\"").arg(db.databaseName());
+    }
+    QString where = db.hostName();
+    if (where.isEmpty()) {
+        where = QStringLiteral("the local socket");
+    }
+    return QStringLiteral("the database \"%1\" on %2").arg(db.databaseName(), where);
 }
 
 QString SqlDialect::QuoteIdentifier(const QString& name)

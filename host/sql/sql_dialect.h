@@ -2,13 +2,25 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
 #include <string>
 #include <touchsearch/field_type.h>
+#include <touchsearch/filter_options.h>
+#include <vector>
+
+namespace host {
+class Table;
+}
 
 namespace host::sql {
+
+struct DatabaseUrl;
+enum class DatabaseAccess;
+struct SearchIndexTarget;
+struct TableSchema;
 
 // What a value is at run time, as the filter language sees it.
 enum class ValueKind { Null, Int, Float, Bool, Date, Text };
@@ -36,15 +48,17 @@ struct SqlText {
 // that computes exactly what ClientDataset computes for the same operands: byte-wise
 // text comparison, ASCII-only case mapping, LIKE with '%' and '_' and no escape,
 // numbers meeting text through the same text form.
+//
+// Whatever else differs between the servers is the dialect's too (connections, the
+// catalogue, the session, search indexes): no other code asks which server it meets.
 class SqlDialect {
 public:
-    enum class Server { Sqlite, Postgres };
-
     virtual ~SqlDialect() = default;
-    virtual Server GetServer() const = 0;
 
     // The dialect for a QtSql driver name (QSQLITE, QPSQL); raises for any other.
     static std::unique_ptr<SqlDialect> ForDriver(const QString& driverName);
+    // The dialect of the server a database URL names.
+    static std::unique_ptr<SqlDialect> ForUrl(const DatabaseUrl& url);
 
     // Learns what the SQL it writes depends on from an open connection to the database
     // (PostgreSQL: the server's text encoding).
@@ -130,6 +144,90 @@ public:
     virtual QString RowIdentity() const = 0;
     virtual ValueKind RowIdentityKind() const = 0;
     virtual QString RowIdentityParameter(SqlText& out, const QVariant& value) const = 0;
+
+    // Connections, and the provider's copy (database_url.h, table_readers.h).
+    // Opens a connection under a name of its own, as OpenDatabase does.
+    virtual QSqlDatabase Open(const DatabaseUrl& url, DatabaseAccess access) const = 0;
+    // The tables a copy may name (sql_provider.h's SqlTableNames).
+    virtual QStringList TableNames(const DatabaseUrl& url) const = 0;
+    // SQL naming the table a copy reads; raises naming source when the name leads nowhere.
+    virtual QString RelationToRead(const DatabaseUrl& url, const QString& table,
+                                   const QString& source) const = 0;
+    // A query's rows read into a new table, through the server's own client library.
+    virtual Table ReadRows(const DatabaseUrl& url, const QString& select,
+                           const QString& source) const = 0;
+
+    // The catalogue: a table's fields and keys (ReadTableSchema).
+    virtual TableSchema ReadSchema(QSqlDatabase& db, const QString& table) const = 0;
+    // Where a column may hold any value whatever its declared type (SQLite): statements
+    // that find the first record holding a value not of its field's type, giving the
+    // field's place in checked, the value and the record's number (or NULL); the second
+    // for a table with no rowid. None where the server refuses such values itself.
+    virtual std::vector<SqlText> StrayValueQueries(const Table& fields, const QString& quotedTable,
+                                                   std::vector<int>& checked) const
+    {
+        (void)fields;
+        (void)quotedTable;
+        (void)checked;
+        return {};
+    }
+
+    // A live search's session (sql_session.h).
+    // The statement that makes every later one read-only.
+    virtual QString ReadOnlyStatement() const = 0;
+    // Readies a read-only connection for searching; raises naming the database when the
+    // connection cannot take what searching needs.
+    virtual void PrepareSession(QSqlDatabase& db) const { (void)db; }
+    // The statement that has the next ones planned for any values, or for each one's own
+    // (perValues); empty where the server plans each statement one way.
+    virtual QString PlanningStatement(bool perValues) const
+    {
+        (void)perValues;
+        return {};
+    }
+
+    // A live search's statements (sql_dataset.cpp).
+    // What ends a subquery so that a condition on it stays outside it, not pushed down.
+    virtual QString SubqueryFence() const { return {}; }
+    // A field's read as a window's select list gives it to the dataset; field is its place.
+    virtual QString SelectedValue(const QString& read, ValueKind kind, int field) const
+    {
+        (void)kind;
+        (void)field;
+        return read;
+    }
+    // Whether a window is read by its keys first, then its rows by key.
+    virtual bool ReadsWindowByKeys() const { return false; }
+
+    // Search indexes (SqlDataset::CreateSearchIndexes), on a writable connection.
+    // The statements that ready the connection for making them.
+    virtual QStringList SearchIndexSetup() const = 0;
+    // Whether the table's unique key ends every index already, so none is given it.
+    virtual bool KeyEndsEveryIndex(const TableSchema& schema) const
+    {
+        (void)schema;
+        return false;
+    }
+    // Statements that drop earlier indexes of the field which SearchIndexes would make
+    // otherwise now, so that they are made again.
+    virtual QStringList StaleSearchIndexes(const QSqlDatabase& db, const SearchIndexTarget& target,
+                                           FilterOptions options) const
+    {
+        (void)db;
+        (void)target;
+        (void)options;
+        return {};
+    }
+    // The field's indexes, built on its read exactly as the filter translation and the
+    // order spell it (an index on anything else goes unused).
+    virtual QStringList SearchIndexes(const SearchIndexTarget& target,
+                                      FilterOptions options) const = 0;
+    // The statement that ends the call: the planner's statistics gathered anew.
+    virtual QString SearchIndexClosing(const QString& relation) const = 0;
 };
+
+// Where a database is, for messages: the file of an SQLite database, the database
+// name and host of a server.
+QString DescribeDatabase(const QSqlDatabase& db);
 
 } // namespace host::sql

@@ -1,13 +1,12 @@
 #include "host/sql/sql_provider.h"
 
 #include "host/sql/database_url.h"
-#include "host/sql/table_readers.h"
+#include "host/sql/sql_dialect.h"
 
 #include <QRegularExpression>
-#include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 bool IsQuery(const QString& text)
@@ -20,8 +19,7 @@ bool IsQuery(const QString& text)
 
 QStringList TableNames(const DatabaseUrl& url)
 {
-    return url.kind == DatabaseUrl::Kind::PostgreSql ? PostgreSqlTableNames(url)
-                                                     : SqliteTableNames(url);
+    return SqlDialect::ForUrl(url)->TableNames(url);
 }
 
 QString OnlyTable(const DatabaseUrl& url)
@@ -43,6 +41,7 @@ QString OnlyTable(const DatabaseUrl& url)
 Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
 {
     const DatabaseUrl parsed = ParseDatabaseUrl(url);
+    const std::unique_ptr<SqlDialect> dialect = SqlDialect::ForUrl(parsed);
     QString select;
     QString source;
     QString tableName;
@@ -54,34 +53,27 @@ Table ReadSqlTable(const QString& url, const QString& tableOrQuery)
     } else {
         tableName = tableOrQuery.isEmpty() ? OnlyTable(parsed) : tableOrQuery;
         source = QStringLiteral("\"%1\" from \"%2\"").arg(tableName, parsed.shown);
-        // PostgreSQL names TABLE or SCHEMA.TABLE (sql/table_name.h); an SQLite file's
-        // table is named as it is.
         select =
-            QStringLiteral("SELECT * FROM ") + (parsed.kind == DatabaseUrl::Kind::PostgreSql
-                                                    ? PostgreSqlRelation(parsed, tableName, source)
-                                                    : QuoteSqlIdentifier(tableName));
+            QStringLiteral("SELECT * FROM ") + dialect->RelationToRead(parsed, tableName, source);
     }
-    Table table = parsed.kind == DatabaseUrl::Kind::PostgreSql
-                      ? ReadPostgreSqlRows(parsed, select, source)
-                      : ReadSqliteRows(parsed, select, source);
+    Table table = dialect->ReadRows(parsed, select, source);
     table.tableName = tableName;
     return table;
 }
 
-void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery)
-{
-    Table table = ReadSqlTable(url, tableOrQuery);
-    dataset.LoadFromTable(std::move(table), UrlWithoutPassword(url));
-}
+} // namespace host::sql
+
+// Declared in the public <touchsearch/database.h>.
+namespace host {
 
 QStringList SqlTableNames(const QString& url)
 {
-    return TableNames(ParseDatabaseUrl(url));
+    return sql::TableNames(sql::ParseDatabaseUrl(url));
 }
 
 QString OnlySqlTable(const QString& url)
 {
-    return OnlyTable(ParseDatabaseUrl(url));
+    return sql::OnlyTable(sql::ParseDatabaseUrl(url));
 }
 
 } // namespace host

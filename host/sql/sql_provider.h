@@ -6,11 +6,9 @@
 #include <QStringList>
 #include <touchsearch/database.h>
 
-namespace host {
+namespace host::sql {
 
-class ClientDataset;
-
-// Fills client datasets from a database named by URL (postgresql://… or sqlite:PATH;
+// Reads tables for client datasets from a database named by URL (postgresql://… or sqlite:PATH;
 // see sql/database_url.h), for hosts that want the records in memory.
 //
 // tableOrQuery is a table's name (on PostgreSQL TABLE or SCHEMA.TABLE, each part as it
@@ -26,8 +24,4 @@ class ClientDataset;
 // Reads the rows into a new table.
 Table ReadSqlTable(const QString& url, const QString& tableOrQuery);
 
-// Replaces the dataset's fields and records with the rows; on any failure the dataset
-// keeps what it had.
-void FillFromSql(ClientDataset& dataset, const QString& url, const QString& tableOrQuery);
-
-} // namespace host
+} // namespace host::sql

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <touchsearch/dataset_error.h>
 
-namespace host {
+namespace host::sql {
 namespace {
 
 bool ParseInt(std::string_view text, std::int64_t& value)
@@ -176,4 +176,4 @@ void SqlRowWriter::Text(int field, std::string_view value)
         column.AppendInt(cell.i);
 }
 
-} // namespace host
+} // namespace host::sql

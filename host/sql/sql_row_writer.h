@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-namespace host {
+namespace host::sql {
 
 // Appends values read from a database straight to a table's columns, checking each the
 // way the file loader does. Raises DatasetError "Cannot read SOURCE: REASON".
@@ -53,4 +53,4 @@ private:
     std::unique_ptr<ProgressReporter> m_progress; // from the first record on
 };
 
-} // namespace host
+} // namespace host::sql

@@ -1,13 +1,11 @@
 #include "host/sql/sql_session.h"
 
-#include "host/sql/sqlite_dialect.h"
 #include "host/sql/table_schema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <memory>
-#include <sqlite3.h>
 #include <touchsearch/dataset_error.h>
 
 namespace host::sql {
@@ -40,36 +38,11 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
 {
     m_planning = Planning::Unknown;
     QSqlQuery query(db);
-    const QString statement =
-        m_dialect->GetServer() == SqlDialect::Server::Sqlite
-            ? QStringLiteral("PRAGMA query_only = 1")
-            : QStringLiteral("SET SESSION default_transaction_read_only = on");
-    if (!query.exec(statement)) {
+    if (!query.exec(m_dialect->ReadOnlyStatement())) {
         throw DatasetError(QStringLiteral("Cannot make the connection to %1 read-only: %2")
                                .arg(DescribeDatabase(db), query.lastError().text()));
     }
-    if (m_dialect->GetServer() == SqlDialect::Server::Sqlite) {
-        const QVariant handle = db.driver()->handle();
-        sqlite3* sqlite = nullptr;
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-            sqlite = *static_cast<sqlite3* const*>(handle.constData());
-        }
-        if (sqlite == nullptr || !SqliteDialect::RegisterFunctions(sqlite)) {
-            throw DatasetError(QStringLiteral("Cannot prepare %1 for searching: its SQLite "
-                                              "connection does not take functions")
-                                   .arg(DescribeDatabase(db)));
-        }
-        // The file's pages mapped, not copied into each connection's own cache: many
-        // connections (tills) then read the same pages from memory.
-        (void)query.exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-    }
-    if (m_dialect->GetServer() == SqlDialect::Server::Postgres) {
-        // Doubles travel as text: the shortest form that reads back the same value.
-        (void)query.exec(QStringLiteral("SET extra_float_digits = 1"));
-        // A keystroke's statement reads a window; compiling it to machine code (which
-        // a large estimate can trigger) would cost more than running it.
-        (void)query.exec(QStringLiteral("SET jit = off"));
-    }
+    m_dialect->PrepareSession(db);
     m_dialect->Learn(db);
 }
 
@@ -116,18 +89,16 @@ QSqlQuery* SqlSession::Prepared(QSqlDatabase& db, const QString& sql, QString& f
 // of statement changes.
 void SqlSession::PlanFor(QSqlDatabase& db, const SqlText& statement)
 {
-    if (m_dialect->GetServer() != SqlDialect::Server::Postgres) {
-        return;
-    }
     const Planning wanted = statement.scans ? Planning::PerValues : Planning::Generic;
     if (wanted == m_planning) {
         return;
     }
+    const QString setting = m_dialect->PlanningStatement(wanted == Planning::PerValues);
+    if (setting.isEmpty()) {
+        return;
+    }
     QSqlQuery query(db);
-    if (query.exec(wanted == Planning::Generic ? QStringLiteral("SET plan_cache_mode = "
-                                                                "force_generic_plan")
-                                               : QStringLiteral("SET plan_cache_mode = "
-                                                                "force_custom_plan"))) {
+    if (query.exec(setting)) {
         m_planning = wanted;
     }
 }

@@ -11,7 +11,6 @@ namespace host::sql {
 // and lower() are ASCII-only.
 class SqliteDialect : public SqlDialect {
 public:
-    Server GetServer() const override { return Server::Sqlite; }
     // Learns the connection's longest LIKE or GLOB pattern.
     void Learn(const QSqlDatabase& db) override;
     QString Parameter(SqlText& out, ValueKind kind, const QVariant& value) const override;
@@ -49,6 +48,30 @@ public:
     {
         return out.Bind(value);
     }
+
+    QSqlDatabase Open(const DatabaseUrl& url, DatabaseAccess access) const override;
+    QStringList TableNames(const DatabaseUrl& url) const override;
+    QString RelationToRead(const DatabaseUrl& url, const QString& table,
+                           const QString& source) const override;
+    Table ReadRows(const DatabaseUrl& url, const QString& select,
+                   const QString& source) const override;
+    TableSchema ReadSchema(QSqlDatabase& db, const QString& table) const override;
+    std::vector<SqlText> StrayValueQueries(const Table& fields, const QString& quotedTable,
+                                           std::vector<int>& checked) const override;
+    QString ReadOnlyStatement() const override;
+    // Registers this program's functions, and maps the file's pages.
+    void PrepareSession(QSqlDatabase& db) const override;
+    // SQLite would push a condition down into a subquery, splitting it at each AND and
+    // joining the terms again one after another: a filter of a thousand terms, which the
+    // translation brackets in small groups, would be a chain too deep for it. A LIMIT of
+    // no rows less (-1) keeps it outside.
+    QString SubqueryFence() const override { return QStringLiteral(" LIMIT -1"); }
+    QStringList SearchIndexSetup() const override;
+    // An INTEGER PRIMARY KEY is the rowid, which ends every index.
+    bool KeyEndsEveryIndex(const TableSchema& schema) const override;
+    QStringList SearchIndexes(const SearchIndexTarget& target,
+                              FilterOptions options) const override;
+    QString SearchIndexClosing(const QString& relation) const override;
 
     // The SQL function that writes a real number in ClientDataset's text form; every
     // connection the dialect's SQL runs on needs it registered.

@@ -6,11 +6,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace host {
+namespace host::sql {
 
-// Readers behind ReadSqlTable, one per server, each through its own client library
-// (libpq, SQLite) so that values go from the wire into the columns without a QVariant.
-// select is a complete query; source is what messages name ("\"clientes\" from \"URL\"").
+// Readers behind ReadSqlTable (each dialect's ReadRows), one per server, each through its own
+// client library (libpq, SQLite) so that values go from the wire into the columns without a
+// QVariant. select is a complete query; source is what messages name ("\"clientes\" from \"URL\"").
 Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QString& source);
 Table ReadSqliteRows(const DatabaseUrl& url, const QString& select, const QString& source);
 
@@ -23,7 +23,4 @@ QStringList PostgreSqlTableNames(const DatabaseUrl& url);
 QString PostgreSqlRelation(const DatabaseUrl& url, const QString& table, const QString& source);
 QStringList SqliteTableNames(const DatabaseUrl& url);
 
-// An identifier in double quotes, for either server.
-QString QuoteSqlIdentifier(const QString& name);
-
-} // namespace host
+} // namespace host::sql

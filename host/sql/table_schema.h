@@ -4,6 +4,7 @@
 #include "host/storage/table.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <vector>
 
@@ -32,14 +33,24 @@ struct TableSchema {
     // ctid is unique only within each partition, a foreign table's not at all.
     bool rowIdentity = true;
     bool view = false; // a view: it holds no rows of its own, nor indexes
+
+    // Adds a field read by read; indexableRead: an index may be built on the read though
+    // it is no plain column (it always may on the column itself).
+    void AddField(const FieldDef& def, const QString& read, bool indexableRead = false);
+    // The first of the keys (each its columns' names) whose columns are all NOT NULL
+    // becomes the unique key.
+    void ChooseUniqueKey(const std::vector<QStringList>& keys, const QStringList& notNullColumns);
 };
 
 // Reads a table's columns and keys; raises naming the table and the database when
 // the table does not exist or the catalogue cannot be read.
 TableSchema ReadTableSchema(QSqlDatabase& db, const SqlDialect& dialect, const QString& table);
 
-// Where a database is, for messages: the file of an SQLite database, the database
-// name and host of a server.
-QString DescribeDatabase(const QSqlDatabase& db);
+// For the dialects' catalogue readers: raises "Table "TABLE" in DATABASE: WHAT".
+[[noreturn]] void SchemaError(const QSqlDatabase& db, const QString& table, const QString& what);
+// A catalogue query run with its values, forward only; raises through SchemaError when
+// the catalogue cannot be read.
+QSqlQuery CatalogueQuery(QSqlDatabase& db, const QString& table, const QString& sql,
+                         const QVariantList& values);
 
 } // namespace host::sql

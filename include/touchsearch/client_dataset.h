@@ -39,9 +39,6 @@ public:
     // CSV when the name ends in ".csv". Raises naming the file and the reason; the
     // dataset then keeps what it had. An open dataset stays open on the new records.
     void LoadFromFile(const QString& path);
-    // Replaces fields and records with a table built aside (by a provider reading a
-    // database, for one), on the same terms as LoadFromFile; source names it in messages.
-    void LoadFromTable(Table table, const QString& source);
     // Replaces fields and records with a database table's or query's rows, read once:
     // url is "postgresql://…" or "sqlite:PATH", tableOrQuery a table's name, a SELECT,
     // or empty for the database's only table. Types and NULLs are kept, text sizes come
@@ -97,6 +94,9 @@ public:
 private:
     class Private;
 
+    // Replaces fields and records with a table built aside (by a provider reading a
+    // database, for one), on the same terms as LoadFromFile; source names it in messages.
+    void LoadFromTable(Table table, const QString& source);
     void SwapTable(Table& table);
     void DataChanged();
     void OnIndexDefsChanged();

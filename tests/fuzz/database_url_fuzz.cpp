@@ -29,7 +29,7 @@ void Check(const QString& url, const QStringList& secrets)
 {
     QStringList messages{host::UrlWithoutPassword(url)};
     try {
-        messages << host::ParseDatabaseUrl(url).shown;
+        messages << host::sql::ParseDatabaseUrl(url).shown;
     } catch (const host::DatasetError& error) {
         messages << QString::fromUtf8(error.what());
     }

@@ -225,7 +225,7 @@ TEST_P(SqlDatasetTest, TheConnectionIsMadeReadOnlyEvenWhenTheHostOpenedItWritabl
     const QString table = Customers(5);
     // The host's own writable connection, handed over by name.
     const QString writable =
-        host::OpenDatabase(db->Url(), host::DatabaseAccess::Writable).connectionName();
+        host::sql::OpenDatabase(db->Url(), host::sql::DatabaseAccess::Writable).connectionName();
     {
         host::SqlDataset ds;
         ds.SetConnectionName(writable);
@@ -235,7 +235,7 @@ TEST_P(SqlDatasetTest, TheConnectionIsMadeReadOnlyEvenWhenTheHostOpenedItWritabl
         EXPECT_FALSE(write.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table)));
         EXPECT_EQ(ds.RecordCount(), 5);
     }
-    host::CloseDatabase(writable);
+    host::sql::CloseDatabase(writable);
     QSqlQuery count(db->Writer());
     ASSERT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)));
     ASSERT_TRUE(count.next());
@@ -253,7 +253,7 @@ TEST(SqlDatasetPostgresTest, StatementsStayPreparedWhileOpenAndGoWithClose)
         db.Insert(table, {i, QStringLiteral("Nome %1").arg(i)});
     }
     const QString name =
-        host::OpenDatabase(db.Url(), host::DatabaseAccess::ReadOnly).connectionName();
+        host::sql::OpenDatabase(db.Url(), host::sql::DatabaseAccess::ReadOnly).connectionName();
     const auto prepared = [&] {
         QSqlQuery count(QSqlDatabase::database(name, false));
         EXPECT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements")));
@@ -277,7 +277,7 @@ TEST(SqlDatasetPostgresTest, StatementsStayPreparedWhileOpenAndGoWithClose)
         ds.Close();
         EXPECT_EQ(prepared(), 0);
     }
-    host::CloseDatabase(name);
+    host::sql::CloseDatabase(name);
 }
 
 TEST_P(SqlDatasetTest, OpenFailuresNameWhatAndWhere)
@@ -439,7 +439,7 @@ TEST(SqlDatasetPostgresTest, CharColumnsAreSearchedAsTextThroughTheirIndexes)
     EXPECT_EQ(ds->RecordCount(), 500 - 45);
 
     host::ClientDataset copy;
-    host::FillFromSql(copy, db.Url(), table);
+    copy.LoadFromDatabase(db.Url(), table);
     copy.Open();
     copy.SetFilter(QStringLiteral("UF = 'P' AND SIGLA LIKE '%-3'"));
     copy.SetFiltered(true);

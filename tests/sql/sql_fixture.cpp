@@ -36,13 +36,13 @@ TestDatabase::TestDatabase(Server server, const QString& postgresUrl)
             throw std::runtime_error("no PostgreSQL cluster for this test (see above)");
         }
     }
-    m_writer = host::OpenDatabase(m_url, host::DatabaseAccess::Writable).connectionName();
+    m_writer = host::sql::OpenDatabase(m_url, host::sql::DatabaseAccess::Writable).connectionName();
 }
 
 TestDatabase::~TestDatabase()
 {
     for (const QString& name : m_readers + QStringList{m_writer}) {
-        host::CloseDatabase(name);
+        host::sql::CloseDatabase(name);
     }
 }
 
@@ -106,7 +106,8 @@ void TestDatabase::Insert(const QString& table, const QVariantList& values)
 
 QString TestDatabase::ReaderConnection()
 {
-    const QString name = host::OpenDatabase(m_url, host::DatabaseAccess::ReadOnly).connectionName();
+    const QString name =
+        host::sql::OpenDatabase(m_url, host::sql::DatabaseAccess::ReadOnly).connectionName();
     m_readers << name;
     return name;
 }

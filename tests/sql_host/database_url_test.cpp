@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 #include <touchsearch/dataset_error.h>
 
-using host::DatabaseAccess;
-using host::DatabaseUrl;
 using host::DatasetError;
-using host::OpenDatabase;
-using host::ParseDatabaseUrl;
-using host::ScopedDatabase;
+using host::sql::DatabaseAccess;
+using host::sql::DatabaseUrl;
+using host::sql::OpenDatabase;
+using host::sql::ParseDatabaseUrl;
+using host::sql::ScopedDatabase;
 using testing_support::PgClusterUri;
 
 namespace {

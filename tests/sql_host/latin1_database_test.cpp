@@ -17,7 +17,7 @@ namespace {
 
 bool Exec(const QString& uri, const QStringList& statements)
 {
-    host::ScopedDatabase db(uri, host::DatabaseAccess::Writable);
+    host::sql::ScopedDatabase db(uri, host::sql::DatabaseAccess::Writable);
     QSqlQuery query(db.Database());
     for (const QString& statement : statements) {
         if (!query.exec(statement)) {

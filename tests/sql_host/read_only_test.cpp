@@ -39,7 +39,7 @@ std::string CopyError(const QString& url, const QString& tableOrQuery)
 // The rows of each query joined into one text, read on a connection of the test's own.
 std::string PgState(const QString& url)
 {
-    host::ScopedDatabase db(url, host::DatabaseAccess::Writable);
+    host::sql::ScopedDatabase db(url, host::sql::DatabaseAccess::Writable);
     QSqlQuery query(db.Database());
     QString state;
     const auto read = [&](const QString& sql) {

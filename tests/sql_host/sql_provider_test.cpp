@@ -11,7 +11,6 @@
 
 using host::ClientDataset;
 using host::FieldType;
-using host::FillFromSql;
 using sql_host_test::ExecSqlite;
 using sql_host_test::PgScratchDatabase;
 
@@ -89,7 +88,7 @@ TEST(FillFromSql, PostgreSqlTypesSizesAndNullsAreKept)
     ASSERT_TRUE(db.Exec(kTypedTable));
 
     ClientDataset dataset;
-    FillFromSql(dataset, db.Uri(), QString()); // the only table
+    dataset.LoadFromDatabase(db.Uri(), QString()); // the only table
     dataset.Open();
     ASSERT_EQ(dataset.GetFieldCount(), 9);
     const std::vector<std::pair<FieldType, int>> expected = {
@@ -129,22 +128,22 @@ TEST(FillFromSql, QueriesTablesByNameAndSemicolonsWork)
                          QStringLiteral("INSERT INTO \"Outra Tabela\" VALUES (7)")}));
 
     ClientDataset dataset;
-    FillFromSql(dataset, db.Uri(),
-                QStringLiteral("  select CODIGO, upper(NMCLIENTE) AS NOME from clientes where "
-                               "CODIGO > 1 order by 1 ;"));
+    dataset.LoadFromDatabase(
+        db.Uri(), QStringLiteral("  select CODIGO, upper(NMCLIENTE) AS NOME from clientes where "
+                                 "CODIGO > 1 order by 1 ;"));
     dataset.Open();
     ASSERT_EQ(dataset.RecordCount(), 2);
     EXPECT_EQ(dataset.GetField(1)->GetName(), QStringLiteral("nome"));
     EXPECT_EQ(dataset.Value(0, 1).toString(),
               QStringLiteral("JOãO GONçALVES")); // C locale: ASCII only
 
-    FillFromSql(dataset, db.Uri(), QStringLiteral("Outra Tabela"));
+    dataset.LoadFromDatabase(db.Uri(), QStringLiteral("Outra Tabela"));
     ASSERT_EQ(dataset.RecordCount(), 1);
     EXPECT_EQ(dataset.Value(0, 0).toLongLong(), 7);
 
     // More rows than one batch of the cursor.
-    FillFromSql(dataset, db.Uri(),
-                QStringLiteral("SELECT g AS N, 'x' || g AS T FROM generate_series(1, 45001) g"));
+    dataset.LoadFromDatabase(
+        db.Uri(), QStringLiteral("SELECT g AS N, 'x' || g AS T FROM generate_series(1, 45001) g"));
     ASSERT_EQ(dataset.RecordCount(), 45001);
     EXPECT_EQ(dataset.Value(45000, 1).toString(), QStringLiteral("x45001"));
 }
@@ -189,7 +188,8 @@ TEST(FillFromSql, RefusalsNameTheSourceAndLeaveTheDatasetAsItWas)
         ErrorOf(*dataset, db.Uri(), QStringLiteral("SELECT nextval('s') AS n"));
     EXPECT_NE(write.find("read-only transaction"), std::string::npos) << write;
     ClientDataset check;
-    FillFromSql(check, db.Uri(), QStringLiteral("SELECT last_value AS v, is_called AS c FROM s"));
+    check.LoadFromDatabase(db.Uri(),
+                           QStringLiteral("SELECT last_value AS v, is_called AS c FROM s"));
     check.Open();
     EXPECT_EQ(check.Value(0, 1).toBool(), false);
 
@@ -275,11 +275,12 @@ TEST(FillFromSql, PostgreSqlSqliteAndTheFileLoaderAgreeOnRandomRecords)
                                      QStringList{QStringLiteral("COMMIT")}));
 
     ClientDataset fromPg;
-    FillFromSql(fromPg, db.Uri(),
-                QStringLiteral("SELECT CODIGO AS \"CODIGO\", NOME AS \"NOME\", ATIVO AS \"ATIVO\", "
-                               "DIA AS \"DIA\", VALOR AS \"VALOR\", OBS AS \"OBS\" FROM r"));
+    fromPg.LoadFromDatabase(
+        db.Uri(),
+        QStringLiteral("SELECT CODIGO AS \"CODIGO\", NOME AS \"NOME\", ATIVO AS \"ATIVO\", "
+                       "DIA AS \"DIA\", VALOR AS \"VALOR\", OBS AS \"OBS\" FROM r"));
     ClientDataset fromSqlite;
-    FillFromSql(fromSqlite, QStringLiteral("sqlite:") + path, QStringLiteral("r"));
+    fromSqlite.LoadFromDatabase(QStringLiteral("sqlite:") + path, QStringLiteral("r"));
     ClientDataset fromFile;
     fromFile.LoadFromFile(path);
     for (ClientDataset* d : {&fromPg, &fromSqlite, &fromFile})

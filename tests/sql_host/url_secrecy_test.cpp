@@ -37,12 +37,14 @@ QStringList MessagesFor(const QString& url)
 {
     QStringList messages{host::UrlWithoutPassword(url)};
     QString shown;
-    messages << ErrorOf([&] { shown = host::ParseDatabaseUrl(url).shown; });
+    messages << ErrorOf([&] { shown = host::sql::ParseDatabaseUrl(url).shown; });
     messages << shown;
-    messages << ErrorOf([&] { host::ScopedDatabase db(url); });
+    messages << ErrorOf([&] { host::sql::ScopedDatabase db(url); });
     messages << ErrorOf([&] { (void)host::SqlTableNames(url); });
-    messages << ErrorOf([&] { (void)host::ReadSqlTable(url, QStringLiteral("no_such_table")); });
-    messages << ErrorOf([&] { (void)host::ReadSqlTable(url, QStringLiteral("SELECT 1 AS x")); });
+    messages << ErrorOf(
+        [&] { (void)host::sql::ReadSqlTable(url, QStringLiteral("no_such_table")); });
+    messages << ErrorOf(
+        [&] { (void)host::sql::ReadSqlTable(url, QStringLiteral("SELECT 1 AS x")); });
     messages << ErrorOf([&] {
         host::SqlDataset live;
         live.SetDatabaseUrl(url);
@@ -105,7 +107,7 @@ TEST(UrlSecrecy, AnAtInThePasswordIsRefusedWithoutShowingThePassword)
     const QStringList messages = MessagesFor(url);
     EXPECT_EQ(Leak(messages, {QStringLiteral("p@ss:w0rd")}), "");
     EXPECT_EQ(host::UrlWithoutPassword(url), QStringLiteral("postgresql://pwuser…"));
-    const QString refusal = ErrorOf([&] { host::ScopedDatabase db(url); });
+    const QString refusal = ErrorOf([&] { host::sql::ScopedDatabase db(url); });
     EXPECT_EQ(refusal,
               QStringLiteral("\"postgresql://pwuser…\" is not a valid PostgreSQL URI: where its "
                              "user name and password end is unclear (an \"@\" past them, or a "
@@ -116,8 +118,8 @@ TEST(UrlSecrecy, AnAtInThePasswordIsRefusedWithoutShowingThePassword)
     const QString encoded =
         QStringLiteral("postgresql://postgres:p%40ss%3Aw0rd@/ts?host=%1&port=%2")
             .arg(cluster.folder, cluster.port);
-    EXPECT_EQ(host::ParseDatabaseUrl(encoded).password, QStringLiteral("p@ss:w0rd"));
-    EXPECT_EQ(ErrorOf([&] { host::ScopedDatabase db(encoded); }), "");
+    EXPECT_EQ(host::sql::ParseDatabaseUrl(encoded).password, QStringLiteral("p@ss:w0rd"));
+    EXPECT_EQ(ErrorOf([&] { host::sql::ScopedDatabase db(encoded); }), "");
     EXPECT_EQ(
         Leak(MessagesFor(encoded), {QStringLiteral("p@ss:w0rd"), QStringLiteral("ss%3Aw0rd")}), "");
 }
@@ -147,8 +149,8 @@ TEST(UrlSecrecy, LibpqsQuotesOfMalformedUrisLeaveOutThePassword)
             << url.toStdString();
     }
     // What is no secret is still named.
-    const QString unknown =
-        ErrorOf([] { host::ParseDatabaseUrl(QStringLiteral("postgresql://h/db?colour=red")); });
+    const QString unknown = ErrorOf(
+        [] { host::sql::ParseDatabaseUrl(QStringLiteral("postgresql://h/db?colour=red")); });
     EXPECT_TRUE(unknown.contains(QLatin1String("\"colour\""))) << unknown.toStdString();
 }
 
@@ -160,7 +162,7 @@ TEST(UrlSecrecy, KeywordValueStringsAreRefusedWithoutTheirPassword)
     const QString text =
         QStringLiteral("host=%1 port=%2 dbname=ts user=postgres password='Zq Kv\\'X'")
             .arg(cluster.folder, cluster.port);
-    const QString refusal = ErrorOf([&] { host::ScopedDatabase db(text); });
+    const QString refusal = ErrorOf([&] { host::sql::ScopedDatabase db(text); });
     EXPECT_TRUE(refusal.contains(QLatin1String("is not a database URL"))) << refusal.toStdString();
     EXPECT_TRUE(refusal.contains(QLatin1String("dbname=ts"))) << refusal.toStdString();
     EXPECT_EQ(Leak(MessagesFor(text), {QStringLiteral("Zq Kv'X")}), "");
@@ -267,7 +269,7 @@ TEST(UrlSecrecy, RandomUrlFormsNeverShowAPieceOfTheirPassword)
     int opened = 0;
     for (int i = 0; i < 150; ++i) {
         const QString url = forms.Next();
-        if (ErrorOf([&] { host::ScopedDatabase db(url); }).isEmpty())
+        if (ErrorOf([&] { host::sql::ScopedDatabase db(url); }).isEmpty())
             ++opened;
         const std::string leak = Leak(MessagesFor(url), forms.secrets, QStringLiteral("QZXJKVW"));
         ASSERT_EQ(leak, "") << url.toStdString();

@@ -69,7 +69,7 @@ QJsonObject Record(const Result& r)
 // One number a query on the database gives.
 qint64 Scalar(const QString& url, const QString& sql)
 {
-    host::ScopedDatabase db(url);
+    host::sql::ScopedDatabase db(url);
     QSqlQuery query(db.Database());
     if (!query.exec(sql) || !query.next()) {
         ADD_FAILURE() << sql.toStdString();

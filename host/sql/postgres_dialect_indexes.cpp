@@ -1,0 +1,130 @@
+// PostgreSQL's search indexes: ordered ones that end with the key and hold the column
+// (index-only windows), and trigram ones for contains searches.
+#include "host/sql/postgres_dialect.h"
+#include "host/sql/search_index_target.h"
+
+#include <QSqlQuery>
+
+namespace host::sql {
+
+namespace {
+
+// A search index of that name whose NULLs are placed otherwise than the column now
+// needs (an earlier run made NULLS FIRST indexes on NOT NULL columns too, which no
+// order of the dataset could use): the statement that drops it, so that it is made
+// again; empty when there is none, or it is right.
+QString StaleNullsPlacement(const QSqlDatabase& db, const QString& quotedIndex, bool nullsFirst)
+{
+    QSqlQuery query(db);
+    // indoption's bit 2 is NULLS FIRST (INDOPTION_NULLS_FIRST), for the first key.
+    query.prepare(QStringLiteral("SELECT (i.indoption[0] & 2) <> 0 FROM pg_index i "
+                                 "WHERE i.indexrelid = to_regclass(?)"));
+    query.addBindValue(quotedIndex);
+    if (!query.exec() || !query.next() || query.value(0).toBool() == nullsFirst) {
+        return {};
+    }
+    return QStringLiteral("DROP INDEX %1").arg(quotedIndex);
+}
+
+} // namespace
+
+QStringList PostgresDialect::SearchIndexSetup() const
+{
+    return {QStringLiteral("SET client_min_messages = warning"),
+            QStringLiteral("SET SESSION default_transaction_read_only = off"),
+            QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")};
+}
+
+QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
+                                                const SearchIndexTarget& target,
+                                                FilterOptions options) const
+{
+    // Only the indexes this call makes again: an accent-folded one stays unless the call
+    // makes those.
+    QList<const char*> ordered = {"upper", "text"};
+    if (options.testFlag(FilterOption::IgnoreAccents)) {
+        ordered << "upper_unaccented"
+                << "unaccented";
+    }
+    QStringList drops;
+    for (const char* purpose : ordered) {
+        if (const QString drop =
+                StaleNullsPlacement(db, target.QualifiedIndexName(purpose), target.nullable);
+            !drop.isEmpty()) {
+            drops << drop;
+        }
+    }
+    return drops;
+}
+
+QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
+                                           FilterOptions options) const
+{
+    // NULLs placed as the dataset orders them, so each also serves an order on the
+    // field: first for a column that may hold NULL; the planner takes an index with
+    // NULLS FIRST for no plain order, NOT NULL or not.
+    const QString& read = target.read;
+    const QString& table = target.relation;
+    const QString upper = Upper(read);
+    const QString nullsFirst = target.nullable ? QStringLiteral(" NULLS FIRST") : QString();
+    const QString plain = QStringLiteral("(%1) COLLATE \"C\"").arg(read);
+    // The upper-cased order still ends with the key as it is, the field included.
+    const QString key = target.inKey ? QString() : target.keySuffix;
+    // An index on an expression also holds the column itself, so a search that needs
+    // only the column and the key is answered from the index alone (index-only), never
+    // visiting the rows it passes over.
+    const QString column = QuoteIdentifier(target.field);
+    const QString include = QStringLiteral(" INCLUDE (%1)").arg(column);
+    QStringList statements;
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
+                      .arg(target.IndexName("upper"), table, upper, nullsFirst, target.keySuffix,
+                           include)
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
+                      .arg(target.IndexName("text"), table, plain, nullsFirst, key,
+                           read == column ? QString() : include);
+    if (options.testFlag(FilterOption::IgnoreAccents)) {
+        // With accents set aside the filter and the order read translate(...) of the
+        // field: its own indexes, spelt exactly as the filter translation spells them,
+        // ordered as the dataset orders (the folded text, then the key).
+        const QString folded = AccentFolded(read);
+        const QString foldedUpper = Upper(folded);
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
+                          .arg(target.IndexName("upper_unaccented"), table, foldedUpper, nullsFirst,
+                               target.keySuffix, include)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
+                          .arg(target.IndexName("unaccented"), table, Collated(folded), nullsFirst,
+                               target.keySuffix, include)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                     "gin_trgm_ops)")
+                          .arg(target.IndexName("upper_unaccented_trgm"), table, foldedUpper)
+                   << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
+                                     "gin_trgm_ops)")
+                          .arg(target.IndexName("unaccented_trgm"), table, Collated(folded));
+    }
+    // A finer histogram of the values: a contains search is planned for its pattern from
+    // the share of the histogram that matches it, which then tells walking the index from
+    // the trigrams better. (A column's own statistics are the table's; an expression's,
+    // its index's.)
+    statements << QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
+                      .arg(target.QualifiedIndexName("upper"));
+    statements << (read == column
+                       ? QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 SET STATISTICS 1000")
+                             .arg(table, read)
+                       : QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
+                             .arg(target.QualifiedIndexName("text")));
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                 "gin_trgm_ops)")
+                      .arg(target.IndexName("upper_trgm"), table, upper)
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
+                                 "gin_trgm_ops)")
+                      .arg(target.IndexName("trgm"), table, plain);
+    return statements;
+}
+
+QString PostgresDialect::SearchIndexClosing(const QString& relation) const
+{
+    // VACUUM marks the pages all-visible, which lets index-only scans skip the rows.
+    return QStringLiteral("VACUUM (ANALYZE) %1").arg(relation);
+}
+
+} // namespace host::sql

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace host::sql {
+
+// One text field to make search indexes on, as SqlDataset::CreateSearchIndexes found it;
+// the dialect writes the statements.
+struct SearchIndexTarget {
+    QString table;     // as written (TableSchema::table): names the indexes
+    QString relation;  // SQL naming the table
+    QString qualifier; // the table's schema and a dot, when one was named; else empty
+    QString field;     // the field's name
+    QString read;      // SQL reading the field (TableSchema::reads)
+    bool nullable = true;
+    // ", KEY…": the unique key ending the ordered indexes, so that a window comes
+    // straight off the index; empty when the server ends every index with it already.
+    QString keySuffix;
+    bool inKey = false; // the field is one of the unique key's
+
+    // An index's quoted name: short and stable, so that the same table, field and purpose
+    // always give the same name and running the call again creates nothing new.
+    QString IndexName(const char* purpose) const;
+    // The name as SQL outside the table's schema names it.
+    QString QualifiedIndexName(const char* purpose) const { return qualifier + IndexName(purpose); }
+};
+
+} // namespace host::sql

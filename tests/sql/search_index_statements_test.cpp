@@ -1,0 +1,137 @@
+// The statements CreateSearchIndexes runs, word for word, on both servers: the names it
+// gives indexes are kept between runs, and each index must be spelt as the searches that
+// use it are.
+#include "tests/sql/sql_fixture.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using sql_test::Server;
+
+namespace {
+
+// The statements with the test's table named T and each index's hash H.
+QStringList Normalised(QStringList statements, const QString& table)
+{
+    static const QRegularExpression hash(QStringLiteral("ts_[0-9a-f]{12}_"));
+    for (QString& statement : statements) {
+        statement.replace(table, QStringLiteral("T"));
+        statement.replace(hash, QStringLiteral("ts_H_"));
+    }
+    return statements;
+}
+
+void CreateCustomers(sql_test::TestDatabase& db, const QString& table)
+{
+    db.CreateTable(table, {{"CODIGO", "INTEGER PRIMARY KEY", "integer PRIMARY KEY"},
+                           {"NOME", "VARCHAR(40)", "varchar(40)"},
+                           {"UF", "CHAR(2) NOT NULL", "char(2) NOT NULL"},
+                           {"DIA", "DATE", "date"}});
+}
+
+} // namespace
+
+TEST(SearchIndexStatements, SqliteIndexesEachTextFieldPlainAndUpperCased)
+{
+    sql_test::TestDatabase db(Server::Sqlite);
+    const QString table = db.Table(QStringLiteral("clientes"));
+    CreateCustomers(db, table);
+    const QStringList statements =
+        Normalised(host::SqlDataset::CreateSearchIndexes(db.Url(), table), table);
+    EXPECT_EQ(statements, (QStringList{
+                              QStringLiteral("PRAGMA query_only = 0"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper\" ON \"T\" "
+                                             "((upper(\"NOME\")))"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_text\" ON \"T\" "
+                                             "(\"NOME\" COLLATE BINARY)"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper\" ON \"T\" "
+                                             "((upper(\"UF\")))"),
+                              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_text\" ON \"T\" "
+                                             "(\"UF\" COLLATE BINARY)"),
+                              QStringLiteral("ANALYZE"),
+                          }))
+        << statements.join(u'\n').toStdString();
+}
+
+TEST(SearchIndexStatements, SqliteIndexesEndWithATextKey)
+{
+    sql_test::TestDatabase db(Server::Sqlite);
+    const QString table = db.Table(QStringLiteral("itens"));
+    db.CreateTable(table, {{"SIGLA", "TEXT NOT NULL", ""}, {"NOME", "TEXT", ""}},
+                   QStringLiteral("PRIMARY KEY (\"SIGLA\")"));
+    const QStringList statements = Normalised(
+        host::SqlDataset::CreateSearchIndexes(db.Url(), table, {QStringLiteral("NOME")}), table);
+    EXPECT_EQ(statements,
+              (QStringList{
+                  QStringLiteral("PRAGMA query_only = 0"),
+                  QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper\" ON \"T\" "
+                                 "((upper(\"NOME\")), (\"SIGLA\") COLLATE BINARY)"),
+                  QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_text\" ON \"T\" "
+                                 "(\"NOME\" COLLATE BINARY, (\"SIGLA\") COLLATE BINARY)"),
+                  QStringLiteral("ANALYZE"),
+              }))
+        << statements.join(u'\n').toStdString();
+}
+
+TEST(SearchIndexStatements, PostgresIndexesEachTextFieldOrderedAndByTrigrams)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("clientes"));
+    CreateCustomers(db, table);
+    const QStringList statements =
+        Normalised(host::SqlDataset::CreateSearchIndexes(db.Url(), table), table);
+    EXPECT_EQ(
+        statements,
+        (QStringList{
+            QStringLiteral("SET client_min_messages = warning"),
+            QStringLiteral("SET SESSION default_transaction_read_only = off"),
+            QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper\" ON \"T\" ((upper(\"NOME\" "
+                           "COLLATE \"C\")) NULLS FIRST, \"CODIGO\") INCLUDE (\"NOME\")"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_text\" ON \"T\" ((\"NOME\") COLLATE "
+                           "\"C\" NULLS FIRST, \"CODIGO\")"),
+            QStringLiteral("ALTER INDEX \"ts_H_upper\" ALTER COLUMN 1 SET STATISTICS 1000"),
+            QStringLiteral("ALTER TABLE \"T\" ALTER COLUMN \"NOME\" SET STATISTICS 1000"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_trgm\" ON \"T\" USING gin "
+                           "((upper(\"NOME\" COLLATE \"C\")) gin_trgm_ops)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_trgm\" ON \"T\" USING gin "
+                           "((\"NOME\") COLLATE \"C\" gin_trgm_ops)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper\" ON \"T\" ((upper(CAST(\"UF\" "
+                           "AS text) COLLATE \"C\")), \"CODIGO\") INCLUDE (\"UF\")"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_text\" ON \"T\" ((CAST(\"UF\" AS "
+                           "text)) COLLATE \"C\", \"CODIGO\") INCLUDE (\"UF\")"),
+            QStringLiteral("ALTER INDEX \"ts_H_upper\" ALTER COLUMN 1 SET STATISTICS 1000"),
+            QStringLiteral("ALTER INDEX \"ts_H_text\" ALTER COLUMN 1 SET STATISTICS 1000"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_trgm\" ON \"T\" USING gin "
+                           "((upper(CAST(\"UF\" AS text) COLLATE \"C\")) gin_trgm_ops)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_trgm\" ON \"T\" USING gin "
+                           "((CAST(\"UF\" AS text)) COLLATE \"C\" gin_trgm_ops)"),
+            QStringLiteral("VACUUM (ANALYZE) \"T\""),
+        }))
+        << statements.join(u'\n').toStdString();
+}
+
+TEST(SearchIndexStatements, PostgresIndexesTheAccentFoldWhenAsked)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("nomes"));
+    db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"}, {"NOME", "", "text"}});
+    const QStringList statements =
+        Normalised(host::SqlDataset::CreateSearchIndexes(db.Url(), table, {QStringLiteral("NOME")},
+                                                         host::FilterOption::IgnoreAccents),
+                   table);
+    ASSERT_EQ(statements.size(), 14) << statements.join(u'\n').toStdString();
+    EXPECT_EQ(statements[5].left(statements[5].indexOf(QLatin1String(" ON "))),
+              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_unaccented\""));
+    EXPECT_TRUE(statements[5].contains(QLatin1String("translate(\"NOME\", ")));
+    EXPECT_TRUE(
+        statements[5].endsWith(QLatin1String(" NULLS FIRST, \"CODIGO\") INCLUDE (\"NOME\")")))
+        << statements[5].toStdString();
+    EXPECT_EQ(statements[6].left(statements[6].indexOf(QLatin1String(" ON "))),
+              QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_unaccented\""));
+    EXPECT_TRUE(statements[7].startsWith(QLatin1String(
+        "CREATE INDEX IF NOT EXISTS \"ts_H_upper_unaccented_trgm\" ON \"T\" USING gin")));
+    EXPECT_TRUE(statements[8].startsWith(
+        QLatin1String("CREATE INDEX IF NOT EXISTS \"ts_H_unaccented_trgm\" ON \"T\" USING gin")));
+    EXPECT_EQ(statements[13], QStringLiteral("VACUUM (ANALYZE) \"T\""));
+}
