@@ -52,6 +52,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.h
   ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_dialect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_row_function.h
+  ${CMAKE_CURRENT_LIST_DIR}/sql/sqlite_row_function.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.h
   ${CMAKE_CURRENT_LIST_DIR}/sql/postgres_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql/sql_translation.h
