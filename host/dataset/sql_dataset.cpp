@@ -371,7 +371,8 @@ public:
             return {};
         }
         const filter::NodePtr root = filter::ParseFilter(text, schema->fields, options);
-        return sql::TranslateFilter(*root, schema->fields, Dialect(), schema->reads);
+        return sql::TranslateFilter(*root, schema->fields, Dialect(), schema->reads,
+                                    sql::FilterSource{text, options});
     }
 
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
