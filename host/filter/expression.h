@@ -60,6 +60,16 @@ public:
     NodeKind Kind() const { return m_kind; }
     StaticType Type() const { return m_type; }
     int Position() const { return m_position; }
+    // Where the node's text lies in the filter (from 0, the end excluded): set for the
+    // conditions and for what stands as one, so that a part of a filter can be parsed
+    // again on its own.
+    int TextBegin() const { return m_textBegin; }
+    int TextEnd() const { return m_textEnd; }
+    void SetText(int begin, int end)
+    {
+        m_textBegin = begin;
+        m_textEnd = end;
+    }
     // Canonical form: two nodes with the same key compute the same thing.
     const std::string& Key() const { return m_key; }
 
@@ -70,6 +80,8 @@ private:
     NodeKind m_kind;
     StaticType m_type;
     int m_position;
+    int m_textBegin = 0;
+    int m_textEnd = 0;
 };
 
 using NodePtr = std::unique_ptr<Node>;

@@ -18,6 +18,7 @@ struct Token {
     Tok type = Tok::End;
     QString text;
     int position = 0; // 1-based
+    int end = 0;      // from 0, where its text ends
 };
 
 // A piece of the input quoted in a message: long pieces are cut, so that a 10 MB
@@ -161,8 +162,9 @@ std::vector<Token> Tokenize(const QString& text)
                      .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')),
                  position);
         }
+        tokens.back().end = static_cast<int>(i); // each pass past a space takes one token
     }
-    tokens.push_back({Tok::End, QString(), static_cast<int>(n) + 1});
+    tokens.push_back({Tok::End, QString(), static_cast<int>(n) + 1, static_cast<int>(n)});
     return tokens;
 }
 
@@ -263,6 +265,13 @@ private:
         Parser& parser;
     };
 
+    // Notes where a node's text lies: from the token at first to the last one taken.
+    NodePtr Spanned(NodePtr node, size_t first) const
+    {
+        node->SetText(m_tokens[first].position - 1, m_tokens[m_pos - 1].end);
+        return node;
+    }
+
     static NodePtr AsCondition(NodePtr node)
     {
         if (node->Type() == StaticType::Condition) {
@@ -270,7 +279,11 @@ private:
         }
         if (node->Type() == StaticType::Boolean) {
             const int position = node->Position();
-            return std::make_unique<TruthNode>(std::move(node), position);
+            const int begin = node->TextBegin();
+            const int end = node->TextEnd();
+            NodePtr truth = std::make_unique<TruthNode>(std::move(node), position);
+            truth->SetText(begin, end);
+            return truth;
         }
         Fail(QStringLiteral("expected a condition, found %1")
                  .arg(QLatin1String(TypeName(node->Type()))),
@@ -288,6 +301,7 @@ private:
     NodePtr ParseOr()
     {
         Depth depth(*this);
+        const size_t first = m_pos;
         const int position = Peek().position;
         std::vector<NodePtr> terms;
         terms.push_back(ParseAnd());
@@ -296,13 +310,14 @@ private:
             terms.push_back(ParseAnd());
         }
         if (terms.size() == 1) {
-            return std::move(terms.front());
+            return Spanned(std::move(terms.front()), first);
         }
-        return MakeLogic(NodeKind::Or, std::move(terms), position);
+        return Spanned(MakeLogic(NodeKind::Or, std::move(terms), position), first);
     }
 
     NodePtr ParseAnd()
     {
+        const size_t first = m_pos;
         const int position = Peek().position;
         std::vector<NodePtr> terms;
         terms.push_back(ParseNot());
@@ -311,9 +326,9 @@ private:
             terms.push_back(ParseNot());
         }
         if (terms.size() == 1) {
-            return std::move(terms.front());
+            return Spanned(std::move(terms.front()), first);
         }
-        return MakeLogic(NodeKind::And, std::move(terms), position);
+        return Spanned(MakeLogic(NodeKind::And, std::move(terms), position), first);
     }
 
     static NodePtr MakeLogic(NodeKind kind, std::vector<NodePtr> terms, int position)
@@ -326,12 +341,13 @@ private:
 
     NodePtr ParseNot()
     {
+        const size_t first = m_pos;
         if (IsKeyword("NOT")) {
             Depth depth(*this);
             const int position = Take().position;
-            return std::make_unique<NotNode>(AsCondition(ParseNot()), position);
+            return Spanned(std::make_unique<NotNode>(AsCondition(ParseNot()), position), first);
         }
-        return ParsePredicate();
+        return Spanned(ParsePredicate(), first);
     }
 
     NodePtr ParsePredicate()

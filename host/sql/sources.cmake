@@ -29,6 +29,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_connection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_indexes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_dialect_schema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_row_function.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sqlite_row_function.h
   ${CMAKE_CURRENT_LIST_DIR}/sqlite_table_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_name.h

@@ -312,7 +312,8 @@ public:
             return {};
         }
         const filter::NodePtr root = filter::ParseFilter(text, m_schema->fields, options);
-        return sql::TranslateFilter(*root, m_schema->fields, Dialect(), m_schema->reads);
+        return sql::TranslateFilter(*root, m_schema->fields, Dialect(), m_schema->reads,
+                                    sql::FilterSource{text, options});
     }
 
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/storage/table.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -10,10 +12,6 @@
 #include <touchsearch/field_type.h>
 #include <touchsearch/filter_options.h>
 #include <vector>
-
-namespace host {
-class Table;
-}
 
 namespace host::sql {
 
@@ -42,6 +40,14 @@ struct SqlText {
         values.push_back(value);
         return QStringLiteral("?");
     }
+};
+
+// A part of a filter the server has this program decide, record by record: its text,
+// parsed again with the options over the fields it reads (in the table's order).
+struct FilterPart {
+    QString text;
+    FilterOptions options;
+    std::vector<FieldDef> fields;
 };
 
 // How one server spells what the filter language means. Every method returns SQL
@@ -119,6 +125,21 @@ public:
     }
     // A boolean value used as a condition.
     virtual QString Truth(const QString& booleanValue) const = 0;
+
+    // How deeply a condition's SQL may nest, counted as brackets with a function call's
+    // counting two; 0 where the server takes whatever the filter language nests. A part
+    // of a filter that would nest deeper is decided by PartCondition instead.
+    virtual int DeepestNesting() const { return 0; }
+    // A condition true, false or unknown for a record as ClientDataset finds the part:
+    // the server calls back into this program with the fields the part reads. Nests
+    // kPartNesting levels at most. Empty where DeepestNesting is 0.
+    static constexpr int kPartNesting = 3;
+    virtual QString PartCondition(SqlText& out, const FilterPart& part) const
+    {
+        (void)out;
+        (void)part;
+        return {};
+    }
 
     // Case-sensitive LIKE of text against a literal pattern (bound) or a pattern
     // computed per record.

@@ -50,7 +50,7 @@ void SqlRowWriter::Fail(const QString& reason) const
 
 QString SqlRowWriter::Where() const
 {
-    return QStringLiteral(" in record %1").arg(m_record);
+    return m_record > 0 ? QStringLiteral(" in record %1").arg(m_record) : QString();
 }
 
 void SqlRowWriter::AddField(FieldDef def)

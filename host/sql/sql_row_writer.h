@@ -19,7 +19,8 @@ public:
     // Adds a field, refusing names a filter could not write and names given twice.
     void AddField(FieldDef def);
 
-    // Starts the next record (numbered from 1 in messages).
+    // Starts the next record (numbered from 1 in messages; a single row written without
+    // it is named by no number, and reports no progress).
     void BeginRecord()
     {
         ++m_record;

@@ -5,6 +5,8 @@
 #include "host/text/accent_fold.h"
 #include "host/text/text_form.h"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 #include <touchsearch/dataset_error.h>
 
@@ -44,15 +46,172 @@ QString Parenthesised(const QString& sql)
     return u'(' + sql + u')';
 }
 
+// How deeply SQL text nests: a bracket counts one level, a function call's two (the
+// parser keeps more for a call's arguments). Quoted names and texts are passed over.
+int Nesting(const QString& sql)
+{
+    std::vector<int> open;
+    int depth = 0;
+    int deepest = 0;
+    QChar quote;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            quote = c == quote ? QChar() : quote; // a doubled quote closes and opens again
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'(') {
+            const bool call = i > 0 && (sql[i - 1].isLetterOrNumber() || sql[i - 1] == u'_');
+            open.push_back(call ? 2 : 1);
+            depth += open.back();
+            deepest = std::max(deepest, depth);
+        } else if (c == u')' && !open.empty()) {
+            depth -= open.back();
+            open.pop_back();
+        }
+    }
+    return deepest;
+}
+
 class Translator {
 public:
     Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
-               SqlText& out)
-        : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_out(out)
+               const FilterSource& source, SqlText& out)
+        : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_source(source),
+          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0), m_out(out)
     {
     }
 
-    QString Condition(const Node& node)
+    QString Translate(const Node& root)
+    {
+        return Condition(root, m_parts ? m_dialect.DeepestNesting()
+                                       : std::numeric_limits<int>::max() / 2);
+    }
+
+private:
+    // A condition whose SQL nests at most room levels (see Nesting): where the dialect
+    // nests only so deep, a part that would nest deeper is decided by PartCondition.
+    // The top of the tree stays SQL (and an index can serve it); what lies too deep is
+    // one part.
+    QString Condition(const Node& node, int room)
+    {
+        switch (node.Kind()) {
+        case NodeKind::And:
+        case NodeKind::Or: {
+            std::vector<const Node*> terms;
+            Collect(node, node.Kind(), terms);
+            const int inner = room - GroupLevels(static_cast<qsizetype>(terms.size()));
+            if (m_parts && inner < SqlDialect::kPartNesting) {
+                return Part(node);
+            }
+            QStringList sql;
+            for (const Node* term : terms) {
+                sql << Condition(*term, inner);
+            }
+            return Grouped(sql, node.Kind() == NodeKind::And ? QStringLiteral(" AND ")
+                                                             : QStringLiteral(" OR "));
+        }
+        case NodeKind::Not: {
+            // NOT NOT x is x in three-valued logic too: a run of NOTs is one or none.
+            bool negated = false;
+            const Node& inner = WithoutNots(node, negated);
+            if (!negated) {
+                return Condition(inner, room);
+            }
+            if (m_parts && room - 1 < SqlDialect::kPartNesting) {
+                return Part(node);
+            }
+            return QStringLiteral("(NOT %1)").arg(Condition(inner, room - 1));
+        }
+        default:
+            break;
+        }
+        const qsizetype mark = m_out.values.size();
+        const QString sql = Predicate(node);
+        if (m_parts && Nesting(sql) > room) {
+            m_out.values.resize(mark);
+            return Part(node);
+        }
+        return sql;
+    }
+
+    // A condition decided by the dialect's PartCondition: its text, parsed again over the
+    // fields it reads.
+    QString Part(const Node& node)
+    {
+        std::vector<bool> read(static_cast<size_t>(m_schema.FieldCount()), false);
+        NoteFieldsRead(node, read);
+        FilterPart part;
+        part.text = m_source.text.mid(node.TextBegin(), node.TextEnd() - node.TextBegin());
+        part.options = m_source.options;
+        for (int f = 0; f < m_schema.FieldCount(); ++f) {
+            if (read[static_cast<size_t>(f)]) {
+                FieldDef def;
+                def.name = m_schema.Def(f).name;
+                def.type = m_schema.Def(f).type;
+                part.fields.push_back(def);
+            }
+        }
+        m_out.scans = true; // decided entry by entry, as a LIKE no range serves
+        return m_dialect.PartCondition(m_out, part);
+    }
+
+    static void NoteFieldsRead(const Node& node, std::vector<bool>& read)
+    {
+        const auto note = [&read](const Node& inner) { NoteFieldsRead(inner, read); };
+        switch (node.Kind()) {
+        case NodeKind::Field:
+        case NodeKind::FoldedField:
+            read[static_cast<size_t>(static_cast<const filter::ColumnNode&>(node).FieldIndex())] =
+                true;
+            break;
+        case NodeKind::Literal:
+            break;
+        case NodeKind::Arithmetic:
+            note(static_cast<const filter::ArithmeticNode&>(node).Left());
+            note(static_cast<const filter::ArithmeticNode&>(node).Right());
+            break;
+        case NodeKind::Negate:
+            note(static_cast<const filter::NegateNode&>(node).Operand());
+            break;
+        case NodeKind::Function:
+            note(static_cast<const filter::FunctionNode&>(node).Argument());
+            break;
+        case NodeKind::Compare:
+            note(static_cast<const filter::CompareNode&>(node).Left());
+            note(static_cast<const filter::CompareNode&>(node).Right());
+            break;
+        case NodeKind::Like:
+            note(static_cast<const filter::LikeNode&>(node).Operand());
+            note(static_cast<const filter::LikeNode&>(node).Pattern());
+            break;
+        case NodeKind::IsNull:
+            note(static_cast<const filter::IsNullNode&>(node).Operand());
+            break;
+        case NodeKind::In:
+            note(static_cast<const filter::InNode&>(node).Operand());
+            for (const filter::NodePtr& item : static_cast<const filter::InNode&>(node).List()) {
+                note(*item);
+            }
+            break;
+        case NodeKind::And:
+        case NodeKind::Or:
+            for (const filter::NodePtr& term :
+                 static_cast<const filter::LogicNode&>(node).Terms()) {
+                note(*term);
+            }
+            break;
+        case NodeKind::Not:
+            note(static_cast<const filter::NotNode&>(node).Operand());
+            break;
+        case NodeKind::Truth:
+            note(static_cast<const filter::TruthNode&>(node).Operand());
+            break;
+        }
+    }
+
+    // A condition that holds values, not conditions.
+    QString Predicate(const Node& node)
     {
         switch (node.Kind()) {
         case NodeKind::Compare:
@@ -68,20 +227,6 @@ public:
         }
         case NodeKind::In:
             return In(static_cast<const filter::InNode&>(node));
-        case NodeKind::And:
-        case NodeKind::Or: {
-            QStringList terms;
-            Collect(node, node.Kind(), terms);
-            return Grouped(terms, node.Kind() == NodeKind::And ? QStringLiteral(" AND ")
-                                                               : QStringLiteral(" OR "));
-        }
-        case NodeKind::Not: {
-            // NOT NOT x is x in three-valued logic too: a run of NOTs is one or none.
-            bool negated = false;
-            const Node& inner = WithoutNots(node, negated);
-            const QString condition = Condition(inner);
-            return negated ? QStringLiteral("(NOT %1)").arg(condition) : condition;
-        }
         case NodeKind::Truth: {
             ValueKind kind = ValueKind::Null;
             const qsizetype mark = m_out.values.size();
@@ -96,13 +241,15 @@ public:
         case NodeKind::Arithmetic:
         case NodeKind::Negate:
         case NodeKind::Function:
+        case NodeKind::And:
+        case NodeKind::Or:
+        case NodeKind::Not:
             break;
         }
         throw DatasetError(
             QStringLiteral("Filter: expected a condition at position %1").arg(node.Position()));
     }
 
-private:
     // A long chain of terms is grouped: SQLite nests a chain of N terms N deep (and
     // refuses a depth of 1000), and a deep nest of brackets overflows its parser's
     // stack. Groups of kGroup terms, each bracketed, nest as a tree of kGroup branches:
@@ -121,6 +268,11 @@ private:
         }
         return Parenthesised(groups.join(joint));
     }
+    // The brackets Grouped nests a chain of this many terms in.
+    static int GroupLevels(qsizetype terms)
+    {
+        return terms <= kGroup ? 1 : 1 + GroupLevels((terms + kGroup - 1) / kGroup);
+    }
 
     // The node under a run of NOTs; negated tells whether their number is odd.
     static const Node& WithoutNots(const Node& node, bool& negated)
@@ -135,7 +287,7 @@ private:
 
     // The terms of an AND or an OR, those of the same operator inside it (bracketed
     // in the filter, or under an even number of NOTs) taken in, in their order.
-    void Collect(const Node& node, NodeKind kind, QStringList& terms)
+    static void Collect(const Node& node, NodeKind kind, std::vector<const Node*>& terms)
     {
         for (const filter::NodePtr& term : static_cast<const filter::LogicNode&>(node).Terms()) {
             bool negated = false;
@@ -143,7 +295,7 @@ private:
             if (!negated && inner.Kind() == kind) {
                 Collect(inner, kind, terms);
             } else {
-                terms << Condition(*term);
+                terms.push_back(term.get());
             }
         }
     }
@@ -682,6 +834,8 @@ private:
     const Table& m_schema;
     const std::vector<QString>& m_fieldSql;
     const SqlDialect& m_dialect;
+    const FilterSource& m_source;
+    const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
     SqlText& m_out;
 };
 
@@ -724,11 +878,11 @@ std::string PrefixSuccessor(std::string prefix)
 }
 
 SqlText TranslateFilter(const filter::Node& root, const Table& schema, const SqlDialect& dialect,
-                        const std::vector<QString>& fieldSql)
+                        const std::vector<QString>& fieldSql, const FilterSource& source)
 {
     SqlText out;
-    Translator translator(schema, fieldSql, dialect, out);
-    out.sql = translator.Condition(root);
+    Translator translator(schema, fieldSql, dialect, source, out);
+    out.sql = translator.Translate(root);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "host/sql/sqlite_dialect.h"
 
 #include "host/filter/like_pattern.h"
+#include "host/sql/sqlite_row_function.h"
 #include "host/text/accent_fold.h"
 #include "host/text/text_form.h"
 
@@ -67,7 +68,8 @@ bool SqliteDialect::RegisterFunctions(sqlite3* db)
            sqlite3_create_function_v2(db, kAccentFoldFunction, 1, kFlags, nullptr,
                                       AccentFoldFunction, nullptr, nullptr, nullptr) == SQLITE_OK &&
            sqlite3_create_function_v2(db, kLikeFunction, 2, kFlags, nullptr, LikeFunction, nullptr,
-                                      nullptr, nullptr) == SQLITE_OK;
+                                      nullptr, nullptr) == SQLITE_OK &&
+           SqliteRowFunction::Register(db);
 }
 
 void SqliteDialect::Learn(const QSqlDatabase& db)
@@ -190,6 +192,18 @@ QString SqliteDialect::InValues(SqlText& out, const QString& operand,
 QString SqliteDialect::Truth(const QString& booleanValue) const
 {
     return QStringLiteral("(%1 <> 0)").arg(booleanValue);
+}
+
+QString SqliteDialect::PartCondition(SqlText& out, const FilterPart& part) const
+{
+    // The stored values, read as the file loader reads them (no cast): the part is then
+    // decided on what ClientDataset holds.
+    QStringList arguments{out.Bind(SqliteRowFunction::Describe(part))};
+    for (const FieldDef& def : part.fields) {
+        arguments << QuoteIdentifier(def.name);
+    }
+    return QStringLiteral("(%1(%2) <> 0)")
+        .arg(QLatin1String(SqliteRowFunction::kName), arguments.join(QStringLiteral(", ")));
 }
 
 std::string SqliteDialect::GlobOf(const std::string& likePattern)

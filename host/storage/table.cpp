@@ -48,6 +48,14 @@ void Table::AdoptAppendedColumns()
     }
 }
 
+void Table::ClearRecords()
+{
+    for (size_t f = 0; f < m_fields.size(); ++f) {
+        m_columns[f] = Column(m_fields[f].type);
+    }
+    m_count = 0;
+}
+
 int Table::ReportedSize(int field) const
 {
     const FieldDef& def = Def(field);

@@ -45,6 +45,8 @@ public:
     // After values were appended straight to the columns (bulk loading): takes their
     // common length as the record count.
     void AdoptAppendedColumns();
+    // Drops every record, keeping the fields (and where their columns are).
+    void ClearRecords();
 
 private:
     std::vector<FieldDef> m_fields;

@@ -493,6 +493,103 @@ TEST_P(DifferentialTest, FiltersAsLargeAsTheLanguageTakesSelectTheSameRecords)
         filters.push_back(QStringLiteral("NOME NOT IN (%1, 'ana')")
                               .arg(repeated(QStringLiteral("'n%1'"), 300000, ",")));
     }
+    // Brackets nested as deep as the language takes (200 levels: each bracket counts
+    // one, and so does each NOT, sign, function and link of a chain it holds), that
+    // nothing folds away: SQLite's parser refused such a statement ("parser stack
+    // overflow"). Each level reads another field: NULLs, texts, numbers, booleans and
+    // dates reach the server's evaluation of what lies too deep for its SQL.
+    const QStringList levels = {"QTD = %1",
+                                "NOME LIKE 'J%'",
+                                "PRECO > %1.5",
+                                "ATIVO",
+                                "NASC > '19%1'",
+                                "\"NM CIDADE\" IS NULL",
+                                "UPPER(NOME) = 'JOÃO'",
+                                "QTD IN (%1, NULL)",
+                                "NOT ATIVO",
+                                "NOME < \"NM CIDADE\"",
+                                "PRECO / QTD < 0.5",
+                                "NASC = '2000-01-01'",
+                                "TRIM(NOME) LIKE '%s_'"};
+    // (level AND (level OR (level AND … innermost))): 1 + depth levels.
+    const auto alternating = [&](int depth, const QString& innermost, const char* first) {
+        QString text;
+        bool conjunction = qstrcmp(first, "AND") == 0;
+        for (int i = 0; i < depth; ++i, conjunction = !conjunction) {
+            const QString& level = levels[i % levels.size()];
+            text += u'(' + (level.contains(QLatin1String("%1")) ? level.arg(i % 10) : level) +
+                    (conjunction ? QStringLiteral(" AND ") : QStringLiteral(" OR "));
+        }
+        return text + innermost + QString(depth, u')');
+    };
+    // Right-nested arithmetic: 1 + 2 * depth levels (a bracket and a link each).
+    const auto arithmetic = [](int depth, const QString& innermost) {
+        static const char* const operands[] = {"QTD + (", "PRECO * (", "QTD - (", "ID / ("};
+        QString text;
+        for (int i = 0; i < depth; ++i) {
+            text += QLatin1String(operands[i % 4]);
+        }
+        return text + innermost + QString(depth, u')');
+    };
+    const std::vector<QString> deep = {
+        arithmetic(30, "QTD") + QStringLiteral(" > 0"),
+        arithmetic(60, "PRECO") + QStringLiteral(" < 1"),
+        arithmetic(99, "QTD") + QStringLiteral(" IS NULL"), // 199 levels
+        QStringLiteral("QTD * 2 + ") + arithmetic(98, "-QTD") + QStringLiteral(" > -3"),
+        alternating(79, "QTD > 0", "OR"),
+        alternating(80, "NOME IS NULL", "AND"),
+        alternating(198, "PRECO > 1", "OR"), // 199 levels
+        alternating(199, "ATIVO", "AND"),    // 200 levels
+        // A prefix an index serves beside a part too deep for the server's SQL.
+        QStringLiteral("NOME LIKE 'J%' AND ") + alternating(80, "QTD < 5", "OR"),
+        QStringLiteral("UPPER(NOME) LIKE 'JO%' AND QTD IS NOT NULL AND ") +
+            alternating(150, "NASC < '1995'", "AND"),
+        QStringLiteral("(") + alternating(60, "ATIVO", "OR") + QStringLiteral(" OR QTD = 3) AND ") +
+            QStringLiteral("NOT ") + alternating(60, "NOME LIKE '%a%'", "AND"),
+        // Values nested deep inside functions, LIKE, IN and comparisons of text.
+        QStringLiteral("UPPER(TRIM(") + arithmetic(60, "QTD") + QStringLiteral(")) LIKE '%1%'"),
+        QStringLiteral("NOME LIKE LOWER(") + arithmetic(40, "PRECO") + QStringLiteral(")"),
+        arithmetic(50, "QTD") + QStringLiteral(" IN (1, 2.5, '3', NULL)"),
+        QStringLiteral("\"NM CIDADE\" <> ") + arithmetic(45, "PRECO") +
+            QStringLiteral(" AND NOME = 'joão'"),
+        // NOT, AND and OR in turn: 2 levels each.
+        [] {
+            QString text;
+            for (int i = 0; i < 99; ++i) {
+                text += QStringLiteral("NOT (QTD = %1 %2 ")
+                            .arg(i % 10)
+                            .arg(QLatin1String(i % 2 ? "OR" : "AND"));
+            }
+            return text + QStringLiteral("ATIVO") + QString(99, u')');
+        }(),
+    };
+    for (const QString& filter : deep) {
+        for (const int mode : {0, 1, 2, 3}) {
+            host::FilterOptions options;
+            options.setFlag(host::FilterOption::CaseInsensitive, (mode & 1) != 0);
+            options.setFlag(host::FilterOption::IgnoreAccents, (mode & 2) != 0);
+            client->SetFilterOptions(options);
+            server->SetFilterOptions(options);
+            const QString clientError = ErrorOf([&] {
+                client->SetFilter(filter);
+                client->SetFiltered(true);
+            });
+            const QString serverError = ErrorOf([&] {
+                server->SetFilter(filter);
+                server->SetFiltered(true);
+            });
+            ASSERT_TRUE(clientError.isEmpty())
+                << filter.left(200).toStdString() << ": " << clientError.toStdString();
+            ASSERT_EQ(serverError.toStdString(), "") << filter.left(200).toStdString();
+            ASSERT_EQ(sql_test::RowDifference(sql_test::IndexedRows(*client),
+                                              sql_test::CursorRows(*server)),
+                      "")
+                << "filter: " << filter.left(200).toStdString() << " (options " << mode << ")"
+                << "\nserver: " << server->GetServerCondition().left(400).toStdString();
+            EXPECT_EQ(server->RecordCount(), client->RecordCount()) << filter.toStdString();
+        }
+    }
+
     int selected = 0;
     for (const QString& filter : filters) {
         for (const bool caseInsensitive : {false, true}) {
@@ -521,6 +618,43 @@ TEST_P(DifferentialTest, FiltersAsLargeAsTheLanguageTakesSelectTheSameRecords)
         }
     }
     EXPECT_GT(selected, static_cast<int>(filters.size())); // most select some records
+}
+
+// A filter nested exactly as deep as the language takes runs on the server; one level
+// more is refused by both datasets with the same message.
+TEST_P(DifferentialTest, FiltersAtTheDepthLimitRunAndDeeperOnesAreRefusedAlike)
+{
+    sql_test::TestDatabase db(GetServer());
+    std::mt19937 rng(31415);
+    const Data data = RandomData(rng, 40);
+    const QString table = db.Table(QStringLiteral("limite"));
+    auto [server, client] = Datasets(db, table, data, 5);
+
+    // 1 + 99 brackets, each holding a NOT.
+    const auto nested = [](int levels, const QString& innermost) {
+        QString text;
+        for (int i = 0; i < levels; ++i) {
+            text += QStringLiteral("(NOME LIKE '%%1%' OR NOT ").arg(i % 10);
+        }
+        return text + innermost + QString(levels, u')');
+    };
+    const QString atTheLimit = nested(99, QStringLiteral("-QTD < PRECO"));
+    const QString pastTheLimit = nested(99, QStringLiteral("- -QTD < PRECO"));
+
+    client->SetFilter(atTheLimit);
+    client->SetFiltered(true);
+    server->SetFilter(atTheLimit);
+    server->SetFiltered(true);
+    ASSERT_EQ(
+        sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)), "");
+    EXPECT_GT(client->RecordCount(), 0);
+
+    const QString clientError = ErrorOf([&] { client->SetFilter(pastTheLimit); });
+    const QString serverError = ErrorOf([&] { server->SetFilter(pastTheLimit); });
+    EXPECT_TRUE(clientError.startsWith(
+        QStringLiteral("Filter: expression nested deeper than 200 levels at position ")))
+        << clientError.toStdString();
+    EXPECT_EQ(serverError, clientError);
 }
 
 INSTANTIATE_TEST_SUITE_P(

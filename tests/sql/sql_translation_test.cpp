@@ -178,4 +178,58 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
         << containsWindow.sql.toStdString();
 }
 
+// Only what lies deeper than SQLite's parser takes is decided record by record by this
+// program; the prefix beside it stays a range the index on the field serves.
+TEST(SqlTranslation, OnlyWhatNestsTooDeepForSqliteIsDecidedRecordByRecord)
+{
+    sql_test::TestDatabase db(Server::Sqlite);
+    const QString table = db.Table(QStringLiteral("fundo"));
+    db.CreateTable(table, {{"ID", "INTEGER PRIMARY KEY", ""},
+                           {"NOME", "TEXT", ""},
+                           {"QTD", "INTEGER", ""},
+                           {"PRECO", "REAL", ""}});
+    db.Exec(QStringLiteral("CREATE INDEX \"%1_nome\" ON \"%1\" (\"NOME\")").arg(table));
+    host::Table schema;
+    schema.AddField({QStringLiteral("ID"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 0});
+    schema.AddField({QStringLiteral("QTD"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("PRECO"), host::FieldType::Float, 0});
+
+    QString deep = QStringLiteral("QTD = 0");
+    for (int i = 0; i < 80; ++i) {
+        deep = QStringLiteral("(PRECO > %1 %2 %3)")
+                   .arg(i)
+                   .arg(QLatin1String(i % 2 ? "OR" : "AND"), deep);
+    }
+    const QString filter = QStringLiteral("NOME LIKE 'JO%' AND ") + deep;
+    const host::filter::NodePtr root = host::filter::ParseFilter(filter, schema);
+    const host::sql::SqliteDialect dialect;
+    const host::sql::SqlText sql =
+        host::sql::TranslateFilter(*root, schema, dialect, {}, {filter, {}});
+    EXPECT_EQ(sql.sql.count(QLatin1String("ts_filter_part(")), 1) << sql.sql.toStdString();
+    EXPECT_TRUE(sql.sql.contains(QLatin1String("ts_filter_part(?, \"QTD\", \"PRECO\")")))
+        << sql.sql.toStdString();
+    EXPECT_TRUE(sql.sql.startsWith(
+        QLatin1String("(((\"NOME\" GLOB ?) AND (\"NOME\") COLLATE BINARY >= ? AND")))
+        << sql.sql.toStdString();
+    // Without the filter's text every part is SQL, as deep as the filter.
+    EXPECT_FALSE(host::sql::TranslateFilter(*root, schema, dialect)
+                     .sql.contains(QLatin1String("ts_filter_part")));
+
+    host::sql::SqlSession session(db.ReaderConnection());
+    session.Start();
+    host::sql::SqlText plan = sql;
+    plan.sql =
+        QStringLiteral("EXPLAIN QUERY PLAN SELECT \"ID\" FROM \"%1\" WHERE %2").arg(table, sql.sql);
+    QSqlQuery& steps = session.Run(plan, QStringLiteral("Plan"));
+    QString details;
+    while (steps.next()) {
+        details += steps.value(3).toString() + u'\n';
+    }
+    steps.finish();
+    EXPECT_TRUE(details.contains(QLatin1String("USING INDEX")) ||
+                details.contains(QLatin1String("USING COVERING INDEX")))
+        << details.toStdString();
+}
+
 } // namespace
