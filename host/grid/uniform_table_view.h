@@ -75,7 +75,8 @@ private:
     int ColumnCount() const;
     // Height of all rows together, clamped to what a scroll bar can hold.
     int ContentHeight() const;
-    bool Enabled(int row, int column) const;
+    // Where Page Up or Page Down takes the current cell: a viewport's height on.
+    QModelIndex PageTarget(const QModelIndex& current, bool down, int bottom) const;
     void DrawCell(QPainter& painter, const QStyleOptionViewItem& option,
                   const QModelIndex& index) const;
     void OnRowCountChanged();
