@@ -1,3 +1,5 @@
+#include "host/api/cursor.h"
+#include "host/api/cursor_view.h"
 #include "host/filter/expression_parser.h"
 #include "host/sql/database_url.h"
 #include "host/sql/keyset_query.h"
@@ -63,7 +65,7 @@ QVariant Normalised(const FieldDef& def, const QVariant& raw)
 
 } // namespace
 
-class SqlDataset::Private {
+class SqlDataset::Private : public api::CursorView {
 public:
     explicit Private(SqlDataset& owner) : q(owner) {}
     ~Private() { CloseOwnConnection(); }
@@ -101,9 +103,7 @@ public:
     int fetched = 0;
     std::optional<int> count;
     RowValues headLast; // the row at fetched-1, kept for FetchMore when evicted
-    int row = -1;
-    bool bof = true;
-    bool eof = true;
+    api::Cursor cursor{*this};
     bool pending = false; // the view must be read again (controls were disabled)
     bool stale = false;   // the last reading of the view failed: it stands empty
 
@@ -401,8 +401,7 @@ public:
         fetched = 0;
         count.reset();
         headLast.clear();
-        row = -1;
-        bof = eof = true;
+        cursor.Clear();
     }
 
     // Reads the first window of the view. On failure the view is empty and the
@@ -430,10 +429,8 @@ public:
         }
         if (!first.empty()) {
             headLast = first.back();
-            row = 0;
         }
-        bof = true;
-        eof = fetched == 0;
+        cursor.Place(first.empty() ? -1 : 0);
     }
 
     void RefreshAndNotify()
@@ -458,7 +455,7 @@ public:
     }
 
     // Brings a deferred view up to date before it is read.
-    void Settle()
+    void Settle() override
     {
         if (pending && !q.ControlsDisabled()) {
             RefreshAndNotify();
@@ -611,6 +608,39 @@ public:
             q.NotifyRowsFetched();
         }
     }
+
+    // The cursor walks the rows known, learning more as it goes.
+    bool IsOpen() const override { return active; }
+    int KnownRows() const override { return Known(); }
+    int FirstRow() override
+    {
+        if (stale && !q.ControlsDisabled()) {
+            // A view the server could not give: going to the first record asks again.
+            RefreshAndNotify();
+        }
+        return fetched == 0 ? -1 : 0;
+    }
+    int LastRow() override
+    {
+        LearnCount();
+        const int last = Known() - 1;
+        if (last >= 0) {
+            (void)Ensure(last);
+        }
+        return last;
+    }
+    void Reach(int target) override
+    {
+        if (target >= Known() && FetchMore()) {
+            q.NotifyRowsFetched();
+        }
+    }
+    void RequireRow(int target) override
+    {
+        Settle();
+        CheckRow(target);
+    }
+    void CursorMoved() override { q.NotifyCursorMoved(); }
 };
 
 SqlDataset::SqlDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>(*this)) {}
@@ -831,87 +861,27 @@ void SqlDataset::ApplyHeldChanges()
 
 void SqlDataset::First()
 {
-    if (!d->active) {
-        return;
-    }
-    d->Settle();
-    if (d->stale && !ControlsDisabled()) {
-        // A view the server could not give: going to the first record asks again.
-        d->RefreshAndNotify();
-    }
-    const int target = d->fetched == 0 ? -1 : 0;
-    const bool moved = target != d->row;
-    d->row = target;
-    d->bof = true;
-    d->eof = d->fetched == 0;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->cursor.First();
 }
 
 void SqlDataset::Last()
 {
-    if (!d->active) {
-        return;
-    }
-    d->Settle();
-    d->LearnCount();
-    const int target = d->Known() - 1;
-    if (target >= 0) {
-        (void)d->Ensure(target);
-    }
-    const bool moved = target != d->row;
-    d->row = target;
-    d->eof = true;
-    d->bof = target < 0;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->cursor.Last();
 }
 
 void SqlDataset::Next()
 {
-    if (!d->active) {
-        return;
-    }
-    d->Settle();
-    if (d->row + 1 >= d->Known() && d->FetchMore()) {
-        NotifyRowsFetched();
-    }
-    if (d->row + 1 >= d->Known()) {
-        d->eof = true;
-        return;
-    }
-    ++d->row;
-    d->bof = d->eof = false;
-    NotifyCursorMoved();
+    d->cursor.Next();
 }
 
 void SqlDataset::Prior()
 {
-    if (!d->active) {
-        return;
-    }
-    d->Settle();
-    if (d->row <= 0) {
-        d->bof = true;
-        return;
-    }
-    --d->row;
-    d->bof = d->eof = false;
-    NotifyCursorMoved();
+    d->cursor.Prior();
 }
 
 void SqlDataset::MoveTo(int row)
 {
-    d->Settle();
-    d->CheckRow(row);
-    const bool moved = row != d->row;
-    d->row = row;
-    d->bof = d->eof = false;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->cursor.MoveTo(row);
 }
 
 int SqlDataset::RecordCount() const
@@ -960,21 +930,17 @@ void SqlDataset::FetchMore()
 
 int SqlDataset::RecNo() const
 {
-    if (!d->active) {
-        return -1;
-    }
-    d->Settle();
-    return d->row;
+    return d->cursor.RecNo();
 }
 
 bool SqlDataset::Bof() const
 {
-    return d->bof;
+    return d->cursor.Bof();
 }
 
 bool SqlDataset::Eof() const
 {
-    return d->eof;
+    return d->cursor.Eof();
 }
 
 QString SqlDataset::GetFilter() const
