@@ -15,7 +15,7 @@ public:
     Application::MessageHook m_hook = nullptr;
     Application::MessagePresenter m_presenter;
     Application::ProgressHandler m_progress;
-    QPointer<MessageHookFilter> m_filter;
+    QPointer<app::MessageHookFilter> m_filter;
 };
 
 namespace {
@@ -90,7 +90,7 @@ void Application::EnsureFilter()
         return;
     }
     // A child of the application object: it goes when the application goes.
-    d->m_filter = new MessageHookFilter(app);
+    d->m_filter = new host::app::MessageHookFilter(app);
     app->installEventFilter(d->m_filter);
 }
 

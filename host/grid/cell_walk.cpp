@@ -2,7 +2,7 @@
 
 #include <QHeaderView>
 
-namespace host {
+namespace host::grid {
 
 CellWalk::CellWalk(const QHeaderView& header, const QAbstractItemModel& model,
                    const QModelIndex& root)
@@ -136,4 +136,4 @@ CellWalk::Cell CellWalk::End(Cell from, bool control) const
     return {control ? m_bottom : from.row, m_right};
 }
 
-} // namespace host
+} // namespace host::grid

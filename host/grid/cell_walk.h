@@ -5,7 +5,7 @@
 
 class QHeaderView;
 
-namespace host {
+namespace host::grid {
 
 // Where the keys take a table's current cell, as QTableView's keys do: over rows
 // 0..Bottom() and the header's visual columns 0..Right() (the last one shown), past
@@ -52,4 +52,4 @@ private:
     int m_right = -1;
 };
 
-} // namespace host
+} // namespace host::grid

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace host {
+namespace host::grid {
 
 UniformTableView::UniformTableView(QWidget* parent)
     : QAbstractItemView(parent),
@@ -740,4 +740,4 @@ void UniformTableView::OnColumnResized()
     viewport()->update();
 }
 
-} // namespace host
+} // namespace host::grid

@@ -5,7 +5,7 @@
 
 class QHeaderView;
 
-namespace host {
+namespace host::grid {
 
 // A table view whose rows all have one height: a row's place is its number times that
 // height, so the view keeps nothing per row and a model of ten million rows costs what
@@ -90,4 +90,4 @@ private:
     bool m_inGeometries = false;
 };
 
-} // namespace host
+} // namespace host::grid

@@ -78,7 +78,7 @@ struct Views {
 
     PatchyModel model;
     QTableView table;
-    host::UniformTableView uniform;
+    host::grid::UniformTableView uniform;
 };
 
 const std::pair<Qt::Key, Qt::KeyboardModifiers> kKeys[] = {
