@@ -11,11 +11,11 @@ namespace host {
 
 class DatasetPrivate {
 public:
-    std::vector<std::unique_ptr<Field>> fields;
-    int controlsDisabled = 0;
-    bool viewResetHeld = false;
-    bool cursorMoveHeld = false;
-    FilterOptions filterOptions;
+    std::vector<std::unique_ptr<Field>> m_fields;
+    int m_controlsDisabled = 0;
+    bool m_viewResetHeld = false;
+    bool m_cursorMoveHeld = false;
+    FilterOptions m_filterOptions;
 };
 
 DatasetError::~DatasetError() = default;
@@ -26,17 +26,17 @@ Dataset::~Dataset() = default;
 
 int Dataset::GetFieldCount() const
 {
-    return static_cast<int>(d->fields.size());
+    return static_cast<int>(d->m_fields.size());
 }
 
 void Dataset::DisableControls()
 {
-    ++d->controlsDisabled;
+    ++d->m_controlsDisabled;
 }
 
 bool Dataset::ControlsDisabled() const
 {
-    return d->controlsDisabled > 0;
+    return d->m_controlsDisabled > 0;
 }
 
 Field* Dataset::GetField(int index) const
@@ -46,12 +46,12 @@ Field* Dataset::GetField(int index) const
                                .arg(index)
                                .arg(GetFieldCount()));
     }
-    return d->fields[static_cast<size_t>(index)].get();
+    return d->m_fields[static_cast<size_t>(index)].get();
 }
 
 Field* Dataset::FindField(const QString& name) const
 {
-    for (const auto& field : d->fields) {
+    for (const auto& field : d->m_fields) {
         if (field->GetName().compare(name, Qt::CaseInsensitive) == 0) {
             return field.get();
         }
@@ -100,7 +100,7 @@ QString Dataset::DisplayText(int row, int field) const
 
 void Dataset::EnableControls()
 {
-    if (d->controlsDisabled == 0 || --d->controlsDisabled > 0) {
+    if (d->m_controlsDisabled == 0 || --d->m_controlsDisabled > 0) {
         return;
     }
     // Work held back while controls were disabled runs now; the grid hears of the
@@ -111,8 +111,8 @@ void Dataset::EnableControls()
     } catch (...) {
         failure = std::current_exception();
     }
-    const bool viewReset = std::exchange(d->viewResetHeld, false);
-    const bool cursorMoved = std::exchange(d->cursorMoveHeld, false);
+    const bool viewReset = std::exchange(d->m_viewResetHeld, false);
+    const bool cursorMoved = std::exchange(d->m_cursorMoveHeld, false);
     if (viewReset) {
         Q_EMIT this->viewReset();
     }
@@ -127,7 +127,7 @@ void Dataset::EnableControls()
 void Dataset::NotifyViewReset()
 {
     if (ControlsDisabled()) {
-        d->viewResetHeld = true;
+        d->m_viewResetHeld = true;
         return;
     }
     Q_EMIT viewReset();
@@ -136,7 +136,7 @@ void Dataset::NotifyViewReset()
 void Dataset::NotifyCursorMoved()
 {
     if (ControlsDisabled()) {
-        d->cursorMoveHeld = true;
+        d->m_cursorMoveHeld = true;
         return;
     }
     Q_EMIT cursorMoved(RecNo());
@@ -145,7 +145,7 @@ void Dataset::NotifyCursorMoved()
 void Dataset::NotifyRowsFetched()
 {
     if (ControlsDisabled()) {
-        d->viewResetHeld = true; // a held reset covers the new rows too
+        d->m_viewResetHeld = true; // a held reset covers the new rows too
         return;
     }
     Q_EMIT rowsFetched();
@@ -153,28 +153,28 @@ void Dataset::NotifyRowsFetched()
 
 Field& Dataset::AddFieldObject(const QString& name, FieldType type, int size)
 {
-    d->fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
-    return *d->fields.back();
+    d->m_fields.push_back(std::make_unique<Field>(*this, GetFieldCount(), name, type, size));
+    return *d->m_fields.back();
 }
 
 void Dataset::ClearFieldObjects()
 {
-    d->fields.clear();
+    d->m_fields.clear();
 }
 
 FilterOptions Dataset::GetFilterOptions() const
 {
-    return d->filterOptions;
+    return d->m_filterOptions;
 }
 
 void Dataset::SetFilterOptions(FilterOptions options)
 {
-    d->filterOptions = options;
+    d->m_filterOptions = options;
 }
 
 void Dataset::StoreFilterOptions(FilterOptions options)
 {
-    d->filterOptions = options;
+    d->m_filterOptions = options;
 }
 
 } // namespace host

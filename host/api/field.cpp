@@ -7,12 +7,12 @@ namespace host {
 
 class FieldPrivate {
 public:
-    Dataset* dataset;
-    int index;
-    QString name;
-    FieldType type;
-    int size;
-    bool visible = true;
+    Dataset* m_dataset;
+    int m_index;
+    QString m_name;
+    FieldType m_type;
+    int m_size;
+    bool m_visible = true;
 };
 
 Field::Field(Dataset& dataset, int index, QString name, FieldType type, int size)
@@ -24,56 +24,56 @@ Field::~Field() = default;
 
 Dataset& Field::GetDataSet() const
 {
-    return *d->dataset;
+    return *d->m_dataset;
 }
 
 int Field::GetIndex() const
 {
-    return d->index;
+    return d->m_index;
 }
 
 const QString& Field::GetName() const
 {
-    return d->name;
+    return d->m_name;
 }
 
 FieldType Field::GetType() const
 {
-    return d->type;
+    return d->m_type;
 }
 
 int Field::GetSize() const
 {
-    return d->size;
+    return d->m_size;
 }
 
 void Field::SetSize(int size)
 {
-    d->size = size;
+    d->m_size = size;
 }
 
 bool Field::GetVisible() const
 {
-    return d->visible;
+    return d->m_visible;
 }
 
 void Field::SetVisible(bool visible)
 {
-    if (d->visible == visible) {
+    if (d->m_visible == visible) {
         return;
     }
-    d->visible = visible;
-    Q_EMIT d->dataset->fieldsChanged();
+    d->m_visible = visible;
+    Q_EMIT d->m_dataset->fieldsChanged();
 }
 
 QVariant Field::Value() const
 {
-    const int row = d->dataset->RecNo();
-    if (!d->dataset->IsActive() || row < 0) {
+    const int row = d->m_dataset->RecNo();
+    if (!d->m_dataset->IsActive() || row < 0) {
         throw DatasetError(
-            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->name));
+            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->m_name));
     }
-    return d->dataset->Value(row, d->index);
+    return d->m_dataset->Value(row, d->m_index);
 }
 
 bool Field::IsNull() const
@@ -84,12 +84,12 @@ bool Field::IsNull() const
 
 QString Field::AsString() const
 {
-    const int row = d->dataset->RecNo();
-    if (!d->dataset->IsActive() || row < 0) {
+    const int row = d->m_dataset->RecNo();
+    if (!d->m_dataset->IsActive() || row < 0) {
         throw DatasetError(
-            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->name));
+            QStringLiteral("Field \"%1\": the dataset has no current record").arg(d->m_name));
     }
-    return d->dataset->DisplayText(row, d->index);
+    return d->m_dataset->DisplayText(row, d->m_index);
 }
 
 bool Field::AsBoolean() const
@@ -113,7 +113,7 @@ bool Field::AsBoolean() const
             return false;
         }
         throw DatasetError(
-            QStringLiteral("Field \"%1\": \"%2\" is not a boolean value").arg(d->name, text));
+            QStringLiteral("Field \"%1\": \"%2\" is not a boolean value").arg(d->m_name, text));
     }
     return value.toBool();
 }
@@ -128,7 +128,7 @@ qint64 Field::AsInteger() const
     const qint64 result = value.toLongLong(&ok);
     if (!ok) {
         throw DatasetError(QStringLiteral("Field \"%1\": \"%2\" is not an integer value")
-                               .arg(d->name, value.toString()));
+                               .arg(d->m_name, value.toString()));
     }
     return result;
 }
@@ -142,8 +142,8 @@ double Field::AsFloat() const
     bool ok = false;
     const double result = value.toDouble(&ok);
     if (!ok) {
-        throw DatasetError(
-            QStringLiteral("Field \"%1\": \"%2\" is not a number").arg(d->name, value.toString()));
+        throw DatasetError(QStringLiteral("Field \"%1\": \"%2\" is not a number")
+                               .arg(d->m_name, value.toString()));
     }
     return result;
 }
@@ -159,7 +159,7 @@ QDate Field::AsDate() const
 
 void Field::FocusControl()
 {
-    Q_EMIT d->dataset->focusFieldRequested(this);
+    Q_EMIT d->m_dataset->focusFieldRequested(this);
 }
 
 } // namespace host

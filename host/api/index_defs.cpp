@@ -7,9 +7,9 @@ namespace host {
 
 class IndexDefPrivate {
 public:
-    QString name;
-    QString fields;
-    IndexOptions options;
+    QString m_name;
+    QString m_fields;
+    IndexOptions m_options;
 };
 
 IndexDef::IndexDef(QString name, QString fields, IndexOptions options)
@@ -20,23 +20,23 @@ IndexDef::IndexDef(QString name, QString fields, IndexOptions options)
 
 const QString& IndexDef::GetName() const
 {
-    return d->name;
+    return d->m_name;
 }
 
 const QString& IndexDef::GetFields() const
 {
-    return d->fields;
+    return d->m_fields;
 }
 
 IndexOptions IndexDef::GetOptions() const
 {
-    return d->options;
+    return d->m_options;
 }
 
 class IndexDefsPrivate {
 public:
-    std::vector<IndexDef> defs;
-    std::function<void()> changed;
+    std::vector<IndexDef> m_defs;
+    std::function<void()> m_changed;
 };
 
 IndexDefs::IndexDefs() : d(std::make_unique<IndexDefsPrivate>()) {}
@@ -45,12 +45,12 @@ IndexDefs::~IndexDefs() = default;
 
 int IndexDefs::GetCount() const
 {
-    return static_cast<int>(d->defs.size());
+    return static_cast<int>(d->m_defs.size());
 }
 
 void IndexDefs::SetChangedHandler(std::function<void()> handler)
 {
-    d->changed = std::move(handler);
+    d->m_changed = std::move(handler);
 }
 
 void IndexDefs::CheckPosition(int pos) const
@@ -64,15 +64,15 @@ void IndexDefs::CheckPosition(int pos) const
 
 void IndexDefs::Changed() const
 {
-    if (d->changed) {
-        d->changed();
+    if (d->m_changed) {
+        d->m_changed();
     }
 }
 
 void IndexDefs::Delete(int pos)
 {
     CheckPosition(pos);
-    d->defs.erase(d->defs.begin() + pos);
+    d->m_defs.erase(d->m_defs.begin() + pos);
     Changed();
 }
 
@@ -84,20 +84,20 @@ void IndexDefs::Add(const QString& name, const QString& fields, IndexOptions opt
     if (Find(name) >= 0) {
         throw DatasetError(QStringLiteral("Index \"%1\" already exists").arg(name));
     }
-    d->defs.emplace_back(name, fields, options);
+    d->m_defs.emplace_back(name, fields, options);
     Changed();
 }
 
 const IndexDef& IndexDefs::GetIndexDef(int pos) const
 {
     CheckPosition(pos);
-    return d->defs[static_cast<size_t>(pos)];
+    return d->m_defs[static_cast<size_t>(pos)];
 }
 
 int IndexDefs::Find(const QString& name) const
 {
-    for (size_t i = 0; i < d->defs.size(); ++i) {
-        if (d->defs[i].GetName().compare(name, Qt::CaseInsensitive) == 0) {
+    for (size_t i = 0; i < d->m_defs.size(); ++i) {
+        if (d->m_defs[i].GetName().compare(name, Qt::CaseInsensitive) == 0) {
             return static_cast<int>(i);
         }
     }
@@ -106,10 +106,10 @@ int IndexDefs::Find(const QString& name) const
 
 void IndexDefs::Clear()
 {
-    if (d->defs.empty()) {
+    if (d->m_defs.empty()) {
         return;
     }
-    d->defs.clear();
+    d->m_defs.clear();
     Changed();
 }
 

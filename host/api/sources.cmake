@@ -16,4 +16,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_defs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cursor.h
+  ${CMAKE_CURRENT_LIST_DIR}/cursor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cursor_view.h
 )

@@ -10,12 +10,12 @@ namespace host {
 
 class ApplicationPrivate {
 public:
-    QString title;
-    QIcon icon;
-    Application::MessageHook hook = nullptr;
-    Application::MessagePresenter presenter;
-    Application::ProgressHandler progress;
-    QPointer<MessageHookFilter> filter;
+    QString m_title;
+    QIcon m_icon;
+    Application::MessageHook m_hook = nullptr;
+    Application::MessagePresenter m_presenter;
+    Application::ProgressHandler m_progress;
+    QPointer<app::MessageHookFilter> m_filter;
 };
 
 namespace {
@@ -45,30 +45,31 @@ Application::~Application() = default;
 
 Application::MessageHook Application::GetOnMessage() const
 {
-    return d->hook;
+    return d->m_hook;
 }
 
 QString Application::GetTitle() const
 {
-    return d->title.isEmpty() ? QCoreApplication::applicationName() : d->title;
+    return d->m_title.isEmpty() ? QCoreApplication::applicationName() : d->m_title;
 }
 
 void Application::SetTitle(const QString& title)
 {
-    d->title = title;
+    d->m_title = title;
 }
 
 QIcon Application::GetIcon() const
 {
-    if (d->icon.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (d->m_icon.isNull() &&
+        qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
         return QApplication::windowIcon();
     }
-    return d->icon;
+    return d->m_icon;
 }
 
 void Application::SetIcon(const QIcon& icon)
 {
-    d->icon = icon;
+    d->m_icon = icon;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
         QApplication::setWindowIcon(icon);
     }
@@ -76,7 +77,7 @@ void Application::SetIcon(const QIcon& icon)
 
 void Application::SetOnMessage(MessageHook hook)
 {
-    d->hook = hook;
+    d->m_hook = hook;
     if (hook != nullptr) {
         EnsureFilter();
     }
@@ -85,17 +86,17 @@ void Application::SetOnMessage(MessageHook hook)
 void Application::EnsureFilter()
 {
     QCoreApplication* app = QCoreApplication::instance();
-    if (d->filter || app == nullptr) {
+    if (d->m_filter || app == nullptr) {
         return;
     }
     // A child of the application object: it goes when the application goes.
-    d->filter = new MessageHookFilter(app);
-    app->installEventFilter(d->filter);
+    d->m_filter = new host::app::MessageHookFilter(app);
+    app->installEventFilter(d->m_filter);
 }
 
 bool Application::DispatchToHook(Message& message)
 {
-    const MessageHook hook = d->hook;
+    const MessageHook hook = d->m_hook;
     if (hook == nullptr) {
         return false;
     }
@@ -111,8 +112,8 @@ void Application::HandleException(const std::exception& error)
 
 void Application::ShowMessage(const QString& text)
 {
-    if (d->presenter) {
-        d->presenter(GetTitle(), text);
+    if (d->m_presenter) {
+        d->m_presenter(GetTitle(), text);
         return;
     }
     ShowMessageBox(GetTitle(), text);
@@ -120,24 +121,24 @@ void Application::ShowMessage(const QString& text)
 
 Application::MessagePresenter Application::SetMessagePresenter(MessagePresenter presenter)
 {
-    return std::exchange(d->presenter, std::move(presenter));
+    return std::exchange(d->m_presenter, std::move(presenter));
 }
 
 Application::ProgressHandler Application::SetProgressHandler(ProgressHandler handler)
 {
-    return std::exchange(d->progress, std::move(handler));
+    return std::exchange(d->m_progress, std::move(handler));
 }
 
 void Application::ReportProgress(const Progress& progress)
 {
-    if (d->progress) {
-        d->progress(progress);
+    if (d->m_progress) {
+        d->m_progress(progress);
     }
 }
 
 bool Application::HasProgressHandler() const
 {
-    return static_cast<bool>(d->progress);
+    return static_cast<bool>(d->m_progress);
 }
 
 void Application::RunGuarded(const std::function<void()>& handler)

@@ -10,7 +10,7 @@
 #include <limits>
 #include <touchsearch/application.h>
 
-namespace host {
+namespace host::app {
 
 namespace {
 
@@ -82,4 +82,4 @@ bool MessageHookFilter::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-} // namespace host
+} // namespace host::app

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace host {
+namespace host::app {
 
 // Application-wide event filter that offers wheel events to the application's
 // message hook and carries out what the hook decided.
@@ -31,4 +31,4 @@ private:
     Offered m_lastOffered;
 };
 
-} // namespace host
+} // namespace host::app

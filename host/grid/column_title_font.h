@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-namespace host {
+namespace host::grid {
 
 // The title font of a grid column, as far as the form sets it: its colour.
 class ColumnTitleFont {
@@ -32,4 +32,4 @@ private:
     QColor m_color;
 };
 
-} // namespace host
+} // namespace host::grid

@@ -31,13 +31,13 @@ QFont MakeFont(const QString& family, int pixelSize)
 } // namespace
 
 DbGrid::DbGrid(QWidget* parent)
-    : UniformTableView(parent), m_model(new GridModel(*this)),
+    : UniformTableView(parent), m_model(new grid::GridModel(*this)),
       m_titleFont(MakeFont(QStringLiteral("Tahoma"), 19))
 {
     setFont(MakeFont(QStringLiteral("Arial"), 16));
     setUniformRowHeight(fontMetrics().height() + 6);
 
-    auto* header = new GridHeader(this);
+    auto* header = new grid::GridHeader(this);
     header->setFont(m_titleFont);
     setHorizontalHeader(header);
     // A title tap reports the column; it neither selects the column nor moves the row.
@@ -128,7 +128,7 @@ void DbGrid::Bind()
         if (dataSet != nullptr) {
             connect(dataSet, &Dataset::viewReset, this, &DbGrid::OnViewReset);
             connect(dataSet, &Dataset::cursorMoved, this, &DbGrid::OnCursorMoved);
-            connect(dataSet, &Dataset::rowsFetched, m_model, &GridModel::RowsFetched);
+            connect(dataSet, &Dataset::rowsFetched, m_model, &grid::GridModel::RowsFetched);
             connect(dataSet, &Dataset::fieldsChanged, this, &DbGrid::OnFieldsChanged);
             connect(dataSet, &Dataset::focusFieldRequested, this, &DbGrid::OnFocusFieldRequested);
         }
@@ -265,7 +265,8 @@ void DbGrid::changeEvent(QEvent* event)
 
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (OfferKeyDown(event, [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
+    if (grid::OfferKeyDown(event,
+                           [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
         return;
     }
     UniformTableView::keyPressEvent(event);

@@ -14,13 +14,16 @@ class DataSource;
 class Dataset;
 class Field;
 class GridColumn;
+
+namespace grid {
 class GridModel;
+}
 
 // The data grid: shows the dataset of its data source, read-only, one row per record
 // of the dataset's view. Its current row and the dataset's cursor stay in step both
 // ways. Key handlers take virtual-key codes. Every row has the height of one line of
 // the cell font, so a view of millions of rows costs no more to show than a short one.
-class DbGrid : public UniformTableView {
+class DbGrid : public grid::UniformTableView {
     Q_OBJECT
     Q_PROPERTY(QColor TitleColor READ GetTitleColor WRITE setTitleColor)
 
@@ -90,7 +93,7 @@ private:
     void OnFocusFieldRequested(Field* field);
     void ApplyColors();
 
-    GridModel* m_model = nullptr;
+    grid::GridModel* m_model = nullptr;
     QPointer<DataSource> m_dataSource;
     QPointer<Dataset> m_boundDataSet;
     std::vector<std::unique_ptr<GridColumn>> m_columns;

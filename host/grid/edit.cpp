@@ -10,7 +10,8 @@ Edit::Edit(QWidget* parent) : QLineEdit(parent) {}
 
 void Edit::keyPressEvent(QKeyEvent* event)
 {
-    if (OfferKeyDown(event, [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
+    if (grid::OfferKeyDown(event,
+                           [&](int& key) { Q_EMIT OnKeyDown(this, key, event->modifiers()); })) {
         return;
     }
     QLineEdit::keyPressEvent(event);

@@ -25,14 +25,14 @@ public:
     // The title's text: the field name.
     QString GetTitle() const { return m_fieldName; }
 
-    ColumnTitleFont& GetFont() { return m_font; }
-    const ColumnTitleFont& GetFont() const { return m_font; }
+    grid::ColumnTitleFont& GetFont() { return m_font; }
+    const grid::ColumnTitleFont& GetFont() const { return m_font; }
 
 private:
     DbGrid* m_grid;
     int m_index;
     QString m_fieldName;
-    ColumnTitleFont m_font;
+    grid::ColumnTitleFont m_font;
 };
 
 } // namespace host

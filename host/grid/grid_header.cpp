@@ -3,7 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace host {
+namespace host::grid {
 
 namespace {
 constexpr int kTitlePadding = 4;
@@ -62,4 +62,4 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
     painter->restore();
 }
 
-} // namespace host
+} // namespace host::grid

@@ -2,7 +2,7 @@
 
 #include <QHeaderView>
 
-namespace host {
+namespace host::grid {
 
 // The title row of a DbGrid: every title on the grid's title colour, each in its
 // column's title-font colour.
@@ -19,4 +19,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-} // namespace host
+} // namespace host::grid

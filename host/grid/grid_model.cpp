@@ -7,7 +7,7 @@
 #include <touchsearch/dataset.h>
 #include <utility>
 
-namespace host {
+namespace host::grid {
 
 namespace {
 
@@ -157,4 +157,4 @@ int GridModel::CurrentRowCount() const
     return dataSet->FetchedRowCount();
 }
 
-} // namespace host
+} // namespace host::grid

@@ -4,8 +4,10 @@
 #include <functional>
 
 namespace host {
-
 class DbGrid;
+}
+
+namespace host::grid {
 
 // The DbGrid's table model. It answers from the dataset's view: the row count is the
 // number of rows the dataset knows so far (all of them for an in-memory dataset; a
@@ -40,4 +42,4 @@ private:
     int m_rowCount = 0;
 };
 
-} // namespace host
+} // namespace host::grid

@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <touchsearch/application.h>
 
-namespace host {
+namespace host::grid {
 
 // Offers a physical key press to a control's key-down handler as a virtual-key
 // code, under the application's guard. Returns true when the handler swallowed
@@ -24,4 +24,4 @@ template <class EmitKeyDown> bool OfferKeyDown(QKeyEvent* event, EmitKeyDown&& e
     return false;
 }
 
-} // namespace host
+} // namespace host::grid

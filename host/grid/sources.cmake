@@ -1,4 +1,6 @@
 list(APPEND HOSTUI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/cell_walk.h
+  ${CMAKE_CURRENT_LIST_DIR}/cell_walk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/column_title_font.h
   ${CMAKE_CURRENT_LIST_DIR}/data_source.h
   ${CMAKE_CURRENT_LIST_DIR}/data_source.cpp

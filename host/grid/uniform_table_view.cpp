@@ -1,5 +1,7 @@
 #include "host/grid/uniform_table_view.h"
 
+#include "host/grid/cell_walk.h"
+
 #include <QBitArray>
 #include <QHeaderView>
 #include <QHoverEvent>
@@ -9,7 +11,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace host {
+namespace host::grid {
 
 UniformTableView::UniformTableView(QWidget* parent)
     : QAbstractItemView(parent),
@@ -118,11 +120,6 @@ int UniformTableView::ContentHeight() const
 {
     const qint64 height = qint64{RowCount()} * m_rowHeight;
     return static_cast<int>(std::min<qint64>(height, INT_MAX));
-}
-
-bool UniformTableView::Enabled(int row, int column) const
-{
-    return (model()->flags(model()->index(row, column, rootIndex())) & Qt::ItemIsEnabled) != 0;
 }
 
 int UniformTableView::rowHeight(int row) const
@@ -296,32 +293,20 @@ void UniformTableView::scrollTo(const QModelIndex& index, ScrollHint hint)
 
 QModelIndex UniformTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
-    const int bottom = RowCount() - 1;
-    int right = ColumnCount() - 1;
-    while (right >= 0 && m_header->isSectionHidden(m_header->logicalIndex(right))) {
-        --right;
-    }
-    if (bottom < 0 || right < 0) {
+    if (model() == nullptr) {
         return {};
     }
-    const auto logicalColumn = [&](int visual) {
-        return visual < 0 || visual > right ? -1 : m_header->logicalIndex(visual);
-    };
-    const auto usable = [&](int row, int visual) {
-        const int column = logicalColumn(visual);
-        return row >= 0 && row <= bottom && column >= 0 && !m_header->isSectionHidden(column) &&
-               Enabled(row, column);
-    };
+    const CellWalk walk(*m_header, *model(), rootIndex());
+    if (walk.IsEmpty()) {
+        return {};
+    }
     const QModelIndex current = currentIndex();
     if (!current.isValid()) {
-        int column = 0;
-        while (column < right && m_header->isSectionHidden(logicalColumn(column))) {
-            ++column;
-        }
-        return model()->index(0, logicalColumn(column), rootIndex());
+        return model()->index(0, walk.Logical(walk.FirstShown()), rootIndex());
     }
-    int row = std::min(current.row(), bottom);
-    int column = std::min(m_header->visualIndex(current.column()), right);
+    if (cursorAction == MovePageUp || cursorAction == MovePageDown) {
+        return PageTarget(current, cursorAction == MovePageDown, walk.Bottom());
+    }
     if (isRightToLeft()) {
         if (cursorAction == MoveLeft) {
             cursorAction = MoveRight;
@@ -329,133 +314,57 @@ QModelIndex UniformTableView::moveCursor(CursorAction cursorAction, Qt::Keyboard
             cursorAction = MoveLeft;
         }
     }
-
+    const CellWalk::Cell from{std::min(current.row(), walk.Bottom()),
+                              std::min(m_header->visualIndex(current.column()), walk.Right())};
+    const bool control = modifiers.testFlag(Qt::ControlModifier);
+    CellWalk::Cell to = from;
     switch (cursorAction) {
-    case MoveUp: {
-        const int from = row;
-        do {
-            --row;
-        } while (row >= 0 && !usable(row, column));
-        if (row < 0) {
-            row = from;
-        }
+    case MoveUp:
+        to.row = walk.Up(from);
         break;
-    }
-    case MoveDown: {
-        const int from = row;
-        do {
-            ++row;
-        } while (row <= bottom && !usable(row, column));
-        if (row > bottom) {
-            row = from;
-        }
+    case MoveDown:
+        to.row = walk.Down(from);
         break;
-    }
     case MovePrevious:
-    case MoveLeft: {
-        // Tab backwards wraps to the end of the row above, and from the top to the bottom.
-        const int fromRow = row;
-        const int fromColumn = column;
-        bool wrapped = false;
-        bool looped = false;
-        do {
-            while (column >= 0) {
-                --column;
-                if (column < 0 || usable(row, column)) {
-                    break;
-                }
-                if (wrapped && (fromRow < row || (fromRow == row && fromColumn <= column))) {
-                    looped = true;
-                    break;
-                }
-            }
-            if (cursorAction == MoveLeft || column >= 0) {
-                break;
-            }
-            column = right + 1;
-            if (row == 0) {
-                wrapped = true;
-                row = bottom;
-            } else {
-                --row;
-            }
-        } while (!looped);
-        if (column < 0) {
-            column = fromColumn;
-        }
+    case MoveLeft:
+        to = walk.Back(from, cursorAction == MovePrevious);
         break;
-    }
     case MoveNext:
-    case MoveRight: {
-        const int fromRow = row;
-        const int fromColumn = column;
-        bool wrapped = false;
-        bool looped = false;
-        do {
-            while (column <= right) {
-                ++column;
-                if (column > right || usable(row, column)) {
-                    break;
-                }
-                if (wrapped && (fromRow > row || (fromRow == row && fromColumn >= column))) {
-                    looped = true;
-                    break;
-                }
-            }
-            if (cursorAction == MoveRight || column <= right) {
-                break;
-            }
-            column = -1;
-            if (row == bottom) {
-                wrapped = true;
-                row = 0;
-            } else {
-                ++row;
-            }
-        } while (!looped);
-        if (column > right) {
-            column = fromColumn;
-        }
+    case MoveRight:
+        to = walk.Forward(from, cursorAction == MoveNext);
         break;
-    }
     case MoveHome:
-        column = 0;
-        while (column < right && !usable(row, column)) {
-            ++column;
-        }
-        if (modifiers & Qt::ControlModifier) {
-            row = 0;
-            while (row < bottom && !usable(row, column)) {
-                ++row;
-            }
-        }
+        to = walk.Home(from, control);
         break;
     case MoveEnd:
-        column = right;
-        if (modifiers & Qt::ControlModifier) {
-            row = bottom;
-        }
+        to = walk.End(from, control);
         break;
-    case MovePageUp: {
-        int to = rowAt(visualRect(current).bottom() - viewport()->height());
-        if (to == -1) {
-            to = 0;
-        }
-        return model()->index(to, current.column(), rootIndex());
+    case MovePageUp:
+    case MovePageDown:
+        break; // answered by PageTarget above
     }
-    case MovePageDown: {
+    const int logical = walk.Logical(to.column);
+    if (!model()->hasIndex(to.row, logical, rootIndex())) {
+        return {};
+    }
+    return walk.Usable(to.row, to.column) ? model()->index(to.row, logical, rootIndex())
+                                          : QModelIndex();
+}
+
+QModelIndex UniformTableView::PageTarget(const QModelIndex& current, bool down, int bottom) const
+{
+    if (down) {
         int to = rowAt(visualRect(current).top() + viewport()->height());
         if (to == -1) {
             to = bottom;
         }
         return model()->index(to, current.column(), rootIndex());
     }
+    int to = rowAt(visualRect(current).bottom() - viewport()->height());
+    if (to == -1) {
+        to = 0;
     }
-    const int logical = logicalColumn(column);
-    if (!model()->hasIndex(row, logical, rootIndex())) {
-        return {};
-    }
-    return usable(row, column) ? model()->index(row, logical, rootIndex()) : QModelIndex();
+    return model()->index(to, current.column(), rootIndex());
 }
 
 void UniformTableView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command)
@@ -831,4 +740,4 @@ void UniformTableView::OnColumnResized()
     viewport()->update();
 }
 
-} // namespace host
+} // namespace host::grid

@@ -5,7 +5,7 @@
 
 class QHeaderView;
 
-namespace host {
+namespace host::grid {
 
 // A table view whose rows all have one height: a row's place is its number times that
 // height, so the view keeps nothing per row and a model of ten million rows costs what
@@ -75,7 +75,8 @@ private:
     int ColumnCount() const;
     // Height of all rows together, clamped to what a scroll bar can hold.
     int ContentHeight() const;
-    bool Enabled(int row, int column) const;
+    // Where Page Up or Page Down takes the current cell: a viewport's height on.
+    QModelIndex PageTarget(const QModelIndex& current, bool down, int bottom) const;
     void DrawCell(QPainter& painter, const QStyleOptionViewItem& option,
                   const QModelIndex& index) const;
     void OnRowCountChanged();
@@ -89,4 +90,4 @@ private:
     bool m_inGeometries = false;
 };
 
-} // namespace host
+} // namespace host::grid

@@ -21,7 +21,7 @@ constexpr std::uint32_t kSummaryBesideSortRecords = 1 << 16;
 
 } // namespace
 
-ClientDataset::ClientDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>())
+ClientDataset::ClientDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>(*this))
 {
     d->m_indexDefs.SetChangedHandler([this] { OnIndexDefsChanged(); });
 }
@@ -36,16 +36,6 @@ int ClientDataset::TotalRecordCount() const
 bool ClientDataset::IsActive() const
 {
     return d->m_active;
-}
-
-bool ClientDataset::Bof() const
-{
-    return d->m_bof;
-}
-
-bool ClientDataset::Eof() const
-{
-    return d->m_eof;
 }
 
 QString ClientDataset::GetFilter() const
@@ -213,8 +203,7 @@ void ClientDataset::Close()
     d->m_viewStale = false;
     d->m_lastFiltered = {};
     d->m_known.clear();
-    d->m_row = -1;
-    d->m_bof = d->m_eof = true;
+    d->m_cursor.Clear();
     Emit();
 }
 
@@ -576,10 +565,11 @@ std::size_t ClientDataset::MemoryBytes() const
 void ClientDataset::RebuildView(bool keepRecord)
 {
     std::uint32_t current = 0;
+    const int was = d->m_cursor.Row();
     const bool hadRecord =
-        keepRecord && d->m_row >= 0 && static_cast<std::size_t>(d->m_row) < d->m_view.Size();
+        keepRecord && was >= 0 && static_cast<std::size_t>(was) < d->m_view.Size();
     if (hadRecord) {
-        current = d->m_view.At(static_cast<std::size_t>(d->m_row));
+        current = d->m_view.At(static_cast<std::size_t>(was));
     }
     d->m_viewStale = false;
 
@@ -640,15 +630,14 @@ void ClientDataset::RebuildView(bool keepRecord)
                              d->m_orderVersion};
     }
 
-    d->m_row = d->m_view.Empty() ? -1 : 0;
+    int row = d->m_view.Empty() ? -1 : 0;
     if (hadRecord) {
-        const std::ptrdiff_t row = d->m_view.Find(current);
-        if (row >= 0) {
-            d->m_row = static_cast<int>(row);
+        const std::ptrdiff_t found = d->m_view.Find(current);
+        if (found >= 0) {
+            row = static_cast<int>(found);
         }
     }
-    d->m_bof = d->m_row <= 0;
-    d->m_eof = d->m_view.Empty();
+    d->m_cursor.Place(row);
 }
 
 void ClientDataset::EnsureView() const
@@ -673,101 +662,6 @@ int ClientDataset::RecordCount() const
     }
     EnsureView();
     return static_cast<int>(d->m_view.Size());
-}
-
-int ClientDataset::RecNo() const
-{
-    if (!d->m_active) {
-        return -1;
-    }
-    EnsureView();
-    return d->m_row;
-}
-
-void ClientDataset::First()
-{
-    if (!d->m_active) {
-        return;
-    }
-    EnsureView();
-    const int target = d->m_view.Empty() ? -1 : 0;
-    const bool moved = target != d->m_row;
-    d->m_row = target;
-    d->m_bof = true;
-    d->m_eof = d->m_view.Empty();
-    if (moved) {
-        NotifyCursorMoved();
-    }
-}
-
-void ClientDataset::Last()
-{
-    if (!d->m_active) {
-        return;
-    }
-    EnsureView();
-    const int target = static_cast<int>(d->m_view.Size()) - 1;
-    const bool moved = target != d->m_row;
-    d->m_row = target;
-    d->m_eof = true;
-    d->m_bof = d->m_view.Empty();
-    if (moved) {
-        NotifyCursorMoved();
-    }
-}
-
-void ClientDataset::Next()
-{
-    if (!d->m_active) {
-        return;
-    }
-    EnsureView();
-    if (d->m_row + 1 >= static_cast<int>(d->m_view.Size())) {
-        d->m_eof = true;
-        return;
-    }
-    ++d->m_row;
-    d->m_bof = d->m_eof = false;
-    NotifyCursorMoved();
-}
-
-void ClientDataset::Prior()
-{
-    if (!d->m_active) {
-        return;
-    }
-    EnsureView();
-    if (d->m_row <= 0) {
-        d->m_bof = true;
-        return;
-    }
-    --d->m_row;
-    d->m_bof = d->m_eof = false;
-    NotifyCursorMoved();
-}
-
-void ClientDataset::CheckRow(int row) const
-{
-    if (!d->m_active) {
-        throw DatasetError(QStringLiteral("The dataset is not open"));
-    }
-    EnsureView();
-    if (row < 0 || row >= static_cast<int>(d->m_view.Size())) {
-        throw DatasetError(QStringLiteral("Row %1 out of range (the view has %2 records)")
-                               .arg(row)
-                               .arg(d->m_view.Size()));
-    }
-}
-
-void ClientDataset::MoveTo(int row)
-{
-    CheckRow(row);
-    const bool moved = row != d->m_row;
-    d->m_row = row;
-    d->m_bof = d->m_eof = false;
-    if (moved) {
-        NotifyCursorMoved();
-    }
 }
 
 QVariant ClientDataset::Value(int row, int field) const

@@ -2,6 +2,8 @@
 
 // ClientDataset's state: the records, the filter, the index orders and the view. Only
 // the dataset's own sources include this header.
+#include "host/api/cursor.h"
+#include "host/api/cursor_view.h"
 #include "host/filter/bigram_summary.h"
 #include "host/filter/contains_memo.h"
 #include "host/storage/record_order.h"
@@ -17,8 +19,12 @@
 
 namespace host {
 
-class Q_DECL_HIDDEN ClientDataset::Private {
+class Q_DECL_HIDDEN ClientDataset::Private : public api::CursorView {
 public:
+    explicit Private(ClientDataset& owner) : m_owner(owner) {}
+    Private(const Private&) = delete;
+    Private& operator=(const Private&) = delete;
+
     using Rows = std::vector<std::uint32_t>;
     using RowsPtr = std::shared_ptr<const Rows>;
     struct IndexOrder {
@@ -49,6 +55,14 @@ public:
     std::shared_ptr<const RecordBitmap> Known(const std::string& key) const;
     void Remember(const std::string& key, const RecordView& view);
 
+    // The cursor walks m_view (client_dataset_cursor.cpp).
+    bool IsOpen() const override { return m_active; }
+    void Settle() override;
+    int KnownRows() const override { return static_cast<int>(m_view.Size()); }
+    void RequireRow(int row) override;
+    void CursorMoved() override;
+
+    ClientDataset& m_owner;
     Table m_table;
     bool m_active = false;
     bool m_fastPaths = true;
@@ -84,9 +98,7 @@ public:
 
     RecordView m_view;
     mutable bool m_viewStale = false;
-    int m_row = -1;
-    bool m_bof = true;
-    bool m_eof = true;
+    api::Cursor m_cursor{*this};
 };
 
 } // namespace host

@@ -1,4 +1,5 @@
 list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_cursor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
 )

@@ -1,3 +1,5 @@
+#include "host/api/cursor.h"
+#include "host/api/cursor_view.h"
 #include "host/filter/expression_parser.h"
 #include "host/sql/database_url.h"
 #include "host/sql/keyset_query.h"
@@ -63,7 +65,7 @@ QVariant Normalised(const FieldDef& def, const QVariant& raw)
 
 } // namespace
 
-class Q_DECL_HIDDEN SqlDataset::Private {
+class Q_DECL_HIDDEN SqlDataset::Private : public api::CursorView {
 public:
     explicit Private(SqlDataset& owner) : q(owner) {}
     ~Private() { CloseOwnConnection(); }
@@ -101,9 +103,7 @@ public:
     int m_fetched = 0;
     std::optional<int> m_count;
     RowValues m_headLast; // the row at fetched-1, kept for FetchMore when evicted
-    int m_row = -1;
-    bool m_bof = true;
-    bool m_eof = true;
+    api::Cursor m_cursor{*this};
     bool m_pending = false; // the view must be read again (controls were disabled)
     bool m_stale = false;   // the last reading of the view failed: it stands empty
 
@@ -345,8 +345,7 @@ public:
         m_fetched = 0;
         m_count.reset();
         m_headLast.clear();
-        m_row = -1;
-        m_bof = m_eof = true;
+        m_cursor.Clear();
     }
 
     // Reads the first window of the view. On failure the view is empty and the
@@ -374,10 +373,8 @@ public:
         }
         if (!first.empty()) {
             m_headLast = first.back();
-            m_row = 0;
         }
-        m_bof = true;
-        m_eof = m_fetched == 0;
+        m_cursor.Place(first.empty() ? -1 : 0);
     }
 
     void RefreshAndNotify()
@@ -402,7 +399,7 @@ public:
     }
 
     // Brings a deferred view up to date before it is read.
-    void Settle()
+    void Settle() override
     {
         if (m_pending && !q.ControlsDisabled()) {
             RefreshAndNotify();
@@ -555,6 +552,39 @@ public:
             q.NotifyRowsFetched();
         }
     }
+
+    // The cursor walks the rows known, learning more as it goes.
+    bool IsOpen() const override { return m_active; }
+    int KnownRows() const override { return Known(); }
+    int FirstRow() override
+    {
+        if (m_stale && !q.ControlsDisabled()) {
+            // A view the server could not give: going to the first record asks again.
+            RefreshAndNotify();
+        }
+        return m_fetched == 0 ? -1 : 0;
+    }
+    int LastRow() override
+    {
+        LearnCount();
+        const int last = Known() - 1;
+        if (last >= 0) {
+            (void)Ensure(last);
+        }
+        return last;
+    }
+    void Reach(int target) override
+    {
+        if (target >= Known() && FetchMore()) {
+            q.NotifyRowsFetched();
+        }
+    }
+    void RequireRow(int target) override
+    {
+        Settle();
+        CheckRow(target);
+    }
+    void CursorMoved() override { q.NotifyCursorMoved(); }
 };
 
 SqlDataset::SqlDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>(*this)) {}
@@ -775,87 +805,27 @@ void SqlDataset::ApplyHeldChanges()
 
 void SqlDataset::First()
 {
-    if (!d->m_active) {
-        return;
-    }
-    d->Settle();
-    if (d->m_stale && !ControlsDisabled()) {
-        // A view the server could not give: going to the first record asks again.
-        d->RefreshAndNotify();
-    }
-    const int target = d->m_fetched == 0 ? -1 : 0;
-    const bool moved = target != d->m_row;
-    d->m_row = target;
-    d->m_bof = true;
-    d->m_eof = d->m_fetched == 0;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->m_cursor.First();
 }
 
 void SqlDataset::Last()
 {
-    if (!d->m_active) {
-        return;
-    }
-    d->Settle();
-    d->LearnCount();
-    const int target = d->Known() - 1;
-    if (target >= 0) {
-        (void)d->Ensure(target);
-    }
-    const bool moved = target != d->m_row;
-    d->m_row = target;
-    d->m_eof = true;
-    d->m_bof = target < 0;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->m_cursor.Last();
 }
 
 void SqlDataset::Next()
 {
-    if (!d->m_active) {
-        return;
-    }
-    d->Settle();
-    if (d->m_row + 1 >= d->Known() && d->FetchMore()) {
-        NotifyRowsFetched();
-    }
-    if (d->m_row + 1 >= d->Known()) {
-        d->m_eof = true;
-        return;
-    }
-    ++d->m_row;
-    d->m_bof = d->m_eof = false;
-    NotifyCursorMoved();
+    d->m_cursor.Next();
 }
 
 void SqlDataset::Prior()
 {
-    if (!d->m_active) {
-        return;
-    }
-    d->Settle();
-    if (d->m_row <= 0) {
-        d->m_bof = true;
-        return;
-    }
-    --d->m_row;
-    d->m_bof = d->m_eof = false;
-    NotifyCursorMoved();
+    d->m_cursor.Prior();
 }
 
 void SqlDataset::MoveTo(int row)
 {
-    d->Settle();
-    d->CheckRow(row);
-    const bool moved = row != d->m_row;
-    d->m_row = row;
-    d->m_bof = d->m_eof = false;
-    if (moved) {
-        NotifyCursorMoved();
-    }
+    d->m_cursor.MoveTo(row);
 }
 
 int SqlDataset::RecordCount() const
@@ -904,21 +874,17 @@ void SqlDataset::FetchMore()
 
 int SqlDataset::RecNo() const
 {
-    if (!d->m_active) {
-        return -1;
-    }
-    d->Settle();
-    return d->m_row;
+    return d->m_cursor.RecNo();
 }
 
 bool SqlDataset::Bof() const
 {
-    return d->m_bof;
+    return d->m_cursor.Bof();
 }
 
 bool SqlDataset::Eof() const
 {
-    return d->m_eof;
+    return d->m_cursor.Eof();
 }
 
 QString SqlDataset::GetFilter() const

@@ -4,7 +4,7 @@
 // the suite's own, so stopping it disturbs no other suite.
 #include "tests/common/error_of.h"
 #include "tests/form/form_test_support.h"
-#include "tests/sql/pg_cluster.h"
+#include "tests/sql/own_pg_cluster.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <QCoreApplication>

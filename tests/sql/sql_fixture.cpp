@@ -1,7 +1,7 @@
 #include "tests/sql/sql_fixture.h"
 
 #include "host/sql/database_url.h"
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QFile>
 #include <QRegularExpression>

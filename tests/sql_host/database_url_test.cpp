@@ -1,5 +1,5 @@
 #include "host/sql/database_url.h"
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QDir>
 #include <QFile>

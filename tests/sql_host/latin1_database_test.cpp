@@ -3,7 +3,7 @@
 // words, and the dataset goes on searching as before.
 #include "host/sql/database_url.h"
 #include "tests/common/error_of.h"
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

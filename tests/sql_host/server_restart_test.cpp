@@ -4,7 +4,7 @@
 // other suite).
 #include "form/tfrm_pesquisa.h"
 #include "tests/entry/search_fixture.h"
-#include "tests/sql/pg_cluster.h"
+#include "tests/sql/own_pg_cluster.h"
 #include "tests/sql/sql_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "tests/sql_host/sql_scratch.h"
 
 #include "host/sql/database_url.h"
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,7 +6,7 @@
 // QtSql's connection), against the test run's PostgreSQL cluster.
 #include "host/sql/database_url.h"
 #include "host/sql/sql_provider.h"
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QRegularExpression>
 #include <QUrl>

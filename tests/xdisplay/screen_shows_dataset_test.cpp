@@ -3,7 +3,7 @@
 // on screen, read back from the server, must be the pixels zyl draws afresh from its
 // widgets, and the dataset's rows in view the expected ones. For a client dataset and
 // for live tables on SQLite and PostgreSQL.
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 #include "tests/xdisplay/zyl_session.h"
 
 #include <QFile>

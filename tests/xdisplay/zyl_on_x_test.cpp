@@ -3,7 +3,7 @@
 // directly, so the input takes the path a person's keyboard, mouse and touch screen
 // take: the server, the window's focus, Qt's X platform, the search form.
 // Each case is one zyl run with the real one-second pauses.
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 #include "tests/xdisplay/zyl_session.h"
 
 #include <QFile>

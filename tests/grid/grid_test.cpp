@@ -3,7 +3,7 @@
 #include "host/grid/edit.h"
 #include "host/grid/grid_column.h"
 #include "host/platform/virtual_keys.h"
-#include "tests/services/fake_dataset.h"
+#include "tests/grid/fake_dataset.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "tests/sql/pg_cluster.h"
+#include "tests/sql/own_pg_cluster.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "tests/pgcluster/pg_cluster.h"
+#include "tests/pgcluster/shared_pg_cluster_uri.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -225,7 +225,7 @@ struct Pair {
     QWidget tableWindow;
     QWidget uniformWindow;
     QTableView table;
-    host::UniformTableView uniform;
+    host::grid::UniformTableView uniform;
     QLineEdit tableEdit;
     QLineEdit uniformEdit;
 };

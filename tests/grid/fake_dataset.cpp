@@ -1,4 +1,4 @@
-#include "tests/services/fake_dataset.h"
+#include "tests/grid/fake_dataset.h"
 
 #include <algorithm>
 #include <touchsearch/dataset_error.h>

@@ -2,7 +2,7 @@
 #include "host/grid/db_grid.h"
 #include "host/platform/platform.h"
 #include "host/platform/screen.h"
-#include "tests/services/fake_dataset.h"
+#include "tests/grid/fake_dataset.h"
 
 #include <QAbstractButton>
 #include <QApplication>
