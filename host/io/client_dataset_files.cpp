@@ -9,7 +9,7 @@ namespace host {
 
 void ClientDataset::LoadFromFile(const QString& path)
 {
-    LoadFromTable(io::LoadTable(path), QFileInfo(path).fileName());
+    d->LoadFromTable(io::LoadTable(path), QFileInfo(path).fileName());
 }
 
 void ClientDataset::SaveToFile(const QString& path) const

@@ -23,7 +23,7 @@ constexpr std::uint32_t kSummaryBesideSortRecords = 1 << 16;
 
 ClientDataset::ClientDataset(QObject* parent) : Dataset(parent), d(std::make_unique<Private>(*this))
 {
-    d->m_indexDefs.SetChangedHandler([this] { OnIndexDefsChanged(); });
+    d->m_indexDefs.SetChangedHandler([this] { d->OnIndexDefsChanged(); });
 }
 
 ClientDataset::~ClientDataset() = default;
@@ -99,7 +99,7 @@ void ClientDataset::AppendRecord(const QVariantList& values)
     for (int f = 0; f < d->m_table.FieldCount(); ++f) {
         GetField(f)->SetSize(d->m_table.ReportedSize(f));
     }
-    DataChanged();
+    d->DataChanged();
     if (d->m_active) {
         // Re-ordered and re-filtered when next read, so that appending many records to
         // an open dataset costs one rebuild, not one per record.
@@ -108,27 +108,27 @@ void ClientDataset::AppendRecord(const QVariantList& values)
     }
 }
 
-void ClientDataset::DataChanged()
+void ClientDataset::Private::DataChanged()
 {
-    ++d->m_dataVersion;
-    d->m_orders.clear();
-    d->m_foldedOrders.clear();
-    d->m_identity.reset();
-    d->m_lastFiltered = {};
-    d->m_known.clear();
-    d->m_summaries.clear();
-    if (!d->m_filterText.trimmed().isEmpty() && d->m_active) {
+    ++m_dataVersion;
+    m_orders.clear();
+    m_foldedOrders.clear();
+    m_identity.reset();
+    m_lastFiltered = {};
+    m_known.clear();
+    m_summaries.clear();
+    if (!m_filterText.trimmed().isEmpty() && m_active) {
         // Folded copies of text columns are rebuilt for the new records.
-        d->m_filterRoot = Compile(d->m_filterText);
+        m_filterRoot = Compile(m_filterText);
     }
 }
 
-void ClientDataset::LoadFromTable(Table loaded, const QString& source)
+void ClientDataset::Private::LoadFromTable(Table loaded, const QString& source)
 {
     // The filter in force must fit the new fields; checked before anything changes.
-    if (d->m_active && !d->m_filterText.trimmed().isEmpty()) {
+    if (m_active && !m_filterText.trimmed().isEmpty()) {
         try {
-            (void)filter::ParseFilter(d->m_filterText, loaded, GetFilterOptions());
+            (void)filter::ParseFilter(m_filterText, loaded, m_owner.GetFilterOptions());
         } catch (const DatasetError& error) {
             throw DatasetError(
                 QStringLiteral("Cannot load \"%1\": the filter in force does not apply "
@@ -145,33 +145,33 @@ void ClientDataset::LoadFromTable(Table loaded, const QString& source)
 #endif
 }
 
-void ClientDataset::SwapTable(Table& table)
+void ClientDataset::Private::SwapTable(Table& table)
 {
-    d->m_table = std::move(table);
-    ClearFieldObjects();
-    for (int f = 0; f < d->m_table.FieldCount(); ++f) {
-        AddFieldObject(d->m_table.Def(f).name, d->m_table.Def(f).type, d->m_table.ReportedSize(f));
+    m_table = std::move(table);
+    m_owner.ClearFieldObjects();
+    for (int f = 0; f < m_table.FieldCount(); ++f) {
+        m_owner.AddFieldObject(m_table.Def(f).name, m_table.Def(f).type, m_table.ReportedSize(f));
     }
-    d->m_filterRoot.reset();
+    m_filterRoot.reset();
     DataChanged();
     // An index whose fields are gone no longer orders the records.
-    if (!d->m_indexName.isEmpty()) {
-        const int pos = d->m_indexDefs.Find(d->m_indexName);
+    if (!m_indexName.isEmpty()) {
+        const int pos = m_indexDefs.Find(m_indexName);
         bool usable = pos >= 0;
         if (usable) {
             try {
-                (void)d->ResolveIndex(d->m_indexDefs.GetIndexDef(pos));
+                (void)ResolveIndex(m_indexDefs.GetIndexDef(pos));
             } catch (const DatasetError&) {
                 usable = false;
             }
         }
         if (!usable) {
-            d->m_indexName.clear();
+            m_indexName.clear();
         }
     }
-    ++d->m_orderVersion;
-    Q_EMIT fieldsChanged();
-    if (d->m_active) {
+    ++m_orderVersion;
+    Q_EMIT m_owner.fieldsChanged();
+    if (m_active) {
         RebuildView(false);
         Emit();
     }
@@ -184,13 +184,14 @@ void ClientDataset::Open()
     }
     d->m_active = true;
     try {
-        d->m_filterRoot = d->m_filterText.trimmed().isEmpty() ? nullptr : Compile(d->m_filterText);
+        d->m_filterRoot =
+            d->m_filterText.trimmed().isEmpty() ? nullptr : d->Compile(d->m_filterText);
     } catch (...) {
         d->m_active = false;
         throw;
     }
-    RebuildView(false);
-    Emit();
+    d->RebuildView(false);
+    d->Emit();
 }
 
 void ClientDataset::Close()
@@ -204,12 +205,12 @@ void ClientDataset::Close()
     d->m_lastFiltered = {};
     d->m_known.clear();
     d->m_cursor.Clear();
-    Emit();
+    d->Emit();
 }
 
-std::shared_ptr<const filter::Node> ClientDataset::Compile(const QString& text) const
+std::shared_ptr<const filter::Node> ClientDataset::Private::Compile(const QString& text) const
 {
-    return filter::ParseFilter(text, d->m_table, GetFilterOptions());
+    return filter::ParseFilter(text, m_table, m_owner.GetFilterOptions());
 }
 
 void ClientDataset::SetFilterOptions(FilterOptions options)
@@ -235,14 +236,14 @@ void ClientDataset::SetFilterOptions(FilterOptions options)
         d->m_lastFiltered = {};
         ++d->m_orderVersion;
         if (d->m_active) {
-            RebuildView(true);
-            Emit();
+            d->RebuildView(true);
+            d->Emit();
         }
         return;
     }
     if (d->m_active && d->m_filtered) {
-        RebuildView(false);
-        Emit();
+        d->RebuildView(false);
+        d->Emit();
     }
 }
 
@@ -255,13 +256,13 @@ void ClientDataset::SetFilter(const QString& expression)
     }
     std::shared_ptr<const filter::Node> root;
     if (d->m_active && !expression.trimmed().isEmpty()) {
-        root = Compile(expression); // may raise; nothing has changed yet
+        root = d->Compile(expression); // may raise; nothing has changed yet
     }
     d->m_filterText = expression;
     d->m_filterRoot = std::move(root);
     if (d->m_active && d->m_filtered) {
-        RebuildView(false);
-        Emit();
+        d->RebuildView(false);
+        d->Emit();
     }
 }
 
@@ -271,12 +272,12 @@ void ClientDataset::SetFiltered(bool filtered)
         return;
     }
     if (filtered && d->m_active && !d->m_filterText.trimmed().isEmpty() && !d->m_filterRoot) {
-        d->m_filterRoot = Compile(d->m_filterText); // may raise; the switch stays off
+        d->m_filterRoot = d->Compile(d->m_filterText); // may raise; the switch stays off
     }
     d->m_filtered = filtered;
     if (d->m_active) {
-        RebuildView(false);
-        Emit();
+        d->RebuildView(false);
+        d->Emit();
     }
 }
 
@@ -348,37 +349,37 @@ void ClientDataset::SetIndexName(const QString& name)
     }
     ++d->m_orderVersion;
     if (d->m_active) {
-        RebuildView(true);
-        Emit();
+        d->RebuildView(true);
+        d->Emit();
     }
 }
 
-void ClientDataset::OnIndexDefsChanged()
+void ClientDataset::Private::OnIndexDefsChanged()
 {
-    if (d->m_indexName.isEmpty()) {
+    if (m_indexName.isEmpty()) {
         return;
     }
-    const int pos = d->m_indexDefs.Find(d->m_indexName);
+    const int pos = m_indexDefs.Find(m_indexName);
     bool same = pos >= 0;
     if (same) {
         try {
-            (void)d->ResolveIndex(d->m_indexDefs.GetIndexDef(pos));
+            (void)ResolveIndex(m_indexDefs.GetIndexDef(pos));
         } catch (const DatasetError&) {
             same = false;
         }
     }
     if (same) {
-        ++d->m_orderVersion; // the definition may now name other fields
-        if (d->m_active) {
+        ++m_orderVersion; // the definition may now name other fields
+        if (m_active) {
             RebuildView(true);
             Emit();
         }
         return;
     }
     // The index in use was deleted: the records go back to record order.
-    d->m_indexName.clear();
-    ++d->m_orderVersion;
-    if (d->m_active) {
+    m_indexName.clear();
+    ++m_orderVersion;
+    if (m_active) {
         RebuildView(true);
         Emit();
     }
@@ -562,97 +563,93 @@ std::size_t ClientDataset::MemoryBytes() const
     return bytes;
 }
 
-void ClientDataset::RebuildView(bool keepRecord)
+void ClientDataset::Private::RebuildView(bool keepRecord)
 {
     std::uint32_t current = 0;
-    const int was = d->m_cursor.Row();
-    const bool hadRecord =
-        keepRecord && was >= 0 && static_cast<std::size_t>(was) < d->m_view.Size();
+    const int was = m_cursor.Row();
+    const bool hadRecord = keepRecord && was >= 0 && static_cast<std::size_t>(was) < m_view.Size();
     if (hadRecord) {
-        current = d->m_view.At(static_cast<std::size_t>(was));
+        current = m_view.At(static_cast<std::size_t>(was));
     }
-    d->m_viewStale = false;
+    m_viewStale = false;
 
-    const Private::IndexOrder* order = d->CurrentOrder();
+    const Private::IndexOrder* order = CurrentOrder();
     Private::RowsPtr all;
     if (order != nullptr) {
         all = order->order;
-        d->m_identity.reset(); // record order is not on show; rebuilt when it is again
+        m_identity.reset(); // record order is not on show; rebuilt when it is again
     } else {
-        if (!d->m_identity) {
-            d->m_identity = std::make_shared<Private::Rows>(SortRecords(d->m_table, {}));
+        if (!m_identity) {
+            m_identity = std::make_shared<Private::Rows>(SortRecords(m_table, {}));
         }
-        all = d->m_identity;
+        all = m_identity;
     }
 
     const auto current_ = [&](const Private::FilteredView& v) {
-        return v.root && v.dataVersion == d->m_dataVersion && v.orderVersion == d->m_orderVersion;
+        return v.root && v.dataVersion == m_dataVersion && v.orderVersion == m_orderVersion;
     };
-    if (!d->m_filtered || !d->m_filterRoot) {
-        d->m_view = RecordView(all);
-    } else if (current_(d->m_lastFiltered) &&
-               d->m_lastFiltered.root->Key() == d->m_filterRoot->Key()) {
-        d->m_view = d->m_lastFiltered.view; // the same filter again (switched off and on)
+    if (!m_filtered || !m_filterRoot) {
+        m_view = RecordView(all);
+    } else if (current_(m_lastFiltered) && m_lastFiltered.root->Key() == m_filterRoot->Key()) {
+        m_view = m_lastFiltered.view; // the same filter again (switched off and on)
     } else {
         filter::SelectionInput input;
-        input.table = &d->m_table;
-        input.root = d->m_filterRoot.get();
+        input.table = &m_table;
+        input.root = m_filterRoot.get();
         input.order = all;
-        input.ignoreAccents = d->m_ignoreAccents;
+        input.ignoreAccents = m_ignoreAccents;
         if (order != nullptr) {
             input.orderFields = order->fields;
         }
         RecordView view;
         std::shared_ptr<const filter::ContainsMemo> memo;
-        if (d->m_fastPaths) {
-            if (current_(d->m_lastFiltered) &&
-                filter::Narrows(*d->m_filterRoot, *d->m_lastFiltered.root)) {
-                input.narrowBase = &d->m_lastFiltered.view;
-                input.narrowMemo = d->m_lastFiltered.memo.get();
+        if (m_fastPaths) {
+            if (current_(m_lastFiltered) && filter::Narrows(*m_filterRoot, *m_lastFiltered.root)) {
+                input.narrowBase = &m_lastFiltered.view;
+                input.narrowMemo = m_lastFiltered.memo.get();
             }
             input.memoOut = &memo;
-            input.knownMatches = [this](const std::string& key) { return d->Known(key); };
+            input.knownMatches = [this](const std::string& key) { return Known(key); };
             input.foldedOrder = [this](int field) -> const Private::Rows& {
-                return d->FoldedOrder(field);
+                return FoldedOrder(field);
             };
             input.summary = [this](int field) -> const filter::BigramSummary& {
-                return d->Summary(field);
+                return Summary(field);
             };
             view = filter::SelectFast(input);
         } else {
             view = filter::SelectPlain(input);
         }
-        d->m_view = std::move(view);
-        if (d->m_fastPaths) {
-            d->Remember(d->m_filterRoot->Key(), d->m_view);
+        m_view = std::move(view);
+        if (m_fastPaths) {
+            Remember(m_filterRoot->Key(), m_view);
         }
-        d->m_lastFiltered = {d->m_filterRoot, d->m_view, std::move(memo), d->m_dataVersion,
-                             d->m_orderVersion};
+        m_lastFiltered = {m_filterRoot, m_view, std::move(memo), m_dataVersion, m_orderVersion};
     }
 
-    int row = d->m_view.Empty() ? -1 : 0;
+    int row = m_view.Empty() ? -1 : 0;
     if (hadRecord) {
-        const std::ptrdiff_t found = d->m_view.Find(current);
+        const std::ptrdiff_t found = m_view.Find(current);
         if (found >= 0) {
             row = static_cast<int>(found);
         }
     }
-    d->m_cursor.Place(row);
+    m_cursor.Place(row);
 }
 
-void ClientDataset::EnsureView() const
+void ClientDataset::Private::EnsureView() const
 {
-    if (d->m_viewStale) {
+    if (m_viewStale) {
         // Appends while open are folded in on the next read.
-        auto* self = const_cast<ClientDataset*>(this);
+        auto* self = const_cast<Private*>(this);
         self->RebuildView(true);
     }
 }
 
-void ClientDataset::Emit()
+void ClientDataset::Private::Emit()
 {
-    NotifyViewReset();
-    NotifyCursorMoved();
+    m_owner.NotifyViewReset();
+    m_owner.NotifyCursorMoved();
 }
 
 int ClientDataset::RecordCount() const
@@ -660,13 +657,13 @@ int ClientDataset::RecordCount() const
     if (!d->m_active) {
         return 0;
     }
-    EnsureView();
+    d->EnsureView();
     return static_cast<int>(d->m_view.Size());
 }
 
 QVariant ClientDataset::Value(int row, int field) const
 {
-    CheckRow(row);
+    d->CheckRow(row);
     if (field < 0 || field >= d->m_table.FieldCount()) {
         throw DatasetError(QStringLiteral("Field index %1 out of range (the dataset has %2 fields)")
                                .arg(field)

@@ -8,12 +8,12 @@ namespace host {
 
 void ClientDataset::Private::Settle()
 {
-    m_owner.EnsureView();
+    EnsureView();
 }
 
 void ClientDataset::Private::RequireRow(int row)
 {
-    m_owner.CheckRow(row);
+    CheckRow(row);
 }
 
 void ClientDataset::Private::CursorMoved()
@@ -61,16 +61,16 @@ bool ClientDataset::Eof() const
     return d->m_cursor.Eof();
 }
 
-void ClientDataset::CheckRow(int row) const
+void ClientDataset::Private::CheckRow(int row) const
 {
-    if (!d->m_active) {
+    if (!m_active) {
         throw DatasetError(QStringLiteral("The dataset is not open"));
     }
     EnsureView();
-    if (row < 0 || row >= static_cast<int>(d->m_view.Size())) {
+    if (row < 0 || row >= static_cast<int>(m_view.Size())) {
         throw DatasetError(QStringLiteral("Row %1 out of range (the view has %2 records)")
                                .arg(row)
-                               .arg(d->m_view.Size()));
+                               .arg(m_view.Size()));
     }
 }
 

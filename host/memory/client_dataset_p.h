@@ -55,6 +55,19 @@ public:
     std::shared_ptr<const RecordBitmap> Known(const std::string& key) const;
     void Remember(const std::string& key, const RecordView& view);
 
+    // Replaces fields and records with a table built aside (by a file or a database
+    // reader), on the same terms as LoadFromFile; source names it in messages.
+    void LoadFromTable(Table table, const QString& source);
+    void SwapTable(Table& table);
+    void DataChanged();
+    void OnIndexDefsChanged();
+    std::shared_ptr<const filter::Node> Compile(const QString& text) const;
+    // Rebuilds the view from the filter and index; keepRecord: stay on the same record.
+    void RebuildView(bool keepRecord);
+    void EnsureView() const;
+    void Emit();
+    void CheckRow(int row) const;
+
     // The cursor walks m_view (client_dataset_cursor.cpp).
     bool IsOpen() const override { return m_active; }
     void Settle() override;

@@ -10,7 +10,7 @@ namespace host {
 void ClientDataset::LoadFromDatabase(const QString& url, const QString& tableOrQuery)
 {
     Table table = sql::ReadSqlTable(url, tableOrQuery);
-    LoadFromTable(std::move(table), UrlWithoutPassword(url));
+    d->LoadFromTable(std::move(table), UrlWithoutPassword(url));
 }
 
 } // namespace host

@@ -7,11 +7,6 @@
 
 namespace host {
 
-class Table;
-namespace filter {
-class Node;
-}
-
 // In-memory, columnar dataset: fields defined in code or read from a file, a filter
 // in the expression language, and index definitions whose name orders the records.
 //
@@ -93,19 +88,6 @@ public:
 
 private:
     class Private;
-
-    // Replaces fields and records with a table built aside (by a provider reading a
-    // database, for one), on the same terms as LoadFromFile; source names it in messages.
-    void LoadFromTable(Table table, const QString& source);
-    void SwapTable(Table& table);
-    void DataChanged();
-    void OnIndexDefsChanged();
-    std::shared_ptr<const filter::Node> Compile(const QString& text) const;
-    // Rebuilds the view from the filter and index; keepRecord: stay on the same record.
-    void RebuildView(bool keepRecord);
-    void EnsureView() const;
-    void Emit();
-    void CheckRow(int row) const;
 
     std::unique_ptr<Private> d;
 };
