@@ -6,6 +6,7 @@
 #include "host/api/cursor_view.h"
 #include "host/filter/bigram_summary.h"
 #include "host/filter/contains_memo.h"
+#include "host/filter/expression.h"
 #include "host/storage/record_order.h"
 #include "host/storage/record_view.h"
 #include "host/storage/table.h"

@@ -1,5 +1,6 @@
 // ClientDataset's copy of a database table: the provider reads the rows, the engine
 // takes them.
+#include "host/memory/client_dataset_p.h"
 #include "host/sql/database_url.h"
 #include "host/sql/sql_provider.h"
 
