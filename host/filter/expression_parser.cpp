@@ -514,7 +514,8 @@ private:
         case NodeKind::FoldedField:
             return node;
         case NodeKind::Literal: {
-            const Value v = node->Eval(0);
+            EvalScratch scratch;
+            const Value v = node->Eval(0, scratch);
             if (v.kind == Value::Kind::Null) {
                 return node;
             }

@@ -450,9 +450,9 @@ struct Checks {
     std::vector<const Node*> terms;
 
     bool Empty() const { return contains.empty() && terms.empty(); }
-    bool Pass(std::uint32_t rec) const { return PassFrom(rec, 0); }
+    bool Pass(std::uint32_t rec, EvalScratch& scratch) const { return PassFrom(rec, 0, scratch); }
     // The checks but the first `skip` contains searches.
-    bool PassFrom(std::uint32_t rec, std::size_t skip) const
+    bool PassFrom(std::uint32_t rec, std::size_t skip, EvalScratch& scratch) const
     {
         for (std::size_t i = skip; i < contains.size(); ++i) {
             if (!Contains(contains[i], rec)) {
@@ -460,7 +460,7 @@ struct Checks {
             }
         }
         for (const Node* term : terms) {
-            if (term->Test(rec) != Tri::True) {
+            if (term->Test(rec, scratch) != Tri::True) {
                 return false;
             }
         }
@@ -547,6 +547,7 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
     builder.Expect(input.narrowBase->Size());
     Rows out;
     out.reserve(input.narrowBase->Size());
+    EvalScratch scratch;
     for (std::size_t i = 0; i < memo.records.size(); ++i) {
         const std::uint32_t rec = memo.records[i];
         if (!(memo.info[i] & ContainsMemo::kKept) || (bits != nullptr && !TestBit(*bits, rec))) {
@@ -561,7 +562,7 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
             tail = match.tail;
             info = match.info;
         }
-        if (decided == 0 || !rest.Pass(rec)) {
+        if (decided == 0 || !rest.Pass(rec, scratch)) {
             continue;
         }
         out.push_back(rec);
@@ -580,8 +581,9 @@ RecordView SelectPlain(const SelectionInput& input)
 {
     Rows out;
     const Node& root = *input.root;
+    EvalScratch scratch;
     for (const std::uint32_t rec : *input.order) {
-        if (root.Test(rec) == Tri::True) {
+        if (root.Test(rec, scratch) == Tri::True) {
             out.push_back(rec);
         }
     }
@@ -762,8 +764,9 @@ RecordView SelectFast(const SelectionInput& input)
 
     // A few candidates, in view order already: test them one by one.
     const RecordBitmap* bits = candidateBits();
+    EvalScratch scratch; // this thread's
     const auto passes = [&](std::uint32_t rec) {
-        return (bits == nullptr || TestBit(*bits, rec)) && checks.Pass(rec);
+        return (bits == nullptr || TestBit(*bits, rec)) && checks.Pass(rec, scratch);
     };
     // Checking the first contains search on the text, what it finds is kept for the next
     // keystroke.
@@ -777,10 +780,10 @@ RecordView SelectFast(const SelectionInput& input)
     };
     const auto checkNoting = [&](std::uint32_t rec) {
         if (!memo) {
-            return checks.Pass(rec);
+            return checks.Pass(rec, scratch);
         }
         const ContainsMatch match = MatchContains(checks.contains.front(), rec);
-        if (!match.found || !checks.PassFrom(rec, 1)) {
+        if (!match.found || !checks.PassFrom(rec, 1, scratch)) {
             return false;
         }
         memo->Add(rec, match.tail, match.info);
@@ -806,9 +809,9 @@ RecordView SelectFast(const SelectionInput& input)
         startMemo(true);
         base->ForEach([&](std::uint32_t rec) {
             const bool inRanges =
-                !haveRanges || !rangesExact || rangeSearch.term->Test(rec) == Tri::True;
-            const bool inFolded =
-                !haveFoldedHits || !foldedExact || foldedSearch.term->Test(rec) == Tri::True;
+                !haveRanges || !rangesExact || rangeSearch.term->Test(rec, scratch) == Tri::True;
+            const bool inFolded = !haveFoldedHits || !foldedExact ||
+                                  foldedSearch.term->Test(rec, scratch) == Tri::True;
             if (inRanges && inFolded && passesNoting(rec)) {
                 out.push_back(rec);
             }
@@ -901,7 +904,7 @@ RecordView SelectFast(const SelectionInput& input)
             memo.reset();
             LargeVector<std::uint64_t> tails(noting ? candidates.size() : 0);
             LargeVector<std::uint8_t> infos(noting ? candidates.size() : 0);
-            const auto checkRange = [&](std::size_t from, std::size_t to) {
+            const auto checkRange = [&](std::size_t from, std::size_t to, EvalScratch& own) {
                 std::size_t found = 0;
                 for (std::size_t i = from; i < to; ++i) {
                     for (const ContainsSearch& search : checks.contains) {
@@ -917,13 +920,13 @@ RecordView SelectFast(const SelectionInput& input)
                     bool passed = false;
                     if (noting) {
                         const ContainsMatch match = MatchContains(checks.contains.front(), rec);
-                        passed = match.found && checks.PassFrom(rec, 1);
+                        passed = match.found && checks.PassFrom(rec, 1, own);
                         if (passed) {
                             tails[i] = match.tail;
                             infos[i] = match.info | ContainsMemo::kKept;
                         }
                     } else {
-                        passed = checks.Pass(rec);
+                        passed = checks.Pass(rec, own);
                     }
                     if (passed) {
                         SetBit(*pass, rec);
@@ -947,6 +950,7 @@ RecordView SelectFast(const SelectionInput& input)
             };
             std::atomic<std::size_t> nextChunk{0};
             const auto work = [&] {
+                EvalScratch own; // each thread its own
                 std::size_t found = 0;
                 for (;;) {
                     const std::size_t chunk = nextChunk++;
@@ -954,7 +958,7 @@ RecordView SelectFast(const SelectionInput& input)
                     if (from >= size) {
                         return found;
                     }
-                    found += checkRange(from, chunkStart(chunk + 1));
+                    found += checkRange(from, chunkStart(chunk + 1), own);
                 }
             };
             std::future<std::size_t> helper;

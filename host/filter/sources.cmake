@@ -2,6 +2,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bigram_summary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bigram_summary.h
   ${CMAKE_CURRENT_LIST_DIR}/contains_memo.h
+  ${CMAKE_CURRENT_LIST_DIR}/eval_scratch.h
   ${CMAKE_CURRENT_LIST_DIR}/expression.cpp
   ${CMAKE_CURRENT_LIST_DIR}/expression.h
   ${CMAKE_CURRENT_LIST_DIR}/expression_parser.cpp
