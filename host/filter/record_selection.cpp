@@ -512,9 +512,6 @@ std::optional<RecordView> SelectFromMemo(const SelectionInput& input,
                                          const RecordBitmap* bits)
 {
     const ContainsMemo& memo = *input.narrowMemo;
-    if (memo.folded && !FoldIsBytewise()) {
-        return std::nullopt;
-    }
     ContainsSearch extended;
     const Node* memoTerm = nullptr;
     for (const Node* term : open) {
@@ -625,7 +622,7 @@ RecordView SelectFast(const SelectionInput& input)
     // matches are ranges of the order, found by binary search.
     const auto onLeadOrder = [&](const PrefixSearch& search) {
         return lead != nullptr && lead->field == search.field && !lead->descending &&
-               lead->ignoreAccents == search.accents && FoldIsBytewise();
+               lead->ignoreAccents == search.accents;
     };
     // ... and exactly those ranges, with nothing to check on the records.
     const auto exactRanges = [&](const Node& term) {
@@ -704,8 +701,7 @@ RecordView SelectFast(const SelectionInput& input)
                 rangeSearch = search;
                 rangesExact = exact;
             }
-        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && sameReading &&
-                   FoldIsBytewise()) {
+        } else if (!haveRanges && !haveFoldedHits && input.foldedOrder && sameReading) {
             const Rows& folded = input.foldedOrder(search.field);
             std::string target;
             FoldText(search.prefix, target);
@@ -738,8 +734,7 @@ RecordView SelectFast(const SelectionInput& input)
         // With few candidates already, the needle is looked for in their text instead.
         const bool fewAlready = (haveRanges && RangesSize(ranges) <= small) ||
                                 (input.narrowBase != nullptr && input.narrowBase->Size() <= small);
-        if (input.summary && search.accents == input.ignoreAccents && FoldIsBytewise() &&
-            !fewAlready) {
+        if (input.summary && search.accents == input.ignoreAccents && !fewAlready) {
             std::string folded;
             FoldText(search.needle, folded);
             if (search.folded && folded != search.needle) {
@@ -770,8 +765,7 @@ RecordView SelectFast(const SelectionInput& input)
     };
     // Checking the first contains search on the text, what it finds is kept for the next
     // keystroke.
-    const bool memoWanted = input.memoOut != nullptr && !checks.contains.empty() &&
-                            (!checks.contains.front().folded || FoldIsBytewise());
+    const bool memoWanted = input.memoOut != nullptr && !checks.contains.empty();
     std::optional<MemoBuilder> memo;
     const auto startMemo = [&](bool viewOrder) {
         if (memoWanted) {
