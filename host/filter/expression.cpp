@@ -182,6 +182,15 @@ Value FoldedFieldNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
     return v;
 }
 
+const ColumnNode* AsTextColumn(const Node& node)
+{
+    if (node.Kind() == NodeKind::FoldedField ||
+        (node.Kind() == NodeKind::Field && node.Type() == StaticType::Text)) {
+        return static_cast<const ColumnNode*>(&node);
+    }
+    return nullptr;
+}
+
 LiteralNode::LiteralNode(Value value, std::string text, StaticType type, int position)
     : Node(NodeKind::Literal, type, position), m_value(value), m_text(std::move(text))
 {

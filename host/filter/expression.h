@@ -109,6 +109,9 @@ public:
     Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
 };
 
+// A text field, as stored or folded; nullptr for anything else.
+const ColumnNode* AsTextColumn(const Node& node);
+
 class LiteralNode : public Node {
 public:
     LiteralNode(Value value, std::string text, StaticType type, int position);
