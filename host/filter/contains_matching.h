@@ -36,15 +36,17 @@ struct ContainsMatch {
 };
 
 // The checks below run for every candidate: the common paths are defined here, where
-// the loops over candidates can inline them; the accent paths are kept out of line.
+// the loops over candidates can inline them; the accent paths are kept out of line,
+// and hidden, so that the loops call them directly rather than through the library's
+// symbol table.
 
 // The text of a record as a search with accents set aside reads it. The folded text it
 // returns can be read kShortTextSlack bytes past its end.
-[[gnu::noinline]] std::string_view AccentFoldedTextOf(const ContainsSearch& search,
-                                                      std::uint32_t rec);
+[[gnu::noinline, gnu::visibility("hidden")]] std::string_view
+AccentFoldedTextOf(const ContainsSearch& search, std::uint32_t rec);
 
-[[gnu::noinline]] bool ContainsIgnoringAccents(const ContainsSearch& search, std::uint32_t rec,
-                                               std::string_view text);
+[[gnu::noinline, gnu::visibility("hidden")]] bool
+ContainsIgnoringAccents(const ContainsSearch& search, std::uint32_t rec, std::string_view text);
 
 // Whether one record's text holds the needle: the same answer as the LIKE term.
 inline bool Holds(const ContainsSearch& search, std::string_view text)
@@ -112,12 +114,13 @@ inline ContainsMatch MatchAtFirst(const ContainsSearch& search, std::string_view
 }
 
 // A short text with a byte from 0x80 on, read with accents set aside.
-[[gnu::noinline]] ContainsMatch MatchShortAccented(const ContainsSearch& search, std::uint32_t rec,
-                                                   std::string_view stored,
-                                                   const ShortTextPlaces& places);
+[[gnu::noinline, gnu::visibility("hidden")]] ContainsMatch
+MatchShortAccented(const ContainsSearch& search, std::uint32_t rec, std::string_view stored,
+                   const ShortTextPlaces& places);
 
 // Any text, as the search reads it.
-ContainsMatch MatchText(const ContainsSearch& search, std::string_view text);
+[[gnu::visibility("hidden")]] ContainsMatch MatchText(const ContainsSearch& search,
+                                                      std::string_view text);
 
 // The record's match, with the bytes a memo keeps of it.
 inline ContainsMatch MatchContains(const ContainsSearch& search, std::uint32_t rec)

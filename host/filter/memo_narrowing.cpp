@@ -9,19 +9,11 @@
 
 namespace host::filter {
 
-const Node* FindMemoTerm(const ContainsMemo& memo, const std::vector<const Node*>& open)
-{
-    for (const Node* term : open) {
-        ContainsSearch search;
-        if (AsContainsSearch(*term, search) && search.field == memo.field &&
-            search.folded == memo.folded && search.accents == memo.accents &&
-            search.needle.substr(0, memo.needle.size()) == memo.needle) {
-            return term;
-        }
-    }
-    return nullptr;
-}
+namespace {
 
+// A record of a memo for needle + suffix: 1 when the bytes kept after the needle's place
+// begin with the suffix (the match then starts there, and tail and info describe
+// it), 0 when no match is possible, -1 when only the text can tell.
 int ExtendedMatch(std::string_view suffix, std::uint64_t& tail, std::uint8_t& info)
 {
     const auto kept = static_cast<std::size_t>(info & ContainsMemo::kLengthMask);
@@ -39,6 +31,21 @@ int ExtendedMatch(std::string_view suffix, std::uint64_t& tail, std::uint8_t& in
     info = static_cast<std::uint8_t>((kept - suffix.size()) |
                                      (info & (ContainsMemo::kMore | ContainsMemo::kAgain)));
     return 1;
+}
+
+} // namespace
+
+const Node* FindMemoTerm(const ContainsMemo& memo, const std::vector<const Node*>& open)
+{
+    for (const Node* term : open) {
+        ContainsSearch search;
+        if (AsContainsSearch(*term, search) && search.field == memo.field &&
+            search.folded == memo.folded && search.accents == memo.accents &&
+            search.needle.substr(0, memo.needle.size()) == memo.needle) {
+            return term;
+        }
+    }
+    return nullptr;
 }
 
 RecordView SelectFromMemo(const SelectionInput& input, const std::vector<const Node*>& open,

@@ -15,11 +15,6 @@ namespace host::filter {
 // needle that begins with the memo's; nullptr when none does.
 const Node* FindMemoTerm(const ContainsMemo& memo, const std::vector<const Node*>& open);
 
-// A record of a memo for needle + suffix: 1 when the bytes kept after the needle's place
-// begin with the suffix (the match then starts there, and tail and info describe
-// it), 0 when no match is possible, -1 when only the text can tell.
-int ExtendedMatch(std::string_view suffix, std::uint64_t& tail, std::uint8_t& info);
-
 // The previous view's records decided from its contains memo (input.narrowMemo) for
 // memoTerm: only records whose kept bytes cannot tell are read. Every other open term
 // is checked as usual; bits, when not nullptr, holds the candidates.

@@ -50,8 +50,8 @@ LeadRanges RangesOnLeadOrder(const Column& column, const std::vector<std::uint32
 
 // The ranges of an order sorted case-sensitively by the field whose records' text
 // begins with one of the byte strings the prefix stands for: itself, or for
-// UPPER(field) each string that folds to it. In order, NULLs (which begin with nothing)
-// never among them.
+// UPPER(field) each string that folds to it. The ranges come in order; a NULL, which
+// begins with nothing, is in none of them.
 std::vector<RecordView::Range> PrefixRanges(const Column& column,
                                             const std::vector<std::uint32_t>& order,
                                             const PrefixSearch& search);
