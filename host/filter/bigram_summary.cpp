@@ -124,7 +124,6 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
     std::vector<unsigned> seen;
     std::vector<std::uint64_t> pool(64 * kPoolStride, 0);
     PartBitmaps part;
-    std::string scratch;
     std::string accents;
     for (std::uint32_t start = 0; start < m_records; start += kBlock) {
         const std::uint32_t end = std::min<std::uint64_t>(m_records, std::uint64_t{start} + kBlock);
@@ -134,10 +133,6 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
                 std::string_view text = column.SearchText(rec, ignoreAccents, accents);
                 if (text.empty() || column.IsNull(rec)) {
                     continue;
-                }
-                if (!FoldIsBytewise()) {
-                    FoldText(text, scratch);
-                    text = scratch;
                 }
                 part.MarkRecord(rec - partStart, text);
             }

@@ -109,12 +109,12 @@ std::string_view TextOf(const Value& value, char* buffer)
     return {};
 }
 
-Value Node::Eval(std::uint32_t) const
+Value Node::Eval(std::uint32_t, EvalScratch&) const
 {
     return {};
 }
 
-Tri Node::Test(std::uint32_t) const
+Tri Node::Test(std::uint32_t, EvalScratch&) const
 {
     return Tri::Unknown;
 }
@@ -127,7 +127,7 @@ FieldNode::FieldNode(const Column& column, int field, StaticType type, int posit
     m_key = Join("F", std::to_string(field), m_ignoreAccents ? "a" : "");
 }
 
-Value FieldNode::Eval(std::uint32_t rec) const
+Value FieldNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
 {
     Value v;
     if (m_column->IsNull(rec)) {
@@ -136,7 +136,8 @@ Value FieldNode::Eval(std::uint32_t rec) const
     switch (m_column->Type()) {
     case FieldType::Text:
         v.kind = Value::Kind::Text;
-        v.s = m_column->SearchText(rec, m_ignoreAccents, m_accentScratch);
+        v.s =
+            m_ignoreAccents ? m_column->SearchText(rec, true, scratch.Take()) : m_column->Text(rec);
         break;
     case FieldType::Integer:
         v.kind = Value::Kind::Int;
@@ -164,19 +165,30 @@ FoldedFieldNode::FoldedFieldNode(const Column& column, int field, int position, 
     m_key = Join("U(F", std::to_string(field), m_ignoreAccents ? "a" : "", ")");
 }
 
-Value FoldedFieldNode::Eval(std::uint32_t rec) const
+Value FoldedFieldNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
 {
     Value v;
     if (!m_column->IsNull(rec)) {
         v.kind = Value::Kind::Text;
         // Folded on the fly: no folded copy of the column is kept.
-        v.s = m_column->SearchText(rec, m_ignoreAccents, m_accentScratch);
+        v.s =
+            m_ignoreAccents ? m_column->SearchText(rec, true, scratch.Take()) : m_column->Text(rec);
         if (!m_column->FoldsToItself(m_ignoreAccents)) {
-            FoldText(v.s, m_scratch);
-            v.s = m_scratch;
+            std::string& folded = scratch.Take();
+            FoldText(v.s, folded);
+            v.s = folded;
         }
     }
     return v;
+}
+
+const ColumnNode* AsTextColumn(const Node& node)
+{
+    if (node.Kind() == NodeKind::FoldedField ||
+        (node.Kind() == NodeKind::Field && node.Type() == StaticType::Text)) {
+        return static_cast<const ColumnNode*>(&node);
+    }
+    return nullptr;
 }
 
 LiteralNode::LiteralNode(Value value, std::string text, StaticType type, int position)
@@ -191,7 +203,7 @@ LiteralNode::LiteralNode(Value value, std::string text, StaticType type, int pos
                  std::to_string(static_cast<int>(m_value.kind)));
 }
 
-Value LiteralNode::Eval(std::uint32_t) const
+Value LiteralNode::Eval(std::uint32_t, EvalScratch&) const
 {
     return m_value;
 }
@@ -203,13 +215,13 @@ ArithmeticNode::ArithmeticNode(char op, NodePtr left, NodePtr right, int positio
     m_key = Join(std::string_view(&m_op, 1), "(", m_left->Key(), ",", m_right->Key(), ")");
 }
 
-Value ArithmeticNode::Eval(std::uint32_t rec) const
+Value ArithmeticNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_left->Eval(rec);
+    const Value a = m_left->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return {};
     }
-    const Value b = m_right->Eval(rec);
+    const Value b = m_right->Eval(rec, scratch);
     if (b.kind == Value::Kind::Null) {
         return {};
     }
@@ -262,9 +274,9 @@ NegateNode::NegateNode(NodePtr operand, int position)
     m_key = Join("-(", m_operand->Key(), ")");
 }
 
-Value NegateNode::Eval(std::uint32_t rec) const
+Value NegateNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_operand->Eval(rec);
+    const Value a = m_operand->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return {};
     }
@@ -280,12 +292,11 @@ FunctionNode::FunctionNode(Function function, NodePtr argument, int position)
 {
     static const char* const names[] = {"UPPER", "LOWER", "TRIM"};
     m_key = Join(names[static_cast<int>(function)], "(", m_argument->Key(), ")");
-    m_scratch.reserve(256);
 }
 
-Value FunctionNode::Eval(std::uint32_t rec) const
+Value FunctionNode::Eval(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_argument->Eval(rec);
+    const Value a = m_argument->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return {};
     }
@@ -302,21 +313,27 @@ Value FunctionNode::Eval(std::uint32_t rec) const
         }
         text = text.substr(first, text.find_last_not_of(' ') - first + 1);
         if (text.data() == buffer) {
-            m_scratch.assign(text);
-            text = m_scratch;
+            std::string& kept = scratch.Take();
+            kept.assign(text);
+            text = kept;
         }
         v.s = text;
         return v;
     }
-    case Function::Upper:
-        FoldText(text, m_scratch); // the same fold as UPPER() of a field
-        break;
-    case Function::Lower:
-        m_scratch.assign(text);
-        std::transform(m_scratch.begin(), m_scratch.end(), m_scratch.begin(), AsciiLower);
-        break;
+    case Function::Upper: {
+        std::string& out = scratch.Take();
+        FoldText(text, out); // the same fold as UPPER() of a field
+        v.s = out;
+        return v;
     }
-    v.s = m_scratch;
+    case Function::Lower: {
+        std::string& out = scratch.Take();
+        out.assign(text);
+        std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
+        v.s = out;
+        return v;
+    }
+    }
     return v;
 }
 
@@ -328,13 +345,14 @@ CompareNode::CompareNode(Op op, NodePtr left, NodePtr right, int position)
                  ")");
 }
 
-Tri CompareNode::Test(std::uint32_t rec) const
+Tri CompareNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_left->Eval(rec);
+    const EvalScratch::Scope scope(scratch);
+    const Value a = m_left->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return Tri::Unknown;
     }
-    const Value b = m_right->Eval(rec);
+    const Value b = m_right->Eval(rec, scratch);
     if (b.kind == Value::Kind::Null) {
         return Tri::Unknown;
     }
@@ -361,7 +379,8 @@ LikeNode::LikeNode(NodePtr operand, NodePtr pattern, bool negated, int position)
       m_pattern(std::move(pattern)), m_negated(negated)
 {
     if (m_pattern->Kind() == NodeKind::Literal) {
-        const Value p = m_pattern->Eval(0);
+        EvalScratch scratch;
+        const Value p = m_pattern->Eval(0, scratch);
         if (p.kind != Value::Kind::Null) {
             char buffer[kTextFormBuffer];
             m_literal = std::make_unique<LikePattern>(std::string(TextOf(p, buffer)));
@@ -370,9 +389,10 @@ LikeNode::LikeNode(NodePtr operand, NodePtr pattern, bool negated, int position)
     m_key = Join(negated ? "NL(" : "L(", m_operand->Key(), ",", m_pattern->Key(), ")");
 }
 
-Tri LikeNode::Test(std::uint32_t rec) const
+Tri LikeNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_operand->Eval(rec);
+    const EvalScratch::Scope scope(scratch);
+    const Value a = m_operand->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return Tri::Unknown;
     }
@@ -382,7 +402,7 @@ Tri LikeNode::Test(std::uint32_t rec) const
     if (m_literal) {
         match = m_literal->Matches(text);
     } else {
-        const Value p = m_pattern->Eval(rec);
+        const Value p = m_pattern->Eval(rec, scratch);
         if (p.kind == Value::Kind::Null) {
             return Tri::Unknown;
         }
@@ -399,9 +419,10 @@ IsNullNode::IsNullNode(NodePtr operand, bool negated, int position)
     m_key = Join(negated ? "NN(" : "N(", m_operand->Key(), ")");
 }
 
-Tri IsNullNode::Test(std::uint32_t rec) const
+Tri IsNullNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const bool isNull = m_operand->Eval(rec).kind == Value::Kind::Null;
+    const EvalScratch::Scope scope(scratch);
+    const bool isNull = m_operand->Eval(rec, scratch).kind == Value::Kind::Null;
     return FromBool(isNull != m_negated);
 }
 
@@ -416,15 +437,16 @@ InNode::InNode(NodePtr operand, std::vector<NodePtr> list, bool negated, int pos
     m_key += ")";
 }
 
-Tri InNode::Test(std::uint32_t rec) const
+Tri InNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_operand->Eval(rec);
+    const EvalScratch::Scope scope(scratch);
+    const Value a = m_operand->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return Tri::Unknown;
     }
     bool sawNull = false;
     for (const NodePtr& item : m_list) {
-        const Value b = item->Eval(rec);
+        const Value b = item->Eval(rec, scratch);
         if (b.kind == Value::Kind::Null) {
             sawNull = true;
         } else if (CompareValues(a, b) == 0) {
@@ -444,13 +466,13 @@ LogicNode::LogicNode(NodeKind kind, std::vector<NodePtr> terms, int position)
     m_key += ")";
 }
 
-Tri LogicNode::Test(std::uint32_t rec) const
+Tri LogicNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
     // AND: False wins, then Unknown. OR: True wins, then Unknown.
     const Tri decisive = Kind() == NodeKind::And ? Tri::False : Tri::True;
     bool unknown = false;
     for (const NodePtr& term : m_terms) {
-        const Tri t = term->Test(rec);
+        const Tri t = term->Test(rec, scratch);
         if (t == decisive) {
             return decisive;
         }
@@ -468,9 +490,9 @@ NotNode::NotNode(NodePtr operand, int position)
     m_key = Join("NOT(", m_operand->Key(), ")");
 }
 
-Tri NotNode::Test(std::uint32_t rec) const
+Tri NotNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Tri t = m_operand->Test(rec);
+    const Tri t = m_operand->Test(rec, scratch);
     if (t == Tri::Unknown) {
         return t;
     }
@@ -483,9 +505,10 @@ TruthNode::TruthNode(NodePtr operand, int position)
     m_key = Join("T(", m_operand->Key(), ")");
 }
 
-Tri TruthNode::Test(std::uint32_t rec) const
+Tri TruthNode::Test(std::uint32_t rec, EvalScratch& scratch) const
 {
-    const Value a = m_operand->Eval(rec);
+    const EvalScratch::Scope scope(scratch);
+    const Value a = m_operand->Eval(rec, scratch);
     if (a.kind == Value::Kind::Null) {
         return Tri::Unknown;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/filter/eval_scratch.h"
 #include "host/filter/like_pattern.h"
 #include "host/storage/column.h"
 
@@ -14,8 +15,8 @@ namespace host::filter {
 // Three-valued truth: a record shows only where its filter is True.
 enum class Tri : std::uint8_t { False, True, Unknown };
 
-// A value met while evaluating one record. Text points into column storage or into the
-// scratch buffer of the node that produced it: nothing is allocated per record.
+// A value met while evaluating one record. Text points into column storage or into a
+// buffer of the EvalScratch the evaluation was given: nothing is allocated per record.
 struct Value {
     enum class Kind : std::uint8_t { Null, Int, Float, Bool, Date, Text };
     Kind kind = Kind::Null;
@@ -54,8 +55,9 @@ public:
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
 
-    virtual Value Eval(std::uint32_t rec) const;
-    virtual Tri Test(std::uint32_t rec) const;
+    // Evaluating writes into nothing but scratch: a tree is immutable once built.
+    virtual Value Eval(std::uint32_t rec, EvalScratch& scratch) const;
+    virtual Tri Test(std::uint32_t rec, EvalScratch& scratch) const;
 
     NodeKind Kind() const { return m_kind; }
     StaticType Type() const { return m_type; }
@@ -104,29 +106,28 @@ protected:
     const Column* m_column;
     int m_field;
     bool m_ignoreAccents;
-    mutable std::string m_accentScratch;
 };
 
 class FieldNode : public ColumnNode {
 public:
     FieldNode(const Column& column, int field, StaticType type, int position,
               bool ignoreAccents = false);
-    Value Eval(std::uint32_t rec) const override;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
 };
 
 class FoldedFieldNode : public ColumnNode {
 public:
     FoldedFieldNode(const Column& column, int field, int position, bool ignoreAccents = false);
-    Value Eval(std::uint32_t rec) const override;
-
-private:
-    mutable std::string m_scratch;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
 };
+
+// A text field, as stored or folded; nullptr for anything else.
+const ColumnNode* AsTextColumn(const Node& node);
 
 class LiteralNode : public Node {
 public:
     LiteralNode(Value value, std::string text, StaticType type, int position);
-    Value Eval(std::uint32_t rec) const override;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
     const std::string& TextValue() const { return m_text; }
     // A string literal read with its accents set aside keeps the text as written, from
     // which the parser folds it again where the letter case is given (UPPER, LOWER).
@@ -147,7 +148,7 @@ private:
 class ArithmeticNode : public Node {
 public:
     ArithmeticNode(char op, NodePtr left, NodePtr right, int position);
-    Value Eval(std::uint32_t rec) const override;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
     char Op() const { return m_op; }
     const Node& Left() const { return *m_left; }
     const Node& Right() const { return *m_right; }
@@ -161,7 +162,7 @@ private:
 class NegateNode : public Node {
 public:
     NegateNode(NodePtr operand, int position);
-    Value Eval(std::uint32_t rec) const override;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
     const Node& Operand() const { return *m_operand; }
 
 private:
@@ -172,21 +173,20 @@ class FunctionNode : public Node {
 public:
     enum class Function { Upper, Lower, Trim };
     FunctionNode(Function function, NodePtr argument, int position);
-    Value Eval(std::uint32_t rec) const override;
+    Value Eval(std::uint32_t rec, EvalScratch& scratch) const override;
     Function GetFunction() const { return m_function; }
     const Node& Argument() const { return *m_argument; }
 
 private:
     Function m_function;
     NodePtr m_argument;
-    mutable std::string m_scratch;
 };
 
 class CompareNode : public Node {
 public:
     enum class Op { Eq, Ne, Lt, Gt, Le, Ge };
     CompareNode(Op op, NodePtr left, NodePtr right, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     Op GetOp() const { return m_op; }
     const Node& Left() const { return *m_left; }
     const Node& Right() const { return *m_right; }
@@ -200,7 +200,7 @@ private:
 class LikeNode : public Node {
 public:
     LikeNode(NodePtr operand, NodePtr pattern, bool negated, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
 
     const Node& Operand() const { return *m_operand; }
     bool Negated() const { return m_negated; }
@@ -218,7 +218,7 @@ private:
 class IsNullNode : public Node {
 public:
     IsNullNode(NodePtr operand, bool negated, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     const Node& Operand() const { return *m_operand; }
     bool Negated() const { return m_negated; }
 
@@ -230,7 +230,7 @@ private:
 class InNode : public Node {
 public:
     InNode(NodePtr operand, std::vector<NodePtr> list, bool negated, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     const Node& Operand() const { return *m_operand; }
     const std::vector<NodePtr>& List() const { return m_list; }
     bool Negated() const { return m_negated; }
@@ -245,7 +245,7 @@ private:
 class LogicNode : public Node {
 public:
     LogicNode(NodeKind kind, std::vector<NodePtr> terms, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     const std::vector<NodePtr>& Terms() const { return m_terms; }
 
 private:
@@ -255,7 +255,7 @@ private:
 class NotNode : public Node {
 public:
     NotNode(NodePtr operand, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     const Node& Operand() const { return *m_operand; }
 
 private:
@@ -265,7 +265,7 @@ private:
 class TruthNode : public Node {
 public:
     TruthNode(NodePtr operand, int position);
-    Tri Test(std::uint32_t rec) const override;
+    Tri Test(std::uint32_t rec, EvalScratch& scratch) const override;
     const Node& Operand() const { return *m_operand; }
 
 private:

@@ -34,134 +34,163 @@ QString Shown(const QString& piece)
     throw DatasetError(QStringLiteral("Filter: %1 at position %2").arg(what).arg(position));
 }
 
+// Moves i past a run of digits.
+void SkipDigits(const QString& text, qsizetype& i)
+{
+    while (i < text.size() && text[i].isDigit()) {
+        ++i;
+    }
+}
+
+// A number from i on: digits, a fraction, an exponent (taken only when digits follow).
+Token ReadNumber(const QString& text, qsizetype& i)
+{
+    const qsizetype n = text.size();
+    const int position = static_cast<int>(i) + 1;
+    qsizetype j = i;
+    SkipDigits(text, j);
+    if (j < n && text[j] == u'.') {
+        ++j;
+        SkipDigits(text, j);
+    }
+    if (j < n && (text[j] == u'e' || text[j] == u'E')) {
+        qsizetype k = j + 1;
+        if (k < n && (text[k] == u'+' || text[k] == u'-')) {
+            ++k;
+        }
+        if (k < n && text[k].isDigit()) {
+            SkipDigits(text, k);
+            j = k;
+        }
+    }
+    if (j < n && (text[j].isLetter() || text[j] == u'_')) {
+        Fail(QStringLiteral("malformed number \"%1\"").arg(Shown(text.mid(i, j - i + 1))),
+             position);
+    }
+    Token token{Tok::Number, text.mid(i, j - i), position};
+    i = j;
+    return token;
+}
+
+// The text between the quote at i and the next lone one, a quote inside doubled (as SQL
+// writes both strings and names); i moves past the closing quote.
+QString ReadQuoted(const QString& text, qsizetype& i, QChar quote, const char* unterminated)
+{
+    const qsizetype n = text.size();
+    const int position = static_cast<int>(i) + 1;
+    QString value;
+    qsizetype j = i + 1;
+    for (;;) {
+        if (j >= n) {
+            Fail(QLatin1String(unterminated), position);
+        }
+        if (text[j] == quote) {
+            if (j + 1 < n && text[j + 1] == quote) {
+                value += quote;
+                j += 2;
+                continue;
+            }
+            break;
+        }
+        value += text[j];
+        ++j;
+    }
+    i = j + 1;
+    return value;
+}
+
+// "<", ">", "!" and the pairs they begin: "<=", ">=", "<>", "!=" ("!" alone is none).
+Token ReadComparison(const QString& text, qsizetype& i)
+{
+    const QChar c = text[i];
+    const int position = static_cast<int>(i) + 1;
+    QString op(c);
+    if (i + 1 < text.size() && (text[i + 1] == u'=' || (c == u'<' && text[i + 1] == u'>'))) {
+        op += text[i + 1];
+    }
+    if (op == QStringLiteral("!")) {
+        Fail(QStringLiteral("invalid character \"!\""), position);
+    }
+    i += op.size();
+    return {Tok::Op, op, position};
+}
+
+// A character no token begins with.
+[[noreturn]] void FailInvalid(QChar c, int position)
+{
+    if (c.isPrint()) {
+        Fail(QStringLiteral("invalid character \"%1\"").arg(c), position);
+    }
+    // NUL and other control characters are named by code, not written raw.
+    Fail(QStringLiteral("invalid character U+%1")
+             .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')),
+         position);
+}
+
+// The token that begins at i (not a space); i moves past it.
+Token ReadToken(const QString& text, qsizetype& i)
+{
+    const qsizetype n = text.size();
+    const QChar c = text[i];
+    const int position = static_cast<int>(i) + 1;
+    if (c.isLetter() || c == u'_') {
+        qsizetype j = i + 1;
+        while (j < n && (text[j].isLetterOrNumber() || text[j] == u'_')) {
+            ++j;
+        }
+        Token token{Tok::Ident, text.mid(i, j - i), position};
+        i = j;
+        return token;
+    }
+    if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit())) {
+        return ReadNumber(text, i);
+    }
+    if (c == u'\'') {
+        return {Tok::String, ReadQuoted(text, i, c, "unterminated string"), position};
+    }
+    if (c == u'"') {
+        // A field name in double quotes, as SQL writes one: any characters, a quote
+        // inside doubled ("NM CLIENTE", "O ""APELIDO"").
+        return {Tok::QuotedIdent, ReadQuoted(text, i, c, "unterminated field name"), position};
+    }
+    if (c == u'[') {
+        // The bracketed form, for names without "]": [NM CLIENTE].
+        const qsizetype j = text.indexOf(u']', i + 1);
+        if (j < 0) {
+            Fail(QStringLiteral("unterminated field name"), position);
+        }
+        Token token{Tok::QuotedIdent, text.mid(i + 1, j - i - 1), position};
+        i = j + 1;
+        return token;
+    }
+    if (c == u'<' || c == u'>' || c == u'!') {
+        return ReadComparison(text, i);
+    }
+    Tok type = Tok::Op;
+    if (c == u'(') {
+        type = Tok::LParen;
+    } else if (c == u')') {
+        type = Tok::RParen;
+    } else if (c == u',') {
+        type = Tok::Comma;
+    } else if (!(c == u'=' || c == u'+' || c == u'-' || c == u'*' || c == u'/')) {
+        FailInvalid(c, position);
+    }
+    ++i;
+    return {type, QString(c), position};
+}
+
 std::vector<Token> Tokenize(const QString& text)
 {
     std::vector<Token> tokens;
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
-        const QChar c = text[i];
-        const int position = static_cast<int>(i) + 1;
-        if (c.isSpace()) {
+        if (text[i].isSpace()) {
             ++i;
             continue;
         }
-        if (c.isLetter() || c == u'_') {
-            qsizetype j = i + 1;
-            while (j < n && (text[j].isLetterOrNumber() || text[j] == u'_')) {
-                ++j;
-            }
-            tokens.push_back({Tok::Ident, text.mid(i, j - i), position});
-            i = j;
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit())) {
-            qsizetype j = i;
-            while (j < n && text[j].isDigit()) {
-                ++j;
-            }
-            if (j < n && text[j] == u'.') {
-                ++j;
-                while (j < n && text[j].isDigit()) {
-                    ++j;
-                }
-            }
-            if (j < n && (text[j] == u'e' || text[j] == u'E')) {
-                qsizetype k = j + 1;
-                if (k < n && (text[k] == u'+' || text[k] == u'-')) {
-                    ++k;
-                }
-                if (k < n && text[k].isDigit()) {
-                    while (k < n && text[k].isDigit()) {
-                        ++k;
-                    }
-                    j = k;
-                }
-            }
-            if (j < n && (text[j].isLetter() || text[j] == u'_')) {
-                Fail(QStringLiteral("malformed number \"%1\"").arg(Shown(text.mid(i, j - i + 1))),
-                     position);
-            }
-            tokens.push_back({Tok::Number, text.mid(i, j - i), position});
-            i = j;
-        } else if (c == u'\'') {
-            QString value;
-            qsizetype j = i + 1;
-            for (;;) {
-                if (j >= n) {
-                    Fail(QStringLiteral("unterminated string"), position);
-                }
-                if (text[j] == u'\'') {
-                    if (j + 1 < n && text[j + 1] == u'\'') {
-                        value += u'\'';
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                value += text[j];
-                ++j;
-            }
-            tokens.push_back({Tok::String, value, position});
-            i = j + 1;
-        } else if (c == u'"') {
-            // A field name in double quotes, as SQL writes one: any characters, a quote
-            // inside doubled ("NM CLIENTE", "O ""APELIDO""").
-            QString name;
-            qsizetype j = i + 1;
-            for (;;) {
-                if (j >= n) {
-                    Fail(QStringLiteral("unterminated field name"), position);
-                }
-                if (text[j] == u'"') {
-                    if (j + 1 < n && text[j + 1] == u'"') {
-                        name += u'"';
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                name += text[j];
-                ++j;
-            }
-            tokens.push_back({Tok::QuotedIdent, name, position});
-            i = j + 1;
-        } else if (c == u'[') {
-            // The bracketed form, for names without "]": [NM CLIENTE].
-            const qsizetype j = text.indexOf(u']', i + 1);
-            if (j < 0) {
-                Fail(QStringLiteral("unterminated field name"), position);
-            }
-            tokens.push_back({Tok::QuotedIdent, text.mid(i + 1, j - i - 1), position});
-            i = j + 1;
-        } else if (c == u'(') {
-            tokens.push_back({Tok::LParen, QStringLiteral("("), position});
-            ++i;
-        } else if (c == u')') {
-            tokens.push_back({Tok::RParen, QStringLiteral(")"), position});
-            ++i;
-        } else if (c == u',') {
-            tokens.push_back({Tok::Comma, QStringLiteral(","), position});
-            ++i;
-        } else if (c == u'<' || c == u'>' || c == u'!') {
-            QString op(c);
-            if (i + 1 < n && (text[i + 1] == u'=' || (c == u'<' && text[i + 1] == u'>'))) {
-                op += text[i + 1];
-            }
-            if (op == QStringLiteral("!")) {
-                Fail(QStringLiteral("invalid character \"!\""), position);
-            }
-            tokens.push_back({Tok::Op, op, position});
-            i += op.size();
-        } else if (c == u'=' || c == u'+' || c == u'-' || c == u'*' || c == u'/') {
-            tokens.push_back({Tok::Op, QString(c), position});
-            ++i;
-        } else if (c.isPrint()) {
-            Fail(QStringLiteral("invalid character \"%1\"").arg(c), position);
-        } else {
-            // NUL and other control characters are named by code, not written raw.
-            Fail(QStringLiteral("invalid character U+%1")
-                     .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')),
-                 position);
-        }
+        tokens.push_back(ReadToken(text, i));
         tokens.back().end = static_cast<int>(i); // each pass past a space takes one token
     }
     tokens.push_back({Tok::End, QString(), static_cast<int>(n) + 1, static_cast<int>(n)});
@@ -253,16 +282,21 @@ private:
     }
 
     // Depth guard shared by every recursive rule.
-    struct Depth {
-        explicit Depth(Parser& p) : parser(p)
+    class Depth {
+    public:
+        explicit Depth(Parser& parser) : m_parser(parser)
         {
-            if (++parser.m_depth > kMaxFilterDepth) {
+            if (++m_parser.m_depth > kMaxFilterDepth) {
                 Fail(QStringLiteral("expression nested deeper than %1 levels").arg(kMaxFilterDepth),
-                     parser.Peek().position);
+                     m_parser.Peek().position);
             }
         }
-        ~Depth() { --parser.m_depth; }
-        Parser& parser;
+        ~Depth() { --m_parser.m_depth; }
+        Depth(const Depth&) = delete;
+        Depth& operator=(const Depth&) = delete;
+
+    private:
+        Parser& m_parser;
     };
 
     // Notes where a node's text lies: from the token at first to the last one taken.
@@ -530,7 +564,8 @@ private:
         case NodeKind::FoldedField:
             return node;
         case NodeKind::Literal: {
-            const Value v = node->Eval(0);
+            EvalScratch scratch;
+            const Value v = node->Eval(0, scratch);
             if (v.kind == Value::Kind::Null) {
                 return node;
             }
@@ -568,19 +603,25 @@ private:
 
     // A chain "a + b + c ..." builds a tree as deep as it is long: each link counts
     // towards the nesting limit, released when the chain ends.
-    struct ChainDepth {
-        explicit ChainDepth(Parser& p) : parser(p) {}
+    class ChainDepth {
+    public:
+        explicit ChainDepth(Parser& parser) : m_parser(parser) {}
+        ~ChainDepth() { m_parser.m_depth -= m_links; }
+        ChainDepth(const ChainDepth&) = delete;
+        ChainDepth& operator=(const ChainDepth&) = delete;
+
         void Link()
         {
-            ++links;
-            if (++parser.m_depth > kMaxFilterDepth) {
+            ++m_links;
+            if (++m_parser.m_depth > kMaxFilterDepth) {
                 Fail(QStringLiteral("expression nested deeper than %1 levels").arg(kMaxFilterDepth),
-                     parser.Peek().position);
+                     m_parser.Peek().position);
             }
         }
-        ~ChainDepth() { parser.m_depth -= links; }
-        Parser& parser;
-        int links = 0;
+
+    private:
+        Parser& m_parser;
+        int m_links = 0;
     };
 
     NodePtr ParseAdditive()

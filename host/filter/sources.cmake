@@ -1,7 +1,13 @@
 list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bigram_summary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bigram_summary.h
+  ${CMAKE_CURRENT_LIST_DIR}/candidate_bits.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/candidate_bits.h
+  ${CMAKE_CURRENT_LIST_DIR}/candidate_checks.h
+  ${CMAKE_CURRENT_LIST_DIR}/contains_matching.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/contains_matching.h
   ${CMAKE_CURRENT_LIST_DIR}/contains_memo.h
+  ${CMAKE_CURRENT_LIST_DIR}/eval_scratch.h
   ${CMAKE_CURRENT_LIST_DIR}/expression.cpp
   ${CMAKE_CURRENT_LIST_DIR}/expression.h
   ${CMAKE_CURRENT_LIST_DIR}/expression_parser.cpp
@@ -9,8 +15,24 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/filter_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/like_pattern.cpp
   ${CMAKE_CURRENT_LIST_DIR}/like_pattern.h
+  ${CMAKE_CURRENT_LIST_DIR}/memo_building.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/memo_building.h
+  ${CMAKE_CURRENT_LIST_DIR}/memo_narrowing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/memo_narrowing.h
+  ${CMAKE_CURRENT_LIST_DIR}/noting_check.h
+  ${CMAKE_CURRENT_LIST_DIR}/parallel_check.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/parallel_check.h
+  ${CMAKE_CURRENT_LIST_DIR}/prefix_ranges.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/prefix_ranges.h
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.h
+  ${CMAKE_CURRENT_LIST_DIR}/selection_input.h
+  ${CMAKE_CURRENT_LIST_DIR}/selection_paths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/selection_paths.h
+  ${CMAKE_CURRENT_LIST_DIR}/selection_plan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/selection_plan.h
+  ${CMAKE_CURRENT_LIST_DIR}/selection_views.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/selection_views.h
   ${CMAKE_CURRENT_LIST_DIR}/substring_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/substring_search.h
 )

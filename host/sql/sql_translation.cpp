@@ -391,7 +391,8 @@ private:
     // "1 + 1 + …" nests nothing in the statement.
     QString Constant(const Node& node, ValueKind& kind)
     {
-        const filter::Value v = node.Eval(0);
+        filter::EvalScratch scratch;
+        const filter::Value v = node.Eval(0, scratch);
         kind = KindOfValue(v.kind);
         switch (v.kind) {
         case filter::Value::Kind::Null:
@@ -520,7 +521,8 @@ private:
     QString Text(const Node& node, ValueKind& kind)
     {
         if (IsConstant(node)) {
-            const filter::Value v = node.Eval(0);
+            filter::EvalScratch scratch;
+            const filter::Value v = node.Eval(0, scratch);
             kind = KindOfValue(v.kind);
             if (v.kind == filter::Value::Kind::Null) {
                 return m_dialect.NullValue();
@@ -797,8 +799,9 @@ private:
         QVariantList values;
         values.reserve(static_cast<qsizetype>(list.size()));
         char buffer[kTextFormBuffer];
+        filter::EvalScratch scratch;
         for (const filter::NodePtr& item : list) {
-            const filter::Value v = item->Eval(0);
+            const filter::Value v = item->Eval(0, scratch);
             if (!asNumbers) {
                 values << SendableText(TextOf(v, buffer), item->Position());
             } else if (v.kind == filter::Value::Kind::Float) {

@@ -1,5 +1,6 @@
 #include "host/sql/sqlite_row_function.h"
 
+#include "host/filter/eval_scratch.h"
 #include "host/filter/expression_parser.h"
 #include "host/sql/sql_row_writer.h"
 
@@ -73,14 +74,15 @@ public:
             }
         }
         m_writer.Finish();
-        return m_root->Test(0);
+        return m_root->Test(0, m_scratch);
     }
 
 private:
     Table m_table;
     SqlRowWriter m_writer{
         m_table, QStringLiteral("a record for %1").arg(QLatin1String(SqliteRowFunction::kName))};
-    filter::NodePtr m_root; // reads m_table's columns: declared after it, dropped before it
+    filter::NodePtr m_root;        // reads m_table's columns: declared after it, dropped before it
+    filter::EvalScratch m_scratch; // the statement runs on one thread at a time
 };
 
 void DeleteParsedPart(void* part)

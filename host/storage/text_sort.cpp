@@ -34,21 +34,15 @@ std::uint64_t ChunkKey(std::string_view text, size_t from, bool folded)
 }
 
 // A text value as the sort reads it, for its bytes up to `bytes`: accents set aside on
-// the fly (only as far as needed), case folded on the fly for a case-insensitive key.
-// With a fold that is not byte for byte the folded form is written to scratch first.
+// the fly (only as far as needed; into scratch), case folded byte by byte where the key
+// is read (ChunkKey) for a case-insensitive key.
 std::string_view SortText(std::string_view text, TextKey key, std::size_t bytes,
                           std::string& scratch)
 {
     if (key.accents) {
         text = AccentFoldedHead(text, bytes, scratch);
     }
-    if (!key.folded || FoldIsBytewise()) {
-        return text;
-    }
-    std::string folded;
-    FoldText(text, folded);
-    scratch = std::move(folded);
-    return scratch;
+    return text;
 }
 
 // From this many records up, the levels below the first of a text sort run on two
@@ -203,7 +197,7 @@ public:
         : m_column(column), m_key(key), m_offsets(column.Offsets()),
           m_bytes(column.TextBuffer().data()),
           m_wordsEnd(column.TextBuffer().size() < 8 ? 0 : column.TextBuffer().size() - 8),
-          m_foldBytes(key.folded && FoldIsBytewise())
+          m_foldBytes(key.folded)
     {
     }
 
@@ -406,7 +400,7 @@ void SortTextRecords(const Column& column, TextKey key, std::uint32_t* recs, std
 std::uint64_t LeadingTextChunk(std::string_view text, TextKey key)
 {
     std::string scratch;
-    return ChunkKey(SortText(text, key, 8, scratch), 0, key.folded && FoldIsBytewise());
+    return ChunkKey(SortText(text, key, 8, scratch), 0, key.folded);
 }
 
 } // namespace host

@@ -71,7 +71,7 @@ std::size_t FoldedFind(std::string_view text, std::string_view foldedNeedle)
     const std::size_t last = text.size() - m; // the last position a match can start at
     std::size_t i = 0;
 #if defined(__SSE2__)
-    static_assert(FoldIsBytewise() && FoldByte('a') == 'A' && FoldByte('A') == 'A');
+    static_assert(FoldByte('a') == 'A' && FoldByte('A') == 'A');
     if (m >= 2 && last + 1 >= 16) {
         // 16 start positions at a time on the needle's first and last bytes; the final
         // block overlaps the one before rather than leave a tail.

@@ -15,15 +15,11 @@ namespace host {
 // with the option that sets accents aside, that is the accent-folded text
 // (Column::SearchText), so the case fold stays byte for byte.
 //
-// The fold today is ASCII upper-casing. It maps each byte to one byte, so folded text
-// has the stored text's length and is computed on the fly: no folded copy is kept.
-// Fast paths that rely on that ask FoldIsBytewise() and fall back to FoldText when not.
-constexpr bool FoldIsBytewise()
-{
-    return true;
-}
+// The fold is ASCII upper-casing. It maps each byte to one byte, so folded text has the
+// stored text's length and is computed on the fly: no folded copy is kept, and the fast
+// paths (prefix ranges, pair summaries, memos, sort keys) fold byte by byte.
 
-// The folded form of one byte (for a bytewise fold).
+// The folded form of one byte.
 constexpr char FoldByte(char c)
 {
     return AsciiUpper(c);
