@@ -50,9 +50,16 @@ void TfrmPesquisa::FormKeyPress(QObject* /*Sender*/, char& Key)
         SetSearchText(SearchText() + pesquisa::CharFromByte(cased.key));
         try {
             ApplyFilter(BuildSearchFilter(SearchText()));
+            FServidorAusente = false;
         } catch (const std::exception& error) {
             // The text keeps the new character; the dataset keeps what the failed call left.
-            host::Application::Instance().ShowMessage(QString::fromUtf8(error.what()));
+            // A server out of reach is told once, not at every key.
+            const QString message = QString::fromUtf8(error.what());
+            const bool unreachable = message.contains(QLatin1String("cannot be reached"));
+            if (!(unreachable && FServidorAusente)) {
+                host::Application::Instance().ShowMessage(message);
+            }
+            FServidorAusente = unreachable;
         }
     }
     EnableEnter();

@@ -11,6 +11,7 @@
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset.h>
 #include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 
 namespace {
 
@@ -47,7 +48,13 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
         DataSet->SetFilter(QString());
     }
 
+    if (auto* live = qobject_cast<host::SqlDataset*>(DataSet)) {
+        // A dialog after one on the local copy is live again when a server answers.
+        live->TryServerAgain();
+        connect(live, &host::SqlDataset::sourceChanged, this, [this] { ShowDataSource(); });
+    }
     dtsPesquisa->SetDataSet(DataSet);
+    ShowDataSource();
     host::DbGrid* grid = ui->dbgPesquisa;
 
     // One index per visible field, in field order: the same order as the grid's columns.
@@ -134,4 +141,16 @@ void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
             client->SetIndexName(Column->GetFieldName());
         }
     });
+}
+
+void TfrmPesquisa::ShowDataSource()
+{
+    const auto* live = qobject_cast<const host::SqlDataset*>(dtsPesquisa->GetDataSet());
+    const bool onCopy = live != nullptr && live->IsOnLocalCopy();
+    ui->lblCopiaLocal->setVisible(onCopy);
+    if (onCopy) {
+        ui->lblCopiaLocal->setText(
+            QStringLiteral("No server answers: searching the local copy of %1")
+                .arg(live->LocalCopyTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
+    }
 }

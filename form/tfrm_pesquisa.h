@@ -120,6 +120,8 @@ public Q_SLOTS:
     void accept() override;
 
 private:
+    // The footer's note that a live dataset searches its local copy, and of when.
+    void ShowDataSource();
     void EnableEnter();
     void Backspace();
     void Clear();
@@ -171,5 +173,8 @@ private:
     QString FLimpaFiltro;
     qint32 FColunaAtual = 0;
     bool FUtilizaImpFis = false;
+    // A "cannot be reached" message showed and no search has worked since: the next
+    // keys do not show it again.
+    bool FServidorAusente = false;
     bool FHostZyl = false;
 };

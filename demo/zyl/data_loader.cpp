@@ -134,6 +134,10 @@ void OpenLive(const Options& options, LoadedData& loaded)
     dataset->SetTableName(table);
     if (!options.order.isEmpty())
         dataset->SetOrderFields(options.order);
+    if (options.statementTimeoutMs > 0)
+        dataset->SetStatementTimeout(options.statementTimeoutMs);
+    if (!options.localCopy.isEmpty())
+        dataset->SetLocalCopy(options.localCopy, options.localCopyAge);
     loaded.dataset = std::move(dataset);
 }
 
@@ -174,6 +178,8 @@ LoadedData::~LoadedData() = default;
 LoadedData LoadDataset(const Options& options, const QString& programFolder)
 {
     LoadedData loaded;
+    if (options.copyTimeoutMs > 0)
+        host::SetCopyTimeout(options.copyTimeoutMs);
     const bool url = IsDatabaseUrl(options.data);
     const QString source = url ? host::UrlWithoutPassword(options.data)
                            : options.data.isEmpty()

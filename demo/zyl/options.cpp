@@ -52,6 +52,24 @@ Options ParseOptions(const QStringList& arguments)
         QStringLiteral(
             "Creates the indexes a live search needs on the visible text fields (the one "
             "thing zyl writes to a database)."));
+    const QCommandLineOption statementTimeout(
+        QStringLiteral("statement-timeout"),
+        QStringLiteral("How long a live search waits on a server before it tries the URL's "
+                       "other servers (default 1000)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption copyTimeout(
+        QStringLiteral("copy-timeout"),
+        QStringLiteral("How long a copy's query may run on PostgreSQL (default 60000)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption localCopy(
+        QStringLiteral("local-copy"),
+        QStringLiteral("Keeps an SQLite copy of the live table there, searched when no server "
+                       "answers."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption localCopyAge(
+        QStringLiteral("local-copy-age"),
+        QStringLiteral("Writes the local copy again when it is older than this (default 3600)."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption hide(QStringLiteral("hide"),
                                   QStringLiteral("Fields to make invisible, separated by commas."),
                                   QStringLiteral("FIELD,..."));
@@ -95,9 +113,14 @@ Options ParseOptions(const QStringList& arguments)
                        "\"zyl: grabbed JSON\" on standard error with the rows in the grid's view "
                        "as the dataset holds them (for programs that check what the screen "
                        "shows)."));
-    parser.addOptions({help, data, table, copy, order, caseInsensitive, ignoreAccents,
-                       createIndexes, hide, filter, filtered, limpaFiltro, texto, semMenuFiscal,
-                       keys, title, noPause, layout, control});
+    parser.addOptions({help,          data,          table,
+                       copy,          order,         caseInsensitive,
+                       ignoreAccents, createIndexes, statementTimeout,
+                       copyTimeout,   localCopy,     localCopyAge,
+                       hide,          filter,        filtered,
+                       limpaFiltro,   texto,         semMenuFiscal,
+                       keys,          title,         noPause,
+                       layout,        control});
 
     if (!parser.parse(arguments)) {
         throw OptionsError(parser.errorText().toStdString());
@@ -149,6 +172,24 @@ Options ParseOptions(const QStringList& arguments)
     options.caseInsensitive = parser.isSet(caseInsensitive);
     options.ignoreAccents = parser.isSet(ignoreAccents);
     options.createIndexes = parser.isSet(createIndexes);
+    const auto number = [&](const QCommandLineOption& option, int fallback) {
+        const QString text = single(option);
+        if (text.isEmpty()) {
+            return fallback;
+        }
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (!ok || value <= 0) {
+            throw OptionsError(QStringLiteral("--%1 \"%2\" is not a positive whole number")
+                                   .arg(option.names().constLast(), text)
+                                   .toStdString());
+        }
+        return value;
+    };
+    options.statementTimeoutMs = number(statementTimeout, 0);
+    options.copyTimeoutMs = number(copyTimeout, 0);
+    options.localCopy = single(localCopy);
+    options.localCopyAge = number(localCopyAge, 3600);
     // What only a database URL can take, and what only its live search can.
     const bool url = IsDatabaseUrl(options.data);
     const auto refuse = [](const char* message) { throw OptionsError(message); };
@@ -159,6 +200,9 @@ Options ParseOptions(const QStringList& arguments)
             refuse("--order applies to a database URL searched live (--data URL without --copy)");
         if (options.createIndexes)
             refuse("--create-indexes applies to a database URL searched live (--data URL without "
+                   "--copy)");
+        if (!options.localCopy.isEmpty())
+            refuse("--local-copy applies to a database URL searched live (--data URL without "
                    "--copy)");
     }
     if (parser.isSet(filter)) {

@@ -16,6 +16,10 @@ struct Options {
     bool caseInsensitive = false;  // --case-insensitive
     bool ignoreAccents = false;    // --ignore-accents
     bool createIndexes = false;    // --create-indexes (live database)
+    int statementTimeoutMs = 0;    // --statement-timeout MS (live database; 0: the default)
+    int copyTimeoutMs = 0;         // --copy-timeout MS (0: the default)
+    QString localCopy;             // --local-copy PATH (live database)
+    int localCopyAge = 3600;       // --local-copy-age SECONDS
     QStringList hide;              // --hide FIELD,...
     std::optional<QString> filter; // --filter TEXT
     bool filtered = false;         // --filtered

@@ -1,5 +1,7 @@
 #include "host/sql/database_url.h"
 
+#include "host/sql/host_probe.h"
+#include "host/sql/socket_watchdog.h"
 #include "host/sql/sql_dialect.h"
 
 #include <QFileInfo>
@@ -17,6 +19,7 @@ namespace host::sql {
 namespace {
 
 const QString kPostgreSqlDriver = QStringLiteral("QPSQL");
+const char* const kNoServerAnswers = "no server answers";
 const QString kSqliteDriver = QStringLiteral("QSQLITE");
 
 using ConninfoOptions = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
@@ -229,6 +232,52 @@ bool IsPortNumber(const QString& value)
     return ok && port > 0 && port < 65536;
 }
 
+[[noreturn]] void RaiseBadUri(const QString& shown, const QString& reason)
+{
+    throw DatasetError(
+        QStringLiteral("\"%1\" is not a valid PostgreSQL URI: %2").arg(shown, reason));
+}
+
+// libpq 15's values; libpq itself would refuse another only when connecting.
+void CheckSessionAttrs(const QString& value, const QString& shown)
+{
+    static const QStringList known{QStringLiteral("any"),       QStringLiteral("read-write"),
+                                   QStringLiteral("read-only"), QStringLiteral("primary"),
+                                   QStringLiteral("standby"),   QStringLiteral("prefer-standby")};
+    if (!known.contains(value))
+        RaiseBadUri(shown, QStringLiteral("target_session_attrs \"%1\" is none of %2")
+                               .arg(value, known.join(QStringLiteral(", "))));
+}
+
+// Several servers: every host named, and one port for all or one for each.
+void CheckServerLists(const DatabaseUrl& url)
+{
+    const qsizetype servers = std::max(url.hosts.size(), url.hostaddrs.size());
+    if (servers > 1) {
+        for (const QStringList* list : {&url.hosts, &url.hostaddrs}) {
+            if (list->size() > 1 && list->contains(QString()))
+                RaiseBadUri(url.shown,
+                            QStringLiteral("its list of %1 hosts has an empty entry (\"%2\")")
+                                .arg(list->size())
+                                .arg(list->join(QLatin1Char(','))));
+        }
+        if (!url.hosts.isEmpty() && !url.hostaddrs.isEmpty() &&
+            url.hosts.size() != url.hostaddrs.size())
+            RaiseBadUri(url.shown, QStringLiteral("it names %1 hosts and %2 host addresses")
+                                       .arg(url.hosts.size())
+                                       .arg(url.hostaddrs.size()));
+    }
+    if (url.ports.size() > 1 && url.ports.size() != servers)
+        RaiseBadUri(url.shown, QStringLiteral("it names %1 hosts and %2 ports; give one port "
+                                              "for all or one for each host")
+                                   .arg(servers)
+                                   .arg(url.ports.size()));
+    for (const QString& port : url.ports) {
+        if (!port.isEmpty() && !IsPortNumber(port))
+            RaiseBadUri(url.shown, QStringLiteral("\"%1\" is not a port number").arg(port));
+    }
+}
+
 DatabaseUrl ParsePostgreSql(const QString& url)
 {
     DatabaseUrl parsed;
@@ -266,13 +315,24 @@ DatabaseUrl ParsePostgreSql(const QString& url)
             parsed.user = value;
         else if (key == QLatin1String("password"))
             parsed.password = value;
-        else if (key == QLatin1String("port") && IsPortNumber(value))
-            parsed.port = value.toInt();
         else if (key == QLatin1String("options"))
             parsed.serverOptions = value;
-        else // a port list or a bad port goes to libpq as written, which names the fault
+        else if (key == QLatin1String("port"))
+            parsed.ports = value.split(QLatin1Char(','));
+        else if (key == QLatin1String("hostaddr"))
+            parsed.hostaddrs = value.split(QLatin1Char(','));
+        else if (key == QLatin1String("target_session_attrs"))
+            CheckSessionAttrs(value, parsed.shown);
+        if (key == QLatin1String("host"))
+            parsed.hosts = value.split(QLatin1Char(','));
+        else if (key != QLatin1String("dbname") && key != QLatin1String("user") &&
+                 key != QLatin1String("password") && key != QLatin1String("options") &&
+                 key != QLatin1String("port") && key != QLatin1String("hostaddr"))
             parsed.connectOptions << ConnectOption(key, value, parsed.shown);
     }
+    CheckServerLists(parsed);
+    if (parsed.ports.size() == 1 && IsPortNumber(parsed.ports.front()))
+        parsed.port = parsed.ports.front().toInt();
     return parsed;
 }
 
@@ -298,31 +358,58 @@ void RequireDriver(const DatabaseUrl& url, const QString& driver, const char* pa
 
 } // namespace
 
+bool ConnectPostgreSql(QSqlDatabase& db, const DatabaseUrl& url, DatabaseAccess access,
+                       QString& failure)
+{
+    const HostChoice choice = ChooseHosts(url);
+    if (choice.answering == 0) {
+        failure = QLatin1String(kNoServerAnswers) +
+                  QStringLiteral(" (%1)").arg(choice.failures.join(QStringLiteral("; ")));
+        return false;
+    }
+    QStringList options = url.connectOptions + BoundingOptions(url);
+    if (!choice.ports.isEmpty())
+        options << ConnectOption(QStringLiteral("port"), choice.ports, url.shown);
+    if (!choice.hostaddrs.isEmpty())
+        options << ConnectOption(QStringLiteral("hostaddr"), choice.hostaddrs, url.shown);
+    if (!url.serverOptions.isEmpty())
+        options << ConnectOption(QStringLiteral("options"), url.serverOptions, url.shown);
+    db.setHostName(choice.hosts);
+    db.setDatabaseName(url.database);
+    db.setUserName(url.user);
+    db.setPassword(url.password);
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!db.open()) {
+        failure = db.lastError().text().simplified();
+        return false;
+    }
+    if (access == DatabaseAccess::ReadOnly) {
+        const SocketBound bound(db, url.timeoutMs);
+        QSqlQuery query(db);
+        if (!query.exec(QString::fromLatin1(kPostgreSqlReadOnly))) {
+            failure = query.lastError().text().simplified();
+            query.finish();
+            db.close();
+            return false;
+        }
+    }
+    return true;
+}
+
 QSqlDatabase OpenPostgreSqlDatabase(const DatabaseUrl& url, DatabaseAccess access)
 {
     RequireDriver(url, kPostgreSqlDriver, "libqt6sql6-psql");
-    QStringList options = url.connectOptions;
-    const QString serverOptions =
-        access == DatabaseAccess::ReadOnly ? ReadOnlyServerOptions(url) : url.serverOptions;
-    if (!serverOptions.isEmpty())
-        options << ConnectOption(QStringLiteral("options"), serverOptions, url.shown);
-
     const QString name = NextConnectionName();
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(kPostgreSqlDriver, name);
-        db.setHostName(url.host);
-        db.setDatabaseName(url.database);
-        db.setUserName(url.user);
-        db.setPassword(url.password);
-        if (url.port >= 0)
-            db.setPort(url.port);
-        db.setConnectOptions(options.join(QLatin1Char(';')));
-        if (db.open())
+        if (ConnectPostgreSql(db, url, access, failure))
             return db;
-        failure = db.lastError().text().simplified();
     }
     QSqlDatabase::removeDatabase(name);
+    if (failure.startsWith(QLatin1String(kNoServerAnswers)))
+        throw ServerUnreachable(
+            QStringLiteral("Cannot open the database \"%1\": %2").arg(url.shown, failure));
     RaiseOpenFailure(url, failure);
 }
 
@@ -341,8 +428,11 @@ QSqlDatabase OpenSqliteDatabase(const DatabaseUrl& url, DatabaseAccess access)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(kSqliteDriver, name);
         db.setDatabaseName(url.path);
+        // A writer holding the file waits this long, not SQLite's driver default.
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(url.timeoutMs);
         if (access == DatabaseAccess::ReadOnly)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        db.setConnectOptions(options);
         if (db.open()) {
             // SQLite reads the file only at the first statement: a file that is no
             // database fails here rather than in the first search.
@@ -381,11 +471,33 @@ QString UrlWithoutPassword(const QString& url)
 
 namespace host::sql {
 
-QString ReadOnlyServerOptions(const DatabaseUrl& url)
+const char* const kPostgreSqlReadOnly = "SET SESSION default_transaction_read_only = on";
+
+QStringList BoundingOptions(const DatabaseUrl& url)
 {
-    // The server applies its options in order: the last setting of a name wins.
-    const QString readOnly = QStringLiteral("-c default_transaction_read_only=on");
-    return url.serverOptions.isEmpty() ? readOnly : url.serverOptions + QLatin1Char(' ') + readOnly;
+    const auto set = [&](const char* key) {
+        const QString prefix = QLatin1String(key) + QLatin1Char('=');
+        for (const QString& option : url.connectOptions) {
+            if (option.startsWith(prefix))
+                return true;
+        }
+        return false;
+    };
+    const int seconds = std::max(2, (url.timeoutMs + 999) / 1000); // libpq's least is 2
+    const std::pair<const char*, QString> bounds[] = {
+        {"connect_timeout", QString::number(seconds)},
+        {"keepalives", QStringLiteral("1")},
+        {"keepalives_idle", QString::number(seconds)},
+        {"keepalives_interval", QStringLiteral("1")},
+        {"keepalives_count", QStringLiteral("3")},
+        {"tcp_user_timeout", QString::number(std::max(2000, 2 * url.timeoutMs))},
+    };
+    QStringList options;
+    for (const auto& [key, value] : bounds) {
+        if (!set(key))
+            options << QLatin1String(key) + QLatin1String("='") + value + QLatin1Char('\'');
+    }
+    return options;
 }
 
 DatabaseUrl ParseDatabaseUrl(const QString& url)

@@ -4,8 +4,21 @@
 #include <QString>
 #include <QStringList>
 #include <touchsearch/database.h>
+#include <touchsearch/dataset_error.h>
 
 namespace host::sql {
+
+// No server of the database answered (or the connection was lost and could not be
+// made again): a dataset may carry on over its local copy.
+class ServerUnreachable : public DatasetError {
+public:
+    using DatasetError::DatasetError;
+};
+
+enum class DatabaseAccess {
+    ReadOnly, // every transaction read-only (PostgreSQL), the file opened read-only (SQLite)
+    Writable, // only for the host's explicit call that creates indexes
+};
 
 // A database named by URL: a libpq URI "postgresql://…" (or "postgres://…"), or
 // "sqlite:PATH" with PATH a file path as written.
@@ -22,6 +35,16 @@ struct DatabaseUrl {
     QStringList connectOptions;
     // The URI's own "options" (server settings for the session), as libpq read them.
     QString serverOptions;
+    // libpq's lists, one entry a server (a single port applies to every host); the
+    // driver gets those of the hosts that answer (sql/host_probe.h).
+    QStringList hosts;
+    QStringList ports;
+    QStringList hostaddrs;
+    // How long a connection attempt or a statement may wait on a server, and the server
+    // ("HOST:PORT") a connection was just lost on, tried last. Set by the caller.
+    int timeoutMs = kDefaultTimeoutMs;
+    QString avoidServer;
+    static constexpr int kDefaultTimeoutMs = 1000;
     // SQLite: the file.
     QString path;
     // The URL as given, and as messages show it (UrlWithoutPassword).
@@ -37,14 +60,21 @@ struct DatabaseUrl {
 // would cut elsewhere and take the rest of for a host, a port or a database).
 DatabaseUrl ParseDatabaseUrl(const QString& url);
 
-// The server options of a read-only PostgreSQL connection: the URI's own, then
-// default_transaction_read_only=on last, so that nothing the URI says turns it off.
-QString ReadOnlyServerOptions(const DatabaseUrl& url);
+// The statement that makes a PostgreSQL session read-only. It runs once the connection
+// is made, not as a start-up option: libpq's target_session_attrs=read-write reads the
+// session's default_transaction_read_only to tell a primary, so a session read-only from
+// its start would be taken for a standby.
+extern const char* const kPostgreSqlReadOnly;
 
-enum class DatabaseAccess {
-    ReadOnly, // every transaction read-only (PostgreSQL), the file opened read-only (SQLite)
-    Writable, // only for the host's explicit call that creates indexes
-};
+// libpq's connection settings that bound waiting on a server, for those the URL leaves
+// unset: connect_timeout (libpq's last bound behind the probe), TCP keepalives and
+// tcp_user_timeout, so that a dead link is noticed while idle or sending.
+QStringList BoundingOptions(const DatabaseUrl& url);
+
+// Connects a QPSQL connection to the URL's hosts that answer (sql/host_probe.h), read-only
+// when asked. Returns false with the reason in failure.
+bool ConnectPostgreSql(QSqlDatabase& db, const DatabaseUrl& url, DatabaseAccess access,
+                       QString& failure);
 
 // Opens a connection under a name of its own and returns it open. Raises DatasetError
 // naming the URL (without password) and the driver's reason: a server that cannot be

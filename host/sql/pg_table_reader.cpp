@@ -1,3 +1,5 @@
+#include "host/sql/host_probe.h"
+#include "host/sql/socket_watchdog.h"
 #include "host/sql/sql_row_writer.h"
 #include "host/sql/table_name.h"
 #include "host/sql/table_readers.h"
@@ -5,6 +7,7 @@
 #include <libpq-fe.h>
 #include <memory>
 #include <string_view>
+#include <touchsearch/database.h>
 #include <touchsearch/dataset_error.h>
 #include <vector>
 
@@ -46,33 +49,71 @@ QString ErrorText(PGconn* connection)
     return QString::fromUtf8(PQerrorMessage(connection)).simplified();
 }
 
+// Connects to the URL's servers that answer (sql/host_probe.h), the session read-only.
 Connection Connect(const DatabaseUrl& url)
 {
+    const auto refuse = [&](const QString& reason) {
+        throw DatasetError(
+            QStringLiteral("Cannot open the database \"%1\": %2").arg(url.shown, reason));
+    };
+    const HostChoice choice = ChooseHosts(url);
+    if (choice.answering == 0)
+        refuse(QStringLiteral("no server answers (%1)")
+                   .arg(choice.failures.join(QStringLiteral("; "))));
     // The URI as written, so that every libpq parameter it holds applies; the keywords
-    // after it override it: its server options come back in ReadOnlyServerOptions.
-    const QByteArray uri = url.original.toUtf8();
-    const QByteArray options = ReadOnlyServerOptions(url).toUtf8();
-    const char* const keywords[] = {"dbname", "client_encoding", "options", nullptr};
-    const char* const values[] = {uri.constData(), "UTF8", options.constData(), nullptr};
-    Connection connection(PQconnectdbParams(keywords, values, 1));
-    if (!connection || PQstatus(connection.get()) != CONNECTION_OK) {
-        throw DatasetError(QStringLiteral("Cannot open the database \"%1\": %2")
-                               .arg(url.shown, connection ? ErrorText(connection.get())
-                                                          : QStringLiteral("out of memory")));
+    // after it override it.
+    std::vector<QByteArray> texts{url.original.toUtf8(),      "UTF8",
+                                  url.serverOptions.toUtf8(), choice.hosts.toUtf8(),
+                                  choice.ports.toUtf8(),      choice.hostaddrs.toUtf8()};
+    std::vector<const char*> keywords{"dbname", "client_encoding", "options", "host",
+                                      "port",   "hostaddr"};
+    const QStringList bounds = BoundingOptions(url);
+    for (const QString& bound : bounds) {
+        const qsizetype equals = bound.indexOf(QLatin1Char('='));
+        texts.push_back(bound.left(equals).toUtf8());
+        texts.push_back(bound.mid(equals + 2).chopped(1).toUtf8()); // key='value'
     }
+    std::vector<const char*> values;
+    for (size_t i = 0; i < 6; ++i)
+        values.push_back(texts[i].constData());
+    for (size_t i = 6; i < texts.size(); i += 2) {
+        keywords.push_back(texts[i].constData());
+        values.push_back(texts[i + 1].constData());
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    Connection connection(PQconnectdbParams(keywords.data(), values.data(), 1));
+    if (!connection || PQstatus(connection.get()) != CONNECTION_OK)
+        refuse(connection ? ErrorText(connection.get()) : QStringLiteral("out of memory"));
+    const SocketBound bound(PQsocket(connection.get()), url.timeoutMs);
+    const Result readOnly(PQexec(connection.get(), kPostgreSqlReadOnly));
+    if (!readOnly || PQresultStatus(readOnly.get()) != PGRES_COMMAND_OK)
+        refuse(ErrorText(connection.get()));
     return connection;
 }
 
 // Every statement goes through the extended query protocol, which takes exactly one
 // statement: a query that holds a second one (a COMMIT ending the read-only transaction,
 // say) is refused by the server before anything of it runs.
+//
+// Each waits on the server at most boundMs (sql/socket_watchdog.h): the server's own
+// statement_timeout ends a long query with its reason, the watchdog a server that hangs.
 Result Exec(PGconn* connection, const QByteArray& sql, ExecStatusType expected,
-            const SqlRowWriter& writer)
+            const SqlRowWriter& writer, int boundMs)
 {
+    SocketBound bound(PQsocket(connection), boundMs);
     Result result(
         PQexecParams(connection, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-    if (!result || PQresultStatus(result.get()) != expected)
-        writer.Fail(ErrorText(connection));
+    if (bound.Fired())
+        writer.Fail(QStringLiteral("the server did not answer within %1 ms").arg(boundMs));
+    if (!result || PQresultStatus(result.get()) != expected) {
+        QString reason = ErrorText(connection);
+        if (PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) == std::string_view("57014"))
+            reason = QStringLiteral("the query ran past the copy's time-out of %1 ms (%2)")
+                         .arg(CopyTimeout())
+                         .arg(reason);
+        writer.Fail(reason);
+    }
     return result;
 }
 
@@ -164,16 +205,23 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
     // that transaction (COMMIT is no query a cursor takes), nor make it writable: the
     // mode cannot change once a query ran in it, and the session's defaults that a
     // set_config() changes apply only to transactions after it.
-    Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer);
+    // The server cancels a query running past the copy's time-out; the socket's bound is
+    // a little longer, for a server that hangs and cancels nothing.
+    const int copyMs = CopyTimeout();
+    const int boundMs = copyMs + url.timeoutMs;
+    Exec(pg, "SET statement_timeout = " + QByteArray::number(copyMs), PGRES_COMMAND_OK, writer,
+         url.timeoutMs);
+    Exec(pg, "BEGIN TRANSACTION READ ONLY", PGRES_COMMAND_OK, writer, url.timeoutMs);
     // Dates as YYYY-MM-DD, and the others as the server writes them ("infinity",
     // "0001-01-01 BC"), whatever the server's own setting.
-    Exec(pg, "SET LOCAL DateStyle = 'ISO'", PGRES_COMMAND_OK, writer);
-    Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer);
+    Exec(pg, "SET LOCAL DateStyle = 'ISO'", PGRES_COMMAND_OK, writer, url.timeoutMs);
+    Exec(pg, "DECLARE ts_fill NO SCROLL CURSOR FOR " + select.toUtf8(), PGRES_COMMAND_OK, writer,
+         boundMs);
     const QByteArray fetch = "FETCH FORWARD " + QByteArray::number(kBatchRows) + " FROM ts_fill";
     bool first = true;
     std::vector<bool> padded; // CHAR(n): the spaces that pad it are not part of the value
     for (;;) {
-        const Result batch = Exec(pg, fetch, PGRES_TUPLES_OK, writer);
+        const Result batch = Exec(pg, fetch, PGRES_TUPLES_OK, writer, boundMs);
         PGresult* const rows = batch.get();
         const int fields = PQnfields(rows);
         if (first) {
@@ -202,7 +250,7 @@ Table ReadPostgreSqlRows(const DatabaseUrl& url, const QString& select, const QS
             break;
     }
     // Nothing of the transaction is kept: it read only.
-    Exec(pg, "ROLLBACK", PGRES_COMMAND_OK, writer);
+    Exec(pg, "ROLLBACK", PGRES_COMMAND_OK, writer, url.timeoutMs);
     writer.Finish();
     return table;
 }
@@ -224,7 +272,7 @@ QStringList PostgreSqlTableNames(const DatabaseUrl& url)
              "AND has_schema_privilege(n.oid, 'USAGE') AND has_table_privilege(c.oid, 'SELECT') "
              "AND NOT c.relispartition "
              "ORDER BY here DESC, n.nspname, c.relname",
-             PGRES_TUPLES_OK, writer);
+             PGRES_TUPLES_OK, writer, url.timeoutMs);
     QStringList names;
     for (int r = 0; r < PQntuples(result.get()); ++r) {
         sql::TableName name;
@@ -249,6 +297,7 @@ QString PostgreSqlRelation(const DatabaseUrl& url, const QString& table, const Q
     const Connection connection = Connect(url);
     const QByteArray relation = name.Sql().toUtf8();
     const char* const values[] = {relation.constData()};
+    const SocketBound bound(PQsocket(connection.get()), url.timeoutMs);
     const Result result(PQexecParams(connection.get(), sql::kPostgresRelationQuery, 1, nullptr,
                                      values, nullptr, nullptr, 0));
     if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK)

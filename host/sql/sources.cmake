@@ -2,9 +2,13 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.cpp
   ${CMAKE_CURRENT_LIST_DIR}/database_url.h
+  ${CMAKE_CURRENT_LIST_DIR}/host_probe.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/host_probe.h
   ${CMAKE_CURRENT_LIST_DIR}/keyset_query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keyset_query.h
   ${CMAKE_CURRENT_LIST_DIR}/pg_table_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/local_copy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/local_copy.h
   ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect.h
   ${CMAKE_CURRENT_LIST_DIR}/postgres_dialect_connection.cpp
@@ -13,6 +17,8 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/search_index_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/search_index_target.h
   ${CMAKE_CURRENT_LIST_DIR}/search_indexes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/socket_watchdog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/socket_watchdog.h
   ${CMAKE_CURRENT_LIST_DIR}/sql_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql_dialect.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sql_dialect.h

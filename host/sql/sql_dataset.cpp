@@ -3,17 +3,20 @@
 #include "host/filter/expression_parser.h"
 #include "host/sql/database_url.h"
 #include "host/sql/keyset_query.h"
+#include "host/sql/local_copy.h"
 #include "host/sql/sql_session.h"
 #include "host/sql/sql_translation.h"
 #include "host/sql/table_schema.h"
 #include "host/text/text_form.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <touchsearch/dataset_error.h>
 #include <touchsearch/sql_dataset.h>
+#include <type_traits>
 
 namespace host {
 
@@ -88,6 +91,11 @@ public:
     QString m_tableName;
     QStringList m_orderFieldNames;
     int m_window = 50;
+    int m_timeoutMs = sql::DatabaseUrl::kDefaultTimeoutMs;
+    QString m_copyPath;
+    int m_copyMaxAge = 3600;
+    bool m_onCopy = false;
+    QStringList m_liveKey; // the live table's key, which orders the copy alike
 
     std::unique_ptr<sql::SqlSession> m_session;
     std::optional<sql::TableSchema> m_schema;
@@ -331,12 +339,97 @@ public:
 
     std::vector<RowValues> Fetch(const RowValues* anchor, bool descending, int limit, int offset)
     {
-        QSqlQuery& result =
-            m_session->Run(m_query->Window(anchor, descending, limit, offset), What());
-        std::vector<RowValues> out;
-        ReadRows(result, out);
-        result.finish();
-        return out;
+        return OrOnCopy([&] {
+            QSqlQuery& result =
+                m_session->Run(m_query->Window(anchor, descending, limit, offset), What());
+            std::vector<RowValues> out;
+            ReadRows(result, out);
+            result.finish();
+            return out;
+        });
+    }
+
+    // Runs a reading; when no server answers and there is a local copy, once more on
+    // the copy.
+    template <class Reading> std::invoke_result_t<Reading&> OrOnCopy(Reading&& reading)
+    {
+        try {
+            return reading();
+        } catch (const sql::ServerUnreachable&) {
+            if (m_onCopy || !CopyUsable()) {
+                throw;
+            }
+            Attach(true);
+            Rebuild();
+            Q_EMIT q.sourceChanged();
+            return reading();
+        }
+    }
+
+    bool CopyUsable() const
+    {
+        return !m_copyPath.isEmpty() && !m_databaseUrl.isEmpty() && QFileInfo(m_copyPath).isFile();
+    }
+
+    // Connects to the database (the URL's servers, the host's connection, or the local
+    // copy) and reads the table's schema, every statement within the time-out.
+    void Attach(bool copy)
+    {
+        if (copy || m_onCopy || !m_session) {
+            CloseOwnConnection();
+            if (copy || !m_databaseUrl.isEmpty()) {
+                sql::DatabaseUrl url = sql::ParseDatabaseUrl(
+                    copy ? QStringLiteral("sqlite:") + m_copyPath : m_databaseUrl);
+                url.timeoutMs = m_timeoutMs;
+                m_ownConnection =
+                    sql::OpenDatabase(url, sql::DatabaseAccess::ReadOnly).connectionName();
+                m_session = std::make_unique<sql::SqlSession>(m_ownConnection, url);
+            } else {
+                m_session = std::make_unique<sql::SqlSession>(m_connectionName);
+            }
+        }
+        m_onCopy = copy;
+        m_session->SetTimeout(m_timeoutMs);
+        m_session->Start();
+        QSqlDatabase db = m_session->Database();
+        const sql::SocketBound bound = m_session->Bound();
+        sql::TableSchema schema = sql::ReadTableSchema(db, m_session->Dialect(), m_tableName);
+        if (copy && schema.primaryKey.isEmpty()) {
+            schema.primaryKey = m_liveKey.isEmpty() ? schema.uniqueKey : m_liveKey;
+        } else if (!copy) {
+            m_liveKey = schema.primaryKey.isEmpty() ? schema.uniqueKey : schema.primaryKey;
+        }
+        m_schema = std::move(schema);
+    }
+
+    // The statements again for the database attached, the filter and order as they were.
+    void Rebuild()
+    {
+        BuildQuery(BuildOrder(m_orderFieldNames, q.GetFilterOptions()));
+        m_condition = Translate(m_filterText, q.GetFilterOptions(), m_filtered);
+        m_query->SetCondition(m_condition);
+    }
+
+    // A copy missing or too old is written again in the background from the live table.
+    void RefreshCopyIfStale() const
+    {
+        if (m_onCopy || m_copyPath.isEmpty() || m_databaseUrl.isEmpty() ||
+            !sql::LocalCopyIsStale(m_copyPath, m_copyMaxAge)) {
+            return;
+        }
+        sql::LocalCopyJob job;
+        job.url = m_databaseUrl;
+        job.table = m_tableName;
+        job.path = m_copyPath;
+        job.key = m_liveKey;
+        job.options = q.GetFilterOptions();
+        for (const QString& name : m_orderFieldNames) {
+            const int f = m_schema->fields.FindField(name.trimmed());
+            if (f >= 0 && m_schema->fields.Def(f).type == FieldType::Text) {
+                job.searchFields << m_schema->fields.Def(f).name;
+            }
+        }
+        sql::RefreshLocalCopyInBackground(job);
     }
 
     void Forget()
@@ -458,9 +551,12 @@ public:
     int ExactCount()
     {
         if (!m_count) {
-            QSqlQuery& result = m_session->Run(m_query->Count(), What());
-            m_count = result.next() ? result.value(0).toInt() : 0;
-            result.finish();
+            m_count = OrOnCopy([&] {
+                QSqlQuery& result = m_session->Run(m_query->Count(), What());
+                const int count = result.next() ? result.value(0).toInt() : 0;
+                result.finish();
+                return count;
+            });
             // Rows may have come or gone since the first window: never fewer than known.
             m_count = std::max(*m_count, m_fetched);
         }
@@ -674,6 +770,85 @@ int SqlDataset::GetWindowSize() const
     return d->m_window;
 }
 
+void SqlDataset::SetStatementTimeout(int ms)
+{
+    d->m_timeoutMs = ms > 0 ? ms : sql::DatabaseUrl::kDefaultTimeoutMs;
+    if (d->m_session) {
+        d->m_session->SetTimeout(d->m_timeoutMs);
+    }
+}
+
+int SqlDataset::GetStatementTimeout() const
+{
+    return d->m_timeoutMs;
+}
+
+void SqlDataset::SetLocalCopy(const QString& path, int maxAgeSeconds)
+{
+    d->RequireClosed("local copy");
+    if (!path.isEmpty()) {
+        sql::CheckLocalCopyPath(path);
+    }
+    d->m_copyPath = path;
+    d->m_copyMaxAge = std::max(0, maxAgeSeconds);
+}
+
+QString SqlDataset::GetLocalCopyPath() const
+{
+    return d->m_copyPath;
+}
+
+bool SqlDataset::IsOnLocalCopy() const
+{
+    return d->m_onCopy;
+}
+
+QDateTime SqlDataset::LocalCopyTime() const
+{
+    return d->m_copyPath.isEmpty() ? QDateTime() : sql::LocalCopyTime(d->m_copyPath);
+}
+
+bool SqlDataset::IsRefreshingLocalCopy() const
+{
+    return !d->m_copyPath.isEmpty() && sql::LocalCopyRefreshing(d->m_copyPath);
+}
+
+QString SqlDataset::LocalCopyFailure() const
+{
+    return d->m_copyPath.isEmpty() ? QString() : sql::LocalCopyFailure(d->m_copyPath);
+}
+
+bool SqlDataset::TryServerAgain()
+{
+    if (!d->m_onCopy) {
+        return true;
+    }
+    try {
+        d->Attach(false);
+    } catch (const sql::ServerUnreachable&) {
+        try {
+            d->Attach(true);
+            d->Rebuild();
+        } catch (...) {
+            d->m_query.reset(); // made for the dialect just let go of
+            Close();
+            throw;
+        }
+        return false;
+    }
+    d->Rebuild();
+    if (d->m_active) {
+        if (ControlsDisabled()) {
+            d->Defer();
+        } else {
+            d->RefreshAndNotify();
+        }
+        d->RefreshCopyIfStale();
+    }
+    Q_EMIT sourceChanged();
+    return true;
+}
+
 void SqlDataset::Open()
 {
     if (d->m_active) {
@@ -682,18 +857,14 @@ void SqlDataset::Open()
     if (d->m_connectionName.isEmpty() && d->m_databaseUrl.isEmpty()) {
         throw DatasetError(QStringLiteral("SQL dataset: no database named"));
     }
-    if (!d->m_session) {
-        if (!d->m_databaseUrl.isEmpty() && d->m_ownConnection.isEmpty()) {
-            d->m_ownConnection =
-                sql::OpenDatabase(d->m_databaseUrl, sql::DatabaseAccess::ReadOnly).connectionName();
+    try {
+        d->Attach(false);
+    } catch (const sql::ServerUnreachable&) {
+        if (!d->CopyUsable()) {
+            throw;
         }
-        d->m_session = std::make_unique<sql::SqlSession>(
-            d->m_ownConnection.isEmpty() ? d->m_connectionName : d->m_ownConnection);
+        d->Attach(true);
     }
-    d->m_session->Start();
-    QSqlDatabase db = d->m_session->Database();
-    sql::TableSchema schema = sql::ReadTableSchema(db, d->m_session->Dialect(), d->m_tableName);
-    d->m_schema = std::move(schema);
     d->CheckStoredValues();
     d->BuildQuery(d->BuildOrder(d->m_orderFieldNames, GetFilterOptions()));
     d->CheckOptions(GetFilterOptions());
@@ -771,6 +942,7 @@ void SqlDataset::Open()
         d->Forget();
         throw;
     }
+    d->RefreshCopyIfStale();
     Q_EMIT fieldsChanged();
     NotifyViewReset();
     NotifyCursorMoved();

@@ -4,6 +4,7 @@
 #include "host/sql/sql_dialect.h"
 
 #include <QRegularExpression>
+#include <atomic>
 #include <touchsearch/dataset_error.h>
 
 namespace host::sql {
@@ -74,6 +75,21 @@ QStringList SqlTableNames(const QString& url)
 QString OnlySqlTable(const QString& url)
 {
     return sql::OnlyTable(sql::ParseDatabaseUrl(url));
+}
+
+namespace {
+constexpr int kDefaultCopyTimeoutMs = 60000;
+std::atomic<int> copyTimeoutMs{kDefaultCopyTimeoutMs};
+} // namespace
+
+void SetCopyTimeout(int ms)
+{
+    copyTimeoutMs = ms > 0 ? ms : kDefaultCopyTimeoutMs;
+}
+
+int CopyTimeout()
+{
+    return copyTimeoutMs;
 }
 
 } // namespace host

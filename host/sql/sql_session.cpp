@@ -10,7 +10,27 @@
 
 namespace host::sql {
 
-SqlSession::SqlSession(QString connectionName) : m_connectionName(std::move(connectionName)) {}
+SqlSession::SqlSession(QString connectionName, std::optional<DatabaseUrl> url)
+    : m_connectionName(std::move(connectionName)), m_url(std::move(url))
+{
+}
+
+bool SqlSession::Open(QSqlDatabase& db, const QString& lost)
+{
+    if (m_url && m_url->kind == DatabaseUrl::Kind::PostgreSql) {
+        DatabaseUrl url = *m_url;
+        url.timeoutMs = m_timeoutMs;
+        url.avoidServer = lost;
+        const bool opened = ConnectPostgreSql(db, url, DatabaseAccess::ReadOnly, m_openFailure);
+        m_server = opened ? PostgreSqlServer(db) : QString();
+        return opened;
+    }
+    if (db.open()) {
+        return true;
+    }
+    m_openFailure = db.lastError().text();
+    return false;
+}
 
 QSqlDatabase SqlSession::Database() const
 {
@@ -27,9 +47,11 @@ void SqlSession::Start()
     if (!m_dialect) {
         m_dialect = SqlDialect::ForDriver(db.driverName());
     }
-    if (!db.isOpen() && !db.open()) {
-        throw DatasetError(
-            QStringLiteral("Cannot open %1: %2").arg(DescribeDatabase(db), db.lastError().text()));
+    if (db.isOpen()) {
+        m_server = PostgreSqlServer(db);
+    } else if (!Open(db, QString())) {
+        throw ServerUnreachable(
+            QStringLiteral("Cannot open %1: %2").arg(DescribeDatabase(db), m_openFailure));
     }
     MakeReadOnly(db);
 }
@@ -37,6 +59,7 @@ void SqlSession::Start()
 void SqlSession::MakeReadOnly(QSqlDatabase& db)
 {
     m_planning = Planning::Unknown;
+    const SocketBound bound(db, m_timeoutMs);
     QSqlQuery query(db);
     if (!query.exec(m_dialect->ReadOnlyStatement())) {
         throw DatasetError(QStringLiteral("Cannot make the connection to %1 read-only: %2")
@@ -48,7 +71,10 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
 
 bool SqlSession::Reconnect(QSqlDatabase& db)
 {
+    // Where it was: a connection the driver found broken tells it no more.
+    const QString lost = m_server.isEmpty() ? PostgreSqlServer(db) : m_server;
     {
+        const SocketBound bound(db, m_timeoutMs);
         QSqlQuery probe(db);
         if (db.isOpen() && probe.exec(QStringLiteral("SELECT 1"))) {
             return false; // the connection works: the statement itself failed
@@ -56,7 +82,7 @@ bool SqlSession::Reconnect(QSqlDatabase& db)
     }
     m_prepared.clear(); // prepared on the connection that is gone
     db.close();
-    if (!db.open()) {
+    if (!Open(db, lost)) {
         return false;
     }
     MakeReadOnly(db);
@@ -97,6 +123,7 @@ void SqlSession::PlanFor(QSqlDatabase& db, const SqlText& statement)
     if (setting.isEmpty()) {
         return;
     }
+    const SocketBound bound(db, m_timeoutMs);
     QSqlQuery query(db);
     if (query.exec(setting)) {
         m_planning = wanted;
@@ -113,9 +140,9 @@ QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!db.isOpen()) {
             m_prepared.clear();
-            if (!db.open()) {
-                failure = db.lastError().text();
-                continue;
+            if (!Open(db, QString())) {
+                failure = m_openFailure;
+                break;
             }
             MakeReadOnly(db);
         }
@@ -125,14 +152,29 @@ QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
         // A statement kept from before may have been lost with the connection (the
         // host closed and opened it again): then once more, prepared anew.
         for (bool kept = m_prepared.contains(statement.sql);; kept = false) {
+            SocketBound bound(db, m_timeoutMs);
             QSqlQuery* query = Prepared(db, statement.sql, failure);
+            bool done = false;
+            if (query != nullptr) {
+                for (qsizetype i = 0; i < statement.values.size(); ++i) {
+                    query->bindValue(static_cast<int>(i), statement.values[i]);
+                }
+                done = query->exec();
+            }
+            if (bound.Fired()) {
+                // Abandoned: the connection is lost, whatever the driver says.
+                failure = QStringLiteral("no answer within %1 ms").arg(m_timeoutMs);
+                m_prepared.remove(statement.sql);
+                if (attempt == 1) {
+                    m_prepared.clear();
+                    db.close();
+                }
+                break;
+            }
             if (query == nullptr) {
                 break;
             }
-            for (qsizetype i = 0; i < statement.values.size(); ++i) {
-                query->bindValue(static_cast<int>(i), statement.values[i]);
-            }
-            if (query->exec()) {
+            if (done) {
                 return *query;
             }
             failure = query->lastError().text();
@@ -142,15 +184,24 @@ QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
             }
         }
         if (attempt == 0 && !Reconnect(db)) {
-            if (db.isOpen()) {
-                break; // reachable: retrying would fail the same way
+            if (!db.isOpen()) {
+                failure = m_openFailure; // no server answers: once is enough
             }
+            break; // or reachable: retrying would fail the same way
         }
     }
     if (!db.isOpen()) {
-        throw DatasetError(QStringLiteral("%1: %2 cannot be reached (%3); the search goes on "
-                                          "when it is back")
-                               .arg(what, DescribeDatabase(db), failure.trimmed()));
+        const QString where =
+            m_url ? QStringLiteral("the database \"%1\"").arg(m_url->shown) : DescribeDatabase(db);
+        throw ServerUnreachable(QStringLiteral("%1: %2 cannot be reached (%3); the search goes "
+                                               "on when it is back")
+                                    .arg(what, where, failure.simplified()));
+    }
+    if (failure.contains(QLatin1String("database is locked"))) {
+        throw DatasetError(QStringLiteral("%1: %2 is locked by a program writing to it (waited "
+                                          "%3 ms); the search goes on when it is free")
+                               .arg(what, DescribeDatabase(db))
+                               .arg(m_timeoutMs));
     }
     throw DatasetError(
         QStringLiteral("%1 in %2 failed: %3").arg(what, DescribeDatabase(db), failure.trimmed()));

@@ -28,4 +28,12 @@ TOUCHSEARCH_HOST_EXPORT QStringList SqlTableNames(const QString& url);
 // several ("… holds 2 tables (a, b); name one").
 TOUCHSEARCH_HOST_EXPORT QString OnlySqlTable(const QString& url);
 
+// How long a copy's query (ClientDataset::LoadFromDatabase, the local copy of
+// SqlDataset::SetLocalCopy) may run on a PostgreSQL server before it is abandoned with a
+// message saying so: the server cancels it (statement_timeout), and a server that stops
+// answering altogether is left a little later. Process-wide; default 60,000 ms; <= 0
+// restores the default.
+TOUCHSEARCH_HOST_EXPORT void SetCopyTimeout(int ms);
+TOUCHSEARCH_HOST_EXPORT int CopyTimeout();
+
 } // namespace host

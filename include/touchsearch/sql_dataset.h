@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QStringList>
 #include <memory>
 #include <touchsearch/dataset.h>
@@ -48,6 +49,34 @@ public:
     QStringList GetOrderFields() const;
     // The order in force, tie-breaking key included (after Open).
     QStringList GetEffectiveOrder() const;
+
+    // How long a statement, or connecting, may wait on a server (default 1,000 ms). A
+    // statement not answered in time is abandoned and counts as a lost connection: the
+    // dataset connects again to whichever of the URL's servers answers (a URL may name
+    // several: "postgresql://h1,h2/db?target_session_attrs=prefer-standby"), the one
+    // just lost tried last, and runs the statement there, the view and the cursor as they
+    // were. An SQLite file held by a writer is waited for this long. Any time.
+    void SetStatementTimeout(int ms);
+    int GetStatementTimeout() const;
+
+    // Keeps a full copy of the table in an SQLite file at path (only while closed; an
+    // empty path: none), written on a thread of its own, with a connection of its own,
+    // when the dataset opens live and the copy is missing or older than maxAgeSeconds.
+    // When no server answers (at Open or in the middle of a search), the search goes on
+    // over the copy, the same records in the same order, and sourceChanged is emitted;
+    // TryServerAgain goes back to the server. Raises naming the path when no copy could
+    // be written there.
+    void SetLocalCopy(const QString& path, int maxAgeSeconds = 3600);
+    QString GetLocalCopyPath() const;
+    bool IsOnLocalCopy() const;
+    // When the copy searched (or else the one on disc) was written; invalid when none.
+    QDateTime LocalCopyTime() const;
+    // Whether a refresh of the copy runs, and why the last one failed (empty if it did not).
+    bool IsRefreshingLocalCopy() const;
+    QString LocalCopyFailure() const;
+    // On the copy: tries the servers again (within the time-out); back on the server,
+    // the view is read there and sourceChanged is emitted. Returns whether it is live.
+    bool TryServerAgain();
 
     // Rows read per statement (default 50: a few screens of the search's grid; a
     // keystroke reads one window, so fewer rows make it cheaper for the server).
@@ -109,6 +138,10 @@ public:
     // read at all), so it scans there.
     static QStringList CreateSearchIndexes(const QString& database, const QString& table,
                                            const QStringList& fields, FilterOptions options);
+
+Q_SIGNALS:
+    // The dataset moved from the server to its local copy or back.
+    void sourceChanged();
 
 protected:
     void ApplyHeldChanges() override;

@@ -72,7 +72,8 @@ TEST(DatabaseUrl, MalformedPostgreSqlUrisNameLibpqsReasonAndHideThePassword)
     EXPECT_EQ(unknown.find("s3cret"), std::string::npos) << unknown;
 
     const std::string badPort = OpenFailure(QStringLiteral("postgresql://h:notaport/db"));
-    EXPECT_NE(badPort.find("Cannot open the database \"postgresql://h:notaport/db\": "),
+    // Refused when read, before any connection is tried.
+    EXPECT_NE(badPort.find("\"postgresql://h:notaport/db\" is not a valid PostgreSQL URI: "),
               std::string::npos)
         << badPort;
     EXPECT_NE(badPort.find("\"notaport\""), std::string::npos) << badPort;
