@@ -92,7 +92,7 @@ public:
     // wrote.
     void WaitForStandby() const
     {
-        const QString target = Ask(m_primary, "SELECT pg_current_wal_lsn()").toString();
+        const QString target = Ask(m_primary, "SELECT pg_current_wal_insert_lsn()").toString();
         const auto deadline = Clock::now() + std::chrono::seconds(120);
         const QString caughtUp = QStringLiteral("SELECT pg_is_in_recovery() AND "
                                                 "pg_last_wal_replay_lsn() >= '%1'::pg_lsn")
