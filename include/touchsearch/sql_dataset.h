@@ -65,7 +65,10 @@ public:
     // When no server answers (at Open or in the middle of a search), the search goes on
     // over the copy, the same records in the same order, and sourceChanged is emitted;
     // TryServerAgain goes back to the server. Raises naming the path when no copy could
-    // be written there.
+    // be written there. A table with neither a primary key nor a unique index on NOT
+    // NULL columns gets no copy (LocalCopyFailure says so): on a copy its records could
+    // not be told apart, and the cursor could land on another record than the one shown.
+    // Only a copy written with the table's key is searched.
     void SetLocalCopy(const QString& path, int maxAgeSeconds = 3600);
     QString GetLocalCopyPath() const;
     bool IsOnLocalCopy() const;
