@@ -3,6 +3,7 @@
 #include "form/tfrm_pesquisa.h"
 #include "host/sql/database_url.h"
 #include "host/sql/local_copy.h"
+#include "host/sql/sql_session.h"
 #include "tests/entry/search_fixture.h"
 #include "tests/pgcluster/replicated_cluster.h"
 
@@ -406,6 +407,80 @@ TEST_F(FailoverTest, ATableWithoutAKeyGetsNoCopyAndTheSearchSaysTheServerIsGone)
     const QString opening = ErrorOf([&] { fresh->Open(); });
     EXPECT_TRUE(opening.contains(QLatin1String("no server answers"))) << opening.toStdString();
     EXPECT_FALSE(fresh->IsOnLocalCopy());
+}
+
+// Client backends running a statement on the server, the one asking aside.
+int RunningStatements(const QString& uri)
+{
+    const host::sql::ScopedDatabase db(uri);
+    QSqlQuery query(db.Database());
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' "
+                                   "AND backend_type = 'client backend' AND pid <> "
+                                   "pg_backend_pid()")) ||
+        !query.next()) {
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+QString SessionSetting(const QString& connection, const char* name)
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    return query.exec(QStringLiteral("SHOW %1").arg(QLatin1String(name))) && query.next()
+               ? query.value(0).toString()
+               : QString();
+}
+
+// A statement the client stopped waiting for is ended on the server half a second
+// later, not left running for nobody.
+TEST_F(FailoverTest, AnAbandonedStatementEndsOnTheServerToo)
+{
+    {
+        host::sql::DatabaseUrl url = host::sql::ParseDatabaseUrl(m_pair.PrimaryUri());
+        url.timeoutMs = kTimeoutMs;
+        const QString name =
+            host::sql::OpenDatabase(url, host::sql::DatabaseAccess::ReadOnly).connectionName();
+        {
+            host::sql::SqlSession session(name, url);
+            session.SetTimeout(kTimeoutMs);
+            session.Start();
+            EXPECT_EQ(SessionSetting(name, "statement_timeout").toStdString(), "1500ms");
+            host::sql::SqlText sleep;
+            sleep.sql = QStringLiteral("SELECT pg_sleep(120)");
+            QElapsedTimer timer;
+            timer.start();
+            const QString error =
+                ErrorOf([&] { (void)session.Run(sleep, QStringLiteral("Sleep")); });
+            EXPECT_LT(timer.elapsed(), 4 * kTimeoutMs);
+            EXPECT_FALSE(error.isEmpty());
+        }
+        host::sql::CloseDatabase(name);
+    }
+    // Both tries (the first, and the one after connecting again) end within the server's
+    // bound; without it they would run for two minutes.
+    const QDeadlineTimer deadline(15000);
+    int running = RunningStatements(m_pair.PrimaryUri());
+    while (running != 0 && !deadline.hasExpired()) {
+        QThread::msleep(50);
+        running = RunningStatements(m_pair.PrimaryUri());
+    }
+    EXPECT_EQ(running, 0);
+}
+
+// The bound follows the dataset's time-out; one the URL sets is kept.
+TEST_F(FailoverTest, TheServersBoundFollowsTheTimeOutUnlessTheUrlSetsOne)
+{
+    auto ds = Dataset(m_pair.PrimaryUri());
+    ds->Open();
+    EXPECT_EQ(SessionSetting(ds->GetConnectionName(), "statement_timeout").toStdString(), "1500ms");
+    ds->SetStatementTimeout(3000);
+    ds->SetFilter(QStringLiteral("NMCLIENTE LIKE 'J%'"));
+    ds->SetFiltered(true);
+    EXPECT_EQ(SessionSetting(ds->GetConnectionName(), "statement_timeout").toStdString(), "3500ms");
+    auto own =
+        Dataset(m_pair.PrimaryUri() + QStringLiteral("&options=-c%20statement_timeout%3D7000"));
+    own->Open();
+    EXPECT_EQ(SessionSetting(own->GetConnectionName(), "statement_timeout").toStdString(), "7s");
 }
 
 // Bad input: each refused with a message naming the URL without its password.
