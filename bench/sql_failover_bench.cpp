@@ -278,12 +278,16 @@ QStringList& Messages()
 
 // One run: the form on the standby, a name typed but for its last letter, the server
 // taken away (stop: the standby halted; freeze: the standby stopped with SIGSTOP; offline:
-// both halted, the dataset with a local copy), then the last letter. Returns the time
-// from the server gone to that key answered; raises when the key was not answered by
-// the other host (or the copy) with the whole text and the records the primary gives.
-double AwayOnce(const Pair& pair, const char* how, const QString& name, const QString& copy)
+// both halted, the dataset with a local copy; hung: both frozen, with the copy), then the
+// last letter. Returns the time from the server gone to that key answered; raises when
+// the key was not answered by the other host (or the copy) with the whole text and the
+// records the primary gives. retryMs: for hung, what the next dialog's try of the servers
+// (TryServerAgain) costs while they still hang.
+double AwayOnce(const Pair& pair, const char* how, const QString& name, const QString& copy,
+                std::vector<double>& retryMs)
 {
-    const bool offline = qstrcmp(how, "offline") == 0;
+    const bool hung = qstrcmp(how, "hung") == 0;
+    const bool offline = hung || qstrcmp(how, "offline") == 0;
     const Expected expected = Reference(pair, name);
     host::SqlDataset dataset;
     Configure(dataset, pair.Both(true, "prefer-standby"));
@@ -309,8 +313,8 @@ double AwayOnce(const Pair& pair, const char* how, const QString& name, const QS
             path.Type(name[i].toLatin1());
         }
         if (offline) {
-            pair.Do("halt", "standby");
-            pair.Do("halt", "primary");
+            pair.Do(hung ? "freeze" : "halt", "standby");
+            pair.Do(hung ? "freeze" : "halt", "primary");
         } else {
             pair.Do(qstrcmp(how, "stop") == 0 ? "halt" : "freeze", "standby");
         }
@@ -337,7 +341,15 @@ double AwayOnce(const Pair& pair, const char* how, const QString& name, const QS
                      .arg(QLatin1String(how), where, name));
         }
     }
-    if (offline) {
+    if (hung) {
+        retryMs.push_back(bench::TimeMs([&] {
+            if (dataset.TryServerAgain()) {
+                Fail(QStringLiteral("hung: a frozen server answered"));
+            }
+        }));
+        pair.Do("thaw", "primary");
+        pair.Do("thaw", "standby");
+    } else if (offline) {
         pair.Do("restart", "primary");
         pair.Do("restart", "standby");
     } else if (qstrcmp(how, "stop") == 0) {
@@ -352,10 +364,11 @@ double AwayOnce(const Pair& pair, const char* how, const QString& name, const QS
 void Away(const Pair& pair, const char* how, int repeats, const QString& copy)
 {
     std::vector<double> times;
+    std::vector<double> retries;
     for (int r = 0; r < repeats; ++r) {
         const QString name =
             QString::fromLatin1(kFailoverNames[static_cast<size_t>(r) % std::size(kFailoverNames)]);
-        times.push_back(AwayOnce(pair, how, name, copy));
+        times.push_back(AwayOnce(pair, how, name, copy, retries));
     }
     std::fprintf(stderr, "%s:", how);
     for (const double ms : times) {
@@ -364,6 +377,9 @@ void Away(const Pair& pair, const char* how, int repeats, const QString& copy)
     std::fprintf(stderr, "\n");
     std::printf(" %s_median_ms=%.1f %s_worst_ms=%.1f %s_runs=%d", how, bench::Median(times), how,
                 bench::Worst(times), how, repeats);
+    if (!retries.empty()) {
+        std::printf(" %s_retry_median_ms=%.1f", how, bench::Median(retries));
+    }
 }
 
 } // namespace
@@ -467,6 +483,7 @@ int main(int argc, char** argv)
             QFile::remove(copy);
             std::printf("result offline");
             Away(pair, "offline", std::max(1, repeats - 2), copy);
+            Away(pair, "hung", std::max(1, repeats - 2), copy);
             std::printf("\n");
         }
     } catch (const std::exception& e) {
