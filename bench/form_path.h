@@ -27,6 +27,8 @@ public:
     double Percent();
     int RowCount() const;
     QString Filter() const;
+    // The text in the form's search box.
+    QString SearchText() const;
 
 private:
     double ReadScreen();
