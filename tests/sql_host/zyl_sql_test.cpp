@@ -262,7 +262,7 @@ TEST_F(ZylSqlTest, BadUrlsTablesAndOptionsEndWithTwoAndAClearMessage)
 // client dataset is: nothing could be typed, and Enter would confirm a record nobody saw.
 TEST_F(ZylSqlTest, ALiveTableWithEveryFieldHiddenIsRefusedBeforeTheDialog)
 {
-    const QString all = QStringLiteral("CODIGO,NMCLIENTE,CIDADE,UF,ATIVO,LIMITE");
+    const QString all = QStringLiteral("CODIGO,NMCLIENTE,CIDADE,UF,ATIVO,LIMITE,FONE,CPF");
     for (const QString& data : {m_pg.Uri(), QStringLiteral("sqlite:") + m_file}) {
         const Result r = Zyl({QStringLiteral("--data"), data, QStringLiteral("--hide"), all,
                               QStringLiteral("--keys"), QStringLiteral("{Enter}")});
