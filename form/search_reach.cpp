@@ -58,6 +58,7 @@ void TfrmPesquisa::ApplySearch(const QString& text)
     const QString expression = text.isEmpty() ? FFiltroBase : BuildSearchFilter(text);
     if (!m_searchOptions.exactFirst) {
         ApplyFilter(expression);
+        ShowMatches(text);
         return;
     }
     host::Dataset& dataSet = RequireDataSet();
@@ -69,4 +70,5 @@ void TfrmPesquisa::ApplySearch(const QString& text)
             dataSet.MoveTo(row);
         }
     });
+    ShowMatches(text);
 }
