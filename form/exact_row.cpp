@@ -11,8 +11,9 @@
 // The first view row, in view order, where pesquisa::ExactCondition(value,
 // SearchColumns(), client) holds. For now the rows of the view are read one by one
 // and their text compared (case as the filter compares it; accents are not set
-// aside); the datasets' own FirstRowWhere on that expression answers the same from
-// their orders and indexes.
+// aside); on a live dataset only the rows already fetched, so that a key never waits
+// on the server for more. The datasets' own FirstRowWhere on that expression answers
+// the same from their orders and indexes.
 int TfrmPesquisa::FirstExactRow(const QString& text) const
 {
     const QString value = pesquisa::ExactValue(text);
@@ -33,7 +34,7 @@ int TfrmPesquisa::FirstExactRow(const QString& text) const
     for (const QString& name : SearchColumns()) {
         fields.push_back(dataSet.FieldByName(name)->GetIndex());
     }
-    const int rows = dataSet.RecordCount();
+    const int rows = live ? dataSet.FetchedRowCount() : dataSet.RecordCount();
     for (int row = 0; row < rows; ++row) {
         for (const int field : fields) {
             const QString shown = dataSet.DisplayText(row, field);

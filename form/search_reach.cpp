@@ -6,7 +6,6 @@
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset.h>
 #include <touchsearch/dataset_error.h>
-#include <touchsearch/disabled_controls.h>
 
 void TfrmPesquisa::ReadSearchOptions(const host::Dataset& DataSet)
 {
@@ -55,20 +54,14 @@ qint32 TfrmPesquisa::SearchLimit(qint32 columnSize) const
 
 void TfrmPesquisa::ApplySearch(const QString& text)
 {
-    const QString expression = text.isEmpty() ? FFiltroBase : BuildSearchFilter(text);
+    ApplyFilter(text.isEmpty() ? FFiltroBase : BuildSearchFilter(text));
+    ShowMatches(text);
     if (!m_searchOptions.exactFirst) {
-        ApplyFilter(expression);
-        ShowMatches(text);
         return;
     }
-    host::Dataset& dataSet = RequireDataSet();
-    // One refresh of the grid for the new view and the cursor's place in it.
-    host::WithControlsDisabled(dataSet, [&] {
-        ApplyFilter(expression);
-        const int row = FirstExactRow(text);
-        if (row >= 0) {
-            dataSet.MoveTo(row);
-        }
-    });
-    ShowMatches(text);
+    // Once the view is the new one: a live dataset reads it when controls are enabled.
+    const int row = FirstExactRow(text);
+    if (row >= 0) {
+        RequireDataSet().MoveTo(row);
+    }
 }

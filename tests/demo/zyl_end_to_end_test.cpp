@@ -332,6 +332,37 @@ TEST_F(ZylTest, SearchFieldsAndExactFirstOnAFile)
     EXPECT_EQ(Name(r), QStringLiteral("Carla Dias")); // nothing equal: the first
 }
 
+// The same on a live table: the code searched beside the name, its column's title
+// tapped first; the code scanned lands on its own product, not on the longer one.
+TEST_F(ZylTest, ExactFirstOnALiveTable)
+{
+    const QString path = m_folder.filePath(QStringLiteral("produtos.db"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE produtos (CODIGO INTEGER PRIMARY KEY, NMPRODUTO "
+                           "VARCHAR(30), EAN VARCHAR(13));"
+                           "INSERT INTO produtos VALUES (1, 'ARROZ TIPO 1', '78910001001'), "
+                           "(2, 'ARROZ INTEGRAL', '7891000100'), (3, 'FEIJAO', '7896004000022');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const QStringList live{
+        QStringLiteral("--data"),          QStringLiteral("sqlite:") + path,
+        QStringLiteral("--search-fields"), QStringLiteral("EAN"),
+        QStringLiteral("--keys"),          QStringLiteral("[title:0]7891000100{Enter}")};
+    Result r = Run(live, false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("(CODIGO LIKE '7891000100%' OR EAN LIKE '7891000100%')"));
+    EXPECT_EQ(r.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")),
+              1); // the first by code
+    r = Run(live + QStringList{QStringLiteral("--exact-first")}, false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")), 2)
+        << Describe(r);
+}
+
 // The bundled sample with the code, the phone and the tax id searched beside the name,
 // words in any order: one customer found by each, and by surname then first name.
 TEST_F(ZylTest, TheBundledSampleFindsACustomerByPhoneTaxIdOrSurnameAndFirstName)
