@@ -110,20 +110,36 @@ QString KeysetQuery::Before(SqlText& out, const RowValues& anchor, size_t i) con
     return QStringLiteral("(%1 OR (%2 AND %3))").arg(less, equal, Before(out, anchor, i + 1));
 }
 
-void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms) const
+void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition)
 {
-    if (!m_condition.sql.isEmpty()) {
-        terms << m_condition.sql;
-        out.values += m_condition.values;
-        out.scans = m_condition.scans;
+    if (!condition.sql.isEmpty()) {
+        terms << condition.sql;
+        out.values += condition.values;
+        out.scans = out.scans || condition.scans;
     }
 }
 
 SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit, int offset) const
 {
+    return WindowWhere(m_condition, anchor, descending, limit, offset);
+}
+
+SqlText KeysetQuery::FirstWhere(const SqlText& further) const
+{
+    SqlText both;
+    QStringList terms;
+    AppendCondition(both, terms, m_condition);
+    AppendCondition(both, terms, further);
+    both.sql = terms.join(QStringLiteral(" AND "));
+    return WindowWhere(both, nullptr, false, 1, 0);
+}
+
+SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
+                                 int limit, int offset) const
+{
     SqlText out;
     QStringList terms;
-    AppendCondition(out, terms);
+    AppendCondition(out, terms, condition);
     if (anchor != nullptr) {
         const OrderColumn& first = m_order.front();
         const QVariant& x = (*anchor)[first.valueIndex];
@@ -141,7 +157,7 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
                                        descending, !column.notNull);
     }
     const QString ordered = QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
-    const bool twoSteps = !m_keyList.isEmpty() && m_condition.scans;
+    const bool twoSteps = !m_keyList.isEmpty() && condition.scans;
     QString window =
         QStringLiteral("SELECT %1 FROM %2").arg(twoSteps ? m_keyList : m_selectList, m_table);
     if (!terms.isEmpty()) {
@@ -164,11 +180,22 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
     return out;
 }
 
+SqlText KeysetQuery::CountBefore(const RowValues& row) const
+{
+    SqlText out;
+    QStringList terms;
+    AppendCondition(out, terms, m_condition);
+    terms << Before(out, row, 0);
+    out.sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
+                  .arg(m_table, terms.join(QStringLiteral(" AND ")));
+    return out;
+}
+
 SqlText KeysetQuery::Count() const
 {
     SqlText out;
     QStringList terms;
-    AppendCondition(out, terms);
+    AppendCondition(out, terms, m_condition);
     out.sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_table);
     if (!terms.isEmpty()) {
         out.sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));

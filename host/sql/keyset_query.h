@@ -43,6 +43,11 @@ public:
     // values are given when anchor is not null, skipping offset rows, at most limit.
     SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
     SqlText Count() const;
+    // The first row in order where the condition and the further one both hold.
+    SqlText FirstWhere(const SqlText& further) const;
+    // How many rows the condition selects before the row whose values are given: its
+    // place in the order.
+    SqlText CountBefore(const RowValues& row) const;
     // The order's columns, the unique key last.
     const std::vector<OrderColumn>& Order() const { return m_order; }
 
@@ -52,7 +57,9 @@ private:
     QString Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const;
     QString After(SqlText& out, const RowValues& anchor, size_t i) const;
     QString Before(SqlText& out, const RowValues& anchor, size_t i) const;
-    void AppendCondition(SqlText& out, QStringList& terms) const;
+    static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
+    SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
+                        int limit, int offset) const;
 
     const SqlDialect& m_dialect;
     QString m_table;

@@ -117,6 +117,13 @@ public:
 
     QVariant Value(int row, int field) const override;
 
+    // The first row of the view, in its order, where the expression (the filter
+    // language, under the filter options) holds; -1 when none. Two statements at most:
+    // the first such record in the view's order, then how many rows come before it. A
+    // row past those read so far becomes known, so the cursor can move to it. A text
+    // that does not parse raises as SetFilter does.
+    int FirstRowWhere(const QString& expression) const;
+
     // The condition last sent to the server, and the statements run so far: for
     // diagnostics and for measuring what a keystroke costs.
     QString GetServerCondition() const;

@@ -291,6 +291,146 @@ TEST_P(SearchWordsTest, WordsInAnyOrderOverSeveralFieldsSelectTheSameRecordsInTh
     EXPECT_GT(selecting, 100); // most searches find something
 }
 
+// The exact value the form looks for first: the typed text as a whole, in any of the
+// fields searched (LIKE without wildcards).
+QString ExactOf(const Search& search, const QString& typed)
+{
+    QString text = AsciiUpper(typed);
+    if (text.startsWith(u'%')) {
+        text.remove(0, 1);
+    }
+    QStringList terms;
+    for (const QString& field : search.fields) {
+        terms << Term(search, field, text);
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+// The view row of the client dataset where the expression first holds: the first
+// record of the view narrowed by it, found again in the view by its key.
+int ExpectedFirstRow(const std::vector<QVariantList>& records, host::ClientDataset& view,
+                     const QString& expression, int mode)
+{
+    const std::unique_ptr<host::ClientDataset> narrowed = ClientOf(records);
+    narrowed->SetFilterOptions(OptionsOf(mode));
+    if (!view.GetIndexName().isEmpty()) {
+        narrowed->GetIndexDefs().Add(view.GetIndexName(), QStringLiteral("NOME"),
+                                     (mode & 1) != 0
+                                         ? host::IndexOptions(host::IndexOption::CaseInsensitive)
+                                         : host::IndexOptions());
+        narrowed->SetIndexName(view.GetIndexName());
+    }
+    const QString filter = view.GetFilter().isEmpty()
+                               ? expression
+                               : u'(' + view.GetFilter() + QStringLiteral(") AND ") + expression;
+    narrowed->SetFilter(filter);
+    narrowed->SetFiltered(true);
+    if (narrowed->RecordCount() == 0) {
+        return -1;
+    }
+    const QVariant id = narrowed->Value(0, 0);
+    for (int row = 0; row < view.RecordCount(); ++row) {
+        if (view.Value(row, 0) == id) {
+            return row;
+        }
+    }
+    return -2; // not in the view: the test is wrong
+}
+
+TEST_P(SearchWordsTest, FirstRowWhereFindsTheFirstRowOfTheViewWhereTheExpressionHolds)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::mt19937 rng(7411);
+    const std::vector<QVariantList> records = RandomRecords(rng, 150);
+    const QString table = db.Table(QStringLiteral("primeira"));
+    Store(db, table, records);
+    // Windows of 3 rows: most rows found lie past those read.
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 3);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    int found = 0;
+    int pastTheWindow = 0;
+    for (int i = 0; i < 160; ++i) {
+        const int mode = i % 4;
+        const bool byName = (i / 4) % 2 == 1;
+        client->SetFilterOptions(OptionsOf(mode));
+        server->SetFilterOptions(OptionsOf(mode));
+        OrderBoth(*client, *server, byName, mode);
+        Search search;
+        search.fields = Pick(rng, kFieldChoices);
+        search.words = rng() % 2 == 0;
+        search.upper = rng() % 2 == 0;
+        search.base = QString::fromLatin1(Pick(rng, kBases));
+        // Now a search, now the whole table, as after Backspace to nothing.
+        const QString typed = TypedText(rng);
+        const QString filter = rng() % 4 == 0 ? search.base : FilterOf(search, typed);
+        client->SetFilter(filter);
+        client->SetFiltered(true);
+        server->SetFilter(filter);
+        server->SetFiltered(true);
+        // The exact text, one of the view's own values now and then.
+        QString expression = ExactOf(search, typed);
+        if (rng() % 2 == 0 && client->RecordCount() > 0) {
+            const int row = static_cast<int>(rng() % static_cast<unsigned>(client->RecordCount()));
+            const int field = rng() % 2 == 0 ? 2 : 3; // CODIGO or FONE
+            const QVariant value = client->Value(row, field);
+            const QString name = field == 2 ? QStringLiteral("CODIGO") : QStringLiteral("FONE");
+            expression = value.isNull()
+                             ? name + QStringLiteral(" IS NULL")
+                             : QStringLiteral("%1 LIKE '%2'").arg(name, value.toString());
+        }
+        const int expected = ExpectedFirstRow(records, *client, expression, mode);
+        ASSERT_NE(expected, -2);
+        const int statements = server->StatementCount();
+        const int known = server->FetchedRowCount();
+        const int actual = server->FirstRowWhere(expression);
+        ASSERT_EQ(actual, expected)
+            << "view: " << filter.toStdString() << ModeName(mode) << (byName ? " (by name)" : "")
+            << "\nexpression: " << expression.toStdString();
+        EXPECT_LE(server->StatementCount() - statements, 2) << expression.toStdString();
+        if (actual < 0) {
+            continue;
+        }
+        ++found;
+        pastTheWindow += actual >= known ? 1 : 0;
+        // The cursor goes there and finds the record the view in memory has there.
+        server->MoveTo(actual);
+        ASSERT_EQ(server->RecNo(), actual);
+        for (int f = 0; f < client->GetFieldCount(); ++f) {
+            ASSERT_EQ(server->DisplayText(actual, f), client->DisplayText(actual, f))
+                << "row " << actual << " field " << f << ": " << expression.toStdString();
+        }
+        // The view reads on alike, before and after the row.
+        ASSERT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "")
+            << "after FirstRowWhere(" << expression.toStdString() << ") in "
+            << filter.toStdString();
+    }
+    EXPECT_GT(found, 40); // of 160
+    EXPECT_GT(pastTheWindow, 10);
+}
+
+TEST_P(SearchWordsTest, FirstRowWhereRefusesWhatSetFilterRefuses)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::mt19937 rng(5);
+    const std::vector<QVariantList> records = RandomRecords(rng, 20);
+    const QString table = db.Table(QStringLiteral("recusa"));
+    Store(db, table, records);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 4);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    for (const char* bad : {"NOME LIKE", "FOO = 1", "(NOME LIKE 'A%'", "CODIGO + 'x' AND"}) {
+        const QString expression = QString::fromLatin1(bad);
+        const QString expected = ErrorOf([&] { client->SetFilter(expression); });
+        ASSERT_FALSE(expected.isEmpty()) << bad;
+        EXPECT_EQ(ErrorOf([&] { (void)server->FirstRowWhere(expression); }), expected) << bad;
+    }
+    // Nothing matched: -1, the cursor where it was.
+    server->MoveTo(2);
+    EXPECT_EQ(server->FirstRowWhere(QStringLiteral("NOME LIKE 'no such name'")), -1);
+    EXPECT_EQ(server->RecNo(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
                          ::testing::Values(Server::Sqlite, Server::Postgres),
                          [](const ::testing::TestParamInfo<Server>& info) {
