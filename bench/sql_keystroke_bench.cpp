@@ -4,6 +4,7 @@
 // a client dataset with the whole table. Prints one "result" line of key=value pairs.
 #include "bench/form_path.h"
 #include "bench/timing.h"
+#include "bench/word_search.h"
 #include "host/platform/platform.h"
 #include "host/sql/database_url.h"
 
@@ -41,16 +42,6 @@ std::vector<double> TypeEach(bench::FormPath& path, const char* text)
         times.push_back(path.Type(*c));
     }
     return times;
-}
-
-double Percentile(std::vector<double> samples, double p)
-{
-    if (samples.empty()) {
-        return 0;
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[std::min(at, samples.size() - 1)];
 }
 
 // The anchor: what a Qt developer would write, a table model re-selected per keystroke
@@ -161,6 +152,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     bool createIndexes = false;
+    bool words = false;
+    QStringList searchFields;
     // The search is case-insensitive; --ignore-accents sets accents aside as well.
     host::FilterOptions options = host::FilterOption::CaseInsensitive;
     bool usage = args.size() < 3 || args[1] != QLatin1String("--url");
@@ -169,13 +162,17 @@ int main(int argc, char** argv)
             createIndexes = true;
         } else if (args[i] == QLatin1String("--ignore-accents")) {
             options |= host::FilterOption::IgnoreAccents;
+        } else if (args[i] == QLatin1String("--words")) {
+            words = true;
+        } else if (args[i] == QLatin1String("--search-fields") && i + 1 < args.size()) {
+            searchFields = args[++i].split(u',', Qt::SkipEmptyParts);
         } else {
             usage = true;
         }
     }
     if (usage) {
         std::cerr << "usage: sql_keystroke_bench --url postgresql://... [--create-indexes] "
-                     "[--ignore-accents]\n";
+                     "[--ignore-accents] [--words [--search-fields F1,F2,...]]\n";
         return 2;
     }
     const QString url = args[2];
@@ -191,11 +188,15 @@ int main(int argc, char** argv)
             warm.Type('J');
         }
         double indexMs = 0;
+        if (words) {
+            // The searched fields' numbers, for a sample made before it had them.
+            bench::EnsureNumberColumns(url, kTable);
+        }
         if (createIndexes) {
             host::sql::ScopedDatabase db(url);
             indexMs = bench::TimeMs([&] {
-                host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable, {kField},
-                                                      options);
+                host::SqlDataset::CreateSearchIndexes(db.ConnectionName(), kTable,
+                                                      QStringList{kField} + searchFields, options);
             });
             // The load's and the indexes' pages go to disk now, not in the middle of the
             // keystrokes (PostgreSQL; best effort, it needs a superuser's rights).
@@ -203,6 +204,13 @@ int main(int argc, char** argv)
                 QSqlQuery checkpoint(db.Database());
                 (void)checkpoint.exec(QStringLiteral("CHECKPOINT"));
             }
+        }
+        if (words) {
+            std::printf("result");
+            bench::MeasureWordSearches(url, kTable, kField, searchFields, options);
+            Print("index_ms", indexMs);
+            std::printf("\n");
+            return 0;
         }
         const double baselineRss = bench::CurrentRssMb();
 
@@ -272,8 +280,8 @@ int main(int argc, char** argv)
         Print("qsqltablemodel_ms", anchorMs);
         Print("vs_qsqltablemodel", anchorMs / std::max(bench::Median(prefix), 1e-6));
         for (const auto& [count, times] : tills) {
-            std::printf(" tills%d_p50_ms=%.3f tills%d_p99_ms=%.3f", count, Percentile(times, 0.5),
-                        count, Percentile(times, 0.99));
+            std::printf(" tills%d_p50_ms=%.3f tills%d_p99_ms=%.3f", count,
+                        bench::Percentile(times, 0.5), count, bench::Percentile(times, 0.99));
         }
         Print("index_ms", indexMs);
         std::printf(" copy_records=%d", loaded);

@@ -133,10 +133,11 @@ public:
 
     // Creates in the database what a live search needs: for every text field named,
     // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram
-    // index (pg_trgm) for contains search; no fields: every text field. Opens its own
-    // writable connection to the database, named by URL or by the name of a connection
-    // to it; returns the statements it ran. Without these indexes the search still
-    // works, only slower.
+    // index (pg_trgm) for contains search; for every integer field named, an index on
+    // its text form (and on PostgreSQL a trigram one), which a search over several
+    // fields matches; no fields: every text field. Opens its own writable connection to
+    // the database, named by URL or by the name of a connection to it; returns the
+    // statements it ran. Without these indexes the search still works, only slower.
     static QStringList CreateSearchIndexes(const QString& database, const QString& table,
                                            const QStringList& fields = {});
     // The same for searches under the given filter options: with IgnoreAccents, on

@@ -431,6 +431,50 @@ TEST_P(SearchWordsTest, FirstRowWhereRefusesWhatSetFilterRefuses)
     EXPECT_EQ(server->RecNo(), 2);
 }
 
+// With the search indexes of the fields searched, numbers among them, every term of a
+// search of words over several fields is found through an index (the terms an OR joins,
+// combined), so that no search reads the whole table; a word start ("% w%") over a
+// number's text, which has no spaces, asks nothing of the server.
+TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    std::mt19937 rng(99);
+    const std::vector<QVariantList> records = RandomRecords(rng, 3000);
+    const QString table = db.Table(QStringLiteral("indices"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "CODIGO", "FONE"};
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 20);
+    server->SetFilterOptions(options);
+    server->SetOrderFields({QStringLiteral("NOME")});
+    QSqlDatabase writer = db.Writer();
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    for (const char* typed : {"MARIA SIL", "119", "%ANA 98"}) {
+        SCOPED_TRACE(typed);
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server->SetFiltered(true);
+        EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("% ")) &&
+                     server->GetServerCondition().contains(QLatin1String("upper(CAST")))
+            << "an integer's text is upper-cased";
+        (void)server->RecordCount(); // a count: no order an index could give instead
+        QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
+        purposes.removeDuplicates();
+        purposes.sort();
+        const QStringList expected =
+            QByteArray(typed).startsWith('%')
+                ? QStringList{"text_form_trgm", "upper_trgm"}      // contains
+                : QStringList{"text_form", "upper", "upper_trgm"}; // prefix and word starts
+        EXPECT_EQ(purposes, expected) << server->LastStatement().toStdString();
+    }
+    // A word start over CODIGO's text is no term at all.
+    server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
+    EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
+        << server->GetServerCondition().toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
                          ::testing::Values(Server::Sqlite, Server::Postgres),
                          [](const ::testing::TestParamInfo<Server>& info) {
