@@ -608,6 +608,7 @@ private:
         if (kind == ValueKind::Null) {
             return Dropped(mark, m_dialect.NullCondition());
         }
+        NoteMatched(text);
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
             (void)SendableText(literal->Text(), node.Pattern().Position());
@@ -693,6 +694,16 @@ private:
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // A text a pattern is matched against: a second one spreads the search.
+    void NoteMatched(const QString& text)
+    {
+        if (m_matched.isEmpty()) {
+            m_matched = text;
+        } else if (text != m_matched) {
+            m_out.spread = true;
+        }
     }
 
     // Whether a pattern needs a space where the operand's text has none: a number's or a
@@ -870,6 +881,7 @@ private:
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
+    QString m_matched;   // the first text a pattern was matched against
 };
 
 } // namespace
