@@ -124,7 +124,12 @@ void Till(const QString& url, const QString& table, const QString& searchColumn,
     host::sql::ScopedDatabase db(url);
     host::SqlDataset dataset;
     Configure(dataset, db, table, searchColumn, options);
+    // Opening measures the text fields no length is declared for, over the whole table:
+    // sixteen at once take longer than a keystroke may.
+    const int timeout = dataset.GetStatementTimeout();
+    dataset.SetStatementTimeout(60000);
     dataset.Open();
+    dataset.SetStatementTimeout(timeout);
     open.arrive_and_wait();
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<double> mine;
