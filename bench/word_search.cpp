@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -284,19 +285,28 @@ void EnsureNumberColumns(const QString& url, const QString& table)
     host::sql::ScopedDatabase db(url, host::sql::DatabaseAccess::Writable);
     QSqlDatabase database = db.Database();
     const QString quoted = host::FieldNameInFilter(table);
-    QSqlQuery query(database);
-    if (query.exec(QStringLiteral("SELECT \"FONE\", \"CPF\" FROM %1 LIMIT 1").arg(quoted))) {
+    const QSqlRecord columns = database.record(table);
+    if (columns.contains(QStringLiteral("FONE")) && columns.contains(QStringLiteral("CPF"))) {
         return;
     }
+    QSqlQuery query(database);
     const bool postgres = database.driverName() == QLatin1String("QPSQL");
     // FONE: 10 digits, or 11 beginning with 9 (a mobile); CPF: 11 digits, leading zeros kept.
-    const QString number = postgres ? QStringLiteral("lpad(CAST((CAST(\"CODIGO\" AS bigint) * %1) "
-                                                     "% %2 AS text), %3, '0')")
-                                    : QStringLiteral("printf('%0%3d', (\"CODIGO\" * %1) % %2)");
-    const QString fone = number.arg(QStringLiteral("2654435761"), QStringLiteral("10000000000"),
-                                    QStringLiteral("10"));
-    const QString cpf = number.arg(QStringLiteral("2654468537"), QStringLiteral("100000000000"),
-                                   QStringLiteral("11"));
+    // The number (CODIGO times a large odd factor, modulo 10^digits) written with its
+    // leading zeros.
+    const auto number = [postgres](const QString& factor, const QString& modulus,
+                                   const QString& digits) {
+        const QString value = QStringLiteral("(CAST(\"CODIGO\" AS bigint) * ") + factor +
+                              QStringLiteral(") % ") + modulus;
+        return postgres
+                   ? QStringLiteral("lpad(CAST(") + value + QStringLiteral(" AS text), ") + digits +
+                         QStringLiteral(", '0')")
+                   : QStringLiteral("printf('%0") + digits + QStringLiteral("d', ") + value + u')';
+    };
+    const QString fone =
+        number(QStringLiteral("2654435761"), QStringLiteral("10000000000"), QStringLiteral("10"));
+    const QString cpf =
+        number(QStringLiteral("2654468537"), QStringLiteral("100000000000"), QStringLiteral("11"));
     for (const QString& statement :
          {postgres ? QStringLiteral("SET SESSION default_transaction_read_only = off") : QString(),
           QStringLiteral("ALTER TABLE %1 ADD COLUMN \"FONE\" TEXT").arg(quoted),
