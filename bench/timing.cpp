@@ -22,6 +22,16 @@ double Worst(const std::vector<double>& samples)
     return samples.empty() ? 0.0 : *std::max_element(samples.begin(), samples.end());
 }
 
+double Percentile(std::vector<double> samples, double p)
+{
+    if (samples.empty()) {
+        return 0.0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(at, samples.size() - 1)];
+}
+
 static double StatusKb(const std::string& key)
 {
     std::ifstream status("/proc/self/status");

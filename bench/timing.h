@@ -16,6 +16,8 @@ template <class F> double TimeMs(F&& f)
 
 double Median(std::vector<double> samples);
 double Worst(const std::vector<double>& samples);
+// The sample at fraction p (0..1) of the sorted samples, nearest rank.
+double Percentile(std::vector<double> samples, double p);
 // Peak resident set of this process (VmHWM), in MiB.
 double PeakRssMb();
 // Current resident set (VmRSS), in MiB.

@@ -110,20 +110,34 @@ QString KeysetQuery::Before(SqlText& out, const RowValues& anchor, size_t i) con
     return QStringLiteral("(%1 OR (%2 AND %3))").arg(less, equal, Before(out, anchor, i + 1));
 }
 
-void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms) const
+void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition)
 {
-    if (!m_condition.sql.isEmpty()) {
-        terms << m_condition.sql;
-        out.values += m_condition.values;
-        out.scans = m_condition.scans;
+    if (!condition.sql.isEmpty()) {
+        terms << condition.sql;
+        out.values += condition.values;
+        out.scans = out.scans || condition.scans;
+        out.spread = out.spread || condition.spread;
     }
 }
 
 SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit, int offset) const
 {
-    SqlText out;
+    return WindowWhere(m_condition, anchor, descending, limit, offset);
+}
+
+SqlText KeysetQuery::FirstWhere(const SqlText& further) const
+{
+    SqlText both;
     QStringList terms;
-    AppendCondition(out, terms);
+    AppendCondition(both, terms, m_condition);
+    AppendCondition(both, terms, further);
+    both.sql = terms.join(QStringLiteral(" AND "));
+    return WindowWhere(both, nullptr, false, 1, 0, true);
+}
+
+QStringList KeysetQuery::AnchorTerms(SqlText& out, const RowValues* anchor, bool descending) const
+{
+    QStringList terms;
     if (anchor != nullptr) {
         const OrderColumn& first = m_order.front();
         const QVariant& x = (*anchor)[first.valueIndex];
@@ -134,14 +148,34 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
         }
         terms << (descending ? Before(out, *anchor, 0) : After(out, *anchor, 0));
     }
+    return terms;
+}
+
+QString KeysetQuery::OrderBy(bool descending, bool unindexed) const
+{
     QStringList orderBy;
     for (const OrderColumn& column : m_order) {
-        orderBy << m_dialect.OrderTerm(Ordered(column),
-                                       column.rowIdentity ? ValueKind::Int : column.kind,
-                                       descending, !column.notNull);
+        const ValueKind kind = column.rowIdentity ? ValueKind::Int : column.kind;
+        const QString read = unindexed && !column.rowIdentity
+                                 ? m_dialect.Unindexed(Ordered(column), kind)
+                                 : Ordered(column);
+        orderBy << m_dialect.OrderTerm(read, kind, descending, !column.notNull);
     }
-    const QString ordered = QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
-    const bool twoSteps = !m_keyList.isEmpty() && m_condition.scans;
+    return QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+}
+
+SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
+                                 int limit, int offset, bool unindexed) const
+{
+    const bool twoSteps = !m_keyList.isEmpty() && condition.scans;
+    if (twoSteps && condition.spread && offset == 0 && !unindexed) {
+        return WalkOrFind(condition, anchor, descending, limit);
+    }
+    SqlText out;
+    QStringList terms;
+    AppendCondition(out, terms, condition);
+    terms << AnchorTerms(out, anchor, descending);
+    const QString ordered = OrderBy(descending, unindexed);
     QString window =
         QStringLiteral("SELECT %1 FROM %2").arg(twoSteps ? m_keyList : m_selectList, m_table);
     if (!terms.isEmpty()) {
@@ -155,12 +189,63 @@ SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit,
         out.sql = window;
         return out;
     }
-    // A search that passes over entries (contains) takes the window's keys first: when
-    // the condition and the order need only what an index holds, the server finds them
-    // in the index alone, however many entries it passes over, and then reads just the
-    // window's rows. (A prefix range's first entries are the window: one step.)
+    // A search that passes over entries (contains) takes the window's keys first, then
+    // reads just the window's rows. (A prefix range's first entries are the window: one
+    // step.)
     out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
                   .arg(m_selectList, m_table, m_keyList, window, ordered);
+    return out;
+}
+
+// A condition over several fields that no index gives in order (contains, words) is found
+// one of two ways, in one statement: the first rows of the order are walked, a bounded
+// number of them, and when they hold the whole window that is it (a search that many
+// records meet); else the records are found through the condition's indexes and sorted
+// (a search that few meet, which a walk of the order would pass over most of the table
+// to find). The server decides which once the walk is done: the other part never runs.
+SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
+                                int limit) const
+{
+    SqlText out;
+    const QString ordered = OrderBy(descending, false);
+    QStringList walked = AnchorTerms(out, anchor, descending);
+    QString walk = QStringLiteral("SELECT * FROM %1").arg(m_table);
+    if (!walked.isEmpty()) {
+        walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
+    }
+    walk += ordered + QStringLiteral(" LIMIT %1").arg(kWalkedRows);
+    QStringList met;
+    AppendCondition(out, met, condition);
+    const QString first = QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3%4 LIMIT %5")
+                              .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), ordered)
+                              .arg(limit);
+    QStringList found;
+    AppendCondition(out, found, condition);
+    found << AnchorTerms(out, anchor, descending);
+    const QString sorted =
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
+            .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
+            .arg(limit);
+    const QString keys =
+        QStringLiteral("WITH ts_walk AS MATERIALIZED (%1) "
+                       "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %3 "
+                       "UNION ALL SELECT * FROM (%2) AS ts_s WHERE (SELECT count(*) FROM "
+                       "ts_walk) < %3")
+            .arg(first, sorted)
+            .arg(limit);
+    out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
+                  .arg(m_selectList, m_table, m_keyList, keys, ordered);
+    return out;
+}
+
+SqlText KeysetQuery::CountBefore(const RowValues& row) const
+{
+    SqlText out;
+    QStringList terms;
+    AppendCondition(out, terms, m_condition);
+    terms << Before(out, row, 0);
+    out.sql = QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
+                  .arg(m_table, terms.join(QStringLiteral(" AND ")));
     return out;
 }
 
@@ -168,7 +253,7 @@ SqlText KeysetQuery::Count() const
 {
     SqlText out;
     QStringList terms;
-    AppendCondition(out, terms);
+    AppendCondition(out, terms, m_condition);
     out.sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_table);
     if (!terms.isEmpty()) {
         out.sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));

@@ -43,6 +43,13 @@ public:
     // values are given when anchor is not null, skipping offset rows, at most limit.
     SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
     SqlText Count() const;
+    // The first row in order where the condition and the further one both hold: the
+    // rows the further one selects (few: an exact value) found through their indexes and
+    // sorted.
+    SqlText FirstWhere(const SqlText& further) const;
+    // How many rows the condition selects before the row whose values are given: its
+    // place in the order.
+    SqlText CountBefore(const RowValues& row) const;
     // The order's columns, the unique key last.
     const std::vector<OrderColumn>& Order() const { return m_order; }
 
@@ -52,7 +59,18 @@ private:
     QString Parameter(SqlText& out, const OrderColumn& column, const QVariant& value) const;
     QString After(SqlText& out, const RowValues& anchor, size_t i) const;
     QString Before(SqlText& out, const RowValues& anchor, size_t i) const;
-    void AppendCondition(SqlText& out, QStringList& terms) const;
+    QStringList AnchorTerms(SqlText& out, const RowValues* anchor, bool descending) const;
+    QString OrderBy(bool descending, bool unindexed) const;
+    SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
+                       int limit) const;
+    static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
+    // unindexed: ordered so that no index gives the order (the rows found, then sorted).
+    SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
+                        int limit, int offset, bool unindexed = false) const;
+
+    // Rows of the order a window of a condition no index orders walks before it finds
+    // its rows through the condition's indexes instead.
+    static constexpr int kWalkedRows = 1000;
 
     const SqlDialect& m_dialect;
     QString m_table;

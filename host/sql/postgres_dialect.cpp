@@ -250,6 +250,23 @@ QString PostgresDialect::SelectedValue(const QString& read, ValueKind kind, int 
     return QStringLiteral("CAST(%1 AS text) AS ts_date%2").arg(read).arg(field);
 }
 
+QString PostgresDialect::Unindexed(const QString& expression, ValueKind kind) const
+{
+    switch (kind) {
+    case ValueKind::Text:
+        return QStringLiteral("(%1 || '')").arg(expression);
+    case ValueKind::Bool:
+        return QStringLiteral("(%1 AND true)").arg(expression);
+    case ValueKind::Int:
+    case ValueKind::Float:
+    case ValueKind::Date:
+        return QStringLiteral("(%1 + 0)").arg(expression);
+    case ValueKind::Null:
+        break;
+    }
+    return expression;
+}
+
 QString PostgresDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                                    bool nullable) const
 {

@@ -39,6 +39,9 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
                                                 const SearchIndexTarget& target,
                                                 FilterOptions options) const
 {
+    if (!target.textForm.isEmpty()) {
+        return {};
+    }
     // Only the indexes this call makes again: an accent-folded one stays unless the call
     // makes those.
     QList<const char*> ordered = {"upper", "text"};
@@ -65,6 +68,16 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
     // NULLS FIRST for no plain order, NOT NULL or not.
     const QString& read = target.read;
     const QString& table = target.relation;
+    if (!target.textForm.isEmpty()) {
+        // An integer searched by its text, whatever the options (it has no letters and
+        // no marks): ordered for a prefix, trigrams for contains. Each term of a search
+        // over several fields then has an index, and the terms an OR joins are found by
+        // combining them.
+        return {QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                    .arg(target.IndexName("text_form"), table, Collated(target.textForm)),
+                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 gin_trgm_ops)")
+                    .arg(target.IndexName("text_form_trgm"), table, Collated(target.textForm))};
+    }
     const QString upper = Upper(read);
     const QString nullsFirst = target.nullable ? QStringLiteral(" NULLS FIRST") : QString();
     const QString plain = QStringLiteral("(%1) COLLATE \"C\"").arg(read);

@@ -4,8 +4,8 @@
 
 namespace host::sql {
 
-// One text field to make search indexes on, as SqlDataset::CreateSearchIndexes found it;
-// the dialect writes the statements.
+// One text or integer field to make search indexes on, as SqlDataset::CreateSearchIndexes
+// found it; the dialect writes the statements.
 struct SearchIndexTarget {
     QString table;     // as written (TableSchema::table): names the indexes
     QString relation;  // SQL naming the table
@@ -17,6 +17,9 @@ struct SearchIndexTarget {
     // straight off the index; empty when the server ends every index with it already.
     QString keySuffix;
     bool inKey = false; // the field is one of the unique key's
+    // An integer field: its text form as the filter translation reads it (a search by
+    // prefix or contains matches that); empty for a text field.
+    QString textForm;
 
     // An index's quoted name: short and stable, so that the same table, field and purpose
     // always give the same name and running the call again creates nothing new.

@@ -148,12 +148,16 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
                 QStringLiteral("Search indexes: unknown field \"%1\" in table \"%2\"")
                     .arg(name, table));
         }
-        if (schema.fields.Def(f).type != FieldType::Text ||
-            !schema.indexable[static_cast<size_t>(f)]) {
-            continue; // only text columns are searched by prefix and contains
+        const FieldType type = schema.fields.Def(f).type;
+        // Text is searched by prefix and contains; an integer named is searched by its text
+        // (a search over several fields), one not named is left as it is.
+        const bool integer = type == FieldType::Integer && !fields.isEmpty();
+        if ((type != FieldType::Text && !integer) || !schema.indexable[static_cast<size_t>(f)]) {
+            continue;
         }
         target.field = schema.fields.Def(f).name;
         target.read = schema.reads[static_cast<size_t>(f)];
+        target.textForm = integer ? dialect->TextOf(target.read, sql::ValueKind::Int) : QString();
         // NULLs placed as the dataset orders them: a NOT NULL column is ordered plainly,
         // so that its ordinary indexes serve too.
         target.nullable = !schema.notNull.contains(target.field);

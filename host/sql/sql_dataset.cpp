@@ -584,6 +584,73 @@ public:
         return *m_count;
     }
 
+    // Whether two rows read are the same record: the same values in every column of
+    // the order, which ends in a unique key.
+    bool SameRecord(const RowValues& a, const RowValues& b) const
+    {
+        for (const OrderColumn& column : m_query->Order()) {
+            if (a[column.valueIndex] != b[column.valueIndex]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The first row of the view where the expression holds: the first such record in
+    // the view's order (one statement), then its place, from the rows at hand or by
+    // counting the rows before it in the same order. A place past the rows known makes
+    // it known, the rows between read when asked for (keyset from it).
+    int FirstRowWhere(const QString& expression)
+    {
+        Settle();
+        if (!m_active) {
+            return -1;
+        }
+        const SqlText further = Translate(expression, q.GetFilterOptions(), true); // may raise
+        if (m_fetched == 0) {
+            return -1;
+        }
+        if (further.sql.isEmpty()) {
+            return 0;
+        }
+        const std::vector<RowValues> found = OrOnCopy([&] {
+            QSqlQuery& result = m_session->Run(m_query->FirstWhere(further), What());
+            std::vector<RowValues> out;
+            ReadRows(result, out);
+            result.finish();
+            return out;
+        });
+        if (found.empty()) {
+            return -1;
+        }
+        const RowValues& row = found.front();
+        for (const auto& [place, values] : m_rows) {
+            if (SameRecord(values, row)) {
+                return place;
+            }
+        }
+        const int place = OrOnCopy([&] {
+            QSqlQuery& result = m_session->Run(m_query->CountBefore(row), What());
+            const int count = result.next() ? result.value(0).toInt() : 0;
+            result.finish();
+            return count;
+        });
+        if (place >= Known()) {
+            if (m_count) {
+                return -1; // the records changed on the server since the view was read
+            }
+            m_fetched = place + 1;
+            m_headLast = row;
+            m_rows[place] = row;
+            Evict(place);
+            q.NotifyRowsFetched();
+        } else {
+            m_rows[place] = row;
+            Evict(place);
+        }
+        return place;
+    }
+
     // Makes the row's values available, reading a window around it from the nearest
     // known row (keyset), from the start or from the end.
     const RowValues& Ensure(int target)
@@ -1164,6 +1231,11 @@ QVariant SqlDataset::Value(int row, int field) const
     }
     const RowValues& values = d->Ensure(row);
     return Normalised(d->m_schema->fields.Def(field), values[field]);
+}
+
+int SqlDataset::FirstRowWhere(const QString& expression) const
+{
+    return d->FirstRowWhere(expression);
 }
 
 QString SqlDataset::GetServerCondition() const

@@ -33,6 +33,9 @@ struct SqlText {
     // A LIKE the server checks entry by entry (not a prefix range): a window may pass
     // over many entries to find its rows.
     bool scans = false;
+    // Patterns matched against more than one field (a search over several fields): no
+    // one field's index walks its matches in any order.
+    bool spread = false;
 
     // Appends a placeholder for the value and returns it.
     QString Bind(const QVariant& value)
@@ -161,6 +164,10 @@ public:
     // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
     virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                               bool nullable) const = 0;
+    // The same value, written so that no index gives an order on it: the server then
+    // finds the few rows a condition selects through its indexes and sorts them, rather
+    // than walking an ordered index past every row the condition leaves out.
+    virtual QString Unindexed(const QString& expression, ValueKind kind) const = 0;
     // Hidden column that tells records apart when a table has no unique key.
     virtual QString RowIdentity() const = 0;
     virtual ValueKind RowIdentityKind() const = 0;

@@ -121,7 +121,10 @@ private:
             if (m_parts && room - 1 < SqlDialect::kPartNesting) {
                 return Part(node);
             }
-            return QStringLiteral("(NOT %1)").arg(Condition(inner, room - 1));
+            ++m_negations;
+            const QString negation = QStringLiteral("(NOT %1)").arg(Condition(inner, room - 1));
+            --m_negations;
+            return negation;
         }
         default:
             break;
@@ -505,6 +508,11 @@ private:
             return Dropped(mark, m_dialect.NullValue());
         }
         kind = ValueKind::Text;
+        if (ka == ValueKind::Int) {
+            // An integer's text form has neither letters nor spaces: as it is, spelt as
+            // the index on it is whatever the case option.
+            return text;
+        }
         if (trim) {
             text = m_dialect.Trim(text);
         }
@@ -600,9 +608,17 @@ private:
         if (kind == ValueKind::Null) {
             return Dropped(mark, m_dialect.NullCondition());
         }
+        NoteMatched(text);
         QString match;
         if (const filter::LikePattern* literal = node.Literal()) {
             (void)SendableText(literal->Text(), node.Pattern().Position());
+            if (NeverMatches(node.Operand(), literal->Text()) && !node.Negated() &&
+                m_negations == 0) {
+                // Never true, NULL or false alike where no NOT turns either: a search of
+                // word starts ("% w%") over a number's field needs no index there.
+                m_out.values.resize(mark);
+                return QStringLiteral("(1 = 0)");
+            }
             const std::string prefix(literal->LiteralPrefix());
             const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
             const std::string& pattern = literal->Text();
@@ -678,6 +694,30 @@ private:
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // A text a pattern is matched against: a second one spreads the search.
+    void NoteMatched(const QString& text)
+    {
+        if (m_matched.isEmpty()) {
+            m_matched = text;
+        } else if (text != m_matched) {
+            m_out.spread = true;
+        }
+    }
+
+    // Whether a pattern needs a space where the operand's text has none: a number's or a
+    // truth value's text form, upper- or lower-cased or trimmed.
+    static bool NeverMatches(const Node& operand, const std::string& pattern)
+    {
+        const Node* value = &operand;
+        while (value->Kind() == NodeKind::Function) {
+            value = &static_cast<const filter::FunctionNode&>(*value).Argument();
+        }
+        const filter::StaticType type = value->Type();
+        const bool spaceless =
+            type == filter::StaticType::Number || type == filter::StaticType::Boolean;
+        return spaceless && pattern.find(' ') != std::string::npos;
     }
 
     // A text field read with its accents set aside, upper-cased or not, where no index
@@ -840,6 +880,8 @@ private:
     const FilterSource& m_source;
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
     SqlText& m_out;
+    int m_negations = 0; // NOTs around the condition being written
+    QString m_matched;   // the first text a pattern was matched against
 };
 
 } // namespace

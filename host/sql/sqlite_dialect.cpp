@@ -257,6 +257,12 @@ QString SqliteDialect::LikeExpression(const QString& text, const QString& patter
     return QStringLiteral("(%1(%2, %3) <> 0)").arg(QLatin1String(kLikeFunction), text, pattern);
 }
 
+QString SqliteDialect::Unindexed(const QString& expression, ValueKind) const
+{
+    // Unary plus: the value as it is, which SQLite takes for no column of an index.
+    return QStringLiteral("(+%1)").arg(expression);
+}
+
 QString SqliteDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                                  bool nullable) const
 {

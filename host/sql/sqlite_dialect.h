@@ -46,6 +46,7 @@ public:
     QString LikeLiteral(SqlText& out, const QString& text,
                         const std::string& pattern) const override;
     QString LikeExpression(const QString& text, const QString& pattern) const override;
+    QString Unindexed(const QString& expression, ValueKind kind) const override;
     QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                       bool nullable) const override;
     QString RowIdentity() const override { return QStringLiteral("_rowid_"); }

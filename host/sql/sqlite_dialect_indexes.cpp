@@ -24,6 +24,12 @@ QStringList SqliteDialect::SearchIndexes(const SearchIndexTarget& target, Filter
     // A column that may hold NULL needs no NULLS FIRST: SQLite sorts NULLs first anyway.
     // No index on the accent fold: another program opening the file without this
     // program's function could not use the table.
+    if (!target.textForm.isEmpty()) {
+        // An integer searched by its text: ordered, for a prefix.
+        return {
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                .arg(target.IndexName("text_form"), target.relation, Collated(target.textForm))};
+    }
     const QString key = target.inKey ? QString() : target.keySuffix;
     return {
         QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4)")

@@ -124,6 +124,13 @@ public:
 
     QVariant Value(int row, int field) const override;
 
+    // The first row of the view, in its order, where the expression (the filter
+    // language, under the filter options) holds; -1 when none. Two statements at most:
+    // the first such record in the view's order, then how many rows come before it. A
+    // row past those read so far becomes known, so the cursor can move to it. A text
+    // that does not parse raises as SetFilter does.
+    int FirstRowWhere(const QString& expression) const;
+
     // The condition last sent to the server, and the statements run so far: for
     // diagnostics and for measuring what a keystroke costs.
     QString GetServerCondition() const;
@@ -133,10 +140,11 @@ public:
 
     // Creates in the database what a live search needs: for every text field named,
     // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram
-    // index (pg_trgm) for contains search; no fields: every text field. Opens its own
-    // writable connection to the database, named by URL or by the name of a connection
-    // to it; returns the statements it ran. Without these indexes the search still
-    // works, only slower.
+    // index (pg_trgm) for contains search; for every integer field named, an index on
+    // its text form (and on PostgreSQL a trigram one), which a search over several
+    // fields matches; no fields: every text field. Opens its own writable connection to
+    // the database, named by URL or by the name of a connection to it; returns the
+    // statements it ran. Without these indexes the search still works, only slower.
     static QStringList CreateSearchIndexes(const QString& database, const QString& table,
                                            const QStringList& fields = {});
     // The same for searches under the given filter options: with IgnoreAccents, on

@@ -1,0 +1,324 @@
+#include "bench/word_search.h"
+
+#include "bench/timing.h"
+#include "host/sql/database_url.h"
+
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <latch>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <touchsearch/filter_text.h>
+#include <touchsearch/sql_dataset.h>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+constexpr int kScreenRows = 12;
+
+QString AsciiUpper(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - (u'a' - u'A'));
+        }
+    }
+    return text;
+}
+
+// The search column, then the further fields not equal to it.
+QStringList Searched(const QString& searchColumn, const QStringList& fields)
+{
+    QStringList all{searchColumn};
+    for (const QString& field : fields) {
+        if (field.compare(searchColumn, Qt::CaseInsensitive) != 0) {
+            all << field;
+        }
+    }
+    return all;
+}
+
+QString Term(const QString& field, const QString& pattern)
+{
+    return host::FieldNameInFilter(field) + QStringLiteral(" LIKE '") + pattern + u'\'';
+}
+
+void Check(QSqlQuery& query, bool ok)
+{
+    if (!ok) {
+        throw std::runtime_error(query.lastError().text().toStdString());
+    }
+}
+
+// Times one keystroke: the filter applied and the first screen read.
+double Keystroke(host::SqlDataset& dataset, const QString& filter)
+{
+    return TimeMs([&] {
+        dataset.SetFilter(filter);
+        dataset.SetFiltered(true);
+        const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
+        double sink = 0;
+        for (int row = 0; row < rows; ++row) {
+            for (int f = 0; f < dataset.GetFieldCount(); ++f) {
+                sink += dataset.DisplayText(row, f).size();
+            }
+        }
+        (void)sink;
+    });
+}
+
+void Configure(host::SqlDataset& dataset, const host::sql::ScopedDatabase& db, const QString& table,
+               const QString& searchColumn, host::FilterOptions options)
+{
+    dataset.SetConnectionName(db.ConnectionName());
+    dataset.SetTableName(table);
+    dataset.SetOrderFields({searchColumn});
+    dataset.SetFilterOptions(options);
+}
+
+// A 13-digit code as a scanner sends it (an EAN-13 of a Brazilian product).
+QString Burst(QRandomGenerator& random)
+{
+    QString code = QStringLiteral("789");
+    while (code.size() < 13) {
+        code += QChar(u'0' + random.bounded(10));
+    }
+    return code;
+}
+
+struct Texts {
+    QStringList names{QStringLiteral("MARIA SIL"), QStringLiteral("SILVA MA")};
+    QStringList phones; // of the table
+};
+
+Texts TextsOf(const QString& url, const QString& table)
+{
+    Texts texts;
+    host::sql::ScopedDatabase db(url);
+    QSqlQuery query(db.Database());
+    // Telephone numbers of a few customers spread over the table.
+    Check(query, query.exec(QStringLiteral("SELECT \"FONE\" FROM %1 WHERE \"CODIGO\" IN "
+                                           "(123457, 654321, 999001) ORDER BY \"CODIGO\"")
+                                .arg(host::FieldNameInFilter(table))));
+    while (query.next()) {
+        texts.phones << query.value(0).toString();
+    }
+    if (texts.phones.isEmpty()) {
+        texts.phones << QStringLiteral("11987654321");
+    }
+    return texts;
+}
+
+void Till(const QString& url, const QString& table, const QString& searchColumn,
+          const QStringList& fields, host::FilterOptions options, const Texts& texts, int seed,
+          int keystrokes, std::vector<double>& times, std::atomic<int>& failed, std::mutex& lock,
+          std::latch& open)
+{
+    host::sql::ScopedDatabase db(url);
+    host::SqlDataset dataset;
+    Configure(dataset, db, table, searchColumn, options);
+    // Opening measures the text fields no length is declared for, over the whole table:
+    // sixteen at once take longer than a keystroke may.
+    const int timeout = dataset.GetStatementTimeout();
+    dataset.SetStatementTimeout(60000);
+    dataset.Open();
+    dataset.SetStatementTimeout(timeout);
+    open.arrive_and_wait();
+    QRandomGenerator random(static_cast<quint32>(seed));
+    std::vector<double> mine;
+    while (static_cast<int>(mine.size()) < keystrokes) {
+        const int kind = random.bounded(4);
+        const QString text = kind == 0   ? texts.names[0]
+                             : kind == 1 ? texts.names[1]
+                             : kind == 2 ? texts.phones[random.bounded(texts.phones.size())]
+                                         : Burst(random);
+        for (int length = 1; length <= text.size() && static_cast<int>(mine.size()) < keystrokes;
+             ++length) {
+            try {
+                mine.push_back(
+                    Keystroke(dataset, WordsFilter(searchColumn, fields, text.left(length))));
+            } catch (const std::exception&) {
+                // Not answered within the statement time-out: counted, and as slow as that.
+                ++failed;
+                mine.push_back(dataset.GetStatementTimeout());
+            }
+        }
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    times.insert(times.end(), mine.begin(), mine.end());
+}
+
+std::vector<double> Tills(const QString& url, const QString& table, const QString& searchColumn,
+                          const QStringList& fields, host::FilterOptions options,
+                          const Texts& texts, int count, int keystrokes, std::atomic<int>& failed)
+{
+    std::vector<double> times;
+    std::mutex lock;
+    std::latch open(count);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < count; ++t) {
+        threads.emplace_back([&, t] {
+            Till(url, table, searchColumn, fields, options, texts, 2000 + t, keystrokes, times,
+                 failed, lock, open);
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return times;
+}
+
+} // namespace
+
+QString WordsFilter(const QString& searchColumn, const QStringList& fields, const QString& typed)
+{
+    // As the form writes it for a live dataset: per word w, "(F LIKE 'w%' OR F LIKE
+    // '% w%' ...)" over the searched fields, the words' groups joined by AND; a text
+    // beginning with "%" (contains) gives "(F LIKE '%w%' ...)".
+    const QString text = AsciiUpper(typed);
+    const bool contains = text.startsWith(u'%');
+    QStringList groups;
+    for (const QString& word : (contains ? text.mid(1) : text).split(u' ', Qt::SkipEmptyParts)) {
+        QStringList terms;
+        for (const QString& field : Searched(searchColumn, fields)) {
+            if (contains) {
+                terms << Term(field, u'%' + word + u'%');
+            } else {
+                terms << Term(field, word + u'%')
+                      << Term(field, QStringLiteral("% ") + word + u'%');
+            }
+        }
+        groups << u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    }
+    return groups.join(QStringLiteral(" AND "));
+}
+
+QString ExactFilter(const QString& searchColumn, const QStringList& fields, const QString& typed)
+{
+    QString text = AsciiUpper(typed);
+    if (text.startsWith(u'%')) {
+        text.remove(0, 1);
+    }
+    QStringList terms;
+    for (const QString& field : Searched(searchColumn, fields)) {
+        terms << Term(field, text);
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+void MeasureWordSearches(const QString& url, const QString& table, const QString& searchColumn,
+                         const QStringList& fields, host::FilterOptions options)
+{
+    const Texts texts = TextsOf(url, table);
+    QRandomGenerator random(77);
+    const QStringList searches = {texts.names[0], texts.names[1], texts.phones.front(),
+                                  Burst(random)};
+    const char* const names[] = {"maria_sil", "silva_ma", "phone", "burst"};
+    // TS_BENCH_STATEMENTS=1: each keystroke's statement on standard error, for EXPLAIN.
+    const bool statements = qEnvironmentVariableIntValue("TS_BENCH_STATEMENTS") == 1;
+    std::vector<double> all;
+    std::vector<double> exact;
+    int timeouts = 0;
+    {
+        host::sql::ScopedDatabase db(url);
+        host::SqlDataset dataset;
+        Configure(dataset, db, table, searchColumn, options);
+        if (statements) {
+            dataset.SetStatementTimeout(600000); // every statement, however slow
+        }
+        dataset.Open();
+        for (qsizetype s = 0; s < searches.size(); ++s) {
+            std::vector<double> times;
+            std::fprintf(stderr, "%s:", names[s]);
+            for (qsizetype length = 1; length <= searches[s].size(); ++length) {
+                const QString typed = searches[s].left(length);
+                try {
+                    times.push_back(Keystroke(dataset, WordsFilter(searchColumn, fields, typed)));
+                } catch (const std::exception&) {
+                    ++timeouts; // as slow as the time-out
+                    times.push_back(dataset.GetStatementTimeout());
+                }
+                std::fprintf(stderr, " %.2f", times.back());
+                if (statements) {
+                    std::fprintf(stderr, "\n%s;\n", qPrintable(dataset.LastStatement()));
+                }
+                try {
+                    exact.push_back(TimeMs([&] {
+                        (void)dataset.FirstRowWhere(ExactFilter(searchColumn, fields, typed));
+                    }));
+                } catch (const std::exception&) {
+                    ++timeouts;
+                    exact.push_back(dataset.GetStatementTimeout());
+                }
+            }
+            std::fprintf(stderr, "\n");
+            std::printf(" words_%s_ms=%.3f words_%s_max=%.3f", names[s], Median(times), names[s],
+                        Worst(times));
+            all.insert(all.end(), times.begin(), times.end());
+        }
+    }
+    Print("words_ms", Median(all));
+    Print("words_max", Worst(all));
+    Print("exact_ms", Median(exact));
+    Print("exact_max", Worst(exact));
+    std::printf(" words_timeouts=%d", timeouts);
+    for (const int count : {1, 4, 16}) {
+        std::atomic<int> failed = 0;
+        const std::vector<double> times =
+            Tills(url, table, searchColumn, fields, options, texts, count, 60, failed);
+        std::printf(
+            " words_tills%d_p50_ms=%.3f words_tills%d_p99_ms=%.3f words_tills%d_timeouts=%d", count,
+            Percentile(times, 0.5), count, Percentile(times, 0.99), count, failed.load());
+    }
+}
+
+void EnsureNumberColumns(const QString& url, const QString& table)
+{
+    host::sql::ScopedDatabase db(url, host::sql::DatabaseAccess::Writable);
+    QSqlDatabase database = db.Database();
+    const QString quoted = host::FieldNameInFilter(table);
+    const QSqlRecord columns = database.record(table);
+    if (columns.contains(QStringLiteral("FONE")) && columns.contains(QStringLiteral("CPF"))) {
+        return;
+    }
+    QSqlQuery query(database);
+    const bool postgres = database.driverName() == QLatin1String("QPSQL");
+    // FONE: 10 digits, or 11 beginning with 9 (a mobile); CPF: 11 digits, leading zeros kept.
+    // The number (CODIGO times a large odd factor, modulo 10^digits) written with its
+    // leading zeros.
+    const auto number = [postgres](const QString& factor, const QString& modulus,
+                                   const QString& digits) {
+        const QString value = QStringLiteral("(CAST(\"CODIGO\" AS bigint) * ") + factor +
+                              QStringLiteral(") % ") + modulus;
+        return postgres
+                   ? QStringLiteral("lpad(CAST(") + value + QStringLiteral(" AS text), ") + digits +
+                         QStringLiteral(", '0')")
+                   : QStringLiteral("printf('%0") + digits + QStringLiteral("d', ") + value + u')';
+    };
+    const QString fone =
+        number(QStringLiteral("2654435761"), QStringLiteral("10000000000"), QStringLiteral("10"));
+    const QString cpf =
+        number(QStringLiteral("2654468537"), QStringLiteral("100000000000"), QStringLiteral("11"));
+    for (const QString& statement :
+         {postgres ? QStringLiteral("SET SESSION default_transaction_read_only = off") : QString(),
+          QStringLiteral("ALTER TABLE %1 ADD COLUMN \"FONE\" TEXT").arg(quoted),
+          QStringLiteral("ALTER TABLE %1 ADD COLUMN \"CPF\" TEXT").arg(quoted),
+          QStringLiteral("UPDATE %1 SET \"FONE\" = CASE WHEN \"CODIGO\" % 3 = 0 THEN '' ELSE "
+                         "'9' END || %2, \"CPF\" = %3")
+              .arg(quoted, fone, cpf),
+          postgres ? QStringLiteral("VACUUM FULL %1").arg(quoted) : QStringLiteral("VACUUM")}) {
+        if (!statement.isEmpty()) {
+            Check(query, query.exec(statement));
+        }
+    }
+}
+
+} // namespace bench

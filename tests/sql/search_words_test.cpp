@@ -1,0 +1,494 @@
+// The filters the search form writes when it searches several fields or words in any
+// order, on SQLite and on PostgreSQL against ClientDataset on the same random records:
+// each selects the same records in the same order, under every filter option, with and
+// without a base filter, in the table's order and in the name's. FirstRowWhere finds the
+// first row of the view where an expression holds, as the view in memory has it.
+#include "tests/common/error_of.h"
+#include "tests/sql/sql_fixture.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <touchsearch/dataset_error.h>
+#include <touchsearch/filter_text.h>
+
+namespace {
+
+using sql_test::Server;
+
+const std::vector<sql_test::ColumnShape> kColumns = {
+    {"ID", "INTEGER PRIMARY KEY", "bigint PRIMARY KEY"},
+    {"NOME", "VARCHAR(40)", "varchar(40)"},
+    {"CODIGO", "INTEGER", "integer"},
+    {"FONE", "TEXT", "text"},
+    {"NM CIDADE", "TEXT", "text"},
+    {"PRECO", "REAL", "double precision"},
+};
+
+// Words of names: mixed case, accents, words that begin others, digits.
+const char* const kNameWords[] = {
+    "Maria", "MARIA", "maria", "Mar",       "MARINA",    "Marília",  "Ana", "ANA", "Ananias",
+    "João",  "JOAO",  "Joao",  "Silva",     "SILVA",     "silveira", "da",  "DA",  "Sá",
+    "SÁ",    "José",  "JOSÉ",  "Gonçalves", "GONÇALVES", "12",       "1a",  "ç",   "Ç",
+    "é",     "MA",    "Ã",     "ãna",       "o'brien",   "_x",       "50%"};
+const char* const kPhones[] = {"11987654321", "1198765",  "21", "119", "0119",
+                               "11 98",       "98765432", "",   "1",   "-3"};
+const double kPrices[] = {1.5, 12.0, -3.0, 1e20, 0.1, 119.0, 2.5e-5};
+
+// Pieces of typed text: words that begin others, repeats, digits, accents (as typed,
+// the ASCII letters upper-cased later), pattern characters.
+const char* const kTyped[] = {"MA", "MAR",  "MARIA", "ANA", "AN", "SIL", "SILVA", "DA",
+                              "DA", "JOAO", "JOÃO",  "JOS", "SÁ", "SA",  "GONÇ",  "GONç",
+                              "ç",  "É",    "é",     "1",   "11", "119", "12",    "-3",
+                              "1E", "_A",   "A_",    "ã",   "50", "O",   "98",    "1.5"};
+
+template <class T, size_t N> const T& Pick(std::mt19937& rng, const T (&items)[N])
+{
+    return items[rng() % N];
+}
+
+QString NameOf(std::mt19937& rng)
+{
+    QString name = rng() % 9 == 0 ? QStringLiteral(" ") : QString();
+    const int words = 1 + static_cast<int>(rng() % 4);
+    for (int w = 0; w < words; ++w) {
+        if (w > 0) {
+            name += rng() % 7 == 0 ? QStringLiteral("  ") : QStringLiteral(" ");
+        }
+        name += QString::fromUtf8(Pick(rng, kNameWords));
+    }
+    return name;
+}
+
+std::vector<QVariantList> RandomRecords(std::mt19937& rng, int count)
+{
+    std::vector<QVariantList> records;
+    qlonglong id = 0;
+    for (int i = 0; i < count; ++i) {
+        id += 1 + static_cast<qlonglong>(rng() % 4);
+        // The first record often holds NULL wherever it may.
+        const auto null = [&](int oneIn) {
+            return (i == 0 && rng() % 2 == 0) || rng() % oneIn == 0;
+        };
+        records.push_back({
+            id,
+            null(8) ? QVariant() : QVariant(NameOf(rng)),
+            null(6) ? QVariant() : QVariant(static_cast<qlonglong>(rng() % 1500) - 40),
+            null(5) ? QVariant() : QVariant(QString::fromLatin1(Pick(rng, kPhones))),
+            null(5) ? QVariant() : QVariant(NameOf(rng)),
+            null(6) ? QVariant() : QVariant(Pick(rng, kPrices)),
+        });
+    }
+    return records;
+}
+
+std::unique_ptr<host::ClientDataset> ClientOf(const std::vector<QVariantList>& records)
+{
+    auto ds = std::make_unique<host::ClientDataset>();
+    ds->AddField("ID", host::FieldType::Integer);
+    ds->AddField("NOME", host::FieldType::Text, 40);
+    ds->AddField("CODIGO", host::FieldType::Integer);
+    ds->AddField("FONE", host::FieldType::Text);
+    ds->AddField("NM CIDADE", host::FieldType::Text);
+    ds->AddField("PRECO", host::FieldType::Float);
+    for (const QVariantList& record : records) {
+        ds->AppendRecord(record);
+    }
+    ds->Open();
+    return ds;
+}
+
+void Store(sql_test::TestDatabase& db, const QString& table,
+           const std::vector<QVariantList>& records)
+{
+    db.CreateTable(table, kColumns);
+    db.Exec(QStringLiteral("BEGIN"));
+    for (const QVariantList& record : records) {
+        db.Insert(table, record);
+    }
+    db.Exec(QStringLiteral("COMMIT"));
+}
+
+QString AsciiUpper(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - (u'a' - u'A'));
+        }
+    }
+    return text;
+}
+
+// The search the form makes of a typed text: the search column first, then the other
+// fields searched; words in any order or the text as one; each field read as it is
+// (a live dataset) or upper-cased (a client dataset).
+struct Search {
+    QStringList fields;
+    bool words = false;
+    bool upper = false;
+    QString base;
+};
+
+QString Term(const Search& search, const QString& field, const QString& pattern)
+{
+    const QString name = host::FieldNameInFilter(field);
+    return (search.upper ? QStringLiteral("UPPER(%1)").arg(name) : name) +
+           QStringLiteral(" LIKE '") + pattern + u'\'';
+}
+
+QString FilterOf(const Search& search, const QString& typed)
+{
+    const QString text = AsciiUpper(typed);
+    const bool contains = text.startsWith(u'%');
+    QStringList groups;
+    if (!search.words) {
+        QStringList terms;
+        for (const QString& field : search.fields) {
+            terms << Term(search, field, text + u'%');
+        }
+        groups << u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    } else {
+        for (const QString& word :
+             (contains ? text.mid(1) : text).split(u' ', Qt::SkipEmptyParts)) {
+            QStringList terms;
+            for (const QString& field : search.fields) {
+                if (contains) {
+                    terms << Term(search, field, u'%' + word + u'%');
+                } else {
+                    terms << Term(search, field, word + u'%')
+                          << Term(search, field, QStringLiteral("% ") + word + u'%');
+                }
+            }
+            groups << u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+        }
+    }
+    if (groups.isEmpty()) {
+        return search.base;
+    }
+    const QString condition = groups.join(QStringLiteral(" AND "));
+    return search.base.isEmpty() ? condition
+                                 : u'(' + search.base + QStringLiteral(") AND ") + condition;
+}
+
+QString TypedText(std::mt19937& rng)
+{
+    QString text = rng() % 3 == 0 ? QStringLiteral("%") : QString();
+    if (rng() % 8 == 0) {
+        text += u' ';
+    }
+    const int words = 1 + static_cast<int>(rng() % 3);
+    QString last;
+    for (int w = 0; w < words; ++w) {
+        if (w > 0) {
+            text += rng() % 5 == 0 ? QStringLiteral("  ") : QStringLiteral(" ");
+        }
+        // Now and then the same word again.
+        last = !last.isEmpty() && rng() % 5 == 0 ? last : QString::fromUtf8(Pick(rng, kTyped));
+        text += last;
+    }
+    if (rng() % 6 == 0) {
+        text += u' ';
+    }
+    return text;
+}
+
+host::FilterOptions OptionsOf(int mode)
+{
+    host::FilterOptions options;
+    options.setFlag(host::FilterOption::CaseInsensitive, (mode & 1) != 0);
+    options.setFlag(host::FilterOption::IgnoreAccents, (mode & 2) != 0);
+    return options;
+}
+
+std::string ModeName(int mode)
+{
+    return std::string((mode & 1) != 0 ? " (case-insensitive)" : "") +
+           ((mode & 2) != 0 ? " (accents ignored)" : "");
+}
+
+// Orders the client dataset by NOME (as the server orders it under the options) or by
+// its records' order (the key), and the server alike.
+void OrderBoth(host::ClientDataset& client, host::SqlDataset& server, bool byName, int mode)
+{
+    if (!byName) {
+        client.SetIndexName(QString());
+        server.SetOrderFields({});
+        return;
+    }
+    const QString name = QStringLiteral("NOME_%1").arg(mode);
+    if (client.GetIndexDefs().Find(name) < 0) {
+        client.GetIndexDefs().Add(name, QStringLiteral("NOME"),
+                                  (mode & 1) != 0
+                                      ? host::IndexOptions(host::IndexOption::CaseInsensitive)
+                                      : host::IndexOptions());
+    }
+    client.SetIndexName(name);
+    server.SetOrderFields({QStringLiteral("NOME")});
+}
+
+const QStringList kFieldChoices[] = {
+    {"NOME", "CODIGO", "FONE"},
+    {"NOME", "FONE", "NM CIDADE"},
+    {"NOME", "CODIGO", "PRECO", "NM CIDADE"},
+    {"NM CIDADE", "NOME"},
+    {"NOME"},
+};
+
+const char* const kBases[] = {"", "CODIGO > 100 OR CODIGO IS NULL", "NOME LIKE '%a%'",
+                              "PRECO < 100"};
+
+class SearchWordsTest : public ::testing::TestWithParam<Server> {};
+
+using test_support::ErrorOf;
+
+TEST_P(SearchWordsTest, WordsInAnyOrderOverSeveralFieldsSelectTheSameRecordsInTheSameOrder)
+{
+    sql_test::TestDatabase db(GetParam());
+    int compared = 0;
+    int selecting = 0;
+    for (unsigned seed = 1; seed <= 2; ++seed) {
+        std::mt19937 rng(seed * 104729u);
+        const std::vector<QVariantList> records = RandomRecords(rng, 120);
+        const QString table = db.Table(QStringLiteral("palavras%1").arg(seed));
+        Store(db, table, records);
+        // Small windows: every traversal crosses many keyset pages.
+        const std::unique_ptr<host::SqlDataset> server =
+            db.Dataset(table, 5 + static_cast<int>(seed));
+        const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+        for (int i = 0; i < 160; ++i) {
+            const int mode = i % 4;
+            const bool byName = (i / 4) % 2 == 1;
+            client->SetFilterOptions(OptionsOf(mode));
+            server->SetFilterOptions(OptionsOf(mode));
+            OrderBoth(*client, *server, byName, mode);
+            Search search;
+            search.fields = Pick(rng, kFieldChoices);
+            search.words = rng() % 4 != 0;
+            search.upper = rng() % 2 == 0;
+            search.base = QString::fromLatin1(Pick(rng, kBases));
+            const QString typed = TypedText(rng);
+            const QString filter = FilterOf(search, typed);
+            const QString clientError = ErrorOf([&] {
+                client->SetFilter(filter);
+                client->SetFiltered(true);
+            });
+            const QString serverError = ErrorOf([&] {
+                server->SetFilter(filter);
+                server->SetFiltered(true);
+            });
+            ASSERT_EQ(clientError, serverError) << filter.toStdString();
+            ASSERT_TRUE(clientError.isEmpty()) << filter.toStdString();
+            const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+            ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "")
+                << "filter: " << filter.toStdString() << ModeName(mode)
+                << (byName ? " (by name)" : "")
+                << "\nserver: " << server->GetServerCondition().toStdString();
+            EXPECT_EQ(server->RecordCount(), client->RecordCount()) << filter.toStdString();
+            ++compared;
+            selecting += expected.empty() ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(compared, 320);
+    EXPECT_GT(selecting, 100); // most searches find something
+}
+
+// The exact value the form looks for first: the typed text as a whole, in any of the
+// fields searched (LIKE without wildcards).
+QString ExactOf(const Search& search, const QString& typed)
+{
+    QString text = AsciiUpper(typed);
+    if (text.startsWith(u'%')) {
+        text.remove(0, 1);
+    }
+    QStringList terms;
+    for (const QString& field : search.fields) {
+        terms << Term(search, field, text);
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+// The view row of the client dataset where the expression first holds: the first
+// record of the view narrowed by it, found again in the view by its key.
+int ExpectedFirstRow(const std::vector<QVariantList>& records, host::ClientDataset& view,
+                     const QString& expression, int mode)
+{
+    const std::unique_ptr<host::ClientDataset> narrowed = ClientOf(records);
+    narrowed->SetFilterOptions(OptionsOf(mode));
+    if (!view.GetIndexName().isEmpty()) {
+        narrowed->GetIndexDefs().Add(view.GetIndexName(), QStringLiteral("NOME"),
+                                     (mode & 1) != 0
+                                         ? host::IndexOptions(host::IndexOption::CaseInsensitive)
+                                         : host::IndexOptions());
+        narrowed->SetIndexName(view.GetIndexName());
+    }
+    const QString filter = view.GetFilter().isEmpty()
+                               ? expression
+                               : u'(' + view.GetFilter() + QStringLiteral(") AND ") + expression;
+    narrowed->SetFilter(filter);
+    narrowed->SetFiltered(true);
+    if (narrowed->RecordCount() == 0) {
+        return -1;
+    }
+    const QVariant id = narrowed->Value(0, 0);
+    for (int row = 0; row < view.RecordCount(); ++row) {
+        if (view.Value(row, 0) == id) {
+            return row;
+        }
+    }
+    return -2; // not in the view: the test is wrong
+}
+
+TEST_P(SearchWordsTest, FirstRowWhereFindsTheFirstRowOfTheViewWhereTheExpressionHolds)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::mt19937 rng(7411);
+    const std::vector<QVariantList> records = RandomRecords(rng, 150);
+    const QString table = db.Table(QStringLiteral("primeira"));
+    Store(db, table, records);
+    // Windows of 3 rows: most rows found lie past those read.
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 3);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    int found = 0;
+    int pastTheWindow = 0;
+    for (int i = 0; i < 160; ++i) {
+        const int mode = i % 4;
+        const bool byName = (i / 4) % 2 == 1;
+        client->SetFilterOptions(OptionsOf(mode));
+        server->SetFilterOptions(OptionsOf(mode));
+        OrderBoth(*client, *server, byName, mode);
+        Search search;
+        search.fields = Pick(rng, kFieldChoices);
+        search.words = rng() % 2 == 0;
+        search.upper = rng() % 2 == 0;
+        search.base = QString::fromLatin1(Pick(rng, kBases));
+        // Now a search, now the whole table, as after Backspace to nothing.
+        const QString typed = TypedText(rng);
+        const QString filter = rng() % 4 == 0 ? search.base : FilterOf(search, typed);
+        client->SetFilter(filter);
+        client->SetFiltered(true);
+        server->SetFilter(filter);
+        server->SetFiltered(true);
+        // The exact text, one of the view's own values now and then.
+        QString expression = ExactOf(search, typed);
+        if (rng() % 2 == 0 && client->RecordCount() > 0) {
+            const int row = static_cast<int>(rng() % static_cast<unsigned>(client->RecordCount()));
+            const int field = rng() % 2 == 0 ? 2 : 3; // CODIGO or FONE
+            const QVariant value = client->Value(row, field);
+            const QString name = field == 2 ? QStringLiteral("CODIGO") : QStringLiteral("FONE");
+            expression = value.isNull()
+                             ? name + QStringLiteral(" IS NULL")
+                             : QStringLiteral("%1 LIKE '%2'").arg(name, value.toString());
+        }
+        const int expected = ExpectedFirstRow(records, *client, expression, mode);
+        ASSERT_NE(expected, -2);
+        const int statements = server->StatementCount();
+        const int known = server->FetchedRowCount();
+        const int actual = server->FirstRowWhere(expression);
+        ASSERT_EQ(actual, expected)
+            << "view: " << filter.toStdString() << ModeName(mode) << (byName ? " (by name)" : "")
+            << "\nexpression: " << expression.toStdString();
+        EXPECT_LE(server->StatementCount() - statements, 2) << expression.toStdString();
+        if (actual < 0) {
+            continue;
+        }
+        ++found;
+        pastTheWindow += actual >= known ? 1 : 0;
+        // The cursor goes there and finds the record the view in memory has there.
+        server->MoveTo(actual);
+        ASSERT_EQ(server->RecNo(), actual);
+        for (int f = 0; f < client->GetFieldCount(); ++f) {
+            ASSERT_EQ(server->DisplayText(actual, f), client->DisplayText(actual, f))
+                << "row " << actual << " field " << f << ": " << expression.toStdString();
+        }
+        // The view reads on alike, before and after the row.
+        ASSERT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "")
+            << "after FirstRowWhere(" << expression.toStdString() << ") in "
+            << filter.toStdString();
+    }
+    EXPECT_GT(found, 40); // of 160
+    EXPECT_GT(pastTheWindow, 10);
+}
+
+TEST_P(SearchWordsTest, FirstRowWhereRefusesWhatSetFilterRefuses)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::mt19937 rng(5);
+    const std::vector<QVariantList> records = RandomRecords(rng, 20);
+    const QString table = db.Table(QStringLiteral("recusa"));
+    Store(db, table, records);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 4);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    for (const char* bad : {"NOME LIKE", "FOO = 1", "(NOME LIKE 'A%'", "CODIGO + 'x' AND"}) {
+        const QString expression = QString::fromLatin1(bad);
+        const QString expected = ErrorOf([&] { client->SetFilter(expression); });
+        ASSERT_FALSE(expected.isEmpty()) << bad;
+        EXPECT_EQ(ErrorOf([&] { (void)server->FirstRowWhere(expression); }), expected) << bad;
+    }
+    // Nothing matched: -1, the cursor where it was.
+    server->MoveTo(2);
+    EXPECT_EQ(server->FirstRowWhere(QStringLiteral("NOME LIKE 'no such name'")), -1);
+    EXPECT_EQ(server->RecNo(), 2);
+}
+
+// With the search indexes of the fields searched, numbers among them, every term of a
+// search of words over several fields is found through an index (the terms an OR joins,
+// combined), so that no search reads the whole table; a word start ("% w%") over a
+// number's text, which has no spaces, asks nothing of the server.
+TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    std::mt19937 rng(99);
+    const std::vector<QVariantList> records = RandomRecords(rng, 3000);
+    const QString table = db.Table(QStringLiteral("indices"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "CODIGO", "FONE"};
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 20);
+    server->SetFilterOptions(options);
+    server->SetOrderFields({QStringLiteral("NOME")});
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    client->SetFilterOptions(options);
+    OrderBoth(*client, *server, true, 1);
+    QSqlDatabase writer = db.Writer();
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    for (const char* typed : {"MARIA SIL", "119", "%ANA 98", "ZZ", "SILVA", "1"}) {
+        SCOPED_TRACE(typed);
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server->SetFiltered(true);
+        EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("% ")) &&
+                     server->GetServerCondition().contains(QLatin1String("upper(CAST")))
+            << "an integer's text is upper-cased";
+        (void)server->RecordCount(); // a count: no order an index could give instead
+        QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
+        purposes.removeDuplicates();
+        purposes.sort();
+        const QStringList expected =
+            QByteArray(typed).startsWith('%')
+                ? QStringList{"text_form_trgm", "upper_trgm"}      // contains
+                : QStringList{"text_form", "upper", "upper_trgm"}; // prefix and word starts
+        EXPECT_EQ(purposes, expected) << server->LastStatement().toStdString();
+        // More records than a window walks of the order before it finds them otherwise:
+        // the same records in the same order either way.
+        client->SetFilter(server->GetFilter());
+        client->SetFiltered(true);
+        EXPECT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "");
+    }
+    // A word start over CODIGO's text is no term at all.
+    server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
+    EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
+        << server->GetServerCondition().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
+                         ::testing::Values(Server::Sqlite, Server::Postgres),
+                         [](const ::testing::TestParamInfo<Server>& info) {
+                             return std::string(sql_test::ServerName(info.param));
+                         });
+
+} // namespace
