@@ -18,6 +18,7 @@ class Table;
 namespace host::filter {
 
 class BigramSummary;
+class WordIndex;
 
 // What deciding the records of a filtered view needs.
 struct SelectionInput {
@@ -43,6 +44,10 @@ struct SelectionInput {
     std::function<const std::vector<std::uint32_t>&(int field)> foldedOrder;
     // The pair summary of a text field (built on demand).
     std::function<const BigramSummary&(int field)> summary;
+    // The words of a text field (built on demand).
+    std::function<const WordIndex&(int field)> wordIndex;
+    // The records of an integer field ordered by the text of their value (built on demand).
+    std::function<const std::vector<std::uint32_t>&(int field)> numberOrder;
     // Whether the order, the folded orders and the summaries read text with its accents
     // set aside: they serve only the terms that read it so.
     bool ignoreAccents = false;
