@@ -5,7 +5,7 @@
 #include "host/filter/selection_plan.h"
 #include "host/filter/selection_views.h"
 #include "host/filter/word_index.h"
-#include "host/storage/number_text_order.h"
+#include "host/storage/leading_order.h"
 #include "host/storage/table.h"
 #include "host/text/text_fold.h"
 
@@ -22,6 +22,8 @@ using Shape = ReachTerm::Shape;
 // Per record a test costs about this many times what marking one record found by a
 // structure costs.
 constexpr std::size_t kTestCost = 24;
+// Reading a record's text for a needle costs about this many times marking it.
+constexpr std::size_t kScanCost = 8;
 
 // A term with the word-start term on the same field and needle, which together ask for
 // any word of the value to begin with the needle: one lookup in the word index.
@@ -37,10 +39,11 @@ bool PairedWithWordStart(const std::vector<ReachTerm>& group, const ReachTerm& p
 bool Answerable(const SelectionInput& input, const ReachTerm& term)
 {
     if (term.number) {
-        return static_cast<bool>(input.numberOrder);
+        return static_cast<bool>(input.leadingOrder);
     }
-    return term.accents == input.ignoreAccents && input.foldedOrder && input.wordIndex &&
-           (term.shape != Shape::Contains || input.summary);
+    return term.accents == input.ignoreAccents && input.leadingOrder && input.wordIndex &&
+           input.fieldBytes &&
+           (term.shape != Shape::Contains || (input.summary && input.summaryBuilt));
 }
 
 struct Group {
@@ -70,6 +73,32 @@ bool OnLead(const SelectionInput& input, const ReachTerm& term, LeadRanges& out)
     return true;
 }
 
+// A prefix or whole value through the field's leading-bytes order: the range of its first
+// 8 bytes, each record checked for the rest when the needle is longer or whole.
+void MarkLeading(const SelectionInput& input, const ReachTerm& term, RecordBitmap& out)
+{
+    const Column& column = input.table->Col(term.field);
+    const LargeVector<std::uint32_t>& order = input.leadingOrder(term.field);
+    const bool accents = !term.number && term.accents;
+    const auto range = LeadingBytesRange(column, order, term.needle, accents);
+    const bool whole = term.shape == Shape::Whole;
+    if (!whole && term.needle.size() <= 8) {
+        for (std::uint32_t pos = range.first; pos < range.second; ++pos) {
+            SetBit(out, order[pos]);
+        }
+        return;
+    }
+    std::string scratch;
+    for (std::uint32_t pos = range.first; pos < range.second; ++pos) {
+        const std::string_view text = LeadingBytesText(column, order[pos], accents, scratch);
+        const std::size_t n = term.needle.size();
+        if (text.size() >= n && (!whole || text.size() == n) &&
+            CompareFolded(text.substr(0, n), term.needle) == 0) {
+            SetBit(out, order[pos]);
+        }
+    }
+}
+
 // What marking a term finds, about, without marking it.
 std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& group,
                      const ReachTerm& term)
@@ -84,14 +113,18 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
             return 0;
         }
         if (term.shape == Shape::Contains) {
-            return n;
+            return std::size_t{n} * kScanCost;
         }
-        const auto range = IntegerTextRange(column, input.numberOrder(term.field), term.needle);
+        const auto range =
+            LeadingBytesRange(column, input.leadingOrder(term.field), term.needle, false);
         return range.second - range.first;
     }
     switch (term.shape) {
     case Shape::Contains:
-        return n;
+        if (!input.fieldBytes(term.field).MayHold(term.needle)) {
+            return 0;
+        }
+        return input.summaryBuilt(term.field) ? n / 4 : std::size_t{n} * kScanCost;
     case Shape::WordStart: {
         const WordIndex& words = input.wordIndex(term.field);
         return words.Spaceless() ? 0 : words.Hits(words.WordRange(term.needle));
@@ -102,9 +135,13 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
         }
         [[fallthrough]];
     case Shape::Whole: {
-        const RecordView::Range range =
-            FoldedPrefixRange(column, input.foldedOrder(term.field), term.needle, term.accents);
-        return range.end - range.begin;
+        LeadRanges lead;
+        if (OnLead(input, term, lead)) {
+            return RangesSize(lead.ranges);
+        }
+        const auto range =
+            LeadingBytesRange(column, input.leadingOrder(term.field), term.needle, term.accents);
+        return range.second - range.first;
     }
     }
     return n;
@@ -132,23 +169,29 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             }
             return true;
         case Shape::Prefix:
-        case Shape::Whole: {
-            const Rows& order = input.numberOrder(term.field);
-            const auto range = IntegerTextRange(column, order, term.needle);
-            for (std::uint32_t pos = range.first; pos < range.second; ++pos) {
-                const std::uint32_t rec = order[pos];
-                if (term.shape == Shape::Prefix ||
-                    IntegerText(column.Int(rec), buffer).size() == term.needle.size()) {
-                    SetBit(out, rec);
-                }
-            }
+        case Shape::Whole:
+            MarkLeading(input, term, out);
             return true;
-        }
         }
         return true;
     }
     switch (term.shape) {
     case Shape::Contains: {
+        if (!input.fieldBytes(term.field).MayHold(term.needle)) {
+            return true;
+        }
+        if (!input.summaryBuilt(term.field)) {
+            // No summary: the text is read, in record order, rather than a summary
+            // built and kept for this field.
+            std::string scratch;
+            for (std::uint32_t rec = 0; rec < column.Count(); ++rec) {
+                if (!column.IsNull(rec) &&
+                    FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle)) {
+                    SetBit(out, rec);
+                }
+            }
+            return true;
+        }
         bool exact = false;
         const RecordBitmap found = input.summary(term.field).Candidates(term.needle, exact);
         for (std::size_t i = 0; i < out.size(); ++i) {
@@ -181,10 +224,8 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             }
             return term.shape == Shape::Prefix && lead.exact;
         }
-        const Rows& order = input.foldedOrder(term.field);
-        const RecordView::Range range = FoldedPrefixRange(column, order, term.needle, term.accents);
-        MarkRange(order, range.begin, range.end, out);
-        return term.shape == Shape::Prefix;
+        MarkLeading(input, term, out);
+        return true;
     }
     }
     return false;
@@ -263,6 +304,14 @@ RecordView SelectReach(const SelectionInput& input)
             }
         });
         return Listed(std::move(out));
+    }
+    // Else the previous view's records are the candidates.
+    if (base != nullptr && base->Picks() != nullptr && base->CoversOrder()) {
+        candidates.Take(base->SharedPicks());
+    } else if (base != nullptr) {
+        RecordBitmap shown = MakeRecordBitmap(n);
+        base->ForEach([&](std::uint32_t rec) { SetBit(shown, rec); });
+        candidates.NarrowTo(shown);
     }
     std::size_t count = candidates.Bits() != nullptr ? CountBits(*candidates.Bits()) : n;
     for (const Group& group : groups) {

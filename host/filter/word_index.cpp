@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <numeric>
+#include <system_error>
 
 namespace host::filter {
 
@@ -75,35 +77,39 @@ private:
     std::vector<std::uint32_t> m_starts{0};
 };
 
-} // namespace
+// From this many records up, the two halves are read on two threads.
+constexpr std::uint32_t kParallelWords = 1U << 18;
 
-WordIndex::WordIndex(const Column& column, bool ignoreAccents)
+// The distinct words of records [from, to) as ids of table, appended to ids; where each
+// record's ids end (counted within ids) in recordEnd.
+void ScanWords(const Column& column, bool ignoreAccents, std::uint32_t from, std::uint32_t to,
+               WordTable& table, LargeVector<std::uint32_t>& ids,
+               std::vector<std::uint32_t>& recordEnd)
 {
-    const LargeText& all = column.TextBuffer();
-    m_spaceless = std::memchr(all.data(), ' ', all.size()) == nullptr;
-    if (m_spaceless) {
-        m_wordStart.push_back(0);
-        m_listStart.push_back(0);
-        return;
-    }
-    // One pass: each record's distinct words as ids, in record order.
-    const std::uint32_t n = column.Count();
-    WordTable table;
-    LargeVector<std::uint32_t> ids;
-    ids.reserve(static_cast<std::size_t>(n) * 3);
-    std::vector<std::uint32_t> recordEnd(n);
+    ids.reserve(static_cast<std::size_t>(to - from) * 3);
     std::vector<std::uint32_t> lastRecord;
     std::string scratch;
-    std::string folded;
-    for (std::uint32_t rec = 0; rec < n; ++rec) {
+    char folded[64];
+    std::string longWord;
+    for (std::uint32_t rec = from; rec < to; ++rec) {
         if (!column.IsNull(rec)) {
             const std::string_view text = column.SearchText(rec, ignoreAccents, scratch);
             std::size_t at = 0;
             while (at < text.size()) {
                 const std::size_t space = std::min(text.find(' ', at), text.size());
                 if (space > at) {
-                    FoldText(text.substr(at, space - at), folded);
-                    const std::uint32_t id = table.Id(folded);
+                    const std::string_view word = text.substr(at, space - at);
+                    std::string_view key;
+                    if (word.size() <= sizeof folded) {
+                        for (std::size_t i = 0; i < word.size(); ++i) {
+                            folded[i] = FoldByte(word[i]);
+                        }
+                        key = std::string_view(folded, word.size());
+                    } else {
+                        FoldText(word, longWord);
+                        key = longWord;
+                    }
+                    const std::uint32_t id = table.Id(key);
                     if (id >= lastRecord.size()) {
                         lastRecord.resize(id + 1, 0xFFFFFFFFU);
                     }
@@ -116,6 +122,68 @@ WordIndex::WordIndex(const Column& column, bool ignoreAccents)
             }
         }
         recordEnd[rec] = static_cast<std::uint32_t>(ids.size());
+    }
+}
+
+} // namespace
+
+WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords)
+    : m_withWords(withWords)
+{
+    const LargeText& all = column.TextBuffer();
+    m_spaceless = std::memchr(all.data(), ' ', all.size()) == nullptr;
+    if (ignoreAccents && column.HasFoldableAccents()) {
+        m_bytes.fill(true); // folding accents makes letters of other bytes
+    } else {
+        std::array<bool, 256> raw{};
+        for (const char c : all) {
+            raw[static_cast<unsigned char>(c)] = true;
+        }
+        for (int b = 0; b < 256; ++b) {
+            if (raw[static_cast<std::size_t>(b)]) {
+                m_bytes[static_cast<unsigned char>(FoldByte(static_cast<char>(b)))] = true;
+            }
+        }
+    }
+    if (m_spaceless || !withWords) {
+        m_wordStart.push_back(0);
+        m_listStart.push_back(0);
+        return;
+    }
+    // One pass over each half of the records, side by side: each record's distinct
+    // words as ids, in record order; the second half's ids are then the first's.
+    const std::uint32_t n = column.Count();
+    const std::uint32_t half = n / 2;
+    WordTable table;
+    WordTable otherTable;
+    LargeVector<std::uint32_t> ids;
+    LargeVector<std::uint32_t> otherIds;
+    std::vector<std::uint32_t> recordEnd(n);
+    std::future<void> other;
+    if (n >= kParallelWords) {
+        try {
+            other = std::async(std::launch::async, [&] {
+                ScanWords(column, ignoreAccents, half, n, otherTable, otherIds, recordEnd);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    ScanWords(column, ignoreAccents, 0, other.valid() ? half : n, table, ids, recordEnd);
+    if (other.valid()) {
+        other.get();
+        std::vector<std::uint32_t> remap(otherTable.Count());
+        for (std::uint32_t id = 0; id < otherTable.Count(); ++id) {
+            remap[id] = table.Id(otherTable.Word(id));
+        }
+        const auto shift = static_cast<std::uint32_t>(ids.size());
+        for (std::uint32_t rec = half; rec < n; ++rec) {
+            recordEnd[rec] += shift;
+        }
+        ids.reserve(ids.size() + otherIds.size());
+        for (const std::uint32_t id : otherIds) {
+            ids.push_back(remap[id]);
+        }
+        otherIds = {};
     }
     // The words sorted; each id's place among them.
     const std::uint32_t words = table.Count();

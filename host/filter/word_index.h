@@ -3,6 +3,7 @@
 #include "host/storage/large_array.h"
 #include "host/storage/record_view.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,10 +25,24 @@ namespace host::filter {
 // words are its values, which its folded order answers.
 class WordIndex {
 public:
-    WordIndex(const Column& column, bool ignoreAccents);
+    // withWords false: only what the column's bytes tell (Spaceless, MayHold), no words.
+    WordIndex(const Column& column, bool ignoreAccents, bool withWords = true);
+
+    bool HasWords() const { return m_withWords; }
 
     // No value holds a space: no word but the first.
     bool Spaceless() const { return m_spaceless; }
+    // Whether some value may hold every byte of the folded needle: false when one of its
+    // bytes is in no folded value (a letter in a column of digits).
+    bool MayHold(std::string_view foldedNeedle) const
+    {
+        for (const char c : foldedNeedle) {
+            if (!m_bytes[static_cast<unsigned char>(c)]) {
+                return false;
+            }
+        }
+        return true;
+    }
     // The range [first, last) of the distinct words that begin with the folded prefix.
     std::pair<std::uint32_t, std::uint32_t> WordRange(std::string_view foldedPrefix) const;
     // How many record entries those words hold (records may repeat across words).
@@ -52,7 +67,9 @@ public:
 
 private:
     bool m_spaceless = false;
-    std::string m_chars;                    // the sorted words, one after another
+    bool m_withWords = true;
+    std::array<bool, 256> m_bytes{}; // bytes met in the folded values (all, with accents aside)
+    std::string m_chars;             // the sorted words, one after another
     std::vector<std::uint32_t> m_wordStart; // where each word begins in m_chars, and the end
     std::vector<std::uint64_t> m_listStart; // where each word's records begin, and the end
     LargeVector<std::uint32_t> m_lists;

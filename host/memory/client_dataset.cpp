@@ -553,8 +553,8 @@ std::size_t ClientDataset::MemoryBytes() const
     for (const auto& [field, words] : d->m_wordIndexes) {
         bytes += words->MemoryBytes();
     }
-    for (const auto& [field, order] : d->m_numberOrders) {
-        addRows(order.get());
+    for (const auto& [field, order] : d->m_leadingOrders) {
+        bytes += order->size() * sizeof(std::uint32_t);
     }
     for (const Private::KnownMatches& known : d->m_known) {
         if (known.matches) {
@@ -624,11 +624,17 @@ void ClientDataset::Private::RebuildView(bool keepRecord)
             input.summary = [this](int field) -> const filter::BigramSummary& {
                 return Summary(field);
             };
+            input.summaryBuilt = [this](int field) {
+                return m_summaries.count(field) != 0 || field == LeadField();
+            };
             input.wordIndex = [this](int field) -> const filter::WordIndex& {
                 return Words(field);
             };
-            input.numberOrder = [this](int field) -> const Private::Rows& {
-                return NumberOrder(field);
+            input.fieldBytes = [this](int field) -> const filter::WordIndex& {
+                return FieldBytes(field);
+            };
+            input.leadingOrder = [this](int field) -> const LargeVector<std::uint32_t>& {
+                return LeadingOrder(field);
             };
             view = filter::SelectFast(input);
         } else {

@@ -55,7 +55,12 @@ public:
     RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
     const filter::BigramSummary& Summary(int field) const;
     const filter::WordIndex& Words(int field) const;
-    const Rows& NumberOrder(int field) const;
+    // The field's word index when built, else one of its bytes alone.
+    const filter::WordIndex& FieldBytes(int field) const;
+    // The field the view's order leads with (its pair summary is built with the order);
+    // -1 in record order.
+    int LeadField() const;
+    const LargeVector<std::uint32_t>& LeadingOrder(int field) const;
     // Drops what was built for searches over several fields (the data or the way text is
     // read changed).
     void ForgetSearchStructures();
@@ -118,10 +123,10 @@ public:
     FilteredView m_lastFiltered;             // the latest filtered result, for narrowing and reuse
     mutable std::list<KnownMatches> m_known; // most recently used first
     mutable std::map<int, std::unique_ptr<filter::BigramSummary>> m_summaries;
-    // Per field, for searches over several fields: the words of a text field, and an
-    // integer field's records ordered by their text.
+    // Per field, for searches over several fields: the words of a text field, and the
+    // records by the first bytes of their folded text (leading_order.h).
     mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_wordIndexes;
-    mutable std::map<int, RowsPtr> m_numberOrders;
+    mutable std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> m_leadingOrders;
 
     RecordView m_view;
     mutable bool m_viewStale = false;

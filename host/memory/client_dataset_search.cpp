@@ -4,7 +4,7 @@
 #include "host/filter/prefix_ranges.h"
 #include "host/filter/reach_terms.h"
 #include "host/memory/client_dataset_p.h"
-#include "host/storage/number_text_order.h"
+#include "host/storage/leading_order.h"
 
 #include <algorithm>
 #include <future>
@@ -15,31 +15,44 @@ namespace host {
 
 const filter::WordIndex& ClientDataset::Private::Words(int field) const
 {
-    auto it = m_wordIndexes.find(field);
-    if (it == m_wordIndexes.end()) {
-        it = m_wordIndexes
-                 .emplace(field,
-                          std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents))
+    std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
+    if (!words || !words->HasWords()) {
+        words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents);
+    }
+    return *words;
+}
+
+const filter::WordIndex& ClientDataset::Private::FieldBytes(int field) const
+{
+    std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
+    if (!words) {
+        words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents, false);
+    }
+    return *words;
+}
+
+const LargeVector<std::uint32_t>& ClientDataset::Private::LeadingOrder(int field) const
+{
+    auto it = m_leadingOrders.find(field);
+    if (it == m_leadingOrders.end()) {
+        it = m_leadingOrders
+                 .emplace(field, std::make_unique<const LargeVector<std::uint32_t>>(
+                                     LeadingBytesOrder(m_table.Col(field), m_ignoreAccents)))
                  .first;
     }
     return *it->second;
 }
 
-const ClientDataset::Private::Rows& ClientDataset::Private::NumberOrder(int field) const
+int ClientDataset::Private::LeadField() const
 {
-    auto it = m_numberOrders.find(field);
-    if (it == m_numberOrders.end()) {
-        it = m_numberOrders
-                 .emplace(field, std::make_shared<const Rows>(IntegerTextOrder(m_table.Col(field))))
-                 .first;
-    }
-    return *it->second;
+    const IndexOrder* order = CurrentOrder();
+    return order != nullptr ? order->fields[0].field : -1;
 }
 
 void ClientDataset::Private::ForgetSearchStructures()
 {
     m_wordIndexes.clear();
-    m_numberOrders.clear();
+    m_leadingOrders.clear();
 }
 
 void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
@@ -59,20 +72,20 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
     }
     // The word lists (one pass each) on a second thread while this one sorts.
     std::vector<int> wanted;
-    if (byWords) {
-        for (const int field : texts) {
-            if (d->m_wordIndexes.count(field) == 0) {
-                wanted.push_back(field);
-            }
+    for (const int field : texts) {
+        const auto known = d->m_wordIndexes.find(field);
+        if (known == d->m_wordIndexes.end() || (byWords && !known->second->HasWords())) {
+            wanted.push_back(field);
         }
     }
     const bool ignoreAccents = d->m_ignoreAccents;
     const Table& table = d->m_table;
     std::future<std::vector<std::unique_ptr<filter::WordIndex>>> words;
-    const auto buildWords = [&table, wanted, ignoreAccents] {
+    const auto buildWords = [&table, wanted, ignoreAccents, byWords] {
         std::vector<std::unique_ptr<filter::WordIndex>> built;
         for (const int field : wanted) {
-            built.push_back(std::make_unique<filter::WordIndex>(table.Col(field), ignoreAccents));
+            built.push_back(
+                std::make_unique<filter::WordIndex>(table.Col(field), ignoreAccents, byWords));
         }
         return built;
     };
@@ -82,12 +95,12 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
         // No thread to be had: built here, after the orders.
     }
     for (const int field : numbers) {
-        (void)d->NumberOrder(field);
+        (void)d->LeadingOrder(field);
     }
     std::vector<std::unique_ptr<filter::WordIndex>> built =
         words.valid() ? words.get() : buildWords();
     for (std::size_t i = 0; i < wanted.size(); ++i) {
-        d->m_wordIndexes.emplace(wanted[i], std::move(built[i]));
+        d->m_wordIndexes[wanted[i]] = std::move(built[i]);
     }
     // A value's prefix is found in the folded order: wanted for every text field but
     // those whose words the word list answers.
@@ -95,8 +108,8 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
     for (const int field : texts) {
         const bool leads =
             order != nullptr && order->fields[0].field == field && !order->fields[0].descending;
-        if (!leads && (!byWords || d->Words(field).Spaceless())) {
-            (void)d->FoldedOrder(field);
+        if (!leads && (!byWords || d->FieldBytes(field).Spaceless())) {
+            (void)d->LeadingOrder(field);
         }
     }
 }
@@ -125,16 +138,16 @@ bool ClientDataset::Private::WholeValueMatches(const filter::Node& root, Rows& o
         }
         const Column& column = m_table.Col(term.field);
         if (term.number) {
-            const Rows& order = NumberOrder(term.field);
-            const auto range = IntegerTextRange(column, order, term.needle);
+            const LargeVector<std::uint32_t>& order = LeadingOrder(term.field);
+            const auto range = LeadingBytesRange(column, order, term.needle, false);
             out.insert(out.end(), order.begin() + range.first, order.begin() + range.second);
             continue;
         }
-        // The word list, when it is built and the folded order is not: the records that
+        // The word list, when it is built and the leading order is not: the records that
         // hold the value's first word.
         const auto words = m_wordIndexes.find(term.field);
-        if (m_foldedOrders.count(term.field) == 0 && words != m_wordIndexes.end() &&
-            !words->second->Spaceless()) {
+        if (m_leadingOrders.count(term.field) == 0 && words != m_wordIndexes.end() &&
+            words->second->HasWords() && !words->second->Spaceless()) {
             const std::string_view first =
                 std::string_view(term.needle).substr(0, term.needle.find(' '));
             const auto range = words->second->WordRange(first);
@@ -158,10 +171,9 @@ bool ClientDataset::Private::WholeValueMatches(const filter::Node& root, Rows& o
             }
             continue;
         }
-        const Rows& order = FoldedOrder(term.field);
-        const RecordView::Range range =
-            filter::FoldedPrefixRange(column, order, term.needle, term.accents);
-        out.insert(out.end(), order.begin() + range.begin, order.begin() + range.end);
+        const LargeVector<std::uint32_t>& order = LeadingOrder(term.field);
+        const auto range = LeadingBytesRange(column, order, term.needle, term.accents);
+        out.insert(out.end(), order.begin() + range.first, order.begin() + range.second);
     }
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());

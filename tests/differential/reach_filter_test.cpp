@@ -22,13 +22,16 @@ int CaseCount()
 }
 
 // Words that begin one another, repeat with other cases and accents, and digits.
-const char* const kWords[] = {"MARIA",   "Maria",    "MAR", "mariana", "Márcia", "MARCIA", "SILVA",
-                              "silva",   "Silveira", "SIL", "João",    "JOAO",   "joão",   "da",
-                              "DE",      "ç",        "Çà",  "ANA",     "Ana",    "11",     "119",
-                              "1198765", "0",        "007", "A",       "a-b",    "O'Neil"};
-const char* const kTyped[] = {"MARIA", "mar", "MARI", "SIL", "silva", "SILV", "JO", "JOÃO", "joao",
-                              "DA",    "ç",   "Ç",    "ÇA",  "ANA",   "A",    "11", "119",  "1198",
-                              "0",     "00",  "007",  "O'N", "A-",    "M",    "S",  "X"};
+const char* const kWords[] = {
+    "MARIA",    "Maria", "MAR",  "mariana", "Márcia",     "MARCIA",     "SILVA",        "silva",
+    "Silveira", "SIL",   "João", "JOAO",    "joão",       "da",         "DE",           "ç",
+    "Çà",       "ANA",   "Ana",  "11",      "119",        "1198765",    "119876543210", "0",
+    "007",      "A",     "a-b",  "O'Neil",  "ABCDEFGHIJ", "abcdefghxy", "ABCDEFGH"};
+const char* const kTyped[] = {"MARIA",       "mar",       "MARI",      "SIL",       "silva", "SILV",
+                              "JO",          "JOÃO",      "joao",      "DA",        "ç",     "Ç",
+                              "ÇA",          "ANA",       "A",         "11",        "119",   "1198",
+                              "11987654321", "ABCDEFGHI", "ABCDEFGHX", "123456789", "0",     "00",
+                              "007",         "O'N",       "A-",        "M",         "S",     "X"};
 
 struct Table {
     // ID, NOME, CODIGO, FONE, CIDADE, ATIVO
@@ -60,13 +63,14 @@ Table RandomTable(Entropy& e)
         const auto maybe = [&](QVariant v) {
             return (i == 0 || e.Chance(15)) && e.Chance(50) ? QVariant() : v;
         };
-        QString phone;
+        QString phone = e.Chance(20) ? QStringLiteral("12345678") : QString();
         for (int d = static_cast<int>(e.Below(6)); d >= 0; --d) {
             phone += QChar(u'0' + static_cast<char16_t>(e.Below(3) == 0 ? 1 : e.Below(10)));
         }
         t.rows.push_back({qlonglong{i}, maybe(RandomWords(e)),
-                          maybe(qlonglong{e.Between(-30, 1200)}), maybe(phone),
-                          maybe(RandomWords(e)), maybe(e.Chance(50))});
+                          maybe(qlonglong{e.Chance(20) ? e.Between(123456780, 123456799)
+                                                       : e.Between(-30, 1200)}),
+                          maybe(phone), maybe(RandomWords(e)), maybe(e.Chance(50))});
     }
     return t;
 }
