@@ -1,3 +1,4 @@
+#include "form/search_options.h"
 #include "form/tfrm_pesquisa.h"
 
 #include <QApplication>
@@ -87,10 +88,19 @@ extern "C" bool Pesquisa(host::Dataset* DataSet, const char* TextoAuxiliar, cons
     return slot.Alive() && form->Confirmou();
 }
 
+extern "C" void PesquisaSearchOptions(const char* SearchFields, std::uint32_t Options)
+{
+    pesquisa::ModuleSearchOptions() =
+        pesquisa::ParseSearchOptions(pesquisa::FromWindows1252(SearchFields), Options);
+}
+
 namespace pesquisa {
 // Same address as the C name: an alias, not a wrapper.
 __attribute__((alias("Pesquisa"))) bool Pesquisa(host::Dataset* DataSet, const char* TextoAuxiliar,
                                                  const char* LimpaFiltro, int32_t Valor1,
                                                  int32_t Valor2, int32_t Valor3, int32_t Valor4,
                                                  bool SemMenuFiscal);
+
+__attribute__((alias("PesquisaSearchOptions"))) void SetSearchOptions(const char* SearchFields,
+                                                                      std::uint32_t Options);
 } // namespace pesquisa

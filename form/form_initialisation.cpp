@@ -62,6 +62,11 @@ void TfrmPesquisa::InicializaForm(host::Dataset* DataSet, const QString& TextoAu
             host::MontaRodapeGeral(false, QStringLiteral("QBX00512"), QStringLiteral("N")));
     }
 
+    // Searched fields are checked before the dataset is touched: a bad name leaves
+    // it as the host gave it.
+    if (DataSet != nullptr) {
+        ReadSearchOptions(*DataSet);
+    }
     PreparaPesquisa(DataSet);
 
     QPalette palette = ui->edtFiltro->palette();

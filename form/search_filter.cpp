@@ -1,5 +1,6 @@
 // The search itself: each character, Backspace and Delete rewrite the dataset's filter.
 #include "form/guarded.h"
+#include "form/search_condition.h"
 #include "form/search_text.h"
 #include "form/tfrm_pesquisa.h"
 #include "ui_TfrmPesquisa.h"
@@ -16,6 +17,12 @@ QString TfrmPesquisa::BuildSearchFilter(const QString& text) const
         pesquisa::Condicao(!FFiltroBase.isEmpty(), QStringLiteral(" AND "), QString());
     const QString base = pesquisa::JoinableBase(FFiltroBase);
     const QString pattern = pesquisa::AsciiUpper(text);
+    if (m_searchOptions.Any()) {
+        const QString condition = pesquisa::SearchCondition(
+            pattern, SearchColumns(), ClientDataSet() != nullptr, m_searchOptions.words);
+        // Words left out, none is left: as for an empty text.
+        return condition.isEmpty() ? FFiltroBase : base + connector + condition;
+    }
     // No escaping: a "%" or "_" typed acts as a pattern character. A field name that
     // is not a plain word goes in double quotes ("NM CLIENTE"); a plain one as it is.
     if (const host::ClientDataset* client = ClientDataSet()) {
@@ -49,7 +56,7 @@ void TfrmPesquisa::FormKeyPress(QObject* /*Sender*/, char& Key)
         }
         SetSearchText(SearchText() + pesquisa::CharFromByte(cased.key));
         try {
-            ApplyFilter(BuildSearchFilter(SearchText()));
+            ApplySearch(SearchText());
             FServidorAusente = false;
         } catch (const std::exception& error) {
             // The text keeps the new character; the dataset keeps what the failed call left.
@@ -70,7 +77,7 @@ void TfrmPesquisa::Backspace()
     QString text = SearchText();
     text.chop(1);
     SetSearchText(text);
-    ApplyFilter(text.isEmpty() ? FFiltroBase : BuildSearchFilter(text));
+    ApplySearch(text);
 }
 
 void TfrmPesquisa::Clear()

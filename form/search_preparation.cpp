@@ -99,7 +99,7 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
     }
 
     try {
-        FTamanhoMaximo = FieldOf(*grid->GetColumn(k)).GetSize();
+        FTamanhoMaximo = SearchLimit(FieldOf(*grid->GetColumn(k)).GetSize());
     } catch (const std::exception&) {
         // The limit keeps its value: 0 in a new form, so nothing can be typed.
     }
@@ -136,7 +136,7 @@ void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
         }
         Column->GetFont().SetColor(kTitlePositional);
         FCampoPesquisa = Column->GetFieldName();
-        FTamanhoMaximo = FieldOf(*Column).GetSize();
+        FTamanhoMaximo = SearchLimit(FieldOf(*Column).GetSize());
         if (host::ClientDataset* client = ClientDataSet()) {
             client->SetIndexName(Column->GetFieldName());
         }

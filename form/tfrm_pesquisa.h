@@ -1,5 +1,7 @@
 #pragma once
 
+#include "form/search_options.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -78,6 +80,12 @@ public:
     bool SemMenuFiscal() const { return FSemMenuFiscal; }
     QString SearchText() const;
     host::Dataset* DataSet() const;
+    // The host's search options as this dialog read them, the searched fields
+    // spelled as the dataset spells them.
+    const pesquisa::SearchOptions& SearchOptions() const { return m_searchOptions; }
+    // The fields a search looks in: the search column first, then the searched
+    // fields other than it.
+    QStringList SearchColumns() const;
 
     // Component lookup by name, without regard to case ("sbtA" finds sbta).
     QObject* FindComponent(const QString& name) const;
@@ -128,6 +136,16 @@ private:
     void FocusColumn(int column);
     void SetSearchText(const QString& text);
     void ReadParameterFile();
+    // Reads the module's search options; raises for a searched field the dataset
+    // does not have or hides.
+    void ReadSearchOptions(const host::Dataset& DataSet);
+    // The longest text that may be typed for a search column of this size.
+    qint32 SearchLimit(qint32 columnSize) const;
+    // Applies the search for the text (the base filter for an empty text) and, with
+    // the exact value first, moves to the first record equal to it.
+    void ApplySearch(const QString& text);
+    // The first view row whose search columns hold exactly the text; -1 for none.
+    int FirstExactRow(const QString& text) const;
     // The object is this window or a widget inside it.
     bool IsInThisWindow(const QObject* object) const;
     // Runs the form's key preview for a physical key; true when the key is swallowed.
@@ -177,4 +195,6 @@ private:
     // keys do not show it again.
     bool FServidorAusente = false;
     bool FHostZyl = false;
+
+    pesquisa::SearchOptions m_searchOptions;
 };

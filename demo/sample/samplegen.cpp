@@ -1,6 +1,6 @@
 // Writes a deterministic list of customers with Portuguese names into an SQLite file or
-// a PostgreSQL database: table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE).
-// The same count and seed always give the same records.
+// a PostgreSQL database: table "clientes" (CODIGO, NMCLIENTE, CIDADE, UF, ATIVO, LIMITE,
+// FONE, CPF). The same count and seed always give the same records.
 #include "demo/progress/progress_line.h"
 
 #include <QByteArray>
@@ -121,6 +121,41 @@ QString MakeName(Random& random)
     return name.left(60);
 }
 
+// A phone number as digits only: a two-digit area code, then a mobile's 9 and eight
+// digits (11 in all) or a landline's eight digits beginning with 2 to 5 (10 in all).
+QByteArray MakePhone(Random& random)
+{
+    QByteArray phone = QByteArray::number(11 + random.Below(89));
+    if (phone.endsWith('0')) {
+        phone[1] = '1';
+    }
+    const bool mobile = random.Below(3) != 0;
+    phone += mobile ? '9' : static_cast<char>('2' + random.Below(4));
+    for (int i = 0; i < 8 - (mobile ? 0 : 1); ++i) {
+        phone += static_cast<char>('0' + random.Below(10));
+    }
+    return phone;
+}
+
+// A tax id (CPF): nine digits and their two check digits, leading zeros kept.
+QByteArray MakeTaxId(Random& random)
+{
+    QByteArray digits;
+    for (int i = 0; i < 9; ++i) {
+        digits += static_cast<char>('0' + random.Below(10));
+    }
+    for (int check = 0; check < 2; ++check) {
+        int sum = 0;
+        const int length = static_cast<int>(digits.size());
+        for (int i = 0; i < length; ++i) {
+            sum += (digits[i] - '0') * (length + 1 - i);
+        }
+        const int rest = (sum * 10) % 11;
+        digits += static_cast<char>('0' + (rest == 10 ? 0 : rest));
+    }
+    return digits;
+}
+
 // One customer; city is null for a few.
 struct Customer {
     qint64 code = 0;
@@ -129,9 +164,13 @@ struct Customer {
     const char* uf = "";
     bool active = false;
     double limit = 0;
+    QByteArray phone;
+    QByteArray taxId;
 };
 
-Customer MakeCustomer(Random& random, qint64 code)
+// The phone and the tax id come from a stream of their own (contacts), so that the
+// other fields stay what they were before these two were added.
+Customer MakeCustomer(Random& random, Random& contacts, qint64 code)
 {
     Customer customer;
     customer.code = code;
@@ -141,7 +180,14 @@ Customer MakeCustomer(Random& random, qint64 code)
     customer.uf = city.uf;
     customer.active = random.Below(5) != 0;
     customer.limit = static_cast<double>(random.Below(1000001)) / 100.0;
+    customer.phone = MakePhone(contacts);
+    customer.taxId = MakeTaxId(contacts);
     return customer;
+}
+
+std::uint64_t ContactsSeed(std::uint64_t seed)
+{
+    return seed ^ 0xC0A7AC75C0A7AC75ULL;
 }
 
 // COPY's text form: tab, newline and backslash escaped.
@@ -202,13 +248,14 @@ int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
         !PgExec(pg,
                 "CREATE TABLE clientes (\"CODIGO\" INTEGER PRIMARY KEY, \"NMCLIENTE\" VARCHAR(60), "
                 "\"CIDADE\" VARCHAR(40), \"UF\" CHAR(2), \"ATIVO\" BOOLEAN, \"LIMITE\" DOUBLE "
-                "PRECISION)")) {
+                "PRECISION, \"FONE\" VARCHAR(11), \"CPF\" VARCHAR(11))")) {
         return PgFail("cannot create the table", pg);
     }
     if (!PgExec(pg, "COPY clientes FROM STDIN", PGRES_COPY_IN)) {
         return PgFail("cannot start copying", pg);
     }
     Random random(seed);
+    Random contacts(ContactsSeed(seed));
     demo::ProgressLine progress(QStringLiteral("samplegen"));
     progress.Begin(QStringLiteral("copying customers into PostgreSQL"), count);
     QByteArray chunk;
@@ -218,7 +265,7 @@ int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
         return ok;
     };
     for (qint64 code = 1; code <= count; ++code) {
-        const Customer customer = MakeCustomer(random, code);
+        const Customer customer = MakeCustomer(random, contacts, code);
         chunk += QByteArray::number(customer.code);
         chunk += '\t';
         AppendCopyText(chunk, customer.name.constData());
@@ -232,7 +279,7 @@ int WritePostgreSql(const QString& uri, qint64 count, std::uint64_t seed)
         chunk += customer.uf;
         chunk += customer.active ? "\tt\t" : "\tf\t";
         chunk += QByteArray::number(customer.limit, 'g', 17);
-        chunk += '\n';
+        chunk += '\t' + customer.phone + '\t' + customer.taxId + '\n';
         progress.Advance(code);
         if (chunk.size() > (1 << 20) && !flush()) {
             return PgFail("cannot copy", pg);
@@ -311,21 +358,23 @@ int main(int argc, char** argv)
     }
     const char* schema = "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN;"
                          "CREATE TABLE clientes (CODIGO INTEGER, NMCLIENTE VARCHAR(60), "
-                         "CIDADE VARCHAR(40), UF CHAR(2), ATIVO BOOLEAN, LIMITE REAL);";
+                         "CIDADE VARCHAR(40), UF CHAR(2), ATIVO BOOLEAN, LIMITE REAL, "
+                         "FONE VARCHAR(11), CPF VARCHAR(11));";
     if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK) {
         return Fail("cannot create the table", db);
     }
     sqlite3_stmt* insert = nullptr;
-    if (sqlite3_prepare_v2(db, "INSERT INTO clientes VALUES (?, ?, ?, ?, ?, ?)", -1, &insert,
+    if (sqlite3_prepare_v2(db, "INSERT INTO clientes VALUES (?, ?, ?, ?, ?, ?, ?, ?)", -1, &insert,
                            nullptr) != SQLITE_OK) {
         return Fail("cannot prepare the insert", db);
     }
     Random random(seed);
+    Random contacts(ContactsSeed(seed));
     demo::ProgressLine progress(QStringLiteral("samplegen"));
     progress.Begin(QStringLiteral("writing customers"), count);
     for (qint64 code = 1; code <= count; ++code) {
         progress.Advance(code);
-        const Customer customer = MakeCustomer(random, code);
+        const Customer customer = MakeCustomer(random, contacts, code);
         sqlite3_bind_int64(insert, 1, customer.code);
         sqlite3_bind_text(insert, 2, customer.name.constData(),
                           static_cast<int>(customer.name.size()), SQLITE_TRANSIENT);
@@ -337,6 +386,10 @@ int main(int argc, char** argv)
         sqlite3_bind_text(insert, 4, customer.uf, -1, SQLITE_STATIC);
         sqlite3_bind_int(insert, 5, customer.active ? 1 : 0);
         sqlite3_bind_double(insert, 6, customer.limit);
+        sqlite3_bind_text(insert, 7, customer.phone.constData(),
+                          static_cast<int>(customer.phone.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 8, customer.taxId.constData(),
+                          static_cast<int>(customer.taxId.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(insert) != SQLITE_DONE) {
             sqlite3_finalize(insert);
             return Fail("cannot insert", db);

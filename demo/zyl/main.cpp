@@ -29,6 +29,7 @@
 #include <optional>
 #include <touchsearch/application.h>
 #include <touchsearch/client_dataset.h>
+#include <touchsearch/pesquisa.h>
 #include <touchsearch/windows1252.h>
 
 namespace {
@@ -253,6 +254,14 @@ int Run(const QStringList& arguments)
 
     const QByteArray texto = pesquisa::ToWindows1252(options.texto);
     const QByteArray limpaFiltro = pesquisa::ToWindows1252(options.limpaFiltro);
+    // Checked by the module when the dialog opens: a bad field name fails the search.
+    if (!options.searchFields.isEmpty() || options.words || options.exactFirst) {
+        const QByteArray fields =
+            pesquisa::ToWindows1252(options.searchFields.join(QLatin1Char(',')));
+        module->SearchOptions()(fields.constData(),
+                                (options.words ? pesquisa::SearchWords : 0U) |
+                                    (options.exactFirst ? pesquisa::SearchExactFirst : 0U));
+    }
     bool confirmed = false;
     try {
         confirmed = module->Pesquisa()(dataset, BytesOrNull(texto, !options.texto.isNull()),

@@ -73,6 +73,19 @@ Options ParseOptions(const QStringList& arguments)
     const QCommandLineOption hide(QStringLiteral("hide"),
                                   QStringLiteral("Fields to make invisible, separated by commas."),
                                   QStringLiteral("FIELD,..."));
+    const QCommandLineOption searchFields(
+        QStringLiteral("search-fields"),
+        QStringLiteral("Fields searched beside the search column, separated by commas (a "
+                       "phone, a tax id, a code); each must be a visible field."),
+        QStringLiteral("FIELD,..."));
+    const QCommandLineOption words(
+        QStringLiteral("words"),
+        QStringLiteral("The words typed may come in any order: each must begin a word of a "
+                       "searched field (after \"%\": stand anywhere in one)."));
+    const QCommandLineOption exactFirst(
+        QStringLiteral("exact-first"),
+        QStringLiteral("After each key the cursor goes to the first record whose searched "
+                       "field equals the text typed (a scanned code before longer ones)."));
     const QCommandLineOption filter(QStringLiteral("filter"),
                                     QStringLiteral("The dataset's filter text before the search."),
                                     QStringLiteral("TEXT"));
@@ -117,7 +130,8 @@ Options ParseOptions(const QStringList& arguments)
                        copy,          order,         caseInsensitive,
                        ignoreAccents, createIndexes, statementTimeout,
                        copyTimeout,   localCopy,     localCopyAge,
-                       hide,          filter,        filtered,
+                       hide,          searchFields,  words,
+                       exactFirst,    filter,        filtered,
                        limpaFiltro,   texto,         semMenuFiscal,
                        keys,          title,         noPause,
                        layout,        control});
@@ -167,6 +181,9 @@ Options ParseOptions(const QStringList& arguments)
         return fields;
     };
     options.hide = fieldList(hide);
+    options.searchFields = fieldList(searchFields);
+    options.words = parser.isSet(words);
+    options.exactFirst = parser.isSet(exactFirst);
     options.copy = parser.isSet(copy);
     options.order = fieldList(order);
     options.caseInsensitive = parser.isSet(caseInsensitive);

@@ -21,6 +21,9 @@ struct Options {
     QString localCopy;             // --local-copy PATH (live database)
     int localCopyAge = 3600;       // --local-copy-age SECONDS
     QStringList hide;              // --hide FIELD,...
+    QStringList searchFields;      // --search-fields FIELD,...
+    bool words = false;            // --words
+    bool exactFirst = false;       // --exact-first
     std::optional<QString> filter; // --filter TEXT
     bool filtered = false;         // --filtered
     QString limpaFiltro;           // --limpa-filtro TEXT

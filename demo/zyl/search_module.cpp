@@ -42,6 +42,8 @@ SearchModule::SearchModule(const QString& folder)
     m_fiscal = Open(folder, "libfiscal.so", RTLD_NOW | RTLD_GLOBAL);
     m_module = Open(folder, "libpesquisa.so", RTLD_NOW | RTLD_LOCAL);
     m_pesquisa = reinterpret_cast<PesquisaFunction>(Symbol(m_module, "Pesquisa", "libpesquisa.so"));
+    m_searchOptions = reinterpret_cast<SearchOptionsFunction>(
+        Symbol(m_module, "PesquisaSearchOptions", "libpesquisa.so"));
     m_slot = static_cast<QWidget* const*>(Symbol(m_module, "frmPesquisa", "libpesquisa.so"));
 }
 

@@ -31,7 +31,11 @@ public:
     SearchModule(const SearchModule&) = delete;
     SearchModule& operator=(const SearchModule&) = delete;
 
+    using SearchOptionsFunction = void (*)(const char*, std::uint32_t);
+
     PesquisaFunction Pesquisa() const { return m_pesquisa; }
+    // PesquisaSearchOptions: the searched fields and options of the searches that follow.
+    SearchOptionsFunction SearchOptions() const { return m_searchOptions; }
     // The running dialog (the exported slot frmPesquisa); nullptr outside a call.
     QWidget* RunningDialog() const;
 
@@ -39,6 +43,7 @@ private:
     void* m_module = nullptr;
     void* m_fiscal = nullptr;
     PesquisaFunction m_pesquisa = nullptr;
+    SearchOptionsFunction m_searchOptions = nullptr;
     // The slot holds a TfrmPesquisa*, a QDialog by single inheritance: read as a QWidget*.
     QWidget* const* m_slot = nullptr;
 };

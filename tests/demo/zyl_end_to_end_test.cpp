@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -273,6 +274,17 @@ TEST_F(ZylTest, BadInputEndsWithTwoAndAClearMessage)
         {{QStringLiteral("--table"), QStringLiteral("x")}, true, "CSV"},
         {{QStringLiteral("--keys"), QStringLiteral("[row:9]")}, true, "character 1 ([row:9])"},
         {{QStringLiteral("--keys"), QStringLiteral("[nada]")}, true, "no component named \"nada\""},
+        // Searched fields are checked as the dialog opens.
+        {{QStringLiteral("--search-fields"), QStringLiteral("CIDADE, FOO"),
+          QStringLiteral("--keys"), QStringLiteral("{Esc}")},
+         true,
+         "Search fields: the dataset has no field \"FOO\""},
+        {{QStringLiteral("--hide"), QStringLiteral("CIDADE"), QStringLiteral("--words"),
+          QStringLiteral("--search-fields"), QStringLiteral("CIDADE"), QStringLiteral("--keys"),
+          QStringLiteral("{Esc}")},
+         true,
+         "Search fields: the field \"CIDADE\" is hidden"},
+        {{QStringLiteral("--search-fields"), QStringLiteral("CIDADE,,")}, true, "empty field name"},
         // Every field hidden: initialisation fails and the exception reaches zyl.
         {{QStringLiteral("--hide"), QStringLiteral("CODIGO,NMCLIENTE,CIDADE"),
           QStringLiteral("--keys"), QStringLiteral("{Esc}")},
@@ -286,4 +298,169 @@ TEST_F(ZylTest, BadInputEndsWithTwoAndAClearMessage)
         EXPECT_TRUE(r.err.contains(QLatin1String(c.words))) << c.words << "\n" << Describe(r);
         EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
     }
+}
+
+TEST_F(ZylTest, HelpNamesTheSearchOptions)
+{
+    const Result r = Run({QStringLiteral("--help")}, false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    for (const char* flag : {"--search-fields <FIELD,...>", "--words", "--exact-first"}) {
+        EXPECT_TRUE(r.out.contains(QLatin1String(flag))) << flag << "\n" << Describe(r);
+    }
+}
+
+TEST_F(ZylTest, SearchFieldsAndExactFirstOnAFile)
+{
+    // CODIGO 1 to 5: with the code searched beside the name, "1" finds only the first
+    // customer; the names hold no digit.
+    Result r = Run({QStringLiteral("--search-fields"), QStringLiteral("CODIGO,CIDADE"),
+                    QStringLiteral("--keys"), QStringLiteral("rec{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("(UPPER(NMCLIENTE) LIKE 'REC%' OR UPPER(CODIGO) LIKE 'REC%' OR "
+                             "UPPER(CIDADE) LIKE 'REC%')"));
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 2) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Ana Souza"));
+    // The exact value first: "Carla" begins two names; "Carlos Reis" is typed whole.
+    r = Run({QStringLiteral("--exact-first"), QStringLiteral("--keys"),
+             QStringLiteral("carlos{Space}reis{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Carlos Reis"));
+    r = Run(
+        {QStringLiteral("--exact-first"), QStringLiteral("--keys"), QStringLiteral("carl{Enter}")});
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(Name(r), QStringLiteral("Carla Dias")); // nothing equal: the first
+}
+
+// The same on a live table: the code searched beside the name, its column's title
+// tapped first; the code scanned lands on its own product, not on the longer one.
+TEST_F(ZylTest, ExactFirstOnALiveTable)
+{
+    const QString path = m_folder.filePath(QStringLiteral("produtos.db"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE produtos (CODIGO INTEGER PRIMARY KEY, NMPRODUTO "
+                           "VARCHAR(30), EAN VARCHAR(13));"
+                           "INSERT INTO produtos VALUES (1, 'ARROZ TIPO 1', '78910001001'), "
+                           "(2, 'ARROZ INTEGRAL', '7891000100'), (3, 'FEIJAO', '7896004000022');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const QStringList live{
+        QStringLiteral("--data"),          QStringLiteral("sqlite:") + path,
+        QStringLiteral("--search-fields"), QStringLiteral("EAN"),
+        QStringLiteral("--keys"),          QStringLiteral("[title:0]7891000100{Enter}")};
+    Result r = Run(live, false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("(CODIGO LIKE '7891000100%' OR EAN LIKE '7891000100%')"));
+    EXPECT_EQ(r.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")),
+              1); // the first by code
+    r = Run(live + QStringList{QStringLiteral("--exact-first")}, false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")), 2)
+        << Describe(r);
+}
+
+// The bundled sample with the code, the phone and the tax id searched beside the name,
+// words in any order: one customer found by each, and by surname then first name.
+TEST_F(ZylTest, TheBundledSampleFindsACustomerByPhoneTaxIdOrSurnameAndFirstName)
+{
+    const QString sample = QCoreApplication::applicationDirPath() + QStringLiteral("/sample.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(
+        sqlite3_open_v2(QFile::encodeName(sample).constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
+    const auto text = [db](const QString& sql) {
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr),
+                  SQLITE_OK)
+            << sql.toStdString();
+        QString value;
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            value =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+        return value;
+    };
+    sqlite3_exec(db, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr);
+    const QString code = QStringLiteral("4242");
+    const QString where = QStringLiteral(" FROM clientes WHERE CODIGO = ") + code;
+    const QString phone = text(QStringLiteral("SELECT FONE") + where);
+    const QString taxId = text(QStringLiteral("SELECT CPF") + where);
+    const QString name = text(QStringLiteral("SELECT NMCLIENTE") + where);
+    ASSERT_GE(phone.size(), 10);
+    ASSERT_EQ(taxId.size(), 11);
+    // A surname of plain letters after the first name, and the first name's start.
+    const QStringList words = name.split(QLatin1Char(' '));
+    QString surname;
+    for (qsizetype i = words.size() - 1; i > 0 && surname.isEmpty(); --i) {
+        const QString& word = words.at(i);
+        if (word.size() > 3 && word.at(0).isUpper() &&
+            QRegularExpression(QStringLiteral("^[A-Za-z]+$")).match(word).hasMatch()) {
+            surname = word;
+        }
+    }
+    ASSERT_FALSE(surname.isEmpty()) << name.toStdString();
+    const QString first = words.constFirst().left(3);
+
+    // What the search must find, counted by SQLite on the same file: each word begins
+    // one of the four fields or a word of one.
+    const auto expected = [&](const QStringList& typed) {
+        QStringList groups;
+        for (const QString& word : typed) {
+            QStringList terms;
+            for (const char* field : {"upper(NMCLIENTE)", "CAST(CODIGO AS TEXT)", "FONE", "CPF"}) {
+                terms << QStringLiteral("%1 LIKE '%2%' OR %1 LIKE '% %2%'")
+                             .arg(QLatin1String(field), word.toUpper());
+            }
+            groups << u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+        }
+        return text(QStringLiteral("SELECT count(*) FROM clientes WHERE ") +
+                    groups.join(QStringLiteral(" AND ")))
+            .toInt();
+    };
+    const QStringList options{QStringLiteral("--words"), QStringLiteral("--search-fields"),
+                              QStringLiteral("CODIGO,FONE,CPF")};
+    for (const QString& number : {phone, taxId}) {
+        ASSERT_EQ(expected({number}), 1) << number.toStdString();
+        const Result r =
+            Run(options + QStringList{QStringLiteral("--keys"), number + QStringLiteral("{Enter}")},
+                false);
+        ASSERT_EQ(r.exitCode, 0) << Describe(r);
+        EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 1) << Describe(r);
+        EXPECT_EQ(r.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")),
+                  code.toInt())
+            << Describe(r);
+        EXPECT_TRUE(r.json.value(QStringLiteral("filter"))
+                        .toString()
+                        .contains(QStringLiteral("UPPER(CPF) LIKE '% ") + number + u'%'))
+            << Describe(r);
+    }
+
+    const int named = expected({surname, first});
+    sqlite3_close(db);
+    ASSERT_GE(named, 1);
+    const Result r = Run(options + QStringList{QStringLiteral("--keys"),
+                                               surname.toLower() + QStringLiteral("{Space}") +
+                                                   first.toLower() + QStringLiteral("{Enter}")},
+                         false);
+    ASSERT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), named) << Describe(r);
+    const QString found = Name(r).toUpper();
+    EXPECT_TRUE(found.startsWith(surname.toUpper()) || found.contains(u' ' + surname.toUpper()))
+        << Describe(r);
+    EXPECT_TRUE(found.startsWith(first.toUpper()) || found.contains(u' ' + first.toUpper()))
+        << Describe(r);
+    // Contains mode with the exact value first: the phone typed whole lands on it.
+    const Result exact =
+        Run(options + QStringList{QStringLiteral("--exact-first"), QStringLiteral("--keys"),
+                                  QStringLiteral("%") + phone + QStringLiteral("{Enter}")},
+            false);
+    ASSERT_EQ(exact.exitCode, 0) << Describe(exact);
+    EXPECT_EQ(exact.json.value(QStringLiteral("record")).toObject().value(QStringLiteral("CODIGO")),
+              code.toInt())
+        << Describe(exact);
 }

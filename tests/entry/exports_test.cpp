@@ -59,13 +59,15 @@ std::set<std::string> DefinedDynamicSymbols(const QString& path)
 using PesquisaFunction = bool (*)(host::Dataset*, const char*, const char*, int32_t, int32_t,
                                   int32_t, int32_t, bool);
 constexpr char kAlias[] = "_ZN8pesquisa8PesquisaEPN4host7DatasetEPKcS4_iiiib";
+constexpr char kOptionsAlias[] = "_ZN8pesquisa16SetSearchOptionsEPKcj";
 
 } // namespace
 
-TEST(ModuleExports, OnlyTheSearchFunctionItsAliasAndTheSlot)
+TEST(ModuleExports, OnlyTheSearchFunctionTheSearchOptionsTheirAliasesAndTheSlot)
 {
     EXPECT_EQ(DefinedDynamicSymbols(ModulePath("libpesquisa.so")),
-              (std::set<std::string>{"Pesquisa", kAlias, "frmPesquisa"}));
+              (std::set<std::string>{"Pesquisa", kAlias, "PesquisaSearchOptions", kOptionsAlias,
+                                     "frmPesquisa"}));
     EXPECT_EQ(DefinedDynamicSymbols(ModulePath("libfiscal.so")),
               (std::set<std::string>{"RelFiscais"}));
 }
@@ -80,6 +82,9 @@ TEST(ModuleExports, HostFindsOneFunctionUnderBothNames)
     auto* const* slot = static_cast<void* const*>(dlsym(module, "frmPesquisa"));
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain, alias);
+    void* options = dlsym(module, "PesquisaSearchOptions");
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options, dlsym(module, kOptionsAlias));
     ASSERT_NE(slot, nullptr);
     EXPECT_EQ(*slot, nullptr);
     EXPECT_EQ(dlsym(module, "_ZN12TfrmPesquisaC1EP7QWidget"), nullptr); // the form stays inside

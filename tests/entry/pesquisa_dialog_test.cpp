@@ -87,6 +87,52 @@ TEST_F(PesquisaTest, FailureDuringInitialisationDestroysTheFormAndReachesTheCall
     EXPECT_EQ(never.Shown(), 0);
 }
 
+// Search options set through the exported function hold for the next dialogs: a bad
+// field name fails the call before any window, a good one is searched, none restores
+// the plain search.
+TEST_F(PesquisaTest, SearchOptionsHoldForTheDialogsThatFollow)
+{
+    auto customers = Customers();
+    customers->FieldByName(QStringLiteral("CODIGO"))->SetVisible(false);
+    {
+        const WhenShown never([](TfrmPesquisa&) { ADD_FAILURE() << "a window appeared"; });
+        PesquisaSearchOptions(" CODIGO ", pesquisa::SearchWords);
+        EXPECT_EQ(ErrorOf([&] { Pesquisa(customers.get(), "", "S", 0, 0, 0, 0, false); }),
+                  "Search fields: the field \"CODIGO\" is hidden");
+        pesquisa::SetSearchOptions("NMCLIENTE,FONE", 0);
+        EXPECT_EQ(ErrorOf([&] { Pesquisa(customers.get(), "", "", 0, 0, 0, 0, false); }),
+                  "Search fields: the dataset has no field \"FONE\"");
+        EXPECT_EQ(frmPesquisa, nullptr);
+        EXPECT_FALSE(AnySearchFormAlive());
+        EXPECT_EQ(never.Shown(), 0);
+    }
+    customers->FieldByName(QStringLiteral("CODIGO"))->SetVisible(true);
+    PesquisaSearchOptions("CODIGO", pesquisa::SearchWords);
+    QString filter;
+    {
+        const WhenShown words([&](TfrmPesquisa& form) {
+            Type(form, QStringLiteral("4"));
+            filter = customers->GetFilter();
+            PressKey(form, Qt::Key_Return);
+        });
+        EXPECT_TRUE(Pesquisa(customers.get(), "", "", 0, 0, 0, 0, false));
+        EXPECT_EQ(filter, QStringLiteral("(UPPER(NMCLIENTE) LIKE '4%' OR UPPER(NMCLIENTE) LIKE "
+                                         "'% 4%' OR UPPER(CODIGO) LIKE '4%' OR UPPER(CODIGO) LIKE "
+                                         "'% 4%')"));
+        EXPECT_EQ(customers->FieldByName(QStringLiteral("NMCLIENTE"))->AsString(),
+                  QStringLiteral("CARLOS REIS"));
+    }
+    PesquisaSearchOptions(nullptr, 0);
+    const WhenShown plain([&](TfrmPesquisa& form) {
+        Type(form, QStringLiteral("c"));
+        filter = customers->GetFilter();
+        PressKey(form, Qt::Key_Escape);
+    });
+    // "S": the last search's filter is not kept as the base.
+    EXPECT_FALSE(Pesquisa(customers.get(), "", "S", 0, 0, 0, 0, false));
+    EXPECT_EQ(filter, QStringLiteral("UPPER(NMCLIENTE) LIKE 'C%'"));
+}
+
 TEST_F(PesquisaTest, CallDuringADialogRaisesAndLeavesItRunning)
 {
     auto customers = Customers();

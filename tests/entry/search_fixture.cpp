@@ -47,6 +47,8 @@ void SearchTest::SetUp()
 
 void SearchTest::TearDown()
 {
+    // Search options set by a test end with it.
+    PesquisaSearchOptions(nullptr, 0);
     host::SetSleepFunction({});
     host::Application::Instance().SetMessagePresenter({});
     EXPECT_EQ(frmPesquisa, nullptr);

@@ -1,6 +1,7 @@
 #include "tests/form/form_test_support.h"
 
 #include "form/host_program.h"
+#include "form/search_options.h"
 #include "host/grid/db_grid.h"
 #include "host/grid/edit.h"
 #include "host/maker/tblended_bit_btn.h"
@@ -97,6 +98,8 @@ void FormTest::SetUp()
         [this](const QString&, const QString& text) { messages.append(text); });
     // Not the fiscal host, and no parameter file, unless a test says otherwise.
     pesquisa::SetHostProgramPath(dir.filePath(QStringLiteral("caixa")));
+    // No search options unless a test sets them.
+    pesquisa::ModuleSearchOptions() = {};
 }
 
 void FormTest::TearDown()
@@ -104,6 +107,7 @@ void FormTest::TearDown()
     host::SetSleepFunction(m_previousSleep);
     host::Application::Instance().SetMessagePresenter(m_previousPresenter);
     pesquisa::SetHostProgramPath(QString());
+    pesquisa::ModuleSearchOptions() = {};
 }
 
 std::unique_ptr<TfrmPesquisa> FormTest::MakeForm(host::Dataset* dataSet, const QString& limpaFiltro,

@@ -210,7 +210,7 @@ TEST_F(ZylSqlTest, LiveSearchIgnoringAccentsFindsWhatTheSampleFindsInMemory)
         << Describe(folded);
     EXPECT_EQ(Scalar(m_pg.Uri(), QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename "
                                                 "= 'clientes' AND indexname LIKE '%unaccented%'")),
-              12) // four on each visible text field: NMCLIENTE, CIDADE and UF
+              20) // four on each visible text field: NMCLIENTE, CIDADE, UF, FONE and CPF
         << Describe(folded);
     const Result today = Zyl(live);
     ASSERT_EQ(today.exitCode, 0) << Describe(today);
@@ -262,7 +262,7 @@ TEST_F(ZylSqlTest, BadUrlsTablesAndOptionsEndWithTwoAndAClearMessage)
 // client dataset is: nothing could be typed, and Enter would confirm a record nobody saw.
 TEST_F(ZylSqlTest, ALiveTableWithEveryFieldHiddenIsRefusedBeforeTheDialog)
 {
-    const QString all = QStringLiteral("CODIGO,NMCLIENTE,CIDADE,UF,ATIVO,LIMITE");
+    const QString all = QStringLiteral("CODIGO,NMCLIENTE,CIDADE,UF,ATIVO,LIMITE,FONE,CPF");
     for (const QString& data : {m_pg.Uri(), QStringLiteral("sqlite:") + m_file}) {
         const Result r = Zyl({QStringLiteral("--data"), data, QStringLiteral("--hide"), all,
                               QStringLiteral("--keys"), QStringLiteral("{Enter}")});

@@ -185,6 +185,36 @@ TEST_F(ZylOnX, ATitleTapThenAScannedCodeConfirmsThatProductOnALiveTable)
     ScanAfterATitleTap();
 }
 
+// With the EAN searched beside the column and the exact value first, a title tap on the
+// code column keeps the EAN searched, and a scanned EAN that begins a longer one (the
+// first by code) puts the cursor on the product that has it: Enter confirms that one.
+TEST_F(ZylOnX, ATitleTapThenAScannedCodeWithTheExactValueFirstConfirmsThatProduct)
+{
+    QFile csv(FilePath(QStringLiteral("codigos.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("CODIGO,NMPRODUTO,EAN\n"
+              "1,ARROZ TIPO 1 5KG,78910001001\n"
+              "2,ARROZ INTEGRAL 1KG,7891000100\n"
+              "3,FEIJAO CARIOCA 1KG,7896004000022\n");
+    csv.close();
+    ASSERT_NO_FATAL_FAILURE(
+        Open({QStringLiteral("--data"), csv.fileName(), QStringLiteral("--search-fields"),
+              QStringLiteral("EAN"), QStringLiteral("--exact-first")}));
+    Xdo(MoveToTitle(0) + Click());
+    Xdo(Burst(QStringLiteral("7891000100"), 2));
+    Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+    const Outcome r = Finish();
+    ASSERT_EQ(r.exitCode, 0) << r.Describe();
+    EXPECT_EQ(r.Search(), QStringLiteral("7891000100"));
+    EXPECT_EQ(r.json.value(QStringLiteral("filter")).toString(),
+              QStringLiteral("(UPPER(CODIGO) LIKE '7891000100%' OR UPPER(EAN) LIKE "
+                             "'7891000100%')"))
+        << r.Describe();
+    EXPECT_EQ(r.json.value(QStringLiteral("count")).toInt(), 2) << r.Describe();
+    EXPECT_EQ(r.Record(QStringLiteral("CODIGO")), QStringLiteral("2")) << r.Describe();
+    EXPECT_EQ(r.Record(QStringLiteral("EAN")), QStringLiteral("7891000100")) << r.Describe();
+}
+
 // Keys typed right after a double tap arrive during its pause: the confirm reads the
 // filter as it stood at the tap, and the keys, handled after it, change nothing.
 TEST_F(ZylOnX, KeysTypedAfterADoubleTapDoNotChangeWhatItConfirms)

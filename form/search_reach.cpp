@@ -1,0 +1,66 @@
+// How far a search reaches when the host set search options: the searched fields,
+// the length limit they allow and the exact value first.
+#include "form/tfrm_pesquisa.h"
+
+#include <algorithm>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset.h>
+#include <touchsearch/dataset_error.h>
+
+void TfrmPesquisa::ReadSearchOptions(const host::Dataset& DataSet)
+{
+    pesquisa::SearchOptions options = pesquisa::ModuleSearchOptions();
+    QStringList fields;
+    for (const QString& name : options.fields) {
+        const host::Field* field = DataSet.FindField(name);
+        if (field == nullptr) {
+            throw host::DatasetError(
+                QStringLiteral("Search fields: the dataset has no field \"%1\"").arg(name));
+        }
+        // A hidden field has no column: the user could not see what was found.
+        if (!field->GetVisible()) {
+            throw host::DatasetError(
+                QStringLiteral("Search fields: the field \"%1\" is hidden").arg(name));
+        }
+        fields.append(field->GetName());
+    }
+    options.fields = fields;
+    m_searchOptions = options;
+}
+
+QStringList TfrmPesquisa::SearchColumns() const
+{
+    const host::ClientDataset* client = ClientDataSet();
+    // A client dataset's search column is named by its index, as in every search.
+    const QString first = client != nullptr ? client->GetIndexName() : FCampoPesquisa;
+    QStringList columns{first};
+    for (const QString& field : m_searchOptions.fields) {
+        if (field.compare(first, Qt::CaseInsensitive) != 0) {
+            columns.append(field);
+        }
+    }
+    return columns;
+}
+
+qint32 TfrmPesquisa::SearchLimit(qint32 columnSize) const
+{
+    qint32 limit = columnSize;
+    const host::Dataset& dataSet = RequireDataSet();
+    for (const QString& name : m_searchOptions.fields) {
+        limit = std::max(limit, dataSet.FieldByName(name)->GetSize());
+    }
+    return limit;
+}
+
+void TfrmPesquisa::ApplySearch(const QString& text)
+{
+    ApplyFilter(text.isEmpty() ? FFiltroBase : BuildSearchFilter(text));
+    if (!m_searchOptions.exactFirst) {
+        return;
+    }
+    // Once the view is the new one: a live dataset reads it when controls are enabled.
+    const int row = FirstExactRow(text);
+    if (row >= 0) {
+        RequireDataSet().MoveTo(row);
+    }
+}
