@@ -27,11 +27,13 @@ public:
     double Percent();
     int RowCount() const;
     QString Filter() const;
+    const QString& BaseFilter() const { return m_baseFilter; }
 
 private:
     double ReadScreen();
 
     host::Dataset& m_dataset;
+    QString m_baseFilter;
     std::unique_ptr<TfrmPesquisa> m_form;
     double m_openMs = 0.0;
 };

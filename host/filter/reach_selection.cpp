@@ -10,6 +10,7 @@
 #include "host/text/text_fold.h"
 
 #include <algorithm>
+#include <bit>
 #include <string>
 
 namespace host::filter {
@@ -148,8 +149,27 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
 }
 
 // Sets the records of one term of a group; false when they are only candidates.
+// Calls f(rec) for every record of within (nullptr: every record), ascending.
+template <class F> void ForEachOf(const RecordBitmap* within, std::uint32_t n, F&& f)
+{
+    if (within == nullptr) {
+        for (std::uint32_t rec = 0; rec < n; ++rec) {
+            f(rec);
+        }
+        return;
+    }
+    for (std::size_t w = 0; w < within->size(); ++w) {
+        for (std::uint64_t bits = (*within)[w]; bits != 0; bits &= bits - 1) {
+            f(static_cast<std::uint32_t>(w * 64 + static_cast<unsigned>(std::countr_zero(bits))));
+        }
+    }
+}
+
+// Sets the records of one term of a group; false when they are only candidates. Terms
+// that read the text read only the records of within, when not nullptr (the candidates
+// left): a record outside it is not wanted, marked or not.
 bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, const ReachTerm& term,
-          RecordBitmap& out)
+          const RecordBitmap* within, RecordBitmap& out)
 {
     if (term.none) {
         return true;
@@ -161,12 +181,12 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
         case Shape::WordStart:
             return true; // an integer's text has no space
         case Shape::Contains:
-            for (std::uint32_t rec = 0; rec < column.Count(); ++rec) {
+            ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
                 if (!column.IsNull(rec) &&
                     IntegerText(column.Int(rec), buffer).find(term.needle) != std::string::npos) {
                     SetBit(out, rec);
                 }
-            }
+            });
             return true;
         case Shape::Prefix:
         case Shape::Whole:
@@ -184,20 +204,36 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             // No summary: the text is read, in record order, rather than a summary
             // built and kept for this field.
             std::string scratch;
-            for (std::uint32_t rec = 0; rec < column.Count(); ++rec) {
+            ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
                 if (!column.IsNull(rec) &&
                     FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle)) {
                     SetBit(out, rec);
                 }
-            }
+            });
             return true;
         }
         bool exact = false;
-        const RecordBitmap found = input.summary(term.field).Candidates(term.needle, exact);
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            out[i] |= found[i];
+        RecordBitmap found = input.summary(term.field).Candidates(term.needle, exact);
+        if (within != nullptr) {
+            for (std::size_t i = 0; i < found.size(); ++i) {
+                found[i] &= (*within)[i];
+            }
         }
-        return exact;
+        if (exact) {
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                out[i] |= found[i];
+            }
+            return true;
+        }
+        // The summary's candidates, each read for the needle.
+        std::string scratch;
+        ForEachOf(&found, column.Count(), [&](std::uint32_t rec) {
+            if (!column.IsNull(rec) &&
+                FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle)) {
+                SetBit(out, rec);
+            }
+        });
+        return true;
     }
     case Shape::WordStart: {
         const WordIndex& words = input.wordIndex(term.field);
@@ -231,11 +267,12 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
     return false;
 }
 
-bool MarkGroup(const SelectionInput& input, const Group& group, RecordBitmap& out)
+bool MarkGroup(const SelectionInput& input, const Group& group, const RecordBitmap* within,
+               RecordBitmap& out)
 {
     bool exact = true;
     for (const ReachTerm& term : group.terms) {
-        exact = Mark(input, group.terms, term, out) && exact;
+        exact = Mark(input, group.terms, term, within, out) && exact;
     }
     return exact;
 }
@@ -315,13 +352,17 @@ RecordView SelectReach(const SelectionInput& input)
     }
     std::size_t count = candidates.Bits() != nullptr ? CountBits(*candidates.Bits()) : n;
     for (const Group& group : groups) {
-        if (candidates.Bits() != nullptr &&
+        // Needles read only the candidates' text anyway: such a group is marked.
+        const bool needles =
+            std::all_of(group.terms.begin(), group.terms.end(),
+                        [](const ReachTerm& t) { return t.shape == Shape::Contains; });
+        if (candidates.Bits() != nullptr && !needles &&
             count * group.terms.size() * kTestCost < group.estimate) {
             tests.push_back(group.node); // tested on the few candidates left
             continue;
         }
         RecordBitmap bits = MakeRecordBitmap(n);
-        if (!MarkGroup(input, group, bits)) {
+        if (!MarkGroup(input, group, candidates.Bits(), bits)) {
             tests.push_back(group.node);
         }
         candidates.NarrowTo(bits);

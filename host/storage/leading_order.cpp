@@ -23,6 +23,17 @@ std::uint64_t KeyOf(std::string_view text)
     return key;
 }
 
+// A record's key: the first 8 folded bytes of its text.
+std::uint64_t RecordKey(const Column& column, std::uint32_t rec, bool ignoreAccents,
+                        std::string& scratch)
+{
+    if (column.Type() == FieldType::Integer) {
+        char buffer[kTextFormBuffer];
+        return KeyOf(IntegerText(column.Int(rec), buffer));
+    }
+    return KeyOf(column.SearchText(rec, ignoreAccents, scratch));
+}
+
 struct Keyed {
     std::uint64_t key;
     std::uint32_t rec;
@@ -48,7 +59,7 @@ LargeVector<std::uint32_t> LeadingBytesOrder(const Column& column, bool ignoreAc
     std::string scratch;
     for (std::uint32_t rec = 0; rec < column.Count(); ++rec) {
         if (!column.IsNull(rec)) {
-            keyed.push_back({KeyOf(LeadingBytesText(column, rec, ignoreAccents, scratch)), rec});
+            keyed.push_back({RecordKey(column, rec, ignoreAccents, scratch), rec});
         }
     }
     // Least significant byte first, each pass stable; a byte every key shares is skipped.
@@ -94,7 +105,7 @@ std::pair<std::uint32_t, std::uint32_t> LeadingBytesRange(const Column& column,
     // The first `width` bytes of a record's key, as a number, against the prefix's.
     const std::uint64_t want = width == 0 ? 0 : KeyOf(head) >> (8 * (8 - width));
     const auto leading = [&](std::uint32_t rec) {
-        const std::uint64_t key = KeyOf(LeadingBytesText(column, rec, ignoreAccents, scratch));
+        const std::uint64_t key = RecordKey(column, rec, ignoreAccents, scratch);
         return width == 0 ? 0 : key >> (8 * (8 - width));
     };
     const auto lo = std::partition_point(order.begin(), order.end(),
