@@ -76,4 +76,9 @@ QString FormPath::Filter() const
     return m_dataset.GetFilter();
 }
 
+QString FormPath::SearchText() const
+{
+    return m_form->SearchText();
+}
+
 } // namespace bench

@@ -28,6 +28,8 @@ public:
     int RowCount() const;
     QString Filter() const;
     const QString& BaseFilter() const { return m_baseFilter; }
+    // The text in the form's search box.
+    QString SearchText() const;
 
 private:
     double ReadScreen();

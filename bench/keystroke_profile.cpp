@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     int times = 50;
     bool ignoreAccents = false;
     QString typed; // what prefix and contains type, else their usual text
+    QString base;  // a filter the dataset keeps under the search, as the form's base filter
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool valued = i + 1 < args.size();
@@ -40,6 +41,8 @@ int main(int argc, char** argv)
             what = args[++i];
         } else if (valued && args[i] == QLatin1String("--text")) {
             typed = args[++i];
+        } else if (valued && args[i] == QLatin1String("--base")) {
+            base = args[++i];
         } else if (valued && args[i] == QLatin1String("--times")) {
             times = args[++i].toInt();
         } else {
@@ -49,7 +52,7 @@ int main(int argc, char** argv)
     }
     if (data.isEmpty()) {
         std::cerr << "usage: keystroke_profile --data FILE [--what open|delete|backspace|prefix|"
-                     "contains] [--text TEXT] [--times N] [--ignore-accents]\n";
+                     "contains] [--text TEXT] [--times N] [--base FILTER] [--ignore-accents]\n";
         return 2;
     }
     host::SetSleepFunction([](unsigned) {});
@@ -65,7 +68,7 @@ int main(int argc, char** argv)
     std::vector<std::vector<double>> byLetter; // typing: each keystroke's times by position
     {
         // The opening sorts and summarises once: "open" measures that alone.
-        bench::FormPath path(dataset, QString());
+        bench::FormPath path(dataset, base);
         std::printf("open: %.1f ms\n", path.OpenMs());
         if (what == QLatin1String("open")) {
             times = 0;

@@ -3,6 +3,7 @@
 // and filter; K tills typing at once, each on its own connection; and the time to fill
 // a client dataset with the whole table. Prints one "result" line of key=value pairs.
 #include "bench/form_path.h"
+#include "bench/till.h"
 #include "bench/timing.h"
 #include "host/platform/platform.h"
 #include "host/sql/database_url.h"
@@ -30,10 +31,6 @@ constexpr int VK_BACK = 8;
 const QString kTable = QStringLiteral("clientes");
 const QString kField = QStringLiteral("NMCLIENTE");
 
-// Starts of names a till types, from which each keystroke's prefix comes.
-const char* const kNames[] = {"JOAO S",  "MARIA D", "ANA C",  "CARLOS A", "FERNANDA", "PEDRO L",
-                              "LUCAS M", "JULIANA", "RAFAEL", "BEATRIZ",  "MARCOS F", "SANDRA"};
-
 std::vector<double> TypeEach(bench::FormPath& path, const char* text)
 {
     std::vector<double> times;
@@ -41,16 +38,6 @@ std::vector<double> TypeEach(bench::FormPath& path, const char* text)
         times.push_back(path.Type(*c));
     }
     return times;
-}
-
-double Percentile(std::vector<double> samples, double p)
-{
-    if (samples.empty()) {
-        return 0;
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[std::min(at, samples.size() - 1)];
 }
 
 // The anchor: what a Qt developer would write, a table model re-selected per keystroke
@@ -109,23 +96,10 @@ void Till(const QString& url, host::FilterOptions options, int seed, int keystro
     QRandomGenerator random(static_cast<quint32>(seed));
     std::vector<double> mine;
     while (static_cast<int>(mine.size()) < keystrokes) {
-        const QString name =
-            QString::fromLatin1(kNames[random.bounded(static_cast<int>(std::size(kNames)))]);
+        const QString name = bench::TillName(random);
         for (int length = 1; length <= name.size() && static_cast<int>(mine.size()) < keystrokes;
              ++length) {
-            const QString filter = QStringLiteral("%1 LIKE '%2%'").arg(kField, name.left(length));
-            mine.push_back(bench::TimeMs([&] {
-                dataset.SetFilter(filter);
-                dataset.SetFiltered(true);
-                const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
-                double sink = 0;
-                for (int row = 0; row < rows; ++row) {
-                    for (int f = 0; f < dataset.GetFieldCount(); ++f) {
-                        sink += dataset.DisplayText(row, f).size();
-                    }
-                }
-                (void)sink;
-            }));
+            mine.push_back(bench::TillKeystroke(dataset, name.left(length)));
         }
     }
     const std::lock_guard<std::mutex> guard(lock);
@@ -272,8 +246,8 @@ int main(int argc, char** argv)
         Print("qsqltablemodel_ms", anchorMs);
         Print("vs_qsqltablemodel", anchorMs / std::max(bench::Median(prefix), 1e-6));
         for (const auto& [count, times] : tills) {
-            std::printf(" tills%d_p50_ms=%.3f tills%d_p99_ms=%.3f", count, Percentile(times, 0.5),
-                        count, Percentile(times, 0.99));
+            std::printf(" tills%d_p50_ms=%.3f tills%d_p99_ms=%.3f", count,
+                        bench::Percentile(times, 0.5), count, bench::Percentile(times, 0.99));
         }
         Print("index_ms", indexMs);
         std::printf(" copy_records=%d", loaded);

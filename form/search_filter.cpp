@@ -84,6 +84,7 @@ void TfrmPesquisa::Clear()
 {
     SetSearchText(QString());
     ApplyFilter(FFiltroBase);
+    ShowMatches(QString());
 }
 
 void TfrmPesquisa::sbtFiltroClick()

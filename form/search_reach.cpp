@@ -64,6 +64,7 @@ qint32 TfrmPesquisa::SearchLimit(qint32 columnSize) const
 void TfrmPesquisa::ApplySearch(const QString& text)
 {
     ApplyFilter(text.isEmpty() ? FFiltroBase : BuildSearchFilter(text));
+    ShowMatches(text);
     if (!m_searchOptions.exactFirst) {
         return;
     }

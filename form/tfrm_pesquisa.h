@@ -148,6 +148,9 @@ private:
     void ApplySearch(const QString& text);
     // The first view row whose search columns hold exactly the text; -1 for none.
     int FirstExactRow(const QString& text) const;
+    // With search options set, marks in the grid what the search for the text
+    // matched in the searched columns; nothing for an empty text.
+    void ShowMatches(const QString& text);
     // The object is this window or a widget inside it.
     bool IsInThisWindow(const QObject* object) const;
     // Runs the form's key preview for a physical key; true when the key is swallowed.

@@ -30,6 +30,7 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/reach_terms.h
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.h
+  ${CMAKE_CURRENT_LIST_DIR}/search_matches.cpp
   ${CMAKE_CURRENT_LIST_DIR}/selection_input.h
   ${CMAKE_CURRENT_LIST_DIR}/selection_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/selection_paths.h

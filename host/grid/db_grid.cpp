@@ -5,6 +5,7 @@
 #include "host/grid/grid_header.h"
 #include "host/grid/grid_model.h"
 #include "host/grid/key_down.h"
+#include "host/grid/marking_delegate.h"
 #include "host/platform/virtual_keys.h"
 
 #include <QHeaderView>
@@ -48,6 +49,8 @@ DbGrid::DbGrid(QWidget* parent)
     });
 
     setModel(m_model);
+    m_marking = new grid::MarkingDelegate(*this);
+    setItemDelegate(m_marking);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -312,7 +315,20 @@ void DbGrid::ApplyColors()
 void DbGrid::setTitleColor(const QColor& color)
 {
     m_titleColor = color;
+    m_marking->SetMarkColor(color);
     horizontalHeader()->viewport()->update();
+    viewport()->update();
+}
+
+void DbGrid::SetCellMarker(grid::CellMarker marker)
+{
+    m_marking->SetMarker(std::move(marker));
+    viewport()->update();
+}
+
+bool DbGrid::HasCellMarker() const
+{
+    return m_marking->HasMarker();
 }
 
 void DbGrid::SetTitleFont(const QFont& font)

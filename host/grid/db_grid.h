@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/grid/cell_marker.h"
 #include "host/grid/uniform_table_view.h"
 
 #include <QColor>
@@ -17,7 +18,8 @@ class GridColumn;
 
 namespace grid {
 class GridModel;
-}
+class MarkingDelegate;
+} // namespace grid
 
 // The data grid: shows the dataset of its data source, read-only, one row per record
 // of the dataset's view. Its current row and the dataset's cursor stay in step both
@@ -66,6 +68,11 @@ public:
     // Repaints one column's title (its title font changed).
     void RepaintTitle(int column);
 
+    // Marks parts of the cells' text, bold in the title colour: what a search matched.
+    // An empty marker paints the cells plainly.
+    void SetCellMarker(grid::CellMarker marker);
+    bool HasCellMarker() const;
+
 Q_SIGNALS:
     void OnTitleClick(host::GridColumn* column);
     void OnDblClick();
@@ -94,6 +101,7 @@ private:
     void ApplyColors();
 
     grid::GridModel* m_model = nullptr;
+    grid::MarkingDelegate* m_marking = nullptr;
     QPointer<DataSource> m_dataSource;
     QPointer<Dataset> m_boundDataSet;
     std::vector<std::unique_ptr<GridColumn>> m_columns;

@@ -15,6 +15,9 @@ list(APPEND HOSTUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.h
   ${CMAKE_CURRENT_LIST_DIR}/grid_model.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_down.h
+  ${CMAKE_CURRENT_LIST_DIR}/cell_marker.h
+  ${CMAKE_CURRENT_LIST_DIR}/marking_delegate.h
+  ${CMAKE_CURRENT_LIST_DIR}/marking_delegate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uniform_table_view.h
   ${CMAKE_CURRENT_LIST_DIR}/uniform_table_view.cpp
 )

@@ -120,9 +120,37 @@ bool LocalCopyIsStale(const QString& path, int maxAgeSeconds)
     return !written.isValid() || written.secsTo(QDateTime::currentDateTime()) >= maxAgeSeconds;
 }
 
+QStringList LocalCopyKey(const QString& path)
+{
+    QStringList key;
+    sqlite3* db = nullptr;
+    if (QFileInfo(path).isFile() && sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                                    SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT name FROM pragma_index_info('ts_copy_key') ORDER BY seqno",
+                               -1, &statement, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                key << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+            }
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return key;
+}
+
 void WriteLocalCopy(const LocalCopyJob& job)
 {
     CheckLocalCopyPath(job.path);
+    if (job.key.isEmpty()) {
+        Refuse(job.path, QStringLiteral("table \"%1\" has neither a primary key nor a unique "
+                                        "index on NOT NULL columns, so a copy could not tell "
+                                        "its records apart and the cursor could land on "
+                                        "another record; give the table a key to keep a copy")
+                             .arg(job.table));
+    }
     const QString staging = job.path + QStringLiteral(".new");
     try {
         Table table = ReadSqlTable(job.url, job.table);

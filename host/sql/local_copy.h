@@ -30,8 +30,14 @@ QDateTime LocalCopyTime(const QString& path);
 // Whether a copy is missing or older than maxAgeSeconds.
 bool LocalCopyIsStale(const QString& path, int maxAgeSeconds);
 
+// The columns of the copy's unique key (the live table's, written with it), empty when
+// the file holds none or is no copy.
+QStringList LocalCopyKey(const QString& path);
+
 // Reads the table on a connection of its own and writes the copy; raises naming the
-// copy and the reason, the previous copy intact.
+// copy and the reason, the previous copy intact. A table with neither a primary key nor
+// a unique key of NOT NULL columns is refused: its records could not be told apart on
+// the copy, and a search moving there could land on another record than the one shown.
 void WriteLocalCopy(const LocalCopyJob& job);
 
 // WriteLocalCopy on a thread of its own, unless one already runs for that path. The

@@ -53,6 +53,9 @@ public:
     // Doubles as text in their shortest exact form; no compiling of statements.
     void PrepareSession(QSqlDatabase& db) const override;
     QString PlanningStatement(bool perValues) const override;
+    // statement_timeout.
+    QString ServerTimeoutStatement(int ms) const override;
+    bool HasServerTimeout(QSqlDatabase& db) const override;
     // A PostgreSQL date as the server writes it: a QDate holds neither "infinity" nor
     // "0001-01-01 BC" nor "12345-01-01". Keys go back as that text. Named apart: under
     // the column's own name ORDER BY would take the text.

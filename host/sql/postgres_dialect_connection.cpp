@@ -46,6 +46,18 @@ void PostgresDialect::PrepareSession(QSqlDatabase& db) const
     (void)query.exec(QStringLiteral("SET jit = off"));
 }
 
+QString PostgresDialect::ServerTimeoutStatement(int ms) const
+{
+    return QStringLiteral("SET statement_timeout = %1").arg(ms);
+}
+
+bool PostgresDialect::HasServerTimeout(QSqlDatabase& db) const
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT current_setting('statement_timeout')")) &&
+           query.next() && query.value(0).toString() != QLatin1String("0");
+}
+
 QString PostgresDialect::PlanningStatement(bool perValues) const
 {
     return perValues ? QStringLiteral("SET plan_cache_mode = force_custom_plan")

@@ -95,7 +95,8 @@ public:
     QString m_copyPath;
     int m_copyMaxAge = 3600;
     bool m_onCopy = false;
-    QStringList m_liveKey; // the live table's key, which orders the copy alike
+    QStringList m_liveKey;       // the live table's key, which orders the copy alike
+    bool m_liveKeyKnown = false; // whether the table was read live, its key with it
 
     std::unique_ptr<sql::SqlSession> m_session;
     std::optional<sql::TableSchema> m_schema;
@@ -366,9 +367,15 @@ public:
         }
     }
 
+    // A copy written with the live table's key: on it the records are in the same order,
+    // and a window read from a row seen live lands where it would have live.
     bool CopyUsable() const
     {
-        return !m_copyPath.isEmpty() && !m_databaseUrl.isEmpty() && QFileInfo(m_copyPath).isFile();
+        if (m_copyPath.isEmpty() || m_databaseUrl.isEmpty() || !QFileInfo(m_copyPath).isFile()) {
+            return false;
+        }
+        const QStringList key = sql::LocalCopyKey(m_copyPath);
+        return !key.isEmpty() && (!m_liveKeyKnown || key == m_liveKey);
     }
 
     // Connects to the database (the URL's servers, the host's connection, or the local
@@ -394,10 +401,24 @@ public:
         QSqlDatabase db = m_session->Database();
         const sql::SocketBound bound = m_session->Bound();
         sql::TableSchema schema = sql::ReadTableSchema(db, m_session->Dialect(), m_tableName);
-        if (copy && schema.primaryKey.isEmpty()) {
-            schema.primaryKey = m_liveKey.isEmpty() ? schema.uniqueKey : m_liveKey;
-        } else if (!copy) {
+        if (copy) {
+            // The copy's key is the live one (its unique index), though the copy's columns
+            // are not declared NOT NULL: the order ends in it as live, not in the rowid.
+            const QStringList key = m_liveKeyKnown ? m_liveKey : sql::LocalCopyKey(m_copyPath);
+            if (schema.primaryKey.isEmpty()) {
+                schema.primaryKey = key;
+            }
+            if (!key.isEmpty()) {
+                schema.uniqueKey = key;
+            }
+            for (const QString& name : key) {
+                if (!schema.notNull.contains(name)) {
+                    schema.notNull << name;
+                }
+            }
+        } else {
             m_liveKey = schema.primaryKey.isEmpty() ? schema.uniqueKey : schema.primaryKey;
+            m_liveKeyKnown = true;
         }
         m_schema = std::move(schema);
     }

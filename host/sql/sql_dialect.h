@@ -206,6 +206,21 @@ public:
         (void)perValues;
         return {};
     }
+    // The server's own bound on a statement's run time, so that one the client abandoned
+    // does not run on there for nobody: the statement that sets it to ms, empty where the
+    // server has none (an SQLite statement runs in the client and ends with it).
+    virtual QString ServerTimeoutStatement(int ms) const
+    {
+        (void)ms;
+        return {};
+    }
+    // Whether the session already has such a bound (the URL's options, the host, the
+    // role or the database set one): it is then kept.
+    virtual bool HasServerTimeout(QSqlDatabase& db) const
+    {
+        (void)db;
+        return false;
+    }
 
     // A live search's statements (sql_dataset.cpp).
     // What ends a subquery so that a condition on it stays outside it, not pushed down.

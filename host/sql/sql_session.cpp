@@ -67,6 +67,28 @@ void SqlSession::MakeReadOnly(QSqlDatabase& db)
     }
     m_dialect->PrepareSession(db);
     m_dialect->Learn(db);
+    m_serverTimeoutSet = 0; // a new connection, or one the host may have set again
+    if (!m_ownsServerTimeout) {
+        m_ownsServerTimeout = !m_dialect->HasServerTimeout(db);
+    }
+    BoundServerWork(db);
+}
+
+void SqlSession::BoundServerWork(QSqlDatabase& db)
+{
+    const int wanted = ServerTimeout(m_timeoutMs);
+    if (!m_ownsServerTimeout || wanted == m_serverTimeoutSet) {
+        return;
+    }
+    const QString setting = m_dialect->ServerTimeoutStatement(wanted);
+    if (setting.isEmpty()) {
+        return;
+    }
+    const SocketBound bound(db, m_timeoutMs);
+    QSqlQuery query(db);
+    if (query.exec(setting)) {
+        m_serverTimeoutSet = wanted;
+    }
 }
 
 bool SqlSession::Reconnect(QSqlDatabase& db)
@@ -149,6 +171,7 @@ QSqlQuery& SqlSession::Run(const SqlText& statement, const QString& what)
         ++m_statements;
         m_last = statement;
         PlanFor(db, statement);
+        BoundServerWork(db); // the time-out changed since it was set
         // A statement kept from before may have been lost with the connection (the
         // host closed and opened it again): then once more, prepared anew.
         for (bool kept = m_prepared.contains(statement.sql);; kept = false) {

@@ -30,6 +30,11 @@ public:
 
     void SetTimeout(int ms) { m_timeoutMs = ms; }
     int Timeout() const { return m_timeoutMs; }
+    // How long the server itself lets a statement run (PostgreSQL's statement_timeout,
+    // unless the URL or the host's connection set one): a little past the time-out, so
+    // that work the client stopped waiting for ends there too.
+    static int ServerTimeout(int timeoutMs) { return timeoutMs + kServerTimeoutMarginMs; }
+    static constexpr int kServerTimeoutMarginMs = 500;
     // Bounds a block of statements run on the connection outside Run.
     SocketBound Bound() const { return SocketBound(Database(), m_timeoutMs); }
 
@@ -62,6 +67,9 @@ private:
     QSqlQuery* Prepared(QSqlDatabase& db, const QString& sql, QString& failure);
     // PostgreSQL: how the next statement is planned (see Run).
     void PlanFor(QSqlDatabase& db, const SqlText& statement);
+    // Has the server end a statement a little after the client gives up on it, unless
+    // the session came with a bound of its own (see ServerTimeout).
+    void BoundServerWork(QSqlDatabase& db);
 
     // Opens the closed connection again; false when it cannot.
     bool Open(QSqlDatabase& db, const QString& lost);
@@ -74,6 +82,10 @@ private:
     std::unique_ptr<SqlDialect> m_dialect;
     int m_statements = 0;
     enum class Planning { Unknown, Generic, PerValues } m_planning = Planning::Unknown;
+    // Whether the session's server-side bound is this session's to set (none came with
+    // the connection), and the value last set on the connection (0: not yet).
+    bool m_ownsServerTimeout = false;
+    int m_serverTimeoutSet = 0;
     SqlText m_last;
     QCache<QString, QSqlQuery> m_prepared{16}; // by text, the least recently used goes first
 };

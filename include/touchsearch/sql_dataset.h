@@ -17,8 +17,8 @@ namespace host {
 //
 // The connection is a QSqlDatabase the host opened (by connection name); the dataset
 // makes it read-only and never writes (on PostgreSQL it also sets the session's
-// jit and plan_cache_mode, on SQLite its mmap_size). CreateSearchIndexes is the one
-// call that writes, on a connection of its own.
+// jit, plan_cache_mode and, when it has none, statement_timeout; on SQLite its
+// mmap_size). CreateSearchIndexes is the one call that writes, on a connection of its own.
 class TOUCHSEARCH_HOST_EXPORT SqlDataset : public Dataset {
     Q_OBJECT
 
@@ -55,7 +55,11 @@ public:
     // dataset connects again to whichever of the URL's servers answers (a URL may name
     // several: "postgresql://h1,h2/db?target_session_attrs=prefer-standby"), the one
     // just lost tried last, and runs the statement there, the view and the cursor as they
-    // were. An SQLite file held by a writer is waited for this long. Any time.
+    // were. On PostgreSQL the server is told to end a statement 500 ms after the time-out
+    // (statement_timeout), so that one abandoned does not run on there for nobody, unless
+    // the session has a statement_timeout already (the URL's options, the host's
+    // connection, the role or the database). An SQLite file held by a writer is waited
+    // for this long. Any time.
     void SetStatementTimeout(int ms);
     int GetStatementTimeout() const;
 
@@ -65,7 +69,10 @@ public:
     // When no server answers (at Open or in the middle of a search), the search goes on
     // over the copy, the same records in the same order, and sourceChanged is emitted;
     // TryServerAgain goes back to the server. Raises naming the path when no copy could
-    // be written there.
+    // be written there. A table with neither a primary key nor a unique index on NOT
+    // NULL columns gets no copy (LocalCopyFailure says so): on a copy its records could
+    // not be told apart, and the cursor could land on another record than the one shown.
+    // Only a copy written with the table's key is searched.
     void SetLocalCopy(const QString& path, int maxAgeSeconds = 3600);
     QString GetLocalCopyPath() const;
     bool IsOnLocalCopy() const;

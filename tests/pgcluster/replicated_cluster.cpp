@@ -78,7 +78,9 @@ void ReplicatedCluster::WaitForReplay()
         }
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     };
-    const QString target = ask(m_primaryUri, "SELECT pg_current_wal_lsn()");
+    // Where the primary inserted its last record: with synchronous_commit off, the last
+    // commit may not be written yet, and the write position would lie before it.
+    const QString target = ask(m_primaryUri, "SELECT pg_current_wal_insert_lsn()");
     const QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
         const QString query =

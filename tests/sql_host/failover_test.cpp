@@ -3,6 +3,7 @@
 #include "form/tfrm_pesquisa.h"
 #include "host/sql/database_url.h"
 #include "host/sql/local_copy.h"
+#include "host/sql/sql_session.h"
 #include "tests/entry/search_fixture.h"
 #include "tests/pgcluster/replicated_cluster.h"
 
@@ -320,6 +321,166 @@ TEST_F(FailoverTest, ALongCopyQueryEndsAtTheCopyTimeOut)
     host::SetCopyTimeout(0);
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_TRUE(error.contains(QLatin1String("time-out of 1500 ms"))) << error.toStdString();
+}
+
+// Many records of one name, their codes not in the order they were written: after the
+// move to the copy the cursor goes on to the record that follows live (the copy is
+// ordered by the table's key, as live, not by the order its rows were written in).
+TEST_F(FailoverTest, OnTheCopyTheCursorGoesOnToTheNextRecordAmongNamesAlike)
+{
+    QStringList statements{QStringLiteral("CREATE TABLE duplos (\"CODIGO\" integer PRIMARY KEY, "
+                                          "\"NMCLIENTE\" varchar(40) NOT NULL)"),
+                           QStringLiteral("INSERT INTO duplos VALUES (5, 'ANA'), (7, 'MARIA')")};
+    for (const int code : {60, 10, 50, 20, 40, 30}) {
+        statements << QStringLiteral("INSERT INTO duplos VALUES (%1, 'JOAO')").arg(code);
+    }
+    Write(m_pair.PrimaryUri(), statements);
+    m_pair.WaitForReplay();
+    const QTemporaryDir dir;
+    auto ds = Dataset(m_pair.Uri(), 2);
+    ds->SetTableName(QStringLiteral("duplos"));
+    ds->SetLocalCopy(dir.filePath(QStringLiteral("duplos.db")), 3600);
+    ds->Open();
+    WaitForCopy(*ds);
+    ds->Next();
+    ds->Next(); // JOAO 20, the last row of the first window
+    ASSERT_EQ(ds->Value(ds->RecNo(), 0).toInt(), 20);
+    m_pair.Halt(Role::Standby);
+    m_pair.Halt(Role::Primary);
+    ds->Next(); // a window read after JOAO 20, on the copy
+    EXPECT_TRUE(ds->IsOnLocalCopy());
+    EXPECT_EQ(ds->RecNo(), 3);
+    EXPECT_EQ(ds->Value(ds->RecNo(), 0).toInt(), 30);
+    QList<int> rest;
+    for (ds->Next(); !ds->Eof(); ds->Next()) {
+        rest << ds->Value(ds->RecNo(), 0).toInt();
+    }
+    EXPECT_EQ(rest, (QList<int>{40, 50, 60, 7}));
+}
+
+// A table without a key gets no copy, and a search on it never moves to one: there the
+// cursor could land on another of several records alike.
+TEST_F(FailoverTest, ATableWithoutAKeyGetsNoCopyAndTheSearchSaysTheServerIsGone)
+{
+    Write(m_pair.PrimaryUri(),
+          {QStringLiteral("CREATE TABLE semchave (\"NMCLIENTE\" varchar(40) NOT NULL, "
+                          "\"CIDADE\" varchar(40))"),
+           QStringLiteral("INSERT INTO semchave VALUES ('ANA', 'X'), ('JOAO', 'D'), "
+                          "('JOAO', 'A'), ('JOAO', 'C'), ('JOAO', 'B'), ('MARIA', 'Y')")});
+    m_pair.WaitForReplay();
+    const QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("semchave.db"));
+    auto ds = Dataset(m_pair.Uri(), 2);
+    ds->SetTableName(QStringLiteral("semchave"));
+    ds->SetLocalCopy(copy, 3600);
+    ds->Open();
+    const QDeadlineTimer deadline(60000);
+    while (ds->IsRefreshingLocalCopy() && !deadline.hasExpired()) {
+        QThread::msleep(10);
+    }
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_TRUE(
+        ds->LocalCopyFailure().contains(QLatin1String("neither a primary key nor a unique index")))
+        << ds->LocalCopyFailure().toStdString();
+    ds->Next();
+    ds->Next();
+    const QString city = ds->Value(ds->RecNo(), 1).toString();
+    m_pair.Halt(Role::Standby);
+    m_pair.Halt(Role::Primary);
+    const QString error = ErrorOf([&] { ds->Next(); });
+    EXPECT_TRUE(error.contains(QLatin1String("cannot be reached"))) << error.toStdString();
+    EXPECT_FALSE(ds->IsOnLocalCopy());
+    EXPECT_EQ(ds->Value(ds->RecNo(), 1).toString(), city); // where it was
+    // A copy on disc without the table's key (another program's, an older one's) is not
+    // searched either.
+    sqlite3* file = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(copy).constData(), &file), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(file,
+                           "CREATE TABLE semchave (NMCLIENTE TEXT, CIDADE TEXT);"
+                           "INSERT INTO semchave VALUES ('JOAO', 'A'), ('JOAO', 'B')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(file);
+    auto fresh = Dataset(m_pair.Uri());
+    fresh->SetTableName(QStringLiteral("semchave"));
+    fresh->SetLocalCopy(copy, 3600);
+    const QString opening = ErrorOf([&] { fresh->Open(); });
+    EXPECT_TRUE(opening.contains(QLatin1String("no server answers"))) << opening.toStdString();
+    EXPECT_FALSE(fresh->IsOnLocalCopy());
+}
+
+// Client backends running a statement on the server, the one asking aside.
+int RunningStatements(const QString& uri)
+{
+    const host::sql::ScopedDatabase db(uri);
+    QSqlQuery query(db.Database());
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE state = 'active' "
+                                   "AND backend_type = 'client backend' AND pid <> "
+                                   "pg_backend_pid()")) ||
+        !query.next()) {
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+QString SessionSetting(const QString& connection, const char* name)
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    return query.exec(QStringLiteral("SHOW %1").arg(QLatin1String(name))) && query.next()
+               ? query.value(0).toString()
+               : QString();
+}
+
+// A statement the client stopped waiting for is ended on the server half a second
+// later, not left running for nobody.
+TEST_F(FailoverTest, AnAbandonedStatementEndsOnTheServerToo)
+{
+    {
+        host::sql::DatabaseUrl url = host::sql::ParseDatabaseUrl(m_pair.PrimaryUri());
+        url.timeoutMs = kTimeoutMs;
+        const QString name =
+            host::sql::OpenDatabase(url, host::sql::DatabaseAccess::ReadOnly).connectionName();
+        {
+            host::sql::SqlSession session(name, url);
+            session.SetTimeout(kTimeoutMs);
+            session.Start();
+            EXPECT_EQ(SessionSetting(name, "statement_timeout").toStdString(), "1500ms");
+            host::sql::SqlText sleep;
+            sleep.sql = QStringLiteral("SELECT pg_sleep(120)");
+            QElapsedTimer timer;
+            timer.start();
+            const QString error =
+                ErrorOf([&] { (void)session.Run(sleep, QStringLiteral("Sleep")); });
+            EXPECT_LT(timer.elapsed(), 4 * kTimeoutMs);
+            EXPECT_FALSE(error.isEmpty());
+        }
+        host::sql::CloseDatabase(name);
+    }
+    // Both tries (the first, and the one after connecting again) end within the server's
+    // bound; without it they would run for two minutes.
+    const QDeadlineTimer deadline(15000);
+    int running = RunningStatements(m_pair.PrimaryUri());
+    while (running != 0 && !deadline.hasExpired()) {
+        QThread::msleep(50);
+        running = RunningStatements(m_pair.PrimaryUri());
+    }
+    EXPECT_EQ(running, 0);
+}
+
+// The bound follows the dataset's time-out; one the URL sets is kept.
+TEST_F(FailoverTest, TheServersBoundFollowsTheTimeOutUnlessTheUrlSetsOne)
+{
+    auto ds = Dataset(m_pair.PrimaryUri());
+    ds->Open();
+    EXPECT_EQ(SessionSetting(ds->GetConnectionName(), "statement_timeout").toStdString(), "1500ms");
+    ds->SetStatementTimeout(3000);
+    ds->SetFilter(QStringLiteral("NMCLIENTE LIKE 'J%'"));
+    ds->SetFiltered(true);
+    EXPECT_EQ(SessionSetting(ds->GetConnectionName(), "statement_timeout").toStdString(), "3500ms");
+    auto own =
+        Dataset(m_pair.PrimaryUri() + QStringLiteral("&options=-c%20statement_timeout%3D7000"));
+    own->Open();
+    EXPECT_EQ(SessionSetting(own->GetConnectionName(), "statement_timeout").toStdString(), "7s");
 }
 
 // Bad input: each refused with a message naming the URL without its password.

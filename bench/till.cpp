@@ -1,0 +1,57 @@
+#include "bench/till.h"
+
+#include "bench/timing.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+#include <iterator>
+#include <touchsearch/sql_dataset.h>
+
+namespace bench {
+namespace {
+
+constexpr int kScreenRows = 12;
+const QString kField = QStringLiteral("NMCLIENTE");
+
+const char* const kNames[] = {"JOAO S",  "MARIA D", "ANA C",  "CARLOS A", "FERNANDA", "PEDRO L",
+                              "LUCAS M", "JULIANA", "RAFAEL", "BEATRIZ",  "MARCOS F", "SANDRA"};
+
+} // namespace
+
+QString TillName(QRandomGenerator& random)
+{
+    return QString::fromLatin1(kNames[random.bounded(static_cast<int>(std::size(kNames)))]);
+}
+
+QString TillFilter(const QString& typed)
+{
+    return QStringLiteral("%1 LIKE '%2%'").arg(kField, typed);
+}
+
+double TillKeystroke(host::SqlDataset& dataset, const QString& typed)
+{
+    return TimeMs([&] {
+        dataset.SetFilter(TillFilter(typed));
+        dataset.SetFiltered(true);
+        const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
+        double sink = 0;
+        for (int row = 0; row < rows; ++row) {
+            for (int f = 0; f < dataset.GetFieldCount(); ++f) {
+                sink += dataset.DisplayText(row, f).size();
+            }
+        }
+        (void)sink;
+    });
+}
+
+double Percentile(std::vector<double> samples, double p)
+{
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(at, samples.size() - 1)];
+}
+
+} // namespace bench

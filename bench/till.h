@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+class QRandomGenerator;
+
+namespace host {
+class SqlDataset;
+}
+
+namespace bench {
+
+// A simulated till's search over the customers: the name prefixes a cashier types and
+// one keystroke as the search form makes it (the filter it writes, then the first
+// screen of rows read), without the widgets, so that many run at once on threads.
+
+// The start of a name a till types, chosen by the till's seeded generator.
+QString TillName(QRandomGenerator& random);
+
+// The filter the form writes for the text typed so far.
+QString TillFilter(const QString& typed);
+
+// One keystroke: the filter set and the first screen read; its time in ms.
+double TillKeystroke(host::SqlDataset& dataset, const QString& typed);
+
+// The p-th percentile (0..1) of the samples, nearest rank.
+double Percentile(std::vector<double> samples, double p);
+
+} // namespace bench
