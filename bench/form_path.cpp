@@ -13,7 +13,8 @@ namespace {
 constexpr int kScreenRows = 12;
 }
 
-FormPath::FormPath(host::Dataset& dataset, const QString& baseFilter) : m_dataset(dataset)
+FormPath::FormPath(host::Dataset& dataset, const QString& baseFilter)
+    : m_dataset(dataset), m_baseFilter(baseFilter)
 {
     m_dataset.SetFilter(baseFilter);
     m_dataset.SetFiltered(!baseFilter.isEmpty());

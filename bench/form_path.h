@@ -27,6 +27,7 @@ public:
     double Percent();
     int RowCount() const;
     QString Filter() const;
+    const QString& BaseFilter() const { return m_baseFilter; }
     // The text in the form's search box.
     QString SearchText() const;
 
@@ -34,6 +35,7 @@ private:
     double ReadScreen();
 
     host::Dataset& m_dataset;
+    QString m_baseFilter;
     std::unique_ptr<TfrmPesquisa> m_form;
     double m_openMs = 0.0;
 };

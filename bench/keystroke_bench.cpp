@@ -3,6 +3,7 @@
 #include "bench/anchors.h"
 #include "bench/form_path.h"
 #include "bench/timing.h"
+#include "form/search_options.h"
 #include "host/platform/platform.h"
 
 #include <QApplication>
@@ -26,6 +27,11 @@ struct Options {
     bool anchors = true;
     bool each = false;          // every keystroke's time on standard error
     bool ignoreAccents = false; // every keystroke with FilterOption::IgnoreAccents
+    // A search over several fields (--search-fields A,B), by words (--words), with the
+    // exact value first (--exact-first): the "+reach" row.
+    QStringList searchFields;
+    bool words = false;
+    bool exactFirst = false;
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -43,6 +49,12 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.each = true;
         } else if (arg == QLatin1String("--ignore-accents")) {
             options.ignoreAccents = true;
+        } else if (arg == QLatin1String("--search-fields") && i + 1 < args.size()) {
+            options.searchFields = args[++i].split(u',', Qt::SkipEmptyParts);
+        } else if (arg == QLatin1String("--words")) {
+            options.words = true;
+        } else if (arg == QLatin1String("--exact-first")) {
+            options.exactFirst = true;
         } else {
             std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
             return std::nullopt;
@@ -50,7 +62,7 @@ std::optional<Options> ParseOptions(const QStringList& args)
     }
     if (options.data.isEmpty()) {
         std::cerr << "usage: keystroke_bench --data FILE [--table NAME] [--no-anchors] [--each] "
-                     "[--ignore-accents]\n";
+                     "[--ignore-accents] [--search-fields A,B] [--words] [--exact-first]\n";
         return std::nullopt;
     }
     return options;
@@ -73,6 +85,89 @@ QStringList Prefixes(const QString& text)
         prefixes << text.left(i);
     }
     return prefixes;
+}
+
+// What typing over several fields costs: two-word names, a phone number and a 13-digit
+// burst (a scanner), each typed and then cleared with Backspace, the contains search, and
+// the names again under a base filter.
+struct ReachTimes {
+    double openMs = 0;
+    std::vector<double> typed;
+    std::vector<double> backspace;
+    std::vector<double> contains;
+    std::vector<double> base;
+    std::vector<std::pair<QString, std::vector<double>>> each;
+};
+
+ReachTimes MeasureReach(host::ClientDataset& dataset, const Options& options)
+{
+    ReachTimes times;
+    // The host's options for the dialogs that follow, as PesquisaSearchOptions sets them.
+    pesquisa::ModuleSearchOptions() = pesquisa::ParseSearchOptions(
+        options.searchFields.join(u','),
+        (options.words ? 0x1U : 0U) | (options.exactFirst ? 0x2U : 0U));
+    const host::Field* phoneField = dataset.FindField(QStringLiteral("FONE"));
+    const QString phone =
+        phoneField != nullptr && dataset.RecordCount() > 0
+            ? dataset.Value(dataset.RecordCount() / 3, phoneField->GetIndex()).toString()
+            : QStringLiteral("11987654321");
+    const QStringList typedTexts = {QStringLiteral("MARIA SIL"), QStringLiteral("SILVA MA"), phone,
+                                    QStringLiteral("7891000315507")};
+    const auto clear = [&](bench::FormPath& path) {
+        for (int i = 0; i < 64 && !path.Filter().isEmpty() && path.Filter() != path.BaseFilter();
+             ++i) {
+            times.backspace.push_back(path.KeyDown(VK_BACK));
+        }
+    };
+    const auto type = [&](bench::FormPath& path, const QString& text) {
+        std::vector<double> keys;
+        for (const QChar c : text) {
+            keys.push_back(path.Type(c.toLatin1()));
+        }
+        return keys;
+    };
+    {
+        bench::FormPath path(dataset, QString());
+        times.openMs = path.OpenMs();
+        for (const QString& text : typedTexts) {
+            const std::vector<double> keys = type(path, text);
+            times.typed.insert(times.typed.end(), keys.begin(), keys.end());
+            times.each.emplace_back(text, keys);
+            clear(path);
+        }
+        for (const QString& text : {QStringLiteral("SILVA"), phone.left(4)}) {
+            path.Percent();
+            const std::vector<double> keys = type(path, text);
+            times.contains.insert(times.contains.end(), keys.begin(), keys.end());
+            times.each.emplace_back(QStringLiteral("%") + text, keys);
+            clear(path);
+        }
+    }
+    {
+        bench::FormPath path(dataset, QStringLiteral("ATIVO = 1"));
+        times.base = type(path, QStringLiteral("MARIA SIL"));
+    }
+    pesquisa::ModuleSearchOptions() = {};
+    return times;
+}
+
+// Words of the searched fields' texts (a number is one), for the memory target.
+double SearchedWords(const host::ClientDataset& dataset, const QStringList& fields)
+{
+    double words = 0;
+    for (const QString& name : fields) {
+        const host::Field* field = dataset.FindField(name);
+        if (field == nullptr) {
+            continue;
+        }
+        for (int row = 0; row < dataset.RecordCount(); ++row) {
+            const QVariant value = dataset.Value(row, field->GetIndex());
+            if (!value.isNull()) {
+                words += value.toString().split(u' ', Qt::SkipEmptyParts).size();
+            }
+        }
+    }
+    return words;
 }
 
 } // namespace
@@ -127,6 +222,47 @@ int main(int argc, char** argv)
             for (int row = 0; row < records; ++row) {
                 textBytes += dataset.Value(row, f).toString().toUtf8().size();
             }
+        }
+
+        if (!options->searchFields.isEmpty()) {
+            QStringList searched = options->searchFields;
+            searched.prepend(options->field); // the search column the form picks
+            searched.removeDuplicates();
+            const double words = SearchedWords(dataset, searched); // before any filter
+            const ReachTimes reach = MeasureReach(dataset, *options);
+            const double searchedRss = bench::CurrentRssMb();
+            const double heldMb = static_cast<double>(dataset.MemoryBytes()) / (1024.0 * 1024.0);
+            const double targetMb =
+                (2.0 * textBytes + 16.0 * records * dataset.BuiltOrderCount() + 8.0 * words) /
+                (1024.0 * 1024.0);
+            if (options->each) {
+                for (const auto& [text, keys] : reach.each) {
+                    std::fprintf(stderr, "%s:", text.toUtf8().constData());
+                    for (const double t : keys) {
+                        std::fprintf(stderr, " %.3f", t);
+                    }
+                    std::fprintf(stderr, "\n");
+                }
+            }
+            std::printf("result records=%d", records);
+            Print("open_ms", reach.openMs);
+            Print("prefix_ms", bench::Median(reach.typed));
+            Print("prefix_worst_ms", bench::Worst(reach.typed));
+            Print("contains_ms", bench::Median(reach.contains));
+            Print("contains_worst_ms", bench::Worst(reach.contains));
+            Print("base_ms", bench::Median(reach.base));
+            Print("base_worst_ms", bench::Worst(reach.base));
+            Print("backspace_ms", bench::Median(reach.backspace));
+            Print("backspace_worst_ms", bench::Worst(reach.backspace));
+            Print("delete_ms", 0);
+            Print("first_ms", std::max({bench::Worst(reach.typed), bench::Worst(reach.contains),
+                                        bench::Worst(reach.base), bench::Worst(reach.backspace)}));
+            Print("rss_mb", bench::PeakRssMb());
+            Print("data_mb", searchedRss - baselineRss);
+            Print("held_mb", heldMb);
+            Print("target_mb", targetMb);
+            std::printf("\n");
+            return 0;
         }
 
         const char* prefixText = "JOAO S";

@@ -9,11 +9,10 @@
 #include <vector>
 
 // The first view row, in view order, where pesquisa::ExactCondition(value,
-// SearchColumns(), client) holds. For now the rows of the view are read one by one
-// and their text compared (case as the filter compares it; accents are not set
-// aside); on a live dataset only the rows already fetched, so that a key never waits
-// on the server for more. The datasets' own FirstRowWhere on that expression answers
-// the same from their orders and indexes.
+// SearchColumns(), client) holds. A client dataset answers from its orders
+// (FirstRowWhere). On a live dataset the rows already fetched are read one by one and
+// their text compared (case as the filter compares it; accents are not set aside), so
+// that a key never waits on the server for more.
 int TfrmPesquisa::FirstExactRow(const QString& text) const
 {
     const QString value = pesquisa::ExactValue(text);
@@ -21,7 +20,11 @@ int TfrmPesquisa::FirstExactRow(const QString& text) const
         return -1;
     }
     const host::Dataset& dataSet = RequireDataSet();
-    const bool client = ClientDataSet() != nullptr;
+    if (const host::ClientDataset* own = ClientDataSet()) {
+        // Found through the dataset's orders, under its filter options.
+        return own->FirstRowWhere(pesquisa::ExactCondition(value, SearchColumns(), true));
+    }
+    const bool client = false;
     const bool live = qobject_cast<const host::SqlDataset*>(&dataSet) != nullptr;
     if (!client && !live) {
         return -1;

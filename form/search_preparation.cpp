@@ -118,6 +118,7 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
                     .arg(k));
         }
         client->SetIndexName(indexes.GetIndexDef(k).GetName());
+        PrepareReach(*client);
     }
 
     DataSet->First();
@@ -139,6 +140,7 @@ void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
         FTamanhoMaximo = SearchLimit(FieldOf(*Column).GetSize());
         if (host::ClientDataset* client = ClientDataSet()) {
             client->SetIndexName(Column->GetFieldName());
+            PrepareReach(*client);
         }
     });
 }

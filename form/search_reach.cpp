@@ -28,6 +28,15 @@ void TfrmPesquisa::ReadSearchOptions(const host::Dataset& DataSet)
     m_searchOptions = options;
 }
 
+void TfrmPesquisa::PrepareReach(host::ClientDataset& client)
+{
+    // What the first keystroke over several fields reads is built now, with the window
+    // opening, rather than by that keystroke.
+    if (!m_searchOptions.fields.isEmpty() || m_searchOptions.words) {
+        client.PrepareSearch(SearchColumns(), m_searchOptions.words);
+    }
+}
+
 QStringList TfrmPesquisa::SearchColumns() const
 {
     const host::ClientDataset* client = ClientDataSet();

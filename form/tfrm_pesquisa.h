@@ -86,6 +86,8 @@ public:
     // The fields a search looks in: the search column first, then the searched
     // fields other than it.
     QStringList SearchColumns() const;
+    // Builds the client dataset's structures for the searched fields.
+    void PrepareReach(host::ClientDataset& client);
 
     // Component lookup by name, without regard to case ("sbtA" finds sbta).
     QObject* FindComponent(const QString& name) const;

@@ -1,6 +1,7 @@
 #include "host/filter/record_selection.h"
 
 #include "host/filter/memo_narrowing.h"
+#include "host/filter/reach_selection.h"
 #include "host/filter/selection_paths.h"
 #include "host/filter/selection_plan.h"
 #include "host/filter/selection_views.h"
@@ -22,6 +23,9 @@ RecordView SelectPlain(const SelectionInput& input)
 
 RecordView SelectFast(const SelectionInput& input)
 {
+    if (HasReachGroup(input)) {
+        return SelectReach(input);
+    }
     SelectionPlan plan = PlanSelection(input);
     switch (plan.path) {
     case SelectionPath::FromMemo:

@@ -2,6 +2,7 @@
 
 #include "host/filter/contains_memo.h"
 #include "host/filter/expression.h"
+#include "host/storage/large_array.h"
 #include "host/storage/record_order.h"
 #include "host/storage/record_view.h"
 
@@ -18,6 +19,7 @@ class Table;
 namespace host::filter {
 
 class BigramSummary;
+class WordIndex;
 
 // What deciding the records of a filtered view needs.
 struct SelectionInput {
@@ -43,6 +45,16 @@ struct SelectionInput {
     std::function<const std::vector<std::uint32_t>&(int field)> foldedOrder;
     // The pair summary of a text field (built on demand).
     std::function<const BigramSummary&(int field)> summary;
+    // Whether the pair summary of a text field is built already.
+    std::function<bool(int field)> summaryBuilt;
+    // The words of a text field (built on demand).
+    std::function<const WordIndex&(int field)> wordIndex;
+    // What a text field's bytes tell (WordIndex::MayHold), without its words unless they
+    // are built already.
+    std::function<const WordIndex&(int field)> fieldBytes;
+    // The records of a text or integer field by the first bytes of their folded text
+    // (built on demand; leading_order.h).
+    std::function<const LargeVector<std::uint32_t>&(int field)> leadingOrder;
     // Whether the order, the folded orders and the summaries read text with its accents
     // set aside: they serve only the terms that read it so.
     bool ignoreAccents = false;

@@ -24,6 +24,10 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/parallel_check.h
   ${CMAKE_CURRENT_LIST_DIR}/prefix_ranges.cpp
   ${CMAKE_CURRENT_LIST_DIR}/prefix_ranges.h
+  ${CMAKE_CURRENT_LIST_DIR}/reach_selection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reach_selection.h
+  ${CMAKE_CURRENT_LIST_DIR}/reach_terms.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reach_terms.h
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_selection.h
   ${CMAKE_CURRENT_LIST_DIR}/search_matches.cpp
@@ -36,4 +40,6 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/selection_views.h
   ${CMAKE_CURRENT_LIST_DIR}/substring_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/substring_search.h
+  ${CMAKE_CURRENT_LIST_DIR}/word_index.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/word_index.h
 )

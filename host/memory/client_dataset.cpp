@@ -117,6 +117,7 @@ void ClientDataset::Private::DataChanged()
     m_lastFiltered = {};
     m_known.clear();
     m_summaries.clear();
+    ForgetSearchStructures();
     if (!m_filterText.trimmed().isEmpty() && m_active) {
         // Folded copies of text columns are rebuilt for the new records.
         m_filterRoot = Compile(m_filterText);
@@ -232,6 +233,7 @@ void ClientDataset::SetFilterOptions(FilterOptions options)
         d->m_orders.clear();
         d->m_foldedOrders.clear();
         d->m_summaries.clear();
+        d->ForgetSearchStructures();
         d->m_known.clear();
         d->m_lastFiltered = {};
         ++d->m_orderVersion;
@@ -548,6 +550,12 @@ std::size_t ClientDataset::MemoryBytes() const
     for (const auto& [field, summary] : d->m_summaries) {
         bytes += summary->MemoryBytes();
     }
+    for (const auto& [field, words] : d->m_wordIndexes) {
+        bytes += words->MemoryBytes();
+    }
+    for (const auto& [field, order] : d->m_leadingOrders) {
+        bytes += order->size() * sizeof(std::uint32_t);
+    }
     for (const Private::KnownMatches& known : d->m_known) {
         if (known.matches) {
             add(known.matches.get(), known.matches->size() * 8);
@@ -615,6 +623,18 @@ void ClientDataset::Private::RebuildView(bool keepRecord)
             };
             input.summary = [this](int field) -> const filter::BigramSummary& {
                 return Summary(field);
+            };
+            input.summaryBuilt = [this](int field) {
+                return m_summaries.count(field) != 0 || field == LeadField();
+            };
+            input.wordIndex = [this](int field) -> const filter::WordIndex& {
+                return Words(field);
+            };
+            input.fieldBytes = [this](int field) -> const filter::WordIndex& {
+                return FieldBytes(field);
+            };
+            input.leadingOrder = [this](int field) -> const LargeVector<std::uint32_t>& {
+                return LeadingOrder(field);
             };
             view = filter::SelectFast(input);
         } else {

@@ -7,6 +7,7 @@
 #include "host/filter/bigram_summary.h"
 #include "host/filter/contains_memo.h"
 #include "host/filter/expression.h"
+#include "host/filter/word_index.h"
 #include "host/storage/record_order.h"
 #include "host/storage/record_view.h"
 #include "host/storage/table.h"
@@ -53,6 +54,19 @@ public:
     const Rows& FoldedOrder(int field) const;
     RowsPtr SharedFoldedOrder(const std::vector<SortField>& fields) const;
     const filter::BigramSummary& Summary(int field) const;
+    const filter::WordIndex& Words(int field) const;
+    // The field's word index when built, else one of its bytes alone.
+    const filter::WordIndex& FieldBytes(int field) const;
+    // The field the view's order leads with (its pair summary is built with the order);
+    // -1 in record order.
+    int LeadField() const;
+    const LargeVector<std::uint32_t>& LeadingOrder(int field) const;
+    // Drops what was built for searches over several fields (the data or the way text is
+    // read changed).
+    void ForgetSearchStructures();
+    // The records for which a filter that ORs whole-value LIKE terms ('X') is True,
+    // found through the fields' orders or word lists; false when it is no such filter.
+    bool WholeValueMatches(const filter::Node& root, Rows& out) const;
     std::shared_ptr<const RecordBitmap> Known(const std::string& key) const;
     void Remember(const std::string& key, const RecordView& view);
 
@@ -109,6 +123,10 @@ public:
     FilteredView m_lastFiltered;             // the latest filtered result, for narrowing and reuse
     mutable std::list<KnownMatches> m_known; // most recently used first
     mutable std::map<int, std::unique_ptr<filter::BigramSummary>> m_summaries;
+    // Per field, for searches over several fields: the words of a text field, and the
+    // records by the first bytes of their folded text (leading_order.h).
+    mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_wordIndexes;
+    mutable std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> m_leadingOrders;
 
     RecordView m_view;
     mutable bool m_viewStale = false;

@@ -2,4 +2,5 @@ list(APPEND HOSTRT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_cursor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/client_dataset_p.h
+  ${CMAKE_CURRENT_LIST_DIR}/client_dataset_search.cpp
 )

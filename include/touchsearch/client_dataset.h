@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <memory>
 #include <touchsearch/dataset.h>
 #include <touchsearch/export.h>
@@ -75,6 +76,18 @@ public:
     // Orders the view by the named index (empty: record order); the current record stays
     // current. Raises when no index has that name or it names an unknown field.
     virtual void SetIndexName(const QString& name);
+
+    // The first row of the current view, in view order, for which the expression (in the
+    // filter language, under the filter options) is True; -1 when none, or when the
+    // dataset is closed. A text that does not parse raises, as SetFilter does. An OR of
+    // whole-value matches ("UPPER(A) LIKE 'X' OR UPPER(B) LIKE 'X'") is found through
+    // the fields' orders, at a cost that does not grow with the view.
+    int FirstRowWhere(const QString& expression) const;
+    // Builds now what a search on these fields reads (the words of a text field, its
+    // folded order, an integer field's order by text), so that the first keystroke of a
+    // search over several fields finds it ready; byWords: the search looks for words.
+    // Unknown names are ignored. Everything built is kept until the data changes.
+    void PrepareSearch(const QStringList& fields, bool byWords);
 
     // Fast paths (index ranges, narrowing from the previous view, column scans) on or
     // off. Off, every filter is evaluated record by record over the whole order; both
