@@ -25,7 +25,11 @@ enum class MatchPlace {
 struct TextSpan {
     qsizetype start = 0;
     qsizetype length = 0;
-    friend bool operator==(const TextSpan&, const TextSpan&) = default;
+    // Spelled out: hosts may build with C++17.
+    friend bool operator==(const TextSpan& a, const TextSpan& b)
+    {
+        return a.start == b.start && a.length == b.length;
+    }
 };
 
 // The characters of value that the pieces of a search match, as a LIKE pattern would
