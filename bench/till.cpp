@@ -28,10 +28,10 @@ QString TillFilter(const QString& typed)
     return QStringLiteral("%1 LIKE '%2%'").arg(kField, typed);
 }
 
-double TillKeystroke(host::SqlDataset& dataset, const QString& typed)
+double FilterKeystroke(host::SqlDataset& dataset, const QString& filter)
 {
     return TimeMs([&] {
-        dataset.SetFilter(TillFilter(typed));
+        dataset.SetFilter(filter);
         dataset.SetFiltered(true);
         const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
         double sink = 0;
@@ -44,14 +44,9 @@ double TillKeystroke(host::SqlDataset& dataset, const QString& typed)
     });
 }
 
-double Percentile(std::vector<double> samples, double p)
+double TillKeystroke(host::SqlDataset& dataset, const QString& typed)
 {
-    if (samples.empty()) {
-        return 0;
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = static_cast<size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[std::min(at, samples.size() - 1)];
+    return FilterKeystroke(dataset, TillFilter(typed));
 }
 
 } // namespace bench

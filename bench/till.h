@@ -22,9 +22,8 @@ QString TillName(QRandomGenerator& random);
 QString TillFilter(const QString& typed);
 
 // One keystroke: the filter set and the first screen read; its time in ms.
+double FilterKeystroke(host::SqlDataset& dataset, const QString& filter);
+// The same for the filter the form writes for the text typed.
 double TillKeystroke(host::SqlDataset& dataset, const QString& typed);
-
-// The p-th percentile (0..1) of the samples, nearest rank.
-double Percentile(std::vector<double> samples, double p);
 
 } // namespace bench

@@ -1,5 +1,6 @@
 #include "bench/word_search.h"
 
+#include "bench/till.h"
 #include "bench/timing.h"
 #include "host/sql/database_url.h"
 
@@ -22,7 +23,6 @@ namespace bench {
 
 namespace {
 
-constexpr int kScreenRows = 12;
 
 QString AsciiUpper(QString text)
 {
@@ -56,23 +56,6 @@ void Check(QSqlQuery& query, bool ok)
     if (!ok) {
         throw std::runtime_error(query.lastError().text().toStdString());
     }
-}
-
-// Times one keystroke: the filter applied and the first screen read.
-double Keystroke(host::SqlDataset& dataset, const QString& filter)
-{
-    return TimeMs([&] {
-        dataset.SetFilter(filter);
-        dataset.SetFiltered(true);
-        const int rows = std::min(dataset.FetchedRowCount(), kScreenRows);
-        double sink = 0;
-        for (int row = 0; row < rows; ++row) {
-            for (int f = 0; f < dataset.GetFieldCount(); ++f) {
-                sink += dataset.DisplayText(row, f).size();
-            }
-        }
-        (void)sink;
-    });
 }
 
 void Configure(host::SqlDataset& dataset, const host::sql::ScopedDatabase& db, const QString& table,
@@ -143,8 +126,8 @@ void Till(const QString& url, const QString& table, const QString& searchColumn,
         for (int length = 1; length <= text.size() && static_cast<int>(mine.size()) < keystrokes;
              ++length) {
             try {
-                mine.push_back(
-                    Keystroke(dataset, WordsFilter(searchColumn, fields, text.left(length))));
+                mine.push_back(bench::FilterKeystroke(
+                    dataset, WordsFilter(searchColumn, fields, text.left(length))));
             } catch (const std::exception&) {
                 // Not answered within the statement time-out: counted, and as slow as that.
                 ++failed;
@@ -241,7 +224,8 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
             for (qsizetype length = 1; length <= searches[s].size(); ++length) {
                 const QString typed = searches[s].left(length);
                 try {
-                    times.push_back(Keystroke(dataset, WordsFilter(searchColumn, fields, typed)));
+                    times.push_back(
+                        bench::FilterKeystroke(dataset, WordsFilter(searchColumn, fields, typed)));
                 } catch (const std::exception&) {
                     ++timeouts; // as slow as the time-out
                     times.push_back(dataset.GetStatementTimeout());
