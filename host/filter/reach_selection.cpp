@@ -100,6 +100,13 @@ void MarkLeading(const SelectionInput& input, const ReachTerm& term, RecordBitma
     }
 }
 
+// A contains needle without a space lies within one word of a value: the words of the
+// field, when they are built, answer it from the distinct words.
+bool WithinOneWord(const WordIndex& words, const ReachTerm& term)
+{
+    return words.HasWords() && !words.Spaceless() && term.needle.find(' ') == std::string::npos;
+}
+
 // What marking a term finds, about, without marking it.
 std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& group,
                      const ReachTerm& term)
@@ -121,11 +128,16 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
         return range.second - range.first;
     }
     switch (term.shape) {
-    case Shape::Contains:
-        if (!input.fieldBytes(term.field).MayHold(term.needle)) {
+    case Shape::Contains: {
+        const WordIndex& known = input.fieldBytes(term.field);
+        if (!known.MayHold(term.needle)) {
             return 0;
         }
+        if (WithinOneWord(known, term)) {
+            return known.ContainingHits(term.needle);
+        }
         return input.summaryBuilt(term.field) ? n / 4 : std::size_t{n} * kScanCost;
+    }
     case Shape::WordStart: {
         const WordIndex& words = input.wordIndex(term.field);
         return words.Spaceless() ? 0 : words.Hits(words.WordRange(term.needle));
@@ -197,7 +209,12 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
     }
     switch (term.shape) {
     case Shape::Contains: {
-        if (!input.fieldBytes(term.field).MayHold(term.needle)) {
+        const WordIndex& known = input.fieldBytes(term.field);
+        if (!known.MayHold(term.needle)) {
+            return true;
+        }
+        if (WithinOneWord(known, term)) {
+            known.MarkContaining(term.needle, out);
             return true;
         }
         if (!input.summaryBuilt(term.field)) {

@@ -249,6 +249,27 @@ void WordIndex::Mark(std::pair<std::uint32_t, std::uint32_t> words, RecordBitmap
     }
 }
 
+std::size_t WordIndex::ContainingHits(std::string_view foldedNeedle) const
+{
+    std::size_t hits = 0;
+    for (std::uint32_t word = 0; word + 1 < m_wordStart.size(); ++word) {
+        if (Word(word).find(foldedNeedle) != std::string_view::npos) {
+            hits += Hits({word, word + 1});
+        }
+    }
+    return hits;
+}
+
+void WordIndex::MarkContaining(std::string_view foldedNeedle, RecordBitmap& out) const
+{
+    // The distinct words are far fewer than the records: reading them, not the texts.
+    for (std::uint32_t word = 0; word + 1 < m_wordStart.size(); ++word) {
+        if (Word(word).find(foldedNeedle) != std::string_view::npos) {
+            Mark({word, word + 1}, out);
+        }
+    }
+}
+
 std::size_t WordIndex::MemoryBytes() const
 {
     return m_chars.size() + m_wordStart.size() * sizeof(std::uint32_t) +

@@ -52,6 +52,10 @@ public:
     }
     // Sets the records of those words.
     void Mark(std::pair<std::uint32_t, std::uint32_t> words, RecordBitmap& out) const;
+    // For a folded needle without a space, which can only lie within one word: how many
+    // record entries the words holding it have, and setting their records.
+    std::size_t ContainingHits(std::string_view foldedNeedle) const;
+    void MarkContaining(std::string_view foldedNeedle, RecordBitmap& out) const;
     // The records of one word, ascending.
     const std::uint32_t* List(std::uint32_t word, std::size_t& count) const
     {
