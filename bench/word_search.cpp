@@ -2,6 +2,8 @@
 
 #include "bench/till.h"
 #include "bench/timing.h"
+#include "form/search_condition.h"
+#include "form/search_text.h"
 #include "host/sql/database_url.h"
 
 #include <QRandomGenerator>
@@ -23,17 +25,6 @@ namespace bench {
 
 namespace {
 
-
-QString AsciiUpper(QString text)
-{
-    for (QChar& c : text) {
-        if (c >= u'a' && c <= u'z') {
-            c = QChar(c.unicode() - (u'a' - u'A'));
-        }
-    }
-    return text;
-}
-
 // The search column, then the further fields not equal to it.
 QStringList Searched(const QString& searchColumn, const QStringList& fields)
 {
@@ -44,11 +35,6 @@ QStringList Searched(const QString& searchColumn, const QStringList& fields)
         }
     }
     return all;
-}
-
-QString Term(const QString& field, const QString& pattern)
-{
-    return host::FieldNameInFilter(field) + QStringLiteral(" LIKE '") + pattern + u'\'';
 }
 
 void Check(QSqlQuery& query, bool ok)
@@ -163,38 +149,15 @@ std::vector<double> Tills(const QString& url, const QString& table, const QStrin
 
 QString WordsFilter(const QString& searchColumn, const QStringList& fields, const QString& typed)
 {
-    // As the form writes it for a live dataset: per word w, "(F LIKE 'w%' OR F LIKE
-    // '% w%' ...)" over the searched fields, the words' groups joined by AND; a text
-    // beginning with "%" (contains) gives "(F LIKE '%w%' ...)".
-    const QString text = AsciiUpper(typed);
-    const bool contains = text.startsWith(u'%');
-    QStringList groups;
-    for (const QString& word : (contains ? text.mid(1) : text).split(u' ', Qt::SkipEmptyParts)) {
-        QStringList terms;
-        for (const QString& field : Searched(searchColumn, fields)) {
-            if (contains) {
-                terms << Term(field, u'%' + word + u'%');
-            } else {
-                terms << Term(field, word + u'%')
-                      << Term(field, QStringLiteral("% ") + word + u'%');
-            }
-        }
-        groups << u'(' + terms.join(QStringLiteral(" OR ")) + u')';
-    }
-    return groups.join(QStringLiteral(" AND "));
+    // Exactly what the form writes for a live dataset.
+    return pesquisa::SearchCondition(pesquisa::AsciiUpper(typed), Searched(searchColumn, fields),
+                                     false, true);
 }
 
 QString ExactFilter(const QString& searchColumn, const QStringList& fields, const QString& typed)
 {
-    QString text = AsciiUpper(typed);
-    if (text.startsWith(u'%')) {
-        text.remove(0, 1);
-    }
-    QStringList terms;
-    for (const QString& field : Searched(searchColumn, fields)) {
-        terms << Term(field, text);
-    }
-    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    return pesquisa::ExactCondition(pesquisa::ExactValue(typed), Searched(searchColumn, fields),
+                                    false);
 }
 
 void MeasureWordSearches(const QString& url, const QString& table, const QString& searchColumn,
