@@ -301,26 +301,13 @@ std::size_t TermCount(const Node& node)
 
 } // namespace
 
-bool HasReachGroup(const SelectionInput& input)
-{
-    for (const Node* conjunct : Conjuncts(*input.root)) {
-        const std::vector<ReachTerm> group = AsReachGroup(*conjunct);
-        if (!group.empty() && std::all_of(group.begin(), group.end(), [&](const ReachTerm& t) {
-                return Answerable(input, t);
-            })) {
-            return true;
-        }
-    }
-    return false;
-}
-
-RecordView SelectReach(const SelectionInput& input)
+std::optional<RecordView> SelectReach(const SelectionInput& input)
 {
     const std::uint32_t n = input.table->RecordCount();
+    const std::vector<const Node*> conjuncts = Conjuncts(*input.root);
     std::vector<Group> groups;
-    std::vector<const Node*> tests;
-    CandidateBits candidates;
-    for (const Node* conjunct : Conjuncts(*input.root)) {
+    std::vector<const Node*> others;
+    for (const Node* conjunct : conjuncts) {
         Group group{conjunct, AsReachGroup(*conjunct), 0};
         if (!group.terms.empty() &&
             std::all_of(group.terms.begin(), group.terms.end(),
@@ -329,8 +316,16 @@ RecordView SelectReach(const SelectionInput& input)
                 group.estimate += Estimate(input, group.terms, term);
             }
             groups.push_back(std::move(group));
-            continue;
+        } else {
+            others.push_back(conjunct);
         }
+    }
+    if (groups.empty()) {
+        return std::nullopt; // the planner's own paths answer it
+    }
+    std::vector<const Node*> tests;
+    CandidateBits candidates;
+    for (const Node* conjunct : others) {
         // A base filter's matches, when an earlier filter found them.
         std::shared_ptr<const RecordBitmap> known =
             input.knownMatches ? input.knownMatches(conjunct->Key()) : nullptr;
@@ -347,7 +342,7 @@ RecordView SelectReach(const SelectionInput& input)
     // than the smallest group's marking.
     const RecordView* base = input.narrowBase;
     std::size_t terms = 0;
-    for (const Node* conjunct : Conjuncts(*input.root)) {
+    for (const Node* conjunct : conjuncts) {
         terms += TermCount(*conjunct);
     }
     if (base != nullptr && base->Size() * terms * kTestCost < groups.front().estimate) {

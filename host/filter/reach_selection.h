@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace host::filter {
 
@@ -20,9 +21,8 @@ namespace host::filter {
 // candidates a structure only narrowed) is tested record by record, and the records come
 // out in view order.
 
-// Whether some conjunct of the filter is such a group, which SelectReach then answers.
-bool HasReachGroup(const SelectionInput& input);
-
-RecordView SelectReach(const SelectionInput& input);
+// The records of a filter with some conjunct such a group; nothing for any other filter,
+// which the planner's own paths answer.
+std::optional<RecordView> SelectReach(const SelectionInput& input);
 
 } // namespace host::filter

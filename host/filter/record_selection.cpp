@@ -23,8 +23,8 @@ RecordView SelectPlain(const SelectionInput& input)
 
 RecordView SelectFast(const SelectionInput& input)
 {
-    if (HasReachGroup(input)) {
-        return SelectReach(input);
+    if (std::optional<RecordView> reached = SelectReach(input)) {
+        return std::move(*reached);
     }
     SelectionPlan plan = PlanSelection(input);
     switch (plan.path) {
