@@ -2,6 +2,7 @@
 
 #include "host/storage/column.h"
 #include "host/text/text_fold.h"
+#include "host/text/text_form.h"
 
 #include <algorithm>
 #include <string>
@@ -125,12 +126,17 @@ BigramSummary::BigramSummary(const Column& column, bool ignoreAccents)
     std::vector<std::uint64_t> pool(64 * kPoolStride, 0);
     PartBitmaps part;
     std::string accents;
+    // An integer's pairs are those of its text form, as a search reads it.
+    const bool integers = column.Type() == FieldType::Integer;
+    char number[kTextFormBuffer];
     for (std::uint32_t start = 0; start < m_records; start += kBlock) {
         const std::uint32_t end = std::min<std::uint64_t>(m_records, std::uint64_t{start} + kBlock);
         for (std::uint32_t partStart = start; partStart < end; partStart += kPart) {
             const std::uint32_t partEnd = std::min(end, partStart + kPart);
             for (std::uint32_t rec = partStart; rec < partEnd; ++rec) {
-                std::string_view text = column.SearchText(rec, ignoreAccents, accents);
+                const std::string_view text = integers
+                                                  ? IntegerText(column.Int(rec), number)
+                                                  : column.SearchText(rec, ignoreAccents, accents);
                 if (text.empty() || column.IsNull(rec)) {
                     continue;
                 }

@@ -23,7 +23,8 @@ namespace host::filter {
 // the text and never more memory than the result.
 class BigramSummary {
 public:
-    // With ignoreAccents, of the text as a search reads it then (Column::SearchText).
+    // With ignoreAccents, of the text as a search reads it then (Column::SearchText); of
+    // an integer column, of the values' text forms.
     explicit BigramSummary(const Column& column, bool ignoreAccents = false);
 
     // Records whose folded text may hold the (folded) needle; exact is set when they are

@@ -37,14 +37,27 @@ bool PairedWithWordStart(const std::vector<ReachTerm>& group, const ReachTerm& p
     });
 }
 
+// A contains needle without a space lies within one word of a value: the words of the
+// field, when they are built, answer it from the distinct words.
+bool WithinOneWord(const WordIndex& words, const ReachTerm& term)
+{
+    return words.HasWords() && !words.Spaceless() && term.needle.find(' ') == std::string::npos;
+}
+
 bool Answerable(const SelectionInput& input, const ReachTerm& term)
 {
     if (term.number) {
         return static_cast<bool>(input.leadingOrder);
     }
+    // A contains term without a summary reads the candidates' text when marked.
     return term.accents == input.ignoreAccents && input.leadingOrder && input.wordIndex &&
            input.fieldBytes &&
            (term.shape != Shape::Contains || (input.summary && input.summaryBuilt));
+}
+
+bool SummaryBuilt(const SelectionInput& input, int field)
+{
+    return input.summary && input.summaryBuilt && input.summaryBuilt(field);
 }
 
 struct Group {
@@ -100,11 +113,13 @@ void MarkLeading(const SelectionInput& input, const ReachTerm& term, RecordBitma
     }
 }
 
-// A contains needle without a space lies within one word of a value: the words of the
-// field, when they are built, answer it from the distinct words.
-bool WithinOneWord(const WordIndex& words, const ReachTerm& term)
+// A needle of one or two bytes is what the pair summary answers exactly, reading a few
+// bitmaps, where the words holding it may list most records, one at a time.
+bool SummaryAnswersBetter(const SelectionInput& input, const WordIndex& known,
+                          const ReachTerm& term)
 {
-    return words.HasWords() && !words.Spaceless() && term.needle.find(' ') == std::string::npos;
+    return term.needle.size() <= 2 && SummaryBuilt(input, term.field) &&
+           known.ContainingHits(term.needle) > input.table->RecordCount() / 16;
 }
 
 // What marking a term finds, about, without marking it.
@@ -121,7 +136,7 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
             return 0;
         }
         if (term.shape == Shape::Contains) {
-            return std::size_t{n} * kScanCost;
+            return SummaryBuilt(input, term.field) ? n / 4 : std::size_t{n} * kScanCost;
         }
         const auto range =
             LeadingBytesRange(column, input.leadingOrder(term.field), term.needle, false);
@@ -133,7 +148,7 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
         if (!known.MayHold(term.needle)) {
             return 0;
         }
-        if (WithinOneWord(known, term)) {
+        if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             return known.ContainingHits(term.needle);
         }
         return input.summaryBuilt(term.field) ? n / 4 : std::size_t{n} * kScanCost;
@@ -160,7 +175,6 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
     return n;
 }
 
-// Sets the records of one term of a group; false when they are only candidates.
 // Calls f(rec) for every record of within (nullptr: every record), ascending.
 template <class F> void ForEachOf(const RecordBitmap* within, std::uint32_t n, F&& f)
 {
@@ -177,6 +191,64 @@ template <class F> void ForEachOf(const RecordBitmap* within, std::uint32_t n, F
     }
 }
 
+// Whether the record's value, as the term reads it (an integer by its text form), holds
+// the term's needle.
+bool HoldsNeedle(const Column& column, const ReachTerm& term, std::uint32_t rec,
+                 std::string& scratch)
+{
+    if (column.IsNull(rec)) {
+        return false;
+    }
+    if (term.number) {
+        char buffer[kTextFormBuffer];
+        return IntegerText(column.Int(rec), buffer).find(term.needle) != std::string::npos;
+    }
+    return FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle);
+}
+
+// A contains term through the field's pair summary: its records, or its candidates each
+// read for the needle; only those of within, when not nullptr.
+void MarkThroughSummary(const SelectionInput& input, const ReachTerm& term,
+                        const RecordBitmap* within, RecordBitmap& out)
+{
+    const Column& column = input.table->Col(term.field);
+    bool exact = false;
+    RecordBitmap found = input.summary(term.field).Candidates(term.needle, exact);
+    if (within != nullptr) {
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            found[i] &= (*within)[i];
+        }
+    }
+    if (exact) {
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] |= found[i];
+        }
+        return;
+    }
+    // The candidates lie far apart in the column: each read starts a few records ahead,
+    // so that the misses overlap rather than come one after another.
+    Rows listed(CountBits(found) + kListSlack);
+    ListSetBits(found, listed.data());
+    listed.resize(listed.size() - kListSlack);
+    constexpr std::size_t kAhead = 8;
+    std::string scratch;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (i + 2 * kAhead < listed.size() && !term.number) {
+            column.PrefetchOffsets(listed[i + 2 * kAhead]);
+        }
+        if (i + kAhead < listed.size()) {
+            if (term.number) {
+                column.PrefetchInt(listed[i + kAhead]);
+            } else {
+                column.PrefetchText(listed[i + kAhead]);
+            }
+        }
+        if (HoldsNeedle(column, term, listed[i], scratch)) {
+            SetBit(out, listed[i]);
+        }
+    }
+}
+
 // Sets the records of one term of a group; false when they are only candidates. Terms
 // that read the text read only the records of within, when not nullptr (the candidates
 // left): a record outside it is not wanted, marked or not.
@@ -188,18 +260,22 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
     }
     const Column& column = input.table->Col(term.field);
     if (term.number) {
-        char buffer[kTextFormBuffer];
         switch (term.shape) {
         case Shape::WordStart:
             return true; // an integer's text has no space
-        case Shape::Contains:
+        case Shape::Contains: {
+            if (SummaryBuilt(input, term.field)) {
+                MarkThroughSummary(input, term, within, out);
+                return true;
+            }
+            std::string scratch;
             ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
-                if (!column.IsNull(rec) &&
-                    IntegerText(column.Int(rec), buffer).find(term.needle) != std::string::npos) {
+                if (HoldsNeedle(column, term, rec, scratch)) {
                     SetBit(out, rec);
                 }
             });
             return true;
+        }
         case Shape::Prefix:
         case Shape::Whole:
             MarkLeading(input, term, out);
@@ -213,7 +289,7 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
         if (!known.MayHold(term.needle)) {
             return true;
         }
-        if (WithinOneWord(known, term)) {
+        if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             known.MarkContaining(term.needle, out);
             return true;
         }
@@ -222,34 +298,13 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             // built and kept for this field.
             std::string scratch;
             ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
-                if (!column.IsNull(rec) &&
-                    FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle)) {
+                if (HoldsNeedle(column, term, rec, scratch)) {
                     SetBit(out, rec);
                 }
             });
             return true;
         }
-        bool exact = false;
-        RecordBitmap found = input.summary(term.field).Candidates(term.needle, exact);
-        if (within != nullptr) {
-            for (std::size_t i = 0; i < found.size(); ++i) {
-                found[i] &= (*within)[i];
-            }
-        }
-        if (exact) {
-            for (std::size_t i = 0; i < out.size(); ++i) {
-                out[i] |= found[i];
-            }
-            return true;
-        }
-        // The summary's candidates, each read for the needle.
-        std::string scratch;
-        ForEachOf(&found, column.Count(), [&](std::uint32_t rec) {
-            if (!column.IsNull(rec) &&
-                FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle)) {
-                SetBit(out, rec);
-            }
-        });
+        MarkThroughSummary(input, term, within, out);
         return true;
     }
     case Shape::WordStart: {

@@ -95,6 +95,7 @@ void ClientDataset::AddField(const QString& name, FieldType type, int size)
 
 void ClientDataset::AppendRecord(const QVariantList& values)
 {
+    d->StopSearchBuilds();
     d->m_table.AppendRecord(values);
     for (int f = 0; f < d->m_table.FieldCount(); ++f) {
         GetField(f)->SetSize(d->m_table.ReportedSize(f));
@@ -148,6 +149,7 @@ void ClientDataset::Private::LoadFromTable(Table loaded, const QString& source)
 
 void ClientDataset::Private::SwapTable(Table& table)
 {
+    StopSearchBuilds();
     m_table = std::move(table);
     m_owner.ClearFieldObjects();
     for (int f = 0; f < m_table.FieldCount(); ++f) {
@@ -468,6 +470,9 @@ const ClientDataset::Private::Rows& ClientDataset::Private::FoldedOrder(int fiel
 
 const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
 {
+    if (SummaryPending(field)) {
+        TakeBuiltSummaries();
+    }
     auto it = m_summaries.find(field);
     if (it == m_summaries.end()) {
         it = m_summaries
@@ -625,6 +630,9 @@ void ClientDataset::Private::RebuildView(bool keepRecord)
                 return Summary(field);
             };
             input.summaryBuilt = [this](int field) {
+                if (SummaryPending(field)) {
+                    TakeBuiltSummaries();
+                }
                 return m_summaries.count(field) != 0 || field == LeadField();
             };
             input.wordIndex = [this](int field) -> const filter::WordIndex& {

@@ -8,6 +8,7 @@
 #include "host/filter/contains_memo.h"
 #include "host/filter/expression.h"
 #include "host/filter/word_index.h"
+#include "host/memory/search_build.h"
 #include "host/storage/record_order.h"
 #include "host/storage/record_view.h"
 #include "host/storage/table.h"
@@ -62,8 +63,16 @@ public:
     int LeadField() const;
     const LargeVector<std::uint32_t>& LeadingOrder(int field) const;
     // Drops what was built for searches over several fields (the data or the way text is
-    // read changed).
+    // read changed), stopping the builds under way first.
     void ForgetSearchStructures();
+    // Stops the builds PrepareSearch started; before the table changes.
+    void StopSearchBuilds();
+    // Takes what those builds built into the maps below: what typing reads (waiting for
+    // it), and with the summaries the pair summaries too (waiting for them).
+    void TakeBuiltTyped() const;
+    void TakeBuiltSummaries() const;
+    bool SummaryPending(int field) const;
+    void Keep(SearchStructures built) const;
     // The records for which a filter that ORs whole-value LIKE terms ('X') is True,
     // found through the fields' orders or word lists; false when it is no such filter.
     bool WholeValueMatches(const filter::Node& root, Rows& out) const;
@@ -127,6 +136,9 @@ public:
     // records by the first bytes of their folded text (leading_order.h).
     mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_wordIndexes;
     mutable std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> m_leadingOrders;
+    // The builds PrepareSearch started on a worker thread (search_build.h), oldest first;
+    // after m_table, so that they end before it goes.
+    mutable std::vector<std::unique_ptr<SearchBuild>> m_searchBuilds;
 
     RecordView m_view;
     mutable bool m_viewStale = false;

@@ -7,14 +7,13 @@
 #include "host/storage/leading_order.h"
 
 #include <algorithm>
-#include <future>
-#include <system_error>
 #include <touchsearch/client_dataset.h>
 
 namespace host {
 
 const filter::WordIndex& ClientDataset::Private::Words(int field) const
 {
+    TakeBuiltTyped();
     std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
     if (!words || !words->HasWords()) {
         words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents);
@@ -24,6 +23,7 @@ const filter::WordIndex& ClientDataset::Private::Words(int field) const
 
 const filter::WordIndex& ClientDataset::Private::FieldBytes(int field) const
 {
+    TakeBuiltTyped();
     std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
     if (!words) {
         words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents, false);
@@ -33,6 +33,7 @@ const filter::WordIndex& ClientDataset::Private::FieldBytes(int field) const
 
 const LargeVector<std::uint32_t>& ClientDataset::Private::LeadingOrder(int field) const
 {
+    TakeBuiltTyped();
     auto it = m_leadingOrders.find(field);
     if (it == m_leadingOrders.end()) {
         it = m_leadingOrders
@@ -51,71 +52,145 @@ int ClientDataset::Private::LeadField() const
 
 void ClientDataset::Private::ForgetSearchStructures()
 {
+    StopSearchBuilds();
     m_wordIndexes.clear();
     m_leadingOrders.clear();
 }
 
+void ClientDataset::Private::StopSearchBuilds()
+{
+    for (const std::unique_ptr<SearchBuild>& build : m_searchBuilds) {
+        build->Stop();
+    }
+    m_searchBuilds.clear();
+}
+
+void ClientDataset::Private::Keep(SearchStructures built) const
+{
+    for (auto& [field, words] : built.words) {
+        std::unique_ptr<filter::WordIndex>& kept = m_wordIndexes[field];
+        if (!kept || (!kept->HasWords() && words->HasWords())) {
+            kept = std::move(words);
+        }
+    }
+    for (auto& [field, order] : built.leadingOrders) {
+        m_leadingOrders.try_emplace(field, std::move(order));
+    }
+    for (auto& [field, summary] : built.summaries) {
+        m_summaries.try_emplace(field, std::move(summary));
+    }
+}
+
+void ClientDataset::Private::TakeBuiltTyped() const
+{
+    for (auto build = m_searchBuilds.begin(); build != m_searchBuilds.end();) {
+        try {
+            if ((*build)->TypedPending()) {
+                Keep((*build)->TakeTyped());
+            }
+            if (!(*build)->Ready()) {
+                ++build;
+                continue;
+            }
+            Keep((*build)->TakeSummaries());
+        } catch (const std::exception&) {
+            // Memory ran out on the worker: what is missing is built when read, and
+            // raises there if it fails again.
+            (*build)->Stop();
+        }
+        build = m_searchBuilds.erase(build);
+    }
+}
+
+void ClientDataset::Private::TakeBuiltSummaries() const
+{
+    TakeBuiltTyped();
+    for (const std::unique_ptr<SearchBuild>& build : m_searchBuilds) {
+        try {
+            Keep(build->TakeSummaries());
+        } catch (const std::exception&) {
+            build->Stop();
+        }
+    }
+    m_searchBuilds.clear();
+}
+
+bool ClientDataset::Private::SummaryPending(int field) const
+{
+    return std::any_of(
+        m_searchBuilds.begin(), m_searchBuilds.end(),
+        [&](const std::unique_ptr<SearchBuild>& build) { return build->SummaryPending(field); });
+}
+
+bool ClientDataset::SearchPrepared() const
+{
+    return std::all_of(d->m_searchBuilds.begin(), d->m_searchBuilds.end(),
+                       [](const std::unique_ptr<SearchBuild>& build) { return build->Ready(); });
+}
+
 void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
 {
-    std::vector<int> texts;
-    std::vector<int> numbers;
+    // What builds under way will bring is not planned again.
+    const auto pending = [&](int field, bool summary) {
+        return std::any_of(d->m_searchBuilds.begin(), d->m_searchBuilds.end(),
+                           [&](const std::unique_ptr<SearchBuild>& build) {
+                               const SearchBuildPlan& plan = build->Plan();
+                               const auto has = [&](const std::vector<int>& list) {
+                                   return std::find(list.begin(), list.end(), field) != list.end();
+                               };
+                               return summary ? build->SummaryPending(field)
+                                              : build->TypedPending() &&
+                                                    (has(plan.words) || has(plan.leading) ||
+                                                     has(plan.leadingUnlessSpaced)) &&
+                                                    (plan.byWords || !byWords);
+                           });
+    };
+    SearchBuildPlan plan;
+    plan.ignoreAccents = d->m_ignoreAccents;
+    plan.byWords = byWords;
+    const Private::IndexOrder* order = d->CurrentOrder();
     for (const QString& name : fields) {
         const int field = d->m_table.FindField(name.trimmed());
         if (field < 0 || d->m_table.Def(field).binary) {
             continue;
         }
-        if (d->m_table.Def(field).type == FieldType::Text) {
-            texts.push_back(field);
-        } else if (d->m_table.Def(field).type == FieldType::Integer) {
-            numbers.push_back(field);
+        const FieldType type = d->m_table.Def(field).type;
+        if (type != FieldType::Text && type != FieldType::Integer) {
+            continue;
         }
-    }
-    // The word lists (one pass each) on a second thread while this one sorts.
-    std::vector<int> wanted;
-    for (const int field : texts) {
+        if (d->m_summaries.count(field) == 0 && field != d->LeadField() && !pending(field, true)) {
+            plan.summaries.push_back(field);
+        }
+        if (pending(field, false) || d->m_leadingOrders.count(field) != 0) {
+            continue;
+        }
+        if (type == FieldType::Integer) {
+            plan.leading.push_back(field);
+            continue;
+        }
         const auto known = d->m_wordIndexes.find(field);
         if (known == d->m_wordIndexes.end() || (byWords && !known->second->HasWords())) {
-            wanted.push_back(field);
+            plan.words.push_back(field);
+        } else {
+            plan.spaceless[field] = known->second->Spaceless();
         }
-    }
-    const bool ignoreAccents = d->m_ignoreAccents;
-    const Table& table = d->m_table;
-    std::future<std::vector<std::unique_ptr<filter::WordIndex>>> words;
-    const auto buildWords = [&table, wanted, ignoreAccents, byWords] {
-        std::vector<std::unique_ptr<filter::WordIndex>> built;
-        for (const int field : wanted) {
-            built.push_back(
-                std::make_unique<filter::WordIndex>(table.Col(field), ignoreAccents, byWords));
-        }
-        return built;
-    };
-    try {
-        words = std::async(std::launch::async, buildWords);
-    } catch (const std::system_error&) {
-        // No thread to be had: built here, after the orders.
-    }
-    for (const int field : numbers) {
-        (void)d->LeadingOrder(field);
-    }
-    std::vector<std::unique_ptr<filter::WordIndex>> built =
-        words.valid() ? words.get() : buildWords();
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        d->m_wordIndexes[wanted[i]] = std::move(built[i]);
-    }
-    // A value's prefix is found in the folded order: wanted for every text field but
-    // those whose words the word list answers.
-    const Private::IndexOrder* order = d->CurrentOrder();
-    for (const int field : texts) {
+        // A value's prefix is found in the folded order, unless the view's order leads
+        // with the field or its words answer it.
         const bool leads =
             order != nullptr && order->fields[0].field == field && !order->fields[0].descending;
-        if (!leads && (!byWords || d->FieldBytes(field).Spaceless())) {
-            (void)d->LeadingOrder(field);
+        if (!leads) {
+            plan.leadingUnlessSpaced.push_back(field);
         }
+    }
+    if (!plan.words.empty() || !plan.leading.empty() || !plan.leadingUnlessSpaced.empty() ||
+        !plan.summaries.empty()) {
+        d->m_searchBuilds.push_back(std::make_unique<SearchBuild>(d->m_table, std::move(plan)));
     }
 }
 
 bool ClientDataset::Private::WholeValueMatches(const filter::Node& root, Rows& out) const
 {
+    TakeBuiltTyped();
     std::vector<const filter::Node*> terms;
     if (root.Kind() == filter::NodeKind::Or) {
         for (const filter::NodePtr& term : static_cast<const filter::LogicNode&>(root).Terms()) {

@@ -83,11 +83,15 @@ public:
     // whole-value matches ("UPPER(A) LIKE 'X' OR UPPER(B) LIKE 'X'") is found through
     // the fields' orders, at a cost that does not grow with the view.
     int FirstRowWhere(const QString& expression) const;
-    // Builds now what a search on these fields reads (the words of a text field, its
-    // folded order, an integer field's order by text), so that the first keystroke of a
-    // search over several fields finds it ready; byWords: the search looks for words.
-    // Unknown names are ignored. Everything built is kept until the data changes.
+    // Starts building, on a worker thread, what a search on these fields reads (the words
+    // of a text field, its folded order, an integer field's order by text, then the pair
+    // summaries a contains search reads), so that the first keystrokes of a search over
+    // several fields find it ready; byWords: the search looks for words. Returns at once;
+    // a search that needs a part before it is built waits for that part. Unknown names are
+    // ignored. Everything built is kept until the data changes.
     void PrepareSearch(const QStringList& fields, bool byWords);
+    // Whether everything PrepareSearch started is built (never waits).
+    bool SearchPrepared() const;
 
     // Fast paths (index ranges, narrowing from the previous view, column scans) on or
     // off. Off, every filter is evaluated record by record over the whole order; both

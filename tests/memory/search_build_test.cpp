@@ -1,0 +1,158 @@
+// What PrepareSearch builds on its worker thread: searches that come before it is done,
+// and changes to the dataset while it runs.
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <touchsearch/client_dataset.h>
+#include <touchsearch/dataset.h>
+#include <vector>
+
+namespace {
+
+const char* const kFirst[] = {"MARIA", "JOÃO", "ANA", "PEDRO", "LUCIA", "JOSE"};
+const char* const kLast[] = {"SILVA", "SOUZA", "LIMA", "COSTA", "SANTOS"};
+
+// Enough records that the worker is still building when the test goes on.
+constexpr int kRecords = 200000;
+
+std::unique_ptr<host::ClientDataset> MakeCustomers(int records = kRecords)
+{
+    auto ds = std::make_unique<host::ClientDataset>();
+    ds->AddField(QStringLiteral("NOME"), host::FieldType::Text, 60);
+    ds->AddField(QStringLiteral("CODIGO"), host::FieldType::Integer);
+    ds->AddField(QStringLiteral("FONE"), host::FieldType::Text, 11);
+    for (int i = 0; i < records; ++i) {
+        const QString name = QString::fromUtf8(kFirst[i % 6]) + u' ' +
+                             QString::fromUtf8(kLast[(i / 6) % 5]) +
+                             (i % 7 == 0 ? QStringLiteral(" DA CRUZ") : QString());
+        const QVariant phone =
+            i % 11 == 0 ? QVariant()
+                        : QVariant(QString::number(11900000000LL + i * 7919LL % 100000000LL));
+        ds->AppendRecord({name, qlonglong{i}, phone});
+    }
+    ds->Open();
+    ds->GetIndexDefs().Add(QStringLiteral("NOME"), QStringLiteral("NOME"), {});
+    ds->SetIndexName(QStringLiteral("NOME"));
+    return ds;
+}
+
+const QStringList kFields{QStringLiteral("NOME"), QStringLiteral("CODIGO"), QStringLiteral("FONE")};
+
+// The filter the form writes for one word typed over the three fields.
+QString Word(const QString& word)
+{
+    QStringList terms;
+    for (const QString& field : kFields) {
+        const QString like = QStringLiteral("UPPER(") + field + QStringLiteral(") LIKE '");
+        terms << like + word + QStringLiteral("%'")
+              << like + QStringLiteral("% ") + word + QStringLiteral("%'");
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+QString Contains(const QString& needle)
+{
+    QStringList terms;
+    for (const QString& field : kFields) {
+        terms << QStringLiteral("UPPER(") + field + QStringLiteral(") LIKE '%") + needle +
+                     QStringLiteral("%'");
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+// The codes of the records the filter shows, in view order.
+std::vector<qint64> Shown(host::ClientDataset& ds, const QString& filter)
+{
+    ds.SetFilter(filter);
+    ds.SetFiltered(true);
+    std::vector<qint64> codes;
+    const int code = ds.FindField(QStringLiteral("CODIGO"))->GetIndex();
+    for (int row = 0; row < ds.RecordCount(); ++row) {
+        codes.push_back(ds.Value(row, code).toLongLong());
+    }
+    return codes;
+}
+
+std::vector<qint64> ShownPlainly(host::ClientDataset& ds, const QString& filter)
+{
+    ds.SetFastPaths(false);
+    std::vector<qint64> codes = Shown(ds, filter);
+    ds.SetFastPaths(true);
+    return codes;
+}
+
+void WaitUntilPrepared(const host::ClientDataset& ds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!ds.SearchPrepared() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(ds.SearchPrepared());
+}
+
+} // namespace
+
+// Searches before the worker is done get the records a plain evaluation finds, and the
+// build is over once they have read what it built.
+TEST(SearchBuild, SearchesBeforeTheBuildEndsFindWhatAPlainEvaluationFinds)
+{
+    auto ds = MakeCustomers();
+    ds->PrepareSearch(kFields, true);
+    for (const QString& filter :
+         {Word(QStringLiteral("SIL")) + QStringLiteral(" AND ") + Word(QStringLiteral("MA")),
+          Word(QStringLiteral("119")), Contains(QStringLiteral("79")),
+          Contains(QStringLiteral("1234")), Contains(QStringLiteral("ILV")),
+          Word(QStringLiteral("CRU"))}) {
+        const std::vector<qint64> fast = Shown(*ds, filter);
+        EXPECT_FALSE(fast.empty()) << filter.toStdString();
+        EXPECT_EQ(fast, ShownPlainly(*ds, filter)) << filter.toStdString();
+    }
+    // Every part has been read by now, the contains searches' summaries too.
+    EXPECT_TRUE(ds->SearchPrepared());
+}
+
+// The worker ends by itself; a dataset with nothing to prepare is prepared at once.
+TEST(SearchBuild, TheBuildEndsWithoutASearch)
+{
+    auto ds = MakeCustomers(20000);
+    ds->PrepareSearch(kFields, true);
+    WaitUntilPrepared(*ds);
+    ds->PrepareSearch({QStringLiteral("NO SUCH FIELD")}, true);
+    EXPECT_TRUE(ds->SearchPrepared());
+    EXPECT_EQ(Shown(*ds, Contains(QStringLiteral("SOUZ"))),
+              ShownPlainly(*ds, Contains(QStringLiteral("SOUZ"))));
+}
+
+// Records appended, accents set aside or the dataset destroyed while the worker reads
+// the records, or after it built but before a search took what it built: the worker is
+// stopped, and what it built for the old records is not used.
+TEST(SearchBuild, ChangesWhileBuildingStopItAndSearchTheNewState)
+{
+    for (const bool whileBuilding : {true, false}) {
+        auto ds = MakeCustomers();
+        ds->PrepareSearch(kFields, true);
+        if (!whileBuilding) {
+            WaitUntilPrepared(*ds);
+        }
+        ds->AppendRecord(
+            {QStringLiteral("ZULEIDE QUARESMA"), qlonglong{kRecords}, QStringLiteral("555-12345")});
+        EXPECT_EQ(Shown(*ds, Word(QStringLiteral("QUAR"))), std::vector<qint64>{kRecords});
+        EXPECT_EQ(Shown(*ds, Contains(QStringLiteral("5-123"))), std::vector<qint64>{kRecords});
+    }
+    {
+        auto ds = MakeCustomers();
+        ds->PrepareSearch(kFields, true);
+        ds->SetFilterOptions(host::FilterOption::IgnoreAccents);
+        const QString joao = Word(QStringLiteral("JOAO"));
+        const std::vector<qint64> found = Shown(*ds, joao);
+        EXPECT_EQ(found.size(),
+                  static_cast<std::size_t>(kRecords / 6 + (kRecords % 6 > 1 ? 1 : 0)));
+        EXPECT_EQ(found, ShownPlainly(*ds, joao));
+    }
+    {
+        auto ds = MakeCustomers();
+        ds->PrepareSearch(kFields, false);
+        ds.reset(); // waits for the worker, which reads the records being destroyed
+    }
+}
