@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <future>
 #include <string>
+#include <system_error>
 
 namespace host::filter {
 
@@ -206,6 +208,34 @@ bool HoldsNeedle(const Column& column, const ReachTerm& term, std::uint32_t rec,
     return FoldedContains(column.SearchText(rec, term.accents, scratch), term.needle);
 }
 
+// From this many candidates up, a summary's candidates are read on two threads.
+constexpr std::size_t kTwoThreadReads = std::size_t{1} << 15;
+
+// Sets in out the candidates [from, to) whose value holds the needle. They lie far apart
+// in the column: each read starts a few records ahead, so that the misses overlap rather
+// than come one after another.
+void ReadCandidates(const Column& column, const ReachTerm& term, const std::uint32_t* from,
+                    const std::uint32_t* to, RecordBitmap& out)
+{
+    constexpr std::ptrdiff_t kAhead = 8;
+    std::string scratch;
+    for (const std::uint32_t* rec = from; rec < to; ++rec) {
+        if (to - rec > 2 * kAhead && !term.number) {
+            column.PrefetchOffsets(rec[2 * kAhead]);
+        }
+        if (to - rec > kAhead) {
+            if (term.number) {
+                column.PrefetchInt(rec[kAhead]);
+            } else {
+                column.PrefetchText(rec[kAhead]);
+            }
+        }
+        if (HoldsNeedle(column, term, *rec, scratch)) {
+            SetBit(out, *rec);
+        }
+    }
+}
+
 // A contains term through the field's pair summary: its records, or its candidates each
 // read for the needle; only those of within, when not nullptr.
 void MarkThroughSummary(const SelectionInput& input, const ReachTerm& term,
@@ -225,27 +255,31 @@ void MarkThroughSummary(const SelectionInput& input, const ReachTerm& term,
         }
         return;
     }
-    // The candidates lie far apart in the column: each read starts a few records ahead,
-    // so that the misses overlap rather than come one after another.
     Rows listed(CountBits(found) + kListSlack);
     ListSetBits(found, listed.data());
     listed.resize(listed.size() - kListSlack);
-    constexpr std::size_t kAhead = 8;
-    std::string scratch;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (i + 2 * kAhead < listed.size() && !term.number) {
-            column.PrefetchOffsets(listed[i + 2 * kAhead]);
+    // Many candidates are read by two threads, split where a word of out begins.
+    std::size_t half = listed.size();
+    if (listed.size() >= kTwoThreadReads) {
+        half = listed.size() / 2;
+        while (half < listed.size() && listed[half] / 64 == listed[half - 1] / 64) {
+            ++half;
         }
-        if (i + kAhead < listed.size()) {
-            if (term.number) {
-                column.PrefetchInt(listed[i + kAhead]);
-            } else {
-                column.PrefetchText(listed[i + kAhead]);
-            }
+    }
+    std::future<void> other;
+    if (half < listed.size()) {
+        try {
+            other = std::async(std::launch::async, [&] {
+                ReadCandidates(column, term, listed.data() + half, listed.data() + listed.size(),
+                               out);
+            });
+        } catch (const std::system_error&) {
+            half = listed.size(); // no thread to be had: all of them here
         }
-        if (HoldsNeedle(column, term, listed[i], scratch)) {
-            SetBit(out, listed[i]);
-        }
+    }
+    ReadCandidates(column, term, listed.data(), listed.data() + half, out);
+    if (other.valid()) {
+        other.get();
     }
 }
 
@@ -362,7 +396,16 @@ std::optional<RecordView> SelectReach(const SelectionInput& input)
     const std::vector<const Node*> conjuncts = Conjuncts(*input.root);
     std::vector<Group> groups;
     std::vector<const Node*> others;
+    CandidateBits candidates;
     for (const Node* conjunct : conjuncts) {
+        // A group a recent filter found (the word typed before the next one, the text
+        // before a Backspace): its matches as they are.
+        std::shared_ptr<const RecordBitmap> known =
+            input.knownMatches ? input.knownMatches(conjunct->Key()) : nullptr;
+        if (known) {
+            candidates.Take(std::move(known));
+            continue;
+        }
         Group group{conjunct, AsReachGroup(*conjunct), 0};
         if (!group.terms.empty() &&
             std::all_of(group.terms.begin(), group.terms.end(),
@@ -375,21 +418,10 @@ std::optional<RecordView> SelectReach(const SelectionInput& input)
             others.push_back(conjunct);
         }
     }
-    if (groups.empty()) {
+    if (groups.empty() && candidates.Bits() == nullptr) {
         return std::nullopt; // the planner's own paths answer it
     }
-    std::vector<const Node*> tests;
-    CandidateBits candidates;
-    for (const Node* conjunct : others) {
-        // A base filter's matches, when an earlier filter found them.
-        std::shared_ptr<const RecordBitmap> known =
-            input.knownMatches ? input.knownMatches(conjunct->Key()) : nullptr;
-        if (known) {
-            candidates.Take(std::move(known));
-        } else {
-            tests.push_back(conjunct);
-        }
-    }
+    std::vector<const Node*> tests = others;
     std::sort(groups.begin(), groups.end(),
               [](const Group& a, const Group& b) { return a.estimate < b.estimate; });
     EvalScratch scratch;
@@ -400,7 +432,8 @@ std::optional<RecordView> SelectReach(const SelectionInput& input)
     for (const Node* conjunct : conjuncts) {
         terms += TermCount(*conjunct);
     }
-    if (base != nullptr && base->Size() * terms * kTestCost < groups.front().estimate) {
+    if (base != nullptr && !groups.empty() && candidates.Bits() == nullptr &&
+        base->Size() * terms * kTestCost < groups.front().estimate) {
         Rows out;
         base->ForEach([&](std::uint32_t rec) {
             if (input.root->Test(rec, scratch) == Tri::True) {
