@@ -33,6 +33,7 @@ std::unique_ptr<host::ClientDataset> MakeCustomers(int records = kRecords)
     }
     ds->Open();
     ds->GetIndexDefs().Add(QStringLiteral("NOME"), QStringLiteral("NOME"), {});
+    ds->GetIndexDefs().Add(QStringLiteral("CODIGO"), QStringLiteral("CODIGO"), {});
     ds->SetIndexName(QStringLiteral("NOME"));
     return ds;
 }
@@ -109,6 +110,25 @@ TEST(SearchBuild, SearchesBeforeTheBuildEndsFindWhatAPlainEvaluationFinds)
         EXPECT_EQ(fast, ShownPlainly(*ds, filter)) << filter.toStdString();
     }
     // Every part has been read by now, the contains searches' summaries too.
+    EXPECT_TRUE(ds->SearchPrepared());
+}
+
+// A second call while the first build runs (a title tap just after the window opened,
+// or a search by words after one without) builds only what the first does not, and the
+// searches read both.
+TEST(SearchBuild, ASecondPreparationWhileTheFirstRunsAddsToIt)
+{
+    auto ds = MakeCustomers();
+    ds->PrepareSearch({QStringLiteral("NOME"), QStringLiteral("FONE")}, false);
+    ds->SetIndexName(QStringLiteral("CODIGO"));
+    ds->PrepareSearch(kFields, true);
+    for (const QString& filter :
+         {Word(QStringLiteral("CRU")), Word(QStringLiteral("1190")), Contains(QStringLiteral("ZA")),
+          Contains(QStringLiteral("317")), Contains(QStringLiteral("A CR"))}) {
+        const std::vector<qint64> fast = Shown(*ds, filter);
+        EXPECT_FALSE(fast.empty()) << filter.toStdString();
+        EXPECT_EQ(fast, ShownPlainly(*ds, filter)) << filter.toStdString();
+    }
     EXPECT_TRUE(ds->SearchPrepared());
 }
 
