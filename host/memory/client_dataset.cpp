@@ -89,6 +89,7 @@ void ClientDataset::AddField(const QString& name, FieldType type, int size)
     if (size < 0) {
         throw DatasetError(QStringLiteral("Field \"%1\": size %2 is negative").arg(name).arg(size));
     }
+    d->StopSearchBuilds();
     d->m_table.AddField({name, type, type == FieldType::Text ? size : 0});
     AddFieldObject(name, type, d->m_table.ReportedSize(d->m_table.FieldCount() - 1));
 }
