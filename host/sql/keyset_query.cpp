@@ -2,6 +2,8 @@
 
 #include "host/text/accent_fold.h"
 
+#include <algorithm>
+
 namespace host::sql {
 
 namespace {
@@ -197,28 +199,52 @@ SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anch
     return out;
 }
 
+// The keys of the first `limit` rows the condition selects among the first `rows` rows of
+// the order (after the anchor). The walk hands its rows on in the order's own values, so
+// the server stops walking as soon as it has the window: a search many records meet
+// costs a few rows of the index, however far the bound.
+QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValues* anchor,
+                          bool descending, int rows, int limit) const
+{
+    QStringList values;
+    QStringList orderBy;
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const OrderColumn& column = m_order[i];
+        const QString alias = QStringLiteral("ts_o%1").arg(i);
+        values << QStringLiteral("%1 AS %2")
+                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
+        orderBy << m_dialect.OrderTerm(QStringLiteral("ts_w.") + alias,
+                                       column.rowIdentity ? ValueKind::Int : column.kind,
+                                       descending, !column.notNull);
+    }
+    const QStringList walked = AnchorTerms(out, anchor, descending);
+    QString walk =
+        QStringLiteral("SELECT *, %1 FROM %2").arg(values.join(QStringLiteral(", ")), m_table);
+    if (!walked.isEmpty()) {
+        walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
+    }
+    walk += OrderBy(descending, false) + QStringLiteral(" LIMIT %1").arg(rows);
+    QStringList met;
+    AppendCondition(out, met, condition);
+    return QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3 ORDER BY %4 LIMIT %5")
+        .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), orderBy.join(QStringLiteral(", ")))
+        .arg(limit);
+}
+
 // A condition over several fields that no index gives in order (contains, words) is found
-// one of two ways, in one statement: the first rows of the order are walked, a bounded
+// one of three ways, in one statement: the first rows of the order are walked, a bounded
 // number of them, and when they hold the whole window that is it (a search that many
-// records meet); else the records are found through the condition's indexes and sorted
-// (a search that few meet, which a walk of the order would pass over most of the table
-// to find). The server decides which once the walk is done: the other part never runs.
+// records meet). When they held enough of it that a walk of kFarRows should find the rest,
+// that walk is taken. Else the records are found through the condition's indexes and
+// sorted (a search that few meet, which a walk of the order would pass over most of the
+// table to find). The server decides once each walk is done: the parts not chosen never run.
 SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                                 int limit) const
 {
     SqlText out;
     const QString ordered = OrderBy(descending, false);
-    QStringList walked = AnchorTerms(out, anchor, descending);
-    QString walk = QStringLiteral("SELECT * FROM %1").arg(m_table);
-    if (!walked.isEmpty()) {
-        walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
-    }
-    walk += ordered + QStringLiteral(" LIMIT %1").arg(kWalkedRows);
-    QStringList met;
-    AppendCondition(out, met, condition);
-    const QString first = QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3%4 LIMIT %5")
-                              .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), ordered)
-                              .arg(limit);
+    const QString nearWalk = Walk(out, condition, anchor, descending, kWalkedRows, limit);
+    const QString farWalk = Walk(out, condition, anchor, descending, kFarRows, limit);
     QStringList found;
     AppendCondition(out, found, condition);
     found << AnchorTerms(out, anchor, descending);
@@ -226,13 +252,21 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
         QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
             .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
             .arg(limit);
+    // Matches among the first rows at this rate or more (and more than one, which may be
+    // chance): the far walk is expected to find the window within its bound.
+    const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
     const QString keys =
-        QStringLiteral("WITH ts_walk AS MATERIALIZED (%1) "
-                       "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %3 "
-                       "UNION ALL SELECT * FROM (%2) AS ts_s WHERE (SELECT count(*) FROM "
-                       "ts_walk) < %3")
-            .arg(first, sorted)
-            .arg(limit);
+        QStringLiteral(
+            "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
+            "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "
+            "UNION ALL SELECT * FROM ts_far WHERE (SELECT count(*) FROM ts_walk) BETWEEN %5 AND "
+            "%6 AND (SELECT count(*) FROM ts_far) >= %4 "
+            "UNION ALL SELECT * FROM (%3) AS ts_s WHERE (SELECT count(*) FROM ts_walk) < %4 AND "
+            "((SELECT count(*) FROM ts_walk) < %5 OR (SELECT count(*) FROM ts_far) < %4)")
+            .arg(nearWalk, farWalk, sorted)
+            .arg(limit)
+            .arg(dense)
+            .arg(limit - 1);
     out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
                   .arg(m_selectList, m_table, m_keyList, keys, ordered);
     return out;

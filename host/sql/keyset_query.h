@@ -63,14 +63,19 @@ private:
     QString OrderBy(bool descending, bool unindexed) const;
     SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                        int limit) const;
+    QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
+                 int rows, int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
                         int limit, int offset, bool unindexed = false) const;
 
-    // Rows of the order a window of a condition no index orders walks before it finds
-    // its rows through the condition's indexes instead.
+    // Rows of the order a window of a condition no index orders walks first; then, when
+    // the matches among them were dense enough that a longer walk should find the window
+    // soon, up to kFarRows; else (or when that walk too falls short) its rows are found
+    // through the condition's indexes instead.
     static constexpr int kWalkedRows = 1000;
+    static constexpr int kFarRows = 30000;
 
     const SqlDialect& m_dialect;
     QString m_table;
