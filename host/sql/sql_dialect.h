@@ -155,6 +155,17 @@ public:
     // valid UTF-8, whose byte order is its code points' order.
     virtual bool PrefixRangeIsExact() const { return false; }
 
+    // The text from its first space on, NULL where it has none; empty where no search
+    // index holds it. "x LIKE '% w...'" holds exactly where the same LIKE of this holds
+    // (every space of the text is in it), so a search of word starts reads it and an
+    // index of the words after the first serves it: a field of one word (a number)
+    // leaves nothing in it.
+    virtual QString WordsAfterFirst(const QString& textExpression) const
+    {
+        (void)textExpression;
+        return {};
+    }
+
     // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
     // not (SQLite: no index may need this program's function), a prefix search with
     // accents set aside also names ranges of the stored text, which its indexes serve.

@@ -658,7 +658,12 @@ private:
                                   .arg(Parenthesised(candidates.join(QStringLiteral(" OR "))),
                                        StoredRange(*stored, prefix));
             }
-            match = m_dialect.LikeLiteral(m_out, text, pattern);
+            // A word start after the first word (a search of words), where no NOT turns
+            // the match: over the words after the first, which an index may hold.
+            const QString words = pattern.starts_with("% ") && !node.Negated() && m_negations == 0
+                                      ? WordsAfterFirst(node.Operand())
+                                      : QString();
+            match = m_dialect.LikeLiteral(m_out, words.isEmpty() ? text : words, pattern);
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
@@ -694,6 +699,24 @@ private:
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // The operand's words after the first (from its first space on; NULL where it has
+    // none), where the dialect has an index of them; else empty. A pattern that begins
+    // "% " matches them exactly where it matches the whole text, and NULL stands for
+    // false where no NOT turns it. That index holds nothing for a field of one word (a
+    // phone, a code). Only for an operand that binds no values, as the dialect writes
+    // it twice.
+    QString WordsAfterFirst(const Node& operand)
+    {
+        const qsizetype mark = m_out.values.size();
+        ValueKind kind = ValueKind::Null;
+        const QString words = m_dialect.WordsAfterFirst(Text(operand, kind));
+        if (m_out.values.size() != mark) {
+            m_out.values.resize(mark);
+            return {};
+        }
+        return words;
     }
 
     // A text a pattern is matched against: a second one spreads the search.

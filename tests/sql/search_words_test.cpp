@@ -6,6 +6,7 @@
 #include "tests/common/error_of.h"
 #include "tests/sql/sql_fixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <touchsearch/dataset_error.h>
@@ -233,8 +234,12 @@ const QStringList kFieldChoices[] = {
     {"NOME"},
 };
 
-const char* const kBases[] = {"", "CODIGO > 100 OR CODIGO IS NULL", "NOME LIKE '%a%'",
-                              "PRECO < 100"};
+const char* const kBases[] = {"",
+                              "CODIGO > 100 OR CODIGO IS NULL",
+                              "NOME LIKE '%a%'",
+                              "PRECO < 100",
+                              "NOT (NOME LIKE '% MA%')",
+                              "NOT (FONE LIKE '% 9%' OR NOME LIKE '% SIL%')"};
 
 class SearchWordsTest : public ::testing::TestWithParam<Server> {};
 
@@ -468,8 +473,8 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
         purposes.sort();
         const QStringList expected =
             QByteArray(typed).startsWith('%')
-                ? QStringList{"text_form_trgm", "upper_trgm"}      // contains
-                : QStringList{"text_form", "upper", "upper_trgm"}; // prefix and word starts
+                ? QStringList{"text_form_trgm", "upper_trgm"}            // contains
+                : QStringList{"text_form", "upper", "upper_words_trgm"}; // prefix, word starts
         EXPECT_EQ(purposes, expected) << server->LastStatement().toStdString();
         // More records than a window walks of the order before it finds them otherwise:
         // the same records in the same order either way.
@@ -483,6 +488,73 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
     server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
     EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
         << server->GetServerCondition().toStdString();
+}
+
+// A search the first rows of the order answer, one whose first rows hold a few of its
+// records and the rest further on, one with a few in the first rows and too few in all
+// to fill a window, and one with none there: each selects what ClientDataset selects in
+// its order, page after page (a window of 10 among 4,000 records, the first 1,000 of
+// the order walked first), names NULL and in either case now and then.
+TEST_P(SearchWordsTest, SearchesTheFirstRowsHoldOrNotSelectTheSameRecordsPageAfterPage)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::vector<QVariantList> records;
+    const auto has = [](int i, std::initializer_list<int> rows) {
+        return std::find(rows.begin(), rows.end(), i) != rows.end();
+    };
+    for (int i = 1; i <= 4000; ++i) {
+        QString name = QStringLiteral("A%1 X").arg(i, 5, 10, QChar(u'0'));
+        if (i % 5 == 0) {
+            name += QStringLiteral(" DENSO");
+        }
+        if (has(i, {100, 600}) || (i >= 1500 && i < 1530)) {
+            name += QStringLiteral(" LONGE");
+        }
+        if (has(i, {200, 700, 3000})) {
+            name += QStringLiteral(" POUCO");
+        }
+        if (i >= 2000 && i < 2030) {
+            name += QStringLiteral(" RARO");
+        }
+        if (i % 7 == 0) {
+            name = name.toLower();
+        }
+        const QVariant nome = i % 11 == 0 ? QVariant() : QVariant(name);
+        const QVariant fone =
+            i % 13 == 0
+                ? QVariant()
+                : QVariant(QStringLiteral("%1").arg((i * 7919) % 100000, 5, 10, QChar(u'0')));
+        records.push_back({static_cast<qlonglong>(i), nome, static_cast<qlonglong>(i), fone,
+                           QVariant(), QVariant(1.5)});
+    }
+    const QString table = db.Table(QStringLiteral("paginas"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "FONE"};
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 10);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    client->SetFilterOptions(options);
+    server->SetFilterOptions(options);
+    OrderBoth(*client, *server, true, 1);
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    int selecting = 0;
+    for (const char* typed : {"DENSO", "LONGE", "POUCO", "RARO", "X LONGE", "LONGE A01",
+                              "RARO A020", "POUCO X", "12", "0", "NADA"}) {
+        SCOPED_TRACE(typed);
+        const QString filter = FilterOf(search, QString::fromUtf8(typed));
+        client->SetFilter(filter);
+        client->SetFiltered(true);
+        server->SetFilter(filter);
+        server->SetFiltered(true);
+        const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+        ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "")
+            << filter.toStdString() << "\nserver: " << server->GetServerCondition().toStdString();
+        selecting += expected.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(selecting, 10);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
