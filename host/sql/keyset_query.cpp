@@ -26,9 +26,10 @@ QString AsciiUpper(QString text)
 } // namespace
 
 KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                         std::vector<OrderColumn> order, QString keyList)
+                         std::vector<OrderColumn> order, QStringList keys)
     : m_dialect(dialect), m_table(std::move(table)), m_selectList(std::move(selectList)),
-      m_order(std::move(order)), m_keyList(std::move(keyList))
+      m_order(std::move(order)), m_keys(std::move(keys)),
+      m_keyList(m_keys.join(QStringLiteral(", ")))
 {
 }
 
@@ -231,6 +232,70 @@ QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValue
         .arg(limit);
 }
 
+// The keys of the first `limit` rows the condition selects, found through its indexes and
+// sorted.
+QString KeysetQuery::Found(SqlText& out, const SqlText& condition, const RowValues* anchor,
+                           bool descending, int limit) const
+{
+    QStringList found;
+    AppendCondition(out, found, condition);
+    found << AnchorTerms(out, anchor, descending);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
+        .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
+        .arg(limit);
+}
+
+// The same where the condition's alternatives include a prefix range of the order's first
+// column (a word that begins the search column, among its other alternatives): that
+// alternative's records are read off the order's index in order, a range that may hold
+// many records (every name that begins with it), and only the others are found through
+// their indexes and sorted; the first rows of both, each record once.
+QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
+                                  std::size_t inRange, const RowValues* anchor, bool descending,
+                                  int limit) const
+{
+    QStringList values;
+    QStringList outerOrder;
+    for (int k = 0; k < m_keys.size(); ++k) {
+        values << QStringLiteral("%1 AS ts_k%2").arg(m_keys[k]).arg(k);
+    }
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const OrderColumn& column = m_order[i];
+        const QString alias = QStringLiteral("ts_o%1").arg(i);
+        values << QStringLiteral("%1 AS %2")
+                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
+        outerOrder << m_dialect.OrderTerm(QStringLiteral("ts_u.") + alias,
+                                          column.rowIdentity ? ValueKind::Int : column.kind,
+                                          descending, !column.notNull);
+    }
+    SqlText others;
+    QStringList otherTerms;
+    for (std::size_t a = 0; a < alternatives.size(); ++a) {
+        if (a != inRange) {
+            AppendCondition(others, otherTerms, alternatives[a].condition);
+        }
+    }
+    others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
+    QStringList branches;
+    for (const bool ranged : {true, false}) {
+        QStringList terms;
+        AppendCondition(out, terms, ranged ? alternatives[inRange].condition : others);
+        terms << AnchorTerms(out, anchor, descending);
+        branches << QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
+                        .arg(values.join(QStringLiteral(", ")), m_table,
+                             terms.join(QStringLiteral(" AND ")), OrderBy(descending, !ranged))
+                        .arg(limit);
+    }
+    QStringList keys;
+    for (int k = 0; k < m_keys.size(); ++k) {
+        keys << QStringLiteral("ts_u.ts_k%1").arg(k);
+    }
+    return QStringLiteral("SELECT %1 FROM (%2) AS ts_u ORDER BY %3 LIMIT %4")
+        .arg(keys.join(QStringLiteral(", ")), branches.join(QStringLiteral(" UNION ")),
+             outerOrder.join(QStringLiteral(", ")))
+        .arg(limit);
+}
+
 // A condition over several fields that no index gives in order (contains, words) is found
 // one of three ways, in one statement: the first rows of the order are walked, a bounded
 // number of them, and when they hold the whole window that is it (a search that many
@@ -245,13 +310,21 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
     const QString ordered = OrderBy(descending, false);
     const QString nearWalk = Walk(out, condition, anchor, descending, kWalkedRows, limit);
     const QString farWalk = Walk(out, condition, anchor, descending, kFarRows, limit);
-    QStringList found;
-    AppendCondition(out, found, condition);
-    found << AnchorTerms(out, anchor, descending);
+    // Found through the indexes: apart, where the condition is alternatives one of which
+    // is a prefix range of the order's first column.
+    std::size_t inRange = 0;
+    const OrderColumn& first = m_order.front();
+    if (condition.alternatives && !first.rowIdentity && first.kind == ValueKind::Text) {
+        const QString compared = Compared(first);
+        while (inRange < condition.alternatives->size() &&
+               (*condition.alternatives)[inRange].rangeOf != compared) {
+            ++inRange;
+        }
+    }
     const QString sorted =
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
-            .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
-            .arg(limit);
+        condition.alternatives && inRange < condition.alternatives->size()
+            ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
+            : Found(out, condition, anchor, descending, limit);
     // Matches among the first rows at this rate or more (and more than one, which may be
     // chance): the far walk is expected to find the window within its bound.
     const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);

@@ -31,10 +31,10 @@ using RowValues = QVector<QVariant>;
 // the count. NULLs sort first, as ClientDataset sorts them.
 class KeysetQuery {
 public:
-    // keyList: the unique key's columns, to read a window in two steps (its keys, then
-    // its rows by key), or empty for one step.
+    // keys: the unique key's columns, to read a window in two steps (its keys, then its
+    // rows by key), or empty for one step.
     KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                std::vector<OrderColumn> order, QString keyList = {});
+                std::vector<OrderColumn> order, QStringList keys = {});
 
     // The filter's condition (empty: every record).
     void SetCondition(SqlText condition) { m_condition = std::move(condition); }
@@ -65,6 +65,11 @@ private:
                        int limit) const;
     QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
                  int rows, int limit) const;
+    QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
+                  int limit) const;
+    QString FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
+                         std::size_t inRange, const RowValues* anchor, bool descending,
+                         int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
@@ -81,7 +86,8 @@ private:
     QString m_table;
     QString m_selectList;
     std::vector<OrderColumn> m_order;
-    QString m_keyList;
+    QStringList m_keys;
+    QString m_keyList; // m_keys joined
     SqlText m_condition;
 };
 

@@ -88,6 +88,57 @@ public:
                                        : std::numeric_limits<int>::max() / 2);
     }
 
+    // The condition as the OR of the alternatives of its first group that holds a prefix
+    // range, each with the condition's other terms ANDed to it (see SqlText), each
+    // translated apart; null when no group holds one, or parts of it are decided apart.
+    std::shared_ptr<const std::vector<SqlAlternative>> Alternatives(const Node& root) const
+    {
+        if (m_parts) {
+            return nullptr;
+        }
+        std::vector<const Node*> terms;
+        bool negated = false;
+        const Node& top = WithoutNots(root, negated);
+        if (!negated && top.Kind() == NodeKind::And) {
+            Collect(top, NodeKind::And, terms);
+        } else {
+            terms.push_back(&root);
+        }
+        for (std::size_t g = 0; g < terms.size(); ++g) {
+            bool groupNegated = false;
+            const Node& group = WithoutNots(*terms[g], groupNegated);
+            if (groupNegated || group.Kind() != NodeKind::Or) {
+                continue;
+            }
+            std::vector<const Node*> options;
+            Collect(group, NodeKind::Or, options);
+            auto alternatives = std::make_shared<std::vector<SqlAlternative>>();
+            bool ranged = false;
+            for (const Node* option : options) {
+                SqlAlternative alternative;
+                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition);
+                QStringList sql{own.Translate(*option)};
+                if (option->Kind() == NodeKind::Like) {
+                    alternative.rangeOf = own.m_rangeOf;
+                }
+                for (std::size_t r = 0; r < terms.size(); ++r) {
+                    if (r != g) {
+                        Translator rest(m_schema, m_fieldSql, m_dialect, m_source,
+                                        alternative.condition);
+                        sql << rest.Translate(*terms[r]);
+                    }
+                }
+                alternative.condition.sql = Grouped(sql, QStringLiteral(" AND "));
+                ranged = ranged || !alternative.rangeOf.isEmpty();
+                alternatives->push_back(std::move(alternative));
+            }
+            if (ranged) {
+                return alternatives;
+            }
+        }
+        return nullptr;
+    }
+
 private:
     // A condition whose SQL nests at most room levels (see Nesting): where the dialect
     // nests only so deep, a part that would nest deeper is decided by PartCondition.
@@ -636,6 +687,9 @@ private:
                 match += QStringLiteral(" AND %1 < %2)")
                              .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
                                                             QString::fromStdString(next)));
+                if (!node.Negated()) {
+                    m_rangeOf = low;
+                }
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
             m_out.scans = true;
@@ -904,6 +958,7 @@ private:
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
+    QString m_rangeOf;   // the collated text of the last prefix range written alone
     QString m_matched;   // the first text a pattern was matched against
 };
 
@@ -951,6 +1006,7 @@ SqlText TranslateFilter(const filter::Node& root, const Table& schema, const Sql
     SqlText out;
     Translator translator(schema, fieldSql, dialect, source, out);
     out.sql = translator.Translate(root);
+    out.alternatives = translator.Alternatives(root);
     return out;
 }
 
