@@ -759,10 +759,14 @@ private:
     // none), where the dialect has an index of them; else empty. A pattern that begins
     // "% " matches them exactly where it matches the whole text, and NULL stands for
     // false where no NOT turns it. That index holds nothing for a field of one word (a
-    // phone, a code). Only for an operand that binds no values, as the dialect writes
-    // it twice.
+    // phone, a code). Only for a field read upper-cased (a case-insensitive search), the
+    // one read such an index is made on: others keep the trigram index of the whole
+    // text.
     QString WordsAfterFirst(const Node& operand)
     {
+        if (operand.Kind() != NodeKind::FoldedField) {
+            return {};
+        }
         const qsizetype mark = m_out.values.size();
         ValueKind kind = ValueKind::Null;
         const QString words = m_dialect.WordsAfterFirst(Text(operand, kind));

@@ -484,6 +484,26 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
             sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
             "");
     }
+    // Case-sensitive, word starts go through the trigrams of the whole text as before.
+    server->SetFilterOptions({});
+    client->SetFilterOptions({});
+    OrderBoth(*client, *server, true, 0);
+    for (const char* typed : {"MARIA SIL", "119"}) {
+        SCOPED_TRACE(typed);
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server->SetFiltered(true);
+        (void)server->RecordCount();
+        QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
+        purposes.removeDuplicates();
+        purposes.sort();
+        EXPECT_EQ(purposes, (QStringList{"text", "text_form", "trgm"}))
+            << server->LastStatement().toStdString();
+        client->SetFilter(server->GetFilter());
+        client->SetFiltered(true);
+        EXPECT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "");
+    }
     // A word start over CODIGO's text is no term at all.
     server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
     EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
