@@ -200,6 +200,23 @@ SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anch
     return out;
 }
 
+// The order's values as further columns (ts_o0, ts_o1, ...), and the order by them as the
+// relation named `relation` hands them on: ordered by those, it comes in the order its
+// rows were read in, which the server then needs no sort for.
+void KeysetQuery::OrderValues(const QString& relation, bool descending, QStringList& values,
+                              QStringList& orderBy) const
+{
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const OrderColumn& column = m_order[i];
+        const QString alias = QStringLiteral("ts_o%1").arg(i);
+        values << QStringLiteral("%1 AS %2")
+                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
+        orderBy << m_dialect.OrderTerm(relation + u'.' + alias,
+                                       column.rowIdentity ? ValueKind::Int : column.kind,
+                                       descending, !column.notNull);
+    }
+}
+
 // The keys of the first `limit` rows the condition selects among the first `rows` rows of
 // the order (after the anchor). The walk hands its rows on in the order's own values, so
 // the server stops walking as soon as it has the window: a search many records meet
@@ -209,15 +226,7 @@ QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValue
 {
     QStringList values;
     QStringList orderBy;
-    for (size_t i = 0; i < m_order.size(); ++i) {
-        const OrderColumn& column = m_order[i];
-        const QString alias = QStringLiteral("ts_o%1").arg(i);
-        values << QStringLiteral("%1 AS %2")
-                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
-        orderBy << m_dialect.OrderTerm(QStringLiteral("ts_w.") + alias,
-                                       column.rowIdentity ? ValueKind::Int : column.kind,
-                                       descending, !column.notNull);
-    }
+    OrderValues(QStringLiteral("ts_w"), descending, values, orderBy);
     const QStringList walked = AnchorTerms(out, anchor, descending);
     QString walk =
         QStringLiteral("SELECT *, %1 FROM %2").arg(values.join(QStringLiteral(", ")), m_table);
@@ -259,15 +268,7 @@ QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative
     for (int k = 0; k < m_keys.size(); ++k) {
         values << QStringLiteral("%1 AS ts_k%2").arg(m_keys[k]).arg(k);
     }
-    for (size_t i = 0; i < m_order.size(); ++i) {
-        const OrderColumn& column = m_order[i];
-        const QString alias = QStringLiteral("ts_o%1").arg(i);
-        values << QStringLiteral("%1 AS %2")
-                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
-        outerOrder << m_dialect.OrderTerm(QStringLiteral("ts_u.") + alias,
-                                          column.rowIdentity ? ValueKind::Int : column.kind,
-                                          descending, !column.notNull);
-    }
+    OrderValues(QStringLiteral("ts_u"), descending, values, outerOrder);
     SqlText others;
     QStringList otherTerms;
     for (std::size_t a = 0; a < alternatives.size(); ++a) {

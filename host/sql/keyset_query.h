@@ -63,6 +63,8 @@ private:
     QString OrderBy(bool descending, bool unindexed) const;
     SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                        int limit) const;
+    void OrderValues(const QString& relation, bool descending, QStringList& values,
+                     QStringList& orderBy) const;
     QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
                  int rows, int limit) const;
     QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
