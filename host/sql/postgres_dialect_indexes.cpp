@@ -36,7 +36,7 @@ QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
         return {};
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT quote_ident(a.attname) FROM pg_index i "
+    query.prepare(QStringLiteral("SELECT a.attname FROM pg_index i "
                                  "CROSS JOIN generate_series(0, i.indnatts - 1) AS n "
                                  "JOIN pg_attribute a ON a.attrelid = i.indrelid "
                                  "AND a.attnum = i.indkey[n] "
@@ -47,7 +47,7 @@ QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
     }
     QStringList held;
     while (query.next()) {
-        held << query.value(0).toString();
+        held << SqlDialect::QuoteIdentifier(query.value(0).toString()); // as the columns are
     }
     if (held.isEmpty()) {
         return {}; // no such index
