@@ -185,7 +185,10 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         // so that its ordinary indexes serve too.
         target.nullable = !schema.notNull.contains(target.field);
         target.inKey = schema.uniqueKey.contains(target.field);
-        target.searchedWith = fields.isEmpty() ? QStringList() : SearchedWith(schema, names, f);
+        // The first field named is the search column, whose order a search over them all
+        // walks: its ordered indexes hold the others.
+        const bool searchColumn = !fields.isEmpty() && schema.fields.FindField(fields.front()) == f;
+        target.searchedWith = searchColumn ? SearchedWith(schema, names, f) : QStringList();
         statements << dialect->StaleSearchIndexes(db, target, options)
                    << dialect->SearchIndexes(target, options);
     }

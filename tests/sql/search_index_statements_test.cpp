@@ -146,9 +146,10 @@ TEST(SearchIndexStatements, PostgresIndexesTheAccentFoldWhenAsked)
     EXPECT_EQ(statements[15], QStringLiteral("VACUUM (ANALYZE) \"T\""));
 }
 
-// The ordered indexes of a field hold the other fields searched with it (a walk of the
-// order over a search of them all reads the index alone), a long text excepted; one made
-// before those fields were searched with it is made again holding them, once.
+// The ordered indexes of the search column (the first field named) hold the other fields
+// searched with it (a walk of its order over a search of them all reads the index alone),
+// a long text excepted; one made before those fields were searched with it is made again
+// holding them, once.
 TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
 {
     sql_test::TestDatabase db(Server::Postgres);
@@ -186,7 +187,8 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 2);
     EXPECT_TRUE(upperIndex("NOME").endsWith(QLatin1String(" INCLUDE (\"NOME\", \"FONE\", cpf)")))
         << upperIndex("NOME").toStdString();
-    EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\", \"NOME\", cpf)")))
+    // The first field named is the search column: the others' indexes hold themselves.
+    EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\")")))
         << upperIndex("FONE").toStdString();
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 0);
 }
