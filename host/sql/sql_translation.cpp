@@ -75,10 +75,13 @@ int Nesting(const QString& sql)
 
 class Translator {
 public:
+    // wordsAfterFirst: word starts after the first word ("% w%") are matched over the
+    // words after the first (see WordsAfterFirst), for a search over several fields.
     Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
-               const FilterSource& source, SqlText& out)
+               const FilterSource& source, SqlText& out, bool wordsAfterFirst = false)
         : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_source(source),
-          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0), m_out(out)
+          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0),
+          m_wordsAfterFirst(wordsAfterFirst), m_out(out)
     {
     }
 
@@ -116,7 +119,8 @@ public:
             bool ranged = false;
             for (const Node* option : options) {
                 SqlAlternative alternative;
-                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition);
+                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition,
+                               m_wordsAfterFirst);
                 QStringList sql{own.Translate(*option)};
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
@@ -124,7 +128,7 @@ public:
                 for (std::size_t r = 0; r < terms.size(); ++r) {
                     if (r != g) {
                         Translator rest(m_schema, m_fieldSql, m_dialect, m_source,
-                                        alternative.condition);
+                                        alternative.condition, m_wordsAfterFirst);
                         sql << rest.Translate(*terms[r]);
                     }
                 }
@@ -714,7 +718,8 @@ private:
             }
             // A word start after the first word (a search of words), where no NOT turns
             // the match: over the words after the first, which an index may hold.
-            const QString words = pattern.starts_with("% ") && !node.Negated() && m_negations == 0
+            const QString words = m_wordsAfterFirst && pattern.starts_with("% ") &&
+                                          !node.Negated() && m_negations == 0
                                       ? WordsAfterFirst(node.Operand())
                                       : QString();
             match = m_dialect.LikeLiteral(m_out, words.isEmpty() ? text : words, pattern);
@@ -960,6 +965,7 @@ private:
     const SqlDialect& m_dialect;
     const FilterSource& m_source;
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
+    const bool m_wordsAfterFirst;
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
     QString m_rangeOf;   // the collated text of the last prefix range written alone
@@ -1010,6 +1016,15 @@ SqlText TranslateFilter(const filter::Node& root, const Table& schema, const Sql
     SqlText out;
     Translator translator(schema, fieldSql, dialect, source, out);
     out.sql = translator.Translate(root);
+    if (out.spread && !dialect.WordsAfterFirst(QStringLiteral("x")).isEmpty()) {
+        // A search over several fields (of words, say): again with word starts matched
+        // over the words after the first. A search of one field is written as it was.
+        SqlText spread;
+        Translator over(schema, fieldSql, dialect, source, spread, true);
+        spread.sql = over.Translate(root);
+        spread.alternatives = over.Alternatives(root);
+        return spread;
+    }
     out.alternatives = translator.Alternatives(root);
     return out;
 }
