@@ -2,6 +2,8 @@
 
 #include "host/text/accent_fold.h"
 
+#include <algorithm>
+
 namespace host::sql {
 
 namespace {
@@ -24,9 +26,10 @@ QString AsciiUpper(QString text)
 } // namespace
 
 KeysetQuery::KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                         std::vector<OrderColumn> order, QString keyList)
+                         std::vector<OrderColumn> order, QStringList keys)
     : m_dialect(dialect), m_table(std::move(table)), m_selectList(std::move(selectList)),
-      m_order(std::move(order)), m_keyList(std::move(keyList))
+      m_order(std::move(order)), m_keys(std::move(keys)),
+      m_keyList(m_keys.join(QStringLiteral(", ")))
 {
 }
 
@@ -197,42 +200,147 @@ SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anch
     return out;
 }
 
+// The order's values as further columns (ts_o0, ts_o1, ...), and the order by them as the
+// relation named `relation` hands them on: ordered by those, it comes in the order its
+// rows were read in, which the server then needs no sort for.
+void KeysetQuery::OrderValues(const QString& relation, bool descending, QStringList& values,
+                              QStringList& orderBy) const
+{
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const OrderColumn& column = m_order[i];
+        const QString alias = QStringLiteral("ts_o%1").arg(i);
+        values << QStringLiteral("%1 AS %2")
+                      .arg(column.rowIdentity ? column.read : Ordered(column), alias);
+        orderBy << m_dialect.OrderTerm(relation + u'.' + alias,
+                                       column.rowIdentity ? ValueKind::Int : column.kind,
+                                       descending, !column.notNull);
+    }
+}
+
+// The keys of the first `limit` rows the condition selects among the first `rows` rows of
+// the order (after the anchor). The walk hands its rows on in the order's own values, so
+// the server stops walking as soon as it has the window: a search many records meet
+// costs a few rows of the index, however far the bound.
+QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValues* anchor,
+                          bool descending, int rows, int limit) const
+{
+    QStringList values;
+    QStringList orderBy;
+    OrderValues(QStringLiteral("ts_w"), descending, values, orderBy);
+    const QStringList walked = AnchorTerms(out, anchor, descending);
+    QString walk =
+        QStringLiteral("SELECT *, %1 FROM %2").arg(values.join(QStringLiteral(", ")), m_table);
+    if (!walked.isEmpty()) {
+        walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
+    }
+    walk += OrderBy(descending, false) + QStringLiteral(" LIMIT %1").arg(rows);
+    QStringList met;
+    AppendCondition(out, met, condition);
+    return QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3 ORDER BY %4 LIMIT %5")
+        .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), orderBy.join(QStringLiteral(", ")))
+        .arg(limit);
+}
+
+// The keys of the first `limit` rows the condition selects, found through its indexes and
+// sorted.
+QString KeysetQuery::Found(SqlText& out, const SqlText& condition, const RowValues* anchor,
+                           bool descending, int limit) const
+{
+    QStringList found;
+    AppendCondition(out, found, condition);
+    found << AnchorTerms(out, anchor, descending);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
+        .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
+        .arg(limit);
+}
+
+// The same where the condition's alternatives include a prefix range of the order's first
+// column (a word that begins the search column, among its other alternatives): that
+// alternative's records are read off the order's index in order, a range that may hold
+// many records (every name that begins with it), and only the others are found through
+// their indexes and sorted; the first rows of both, each record once.
+QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
+                                  std::size_t inRange, const RowValues* anchor, bool descending,
+                                  int limit) const
+{
+    QStringList values;
+    QStringList outerOrder;
+    for (int k = 0; k < m_keys.size(); ++k) {
+        values << QStringLiteral("%1 AS ts_k%2").arg(m_keys[k]).arg(k);
+    }
+    OrderValues(QStringLiteral("ts_u"), descending, values, outerOrder);
+    SqlText others;
+    QStringList otherTerms;
+    for (std::size_t a = 0; a < alternatives.size(); ++a) {
+        if (a != inRange) {
+            AppendCondition(others, otherTerms, alternatives[a].condition);
+        }
+    }
+    others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
+    QStringList branches;
+    for (const bool ranged : {true, false}) {
+        QStringList terms;
+        AppendCondition(out, terms, ranged ? alternatives[inRange].condition : others);
+        terms << AnchorTerms(out, anchor, descending);
+        branches << QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
+                        .arg(values.join(QStringLiteral(", ")), m_table,
+                             terms.join(QStringLiteral(" AND ")), OrderBy(descending, !ranged))
+                        .arg(limit);
+    }
+    QStringList keys;
+    for (int k = 0; k < m_keys.size(); ++k) {
+        keys << QStringLiteral("ts_u.ts_k%1").arg(k);
+    }
+    return QStringLiteral("SELECT %1 FROM (%2) AS ts_u ORDER BY %3 LIMIT %4")
+        .arg(keys.join(QStringLiteral(", ")), branches.join(QStringLiteral(" UNION ")),
+             outerOrder.join(QStringLiteral(", ")))
+        .arg(limit);
+}
+
 // A condition over several fields that no index gives in order (contains, words) is found
-// one of two ways, in one statement: the first rows of the order are walked, a bounded
+// one of three ways, in one statement: the first rows of the order are walked, a bounded
 // number of them, and when they hold the whole window that is it (a search that many
-// records meet); else the records are found through the condition's indexes and sorted
-// (a search that few meet, which a walk of the order would pass over most of the table
-// to find). The server decides which once the walk is done: the other part never runs.
+// records meet). When they held enough of it that a walk of kFarRows should find the rest,
+// that walk is taken. Else the records are found through the condition's indexes and
+// sorted (a search that few meet, which a walk of the order would pass over most of the
+// table to find). The server decides once each walk is done: the parts not chosen never run.
 SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                                 int limit) const
 {
     SqlText out;
     const QString ordered = OrderBy(descending, false);
-    QStringList walked = AnchorTerms(out, anchor, descending);
-    QString walk = QStringLiteral("SELECT * FROM %1").arg(m_table);
-    if (!walked.isEmpty()) {
-        walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
+    const QString nearWalk = Walk(out, condition, anchor, descending, kWalkedRows, limit);
+    const QString farWalk = Walk(out, condition, anchor, descending, kFarRows, limit);
+    // Found through the indexes: apart, where the condition is alternatives one of which
+    // is a prefix range of the order's first column.
+    std::size_t inRange = 0;
+    const OrderColumn& first = m_order.front();
+    if (condition.alternatives && !first.rowIdentity && first.kind == ValueKind::Text) {
+        const QString compared = Compared(first);
+        while (inRange < condition.alternatives->size() &&
+               (*condition.alternatives)[inRange].rangeOf != compared) {
+            ++inRange;
+        }
     }
-    walk += ordered + QStringLiteral(" LIMIT %1").arg(kWalkedRows);
-    QStringList met;
-    AppendCondition(out, met, condition);
-    const QString first = QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3%4 LIMIT %5")
-                              .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), ordered)
-                              .arg(limit);
-    QStringList found;
-    AppendCondition(out, found, condition);
-    found << AnchorTerms(out, anchor, descending);
     const QString sorted =
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
-            .arg(m_keyList, m_table, found.join(QStringLiteral(" AND ")), OrderBy(descending, true))
-            .arg(limit);
+        condition.alternatives && inRange < condition.alternatives->size()
+            ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
+            : Found(out, condition, anchor, descending, limit);
+    // Matches among the first rows at this rate or more (and more than one, which may be
+    // chance): the far walk is expected to find the window within its bound.
+    const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
     const QString keys =
-        QStringLiteral("WITH ts_walk AS MATERIALIZED (%1) "
-                       "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %3 "
-                       "UNION ALL SELECT * FROM (%2) AS ts_s WHERE (SELECT count(*) FROM "
-                       "ts_walk) < %3")
-            .arg(first, sorted)
-            .arg(limit);
+        QStringLiteral(
+            "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
+            "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "
+            "UNION ALL SELECT * FROM ts_far WHERE (SELECT count(*) FROM ts_walk) BETWEEN %5 AND "
+            "%6 AND (SELECT count(*) FROM ts_far) >= %4 "
+            "UNION ALL SELECT * FROM (%3) AS ts_s WHERE (SELECT count(*) FROM ts_walk) < %4 AND "
+            "((SELECT count(*) FROM ts_walk) < %5 OR (SELECT count(*) FROM ts_far) < %4)")
+            .arg(nearWalk, farWalk, sorted)
+            .arg(limit)
+            .arg(dense)
+            .arg(limit - 1);
     out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
                   .arg(m_selectList, m_table, m_keyList, keys, ordered);
     return out;

@@ -31,10 +31,10 @@ using RowValues = QVector<QVariant>;
 // the count. NULLs sort first, as ClientDataset sorts them.
 class KeysetQuery {
 public:
-    // keyList: the unique key's columns, to read a window in two steps (its keys, then
-    // its rows by key), or empty for one step.
+    // keys: the unique key's columns, to read a window in two steps (its keys, then its
+    // rows by key), or empty for one step.
     KeysetQuery(const SqlDialect& dialect, QString table, QString selectList,
-                std::vector<OrderColumn> order, QString keyList = {});
+                std::vector<OrderColumn> order, QStringList keys = {});
 
     // The filter's condition (empty: every record).
     void SetCondition(SqlText condition) { m_condition = std::move(condition); }
@@ -63,20 +63,33 @@ private:
     QString OrderBy(bool descending, bool unindexed) const;
     SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                        int limit) const;
+    void OrderValues(const QString& relation, bool descending, QStringList& values,
+                     QStringList& orderBy) const;
+    QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
+                 int rows, int limit) const;
+    QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
+                  int limit) const;
+    QString FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
+                         std::size_t inRange, const RowValues* anchor, bool descending,
+                         int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
                         int limit, int offset, bool unindexed = false) const;
 
-    // Rows of the order a window of a condition no index orders walks before it finds
-    // its rows through the condition's indexes instead.
+    // Rows of the order a window of a condition no index orders walks first; then, when
+    // the matches among them were dense enough that a longer walk should find the window
+    // soon, up to kFarRows; else (or when that walk too falls short) its rows are found
+    // through the condition's indexes instead.
     static constexpr int kWalkedRows = 1000;
+    static constexpr int kFarRows = 30000;
 
     const SqlDialect& m_dialect;
     QString m_table;
     QString m_selectList;
     std::vector<OrderColumn> m_order;
-    QString m_keyList;
+    QStringList m_keys;
+    QString m_keyList; // m_keys joined
     SqlText m_condition;
 };
 

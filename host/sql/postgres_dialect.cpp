@@ -237,6 +237,11 @@ QString PostgresDialect::LikeLiteral(SqlText& out, const QString& text,
         .arg(Collated(text), out.Bind(QString::fromStdString(pattern)));
 }
 
+QString PostgresDialect::WordsAfterFirst(const QString& textExpression) const
+{
+    return QStringLiteral("substr(%1, NULLIF(strpos(%1, ' '), 0))").arg(textExpression);
+}
+
 QString PostgresDialect::LikeExpression(const QString& text, const QString& pattern) const
 {
     return QStringLiteral("(%1 LIKE %2 ESCAPE '')").arg(Collated(text), pattern);

@@ -33,6 +33,7 @@ public:
     // The server refuses text that is not valid in the database's encoding (UTF-8).
     bool PrefixRangeIsExact() const override { return true; }
     bool IndexesAccentFolded() const override { return true; }
+    QString WordsAfterFirst(const QString& textExpression) const override;
     QString Unindexed(const QString& expression, ValueKind kind) const override;
     QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                       bool nullable) const override;

@@ -26,6 +26,40 @@ QString StaleNullsPlacement(const QSqlDatabase& db, const QString& quotedIndex, 
     return QStringLiteral("DROP INDEX %1").arg(quotedIndex);
 }
 
+// A search index of that name that does not hold every one of the columns (made before
+// they were searched with its field): the statement that drops it, so that it is made
+// again holding them; empty when there is none, or it holds them.
+QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
+                       const QStringList& quotedColumns)
+{
+    if (quotedColumns.isEmpty()) {
+        return {};
+    }
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT a.attname FROM pg_index i "
+                                 "CROSS JOIN generate_series(0, i.indnatts - 1) AS n "
+                                 "JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                                 "AND a.attnum = i.indkey[n] "
+                                 "WHERE i.indexrelid = to_regclass(?)"));
+    query.addBindValue(quotedIndex);
+    if (!query.exec()) {
+        return {};
+    }
+    QStringList held;
+    while (query.next()) {
+        held << SqlDialect::QuoteIdentifier(query.value(0).toString()); // as the columns are
+    }
+    if (held.isEmpty()) {
+        return {}; // no such index
+    }
+    for (const QString& column : quotedColumns) {
+        if (!held.contains(column)) {
+            return QStringLiteral("DROP INDEX %1").arg(quotedIndex);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 QStringList PostgresDialect::SearchIndexSetup() const
@@ -51,10 +85,12 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
     }
     QStringList drops;
     for (const char* purpose : ordered) {
-        if (const QString drop =
-                StaleNullsPlacement(db, target.QualifiedIndexName(purpose), target.nullable);
-            !drop.isEmpty()) {
+        const QString index = target.QualifiedIndexName(purpose);
+        if (const QString drop = StaleNullsPlacement(db, index, target.nullable); !drop.isEmpty()) {
             drops << drop;
+        } else if (const QString held = LackingColumns(db, index, target.searchedWith);
+                   !held.isEmpty()) {
+            drops << held;
         }
     }
     return drops;
@@ -86,15 +122,23 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
     // An index on an expression also holds the column itself, so a search that needs
     // only the column and the key is answered from the index alone (index-only), never
     // visiting the rows it passes over.
+    // The other fields searched with it are held too: a search over them all that walks
+    // the order reads the index alone.
     const QString column = QuoteIdentifier(target.field);
-    const QString include = QStringLiteral(" INCLUDE (%1)").arg(column);
+    const QString include = QStringLiteral(" INCLUDE (%1)")
+                                .arg((QStringList{column} + target.searchedWith).join(u", "));
+    const QString plainInclude =
+        read == column
+            ? (target.searchedWith.isEmpty()
+                   ? QString()
+                   : QStringLiteral(" INCLUDE (%1)").arg(target.searchedWith.join(u", ")))
+            : include;
     QStringList statements;
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3)%4%5)%6")
                       .arg(target.IndexName("upper"), table, upper, nullsFirst, target.keySuffix,
                            include)
                << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4%5)%6")
-                      .arg(target.IndexName("text"), table, plain, nullsFirst, key,
-                           read == column ? QString() : include);
+                      .arg(target.IndexName("text"), table, plain, nullsFirst, key, plainInclude);
     if (options.testFlag(FilterOption::IgnoreAccents)) {
         // With accents set aside the filter and the order read translate(...) of the
         // field: its own indexes, spelt exactly as the filter translation spells them,
@@ -125,6 +169,18 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
                              .arg(table, read)
                        : QStringLiteral("ALTER INDEX %1 ALTER COLUMN 1 SET STATISTICS 1000")
                              .arg(target.QualifiedIndexName("text")));
+    // The words after the first, upper-cased (accents set aside too, when asked): a
+    // search of words that begin a word after the first ("% w%") reads them through
+    // these, which hold nothing for a field of one word (a phone, a code).
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                 "gin_trgm_ops)")
+                      .arg(target.IndexName("upper_words_trgm"), table, WordsAfterFirst(upper));
+    if (options.testFlag(FilterOption::IgnoreAccents)) {
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                     "gin_trgm_ops)")
+                          .arg(target.IndexName("upper_unaccented_words_trgm"), table,
+                               WordsAfterFirst(Upper(AccentFolded(read))));
+    }
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                  "gin_trgm_ops)")
                       .arg(target.IndexName("upper_trgm"), table, upper)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace host::sql {
 
@@ -20,6 +21,10 @@ struct SearchIndexTarget {
     // An integer field: its text form as the filter translation reads it (a search by
     // prefix or contains matches that); empty for a text field.
     QString textForm;
+    // The other fields named with it (quoted columns, the key's left out): held in its
+    // ordered indexes too, so that a search over all of them that walks the order reads
+    // the index alone.
+    QStringList searchedWith;
 
     // An index's quoted name: short and stable, so that the same table, field and purpose
     // always give the same name and running the call again creates nothing new.

@@ -88,6 +88,29 @@ QString KeySuffix(const sql::TableSchema& schema, const SqlDialect& dialect)
     return suffix;
 }
 
+// The columns of the other fields named that an ordered index of field f also holds:
+// numbers, and texts of a short declared length (a long text could pass the size an
+// index entry may have); the key is in every such index already.
+QStringList SearchedWith(const sql::TableSchema& schema, const QStringList& names, int f)
+{
+    constexpr int kLongestHeld = 64;
+    QStringList columns;
+    for (const QString& name : names) {
+        const int o = schema.fields.FindField(name);
+        if (o < 0 || o == f) {
+            continue;
+        }
+        const FieldDef& def = schema.fields.Def(o);
+        const bool small = def.type != FieldType::Text ||
+                           (!def.binary && def.size > 0 && def.size <= kLongestHeld);
+        if (small && !schema.uniqueKey.contains(def.name)) {
+            columns << SqlDialect::QuoteIdentifier(def.name);
+        }
+    }
+    columns.removeDuplicates();
+    return columns;
+}
+
 void RunStatements(QSqlDatabase& db, const QString& table, const QStringList& statements)
 {
     ProgressReporter progress(QStringLiteral("Creating search indexes on \"%1\"").arg(table),
@@ -162,6 +185,10 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         // so that its ordinary indexes serve too.
         target.nullable = !schema.notNull.contains(target.field);
         target.inKey = schema.uniqueKey.contains(target.field);
+        // The first field named is the search column, whose order a search over them all
+        // walks: its ordered indexes hold the others.
+        const bool searchColumn = !fields.isEmpty() && schema.fields.FindField(fields.front()) == f;
+        target.searchedWith = searchColumn ? SearchedWith(schema, names, f) : QStringList();
         statements << dialect->StaleSearchIndexes(db, target, options)
                    << dialect->SearchIndexes(target, options);
     }

@@ -252,8 +252,7 @@ public:
             }
         }
         m_query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
-                                                select.join(QStringLiteral(", ")), order,
-                                                keys.join(QStringLiteral(", ")));
+                                                select.join(QStringLiteral(", ")), order, keys);
     }
 
     // SQLite keeps any value in any column whatever its declared type: text "abc" in a

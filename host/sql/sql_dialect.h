@@ -26,6 +26,8 @@ enum class ValueKind { Null, Int, Float, Bool, Date, Text };
 // What a field's values are.
 ValueKind ValueKindOf(FieldType type);
 
+struct SqlAlternative;
+
 // SQL text with "?" placeholders and the values bound to them, in order.
 struct SqlText {
     QString sql;
@@ -36,6 +38,11 @@ struct SqlText {
     // Patterns matched against more than one field (a search over several fields): no
     // one field's index walks its matches in any order.
     bool spread = false;
+    // The same condition as the OR of alternatives, each with the rest of the condition
+    // ANDed to it: the alternatives of its first group (an OR among the terms its AND
+    // joins) that holds a prefix range, whose index then walks that range's records in
+    // order apart from the others. Null when there is no such group.
+    std::shared_ptr<const std::vector<SqlAlternative>> alternatives;
 
     // Appends a placeholder for the value and returns it.
     QString Bind(const QVariant& value)
@@ -43,6 +50,13 @@ struct SqlText {
         values.push_back(value);
         return QStringLiteral("?");
     }
+};
+
+// One alternative of a condition (SqlText::alternatives).
+struct SqlAlternative {
+    SqlText condition;
+    // The collated text whose prefix range the alternative's own term is, or empty.
+    QString rangeOf;
 };
 
 // A part of a filter the server has this program decide, record by record: its text,
@@ -154,6 +168,17 @@ public:
     // P up to P's successor, so the range can stand for it. True where text is always
     // valid UTF-8, whose byte order is its code points' order.
     virtual bool PrefixRangeIsExact() const { return false; }
+
+    // The text from its first space on, NULL where it has none; empty where no search
+    // index holds it. "x LIKE '% w...'" holds exactly where the same LIKE of this holds
+    // (every space of the text is in it), so a search of word starts reads it and an
+    // index of the words after the first serves it: a field of one word (a number)
+    // leaves nothing in it.
+    virtual QString WordsAfterFirst(const QString& textExpression) const
+    {
+        (void)textExpression;
+        return {};
+    }
 
     // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
     // not (SQLite: no index may need this program's function), a prefix search with

@@ -75,10 +75,13 @@ int Nesting(const QString& sql)
 
 class Translator {
 public:
+    // wordsAfterFirst: word starts after the first word ("% w%") are matched over the
+    // words after the first (see WordsAfterFirst), for a search over several fields.
     Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
-               const FilterSource& source, SqlText& out)
+               const FilterSource& source, SqlText& out, bool wordsAfterFirst = false)
         : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_source(source),
-          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0), m_out(out)
+          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0),
+          m_wordsAfterFirst(wordsAfterFirst), m_out(out)
     {
     }
 
@@ -86,6 +89,58 @@ public:
     {
         return Condition(root, m_parts ? m_dialect.DeepestNesting()
                                        : std::numeric_limits<int>::max() / 2);
+    }
+
+    // The condition as the OR of the alternatives of its first group that holds a prefix
+    // range, each with the condition's other terms ANDed to it (see SqlText), each
+    // translated apart; null when no group holds one, or parts of it are decided apart.
+    std::shared_ptr<const std::vector<SqlAlternative>> Alternatives(const Node& root) const
+    {
+        if (m_parts) {
+            return nullptr;
+        }
+        std::vector<const Node*> terms;
+        bool negated = false;
+        const Node& top = WithoutNots(root, negated);
+        if (!negated && top.Kind() == NodeKind::And) {
+            Collect(top, NodeKind::And, terms);
+        } else {
+            terms.push_back(&root);
+        }
+        for (std::size_t g = 0; g < terms.size(); ++g) {
+            bool groupNegated = false;
+            const Node& group = WithoutNots(*terms[g], groupNegated);
+            if (groupNegated || group.Kind() != NodeKind::Or) {
+                continue;
+            }
+            std::vector<const Node*> options;
+            Collect(group, NodeKind::Or, options);
+            auto alternatives = std::make_shared<std::vector<SqlAlternative>>();
+            bool ranged = false;
+            for (const Node* option : options) {
+                SqlAlternative alternative;
+                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition,
+                               m_wordsAfterFirst);
+                QStringList sql{own.Translate(*option)};
+                if (option->Kind() == NodeKind::Like) {
+                    alternative.rangeOf = own.m_rangeOf;
+                }
+                for (std::size_t r = 0; r < terms.size(); ++r) {
+                    if (r != g) {
+                        Translator rest(m_schema, m_fieldSql, m_dialect, m_source,
+                                        alternative.condition, m_wordsAfterFirst);
+                        sql << rest.Translate(*terms[r]);
+                    }
+                }
+                alternative.condition.sql = Grouped(sql, QStringLiteral(" AND "));
+                ranged = ranged || !alternative.rangeOf.isEmpty();
+                alternatives->push_back(std::move(alternative));
+            }
+            if (ranged) {
+                return alternatives;
+            }
+        }
+        return nullptr;
     }
 
 private:
@@ -636,6 +691,9 @@ private:
                 match += QStringLiteral(" AND %1 < %2)")
                              .arg(high, m_dialect.Parameter(m_out, ValueKind::Text,
                                                             QString::fromStdString(next)));
+                if (!node.Negated()) {
+                    m_rangeOf = low;
+                }
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
             m_out.scans = true;
@@ -658,7 +716,13 @@ private:
                                   .arg(Parenthesised(candidates.join(QStringLiteral(" OR "))),
                                        StoredRange(*stored, prefix));
             }
-            match = m_dialect.LikeLiteral(m_out, text, pattern);
+            // A word start after the first word (a search of words), where no NOT turns
+            // the match: over the words after the first, which an index may hold.
+            const QString words = m_wordsAfterFirst && pattern.starts_with("% ") &&
+                                          !node.Negated() && m_negations == 0
+                                      ? WordsAfterFirst(node.Operand())
+                                      : QString();
+            match = m_dialect.LikeLiteral(m_out, words.isEmpty() ? text : words, pattern);
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
@@ -694,6 +758,28 @@ private:
             match = m_dialect.LikeExpression(text, pattern);
         }
         return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+    }
+
+    // The operand's words after the first (from its first space on; NULL where it has
+    // none), where the dialect has an index of them; else empty. A pattern that begins
+    // "% " matches them exactly where it matches the whole text, and NULL stands for
+    // false where no NOT turns it. That index holds nothing for a field of one word (a
+    // phone, a code). Only for a field read upper-cased (a case-insensitive search), the
+    // one read such an index is made on: others keep the trigram index of the whole
+    // text.
+    QString WordsAfterFirst(const Node& operand)
+    {
+        if (operand.Kind() != NodeKind::FoldedField) {
+            return {};
+        }
+        const qsizetype mark = m_out.values.size();
+        ValueKind kind = ValueKind::Null;
+        const QString words = m_dialect.WordsAfterFirst(Text(operand, kind));
+        if (m_out.values.size() != mark) {
+            m_out.values.resize(mark);
+            return {};
+        }
+        return words;
     }
 
     // A text a pattern is matched against: a second one spreads the search.
@@ -879,8 +965,10 @@ private:
     const SqlDialect& m_dialect;
     const FilterSource& m_source;
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
+    const bool m_wordsAfterFirst;
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
+    QString m_rangeOf;   // the collated text of the last prefix range written alone
     QString m_matched;   // the first text a pattern was matched against
 };
 
@@ -928,6 +1016,16 @@ SqlText TranslateFilter(const filter::Node& root, const Table& schema, const Sql
     SqlText out;
     Translator translator(schema, fieldSql, dialect, source, out);
     out.sql = translator.Translate(root);
+    if (out.spread && !dialect.WordsAfterFirst(QStringLiteral("x")).isEmpty()) {
+        // A search over several fields (of words, say): again with word starts matched
+        // over the words after the first. A search of one field is written as it was.
+        SqlText spread;
+        Translator over(schema, fieldSql, dialect, source, spread, true);
+        spread.sql = over.Translate(root);
+        spread.alternatives = over.Alternatives(root);
+        return spread;
+    }
+    out.alternatives = translator.Alternatives(root);
     return out;
 }
 

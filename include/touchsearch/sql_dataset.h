@@ -139,12 +139,16 @@ public:
     QString LastStatement() const;
 
     // Creates in the database what a live search needs: for every text field named,
-    // an index on its upper-cased value (prefix search) and, on PostgreSQL, a trigram
-    // index (pg_trgm) for contains search; for every integer field named, an index on
-    // its text form (and on PostgreSQL a trigram one), which a search over several
-    // fields matches; no fields: every text field. Opens its own writable connection to
-    // the database, named by URL or by the name of a connection to it; returns the
-    // statements it ran. Without these indexes the search still works, only slower.
+    // an index on its upper-cased value (prefix search) and, on PostgreSQL, trigram
+    // indexes (pg_trgm) for contains search and for the words after the first (a search
+    // of words); for every integer field named, an index on its text form (and on
+    // PostgreSQL a trigram one), which a search over several fields matches; no fields:
+    // every text field. On PostgreSQL the ordered indexes of the first field named also
+    // hold the other fields named (numbers, and texts declared at most 64 long), so name
+    // the search column first and the fields searched with it after it. Opens its own
+    // writable connection to the database, named by URL or by the name of a connection
+    // to it; returns the statements it ran. Without these indexes the search still works,
+    // only slower.
     static QStringList CreateSearchIndexes(const QString& database, const QString& table,
                                            const QStringList& fields = {});
     // The same for searches under the given filter options: with IgnoreAccents, on

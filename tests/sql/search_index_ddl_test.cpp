@@ -96,6 +96,10 @@ TEST(SearchIndexDdl, PostgresIndexesOrderedWithTheKeyAndByTrigrams)
                 .arg(Name("clientes", "NOME", "upper")),
             QStringLiteral("ALTER TABLE \"clientes\" ALTER COLUMN \"NOME\" SET STATISTICS 1000"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"clientes\" USING gin "
+                           "((substr(upper(\"NOME\" COLLATE \"C\"), NULLIF(strpos(upper(\"NOME\" "
+                           "COLLATE \"C\"), ' '), 0))) gin_trgm_ops)")
+                .arg(Name("clientes", "NOME", "upper_words_trgm")),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"clientes\" USING gin "
                            "((upper(\"NOME\" COLLATE \"C\")) gin_trgm_ops)")
                 .arg(Name("clientes", "NOME", "upper_trgm")),
             QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"clientes\" USING gin "
@@ -121,7 +125,7 @@ TEST(SearchIndexDdl, PostgresNamesIndexesThroughTheSchemaAndFoldsAccentsWhenAske
     target.qualifier = QStringLiteral("\"loja\".");
     target.nullable = false;
     const QStringList statements = dialect.SearchIndexes(target, host::FilterOption::IgnoreAccents);
-    ASSERT_EQ(statements.size(), 10);
+    ASSERT_EQ(statements.size(), 12);
     // A cast is no column: the text index holds the column, and its statistics are the
     // index's, named through the schema.
     EXPECT_EQ(statements[1],
@@ -140,4 +144,29 @@ TEST(SearchIndexDdl, PostgresNamesIndexesThroughTheSchemaAndFoldsAccentsWhenAske
     EXPECT_EQ(statements[7], QStringLiteral("ALTER INDEX \"loja\".%1 ALTER COLUMN 1 SET "
                                             "STATISTICS 1000")
                                  .arg(Name("loja.clientes", "UF", "text")));
+    // The words after the first, folded as the search of word starts reads them.
+    EXPECT_EQ(statements[9],
+              QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"loja\".\"clientes\" USING gin "
+                             "((%2) gin_trgm_ops)")
+                  .arg(Name("loja.clientes", "UF", "upper_unaccented_words_trgm"),
+                       dialect.WordsAfterFirst(dialect.Upper(folded))));
+}
+
+TEST(SearchIndexDdl, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
+{
+    const PostgresDialect dialect;
+    SearchIndexTarget target =
+        Target(QStringLiteral("NOME"), QStringLiteral("\"NOME\""), QStringLiteral(", \"CODIGO\""));
+    target.searchedWith = QStringList{QStringLiteral("\"FONE\""), QStringLiteral("\"CPF\"")};
+    const QStringList statements = dialect.SearchIndexes(target, {});
+    ASSERT_GE(statements.size(), 2);
+    EXPECT_EQ(statements[0],
+              QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"clientes\" ((upper(\"NOME\" "
+                             "COLLATE \"C\")) NULLS FIRST, \"CODIGO\") INCLUDE (\"NOME\", "
+                             "\"FONE\", \"CPF\")")
+                  .arg(Name("clientes", "NOME", "upper")));
+    EXPECT_EQ(statements[1],
+              QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON \"clientes\" ((\"NOME\") COLLATE "
+                             "\"C\" NULLS FIRST, \"CODIGO\") INCLUDE (\"FONE\", \"CPF\")")
+                  .arg(Name("clientes", "NOME", "text")));
 }

@@ -4,6 +4,7 @@
 #include "tests/sql/sql_fixture.h"
 
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using sql_test::Server;
@@ -92,6 +93,9 @@ TEST(SearchIndexStatements, PostgresIndexesEachTextFieldOrderedAndByTrigrams)
                            "\"C\" NULLS FIRST, \"CODIGO\")"),
             QStringLiteral("ALTER INDEX \"ts_H_upper\" ALTER COLUMN 1 SET STATISTICS 1000"),
             QStringLiteral("ALTER TABLE \"T\" ALTER COLUMN \"NOME\" SET STATISTICS 1000"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_words_trgm\" ON \"T\" USING "
+                           "gin ((substr(upper(\"NOME\" COLLATE \"C\"), NULLIF(strpos(upper("
+                           "\"NOME\" COLLATE \"C\"), ' '), 0))) gin_trgm_ops)"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_trgm\" ON \"T\" USING gin "
                            "((upper(\"NOME\" COLLATE \"C\")) gin_trgm_ops)"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_trgm\" ON \"T\" USING gin "
@@ -102,6 +106,10 @@ TEST(SearchIndexStatements, PostgresIndexesEachTextFieldOrderedAndByTrigrams)
                            "text)) COLLATE \"C\", \"CODIGO\") INCLUDE (\"UF\")"),
             QStringLiteral("ALTER INDEX \"ts_H_upper\" ALTER COLUMN 1 SET STATISTICS 1000"),
             QStringLiteral("ALTER INDEX \"ts_H_text\" ALTER COLUMN 1 SET STATISTICS 1000"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_words_trgm\" ON \"T\" USING "
+                           "gin ((substr(upper(CAST(\"UF\" AS text) COLLATE \"C\"), "
+                           "NULLIF(strpos(upper(CAST(\"UF\" AS text) COLLATE \"C\"), ' '), 0))) "
+                           "gin_trgm_ops)"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_trgm\" ON \"T\" USING gin "
                            "((upper(CAST(\"UF\" AS text) COLLATE \"C\")) gin_trgm_ops)"),
             QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_trgm\" ON \"T\" USING gin "
@@ -120,7 +128,7 @@ TEST(SearchIndexStatements, PostgresIndexesTheAccentFoldWhenAsked)
         Normalised(host::SqlDataset::CreateSearchIndexes(db.Url(), table, {QStringLiteral("NOME")},
                                                          host::FilterOption::IgnoreAccents),
                    table);
-    ASSERT_EQ(statements.size(), 14) << statements.join(u'\n').toStdString();
+    ASSERT_EQ(statements.size(), 16) << statements.join(u'\n').toStdString();
     EXPECT_EQ(statements[5].left(statements[5].indexOf(QLatin1String(" ON "))),
               QStringLiteral("CREATE INDEX IF NOT EXISTS \"ts_H_upper_unaccented\""));
     EXPECT_TRUE(statements[5].contains(QLatin1String("translate(\"NOME\", ")));
@@ -133,5 +141,54 @@ TEST(SearchIndexStatements, PostgresIndexesTheAccentFoldWhenAsked)
         "CREATE INDEX IF NOT EXISTS \"ts_H_upper_unaccented_trgm\" ON \"T\" USING gin")));
     EXPECT_TRUE(statements[8].startsWith(
         QLatin1String("CREATE INDEX IF NOT EXISTS \"ts_H_unaccented_trgm\" ON \"T\" USING gin")));
-    EXPECT_EQ(statements[13], QStringLiteral("VACUUM (ANALYZE) \"T\""));
+    EXPECT_TRUE(statements[12].startsWith(QLatin1String(
+        "CREATE INDEX IF NOT EXISTS \"ts_H_upper_unaccented_words_trgm\" ON \"T\" USING gin")));
+    EXPECT_EQ(statements[15], QStringLiteral("VACUUM (ANALYZE) \"T\""));
+}
+
+// The ordered indexes of the search column (the first field named) hold the other fields
+// searched with it (a walk of its order over a search of them all reads the index alone),
+// a long text excepted; one made before those fields were searched with it is made again
+// holding them, once.
+TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("contatos"));
+    db.CreateTable(table, {{"CODIGO", "", "integer PRIMARY KEY"},
+                           {"NOME", "", "varchar(40)"},
+                           {"FONE", "", "varchar(11)"},
+                           {"cpf", "", "varchar(11)"},
+                           {"OBS", "", "text"}});
+    // The definition of the upper-cased index of the field.
+    const auto upperIndex = [&](const QString& field) {
+        QSqlQuery query(db.Writer());
+        query.prepare(QStringLiteral("SELECT pg_get_indexdef(indexrelid) FROM pg_index "
+                                     "WHERE indrelid = to_regclass(?)"));
+        query.addBindValue(u'"' + table + u'"');
+        EXPECT_TRUE(query.exec());
+        while (query.next()) {
+            const QString definition = query.value(0).toString();
+            if (definition.contains(QLatin1String("_upper ON ")) &&
+                definition.contains(QStringLiteral("(upper(((\"%1\")").arg(field))) {
+                return definition;
+            }
+        }
+        return QString();
+    };
+    const auto drops = [](const QStringList& statements) {
+        return statements.filter(QStringLiteral("DROP INDEX")).size();
+    };
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, {"NOME"})), 0);
+    EXPECT_TRUE(upperIndex("NOME").endsWith(QLatin1String(" INCLUDE (\"NOME\")")))
+        << upperIndex("NOME").toStdString();
+    // NOME's upper-cased and plain indexes are made again (a column named in lower case
+    // too, which the server writes without quotes).
+    const QStringList searched = {"NOME", "FONE", "cpf", "OBS"};
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 2);
+    EXPECT_TRUE(upperIndex("NOME").endsWith(QLatin1String(" INCLUDE (\"NOME\", \"FONE\", cpf)")))
+        << upperIndex("NOME").toStdString();
+    // The first field named is the search column: the others' indexes hold themselves.
+    EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\")")))
+        << upperIndex("FONE").toStdString();
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 0);
 }

@@ -6,6 +6,7 @@
 #include "tests/common/error_of.h"
 #include "tests/sql/sql_fixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <touchsearch/dataset_error.h>
@@ -233,8 +234,12 @@ const QStringList kFieldChoices[] = {
     {"NOME"},
 };
 
-const char* const kBases[] = {"", "CODIGO > 100 OR CODIGO IS NULL", "NOME LIKE '%a%'",
-                              "PRECO < 100"};
+const char* const kBases[] = {"",
+                              "CODIGO > 100 OR CODIGO IS NULL",
+                              "NOME LIKE '%a%'",
+                              "PRECO < 100",
+                              "NOT (NOME LIKE '% MA%')",
+                              "NOT (FONE LIKE '% 9%' OR NOME LIKE '% SIL%')"};
 
 class SearchWordsTest : public ::testing::TestWithParam<Server> {};
 
@@ -468,8 +473,8 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
         purposes.sort();
         const QStringList expected =
             QByteArray(typed).startsWith('%')
-                ? QStringList{"text_form_trgm", "upper_trgm"}      // contains
-                : QStringList{"text_form", "upper", "upper_trgm"}; // prefix and word starts
+                ? QStringList{"text_form_trgm", "upper_trgm"}            // contains
+                : QStringList{"text_form", "upper", "upper_words_trgm"}; // prefix, word starts
         EXPECT_EQ(purposes, expected) << server->LastStatement().toStdString();
         // More records than a window walks of the order before it finds them otherwise:
         // the same records in the same order either way.
@@ -479,10 +484,110 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
             sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
             "");
     }
+    // Case-sensitive, word starts go through the trigrams of the whole text as before.
+    server->SetFilterOptions({});
+    client->SetFilterOptions({});
+    OrderBoth(*client, *server, true, 0);
+    for (const char* typed : {"MARIA SIL", "119"}) {
+        SCOPED_TRACE(typed);
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server->SetFiltered(true);
+        (void)server->RecordCount();
+        QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
+        purposes.removeDuplicates();
+        purposes.sort();
+        EXPECT_EQ(purposes, (QStringList{"text", "text_form", "trgm"}))
+            << server->LastStatement().toStdString();
+        client->SetFilter(server->GetFilter());
+        client->SetFiltered(true);
+        EXPECT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "");
+    }
+    // A search of one field is written as it was; over several fields, its word starts
+    // read the words after the first.
+    server->SetFilterOptions(options);
+    server->SetFilter(QStringLiteral("NOME LIKE '% SILVA%'"));
+    EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("strpos")))
+        << server->GetServerCondition().toStdString();
+    server->SetFilter(QStringLiteral("NOME LIKE '% SILVA%' OR FONE LIKE '% SILVA%'"));
+    EXPECT_TRUE(server->GetServerCondition().contains(QLatin1String("strpos")))
+        << server->GetServerCondition().toStdString();
     // A word start over CODIGO's text is no term at all.
     server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
     EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
         << server->GetServerCondition().toStdString();
+}
+
+// A search the first rows of the order answer, one whose first rows hold a few of its
+// records and the rest further on, one with a few in the first rows and too few in all
+// to fill a window, one with none there, and one most of whose records are the names
+// that begin with its word, at the end of the order: each selects what ClientDataset
+// selects in its order, page after page (a window of 10 among 4,000 records, the first
+// 1,000 of the order walked first), names NULL and in either case now and then.
+TEST_P(SearchWordsTest, SearchesTheFirstRowsHoldOrNotSelectTheSameRecordsPageAfterPage)
+{
+    sql_test::TestDatabase db(GetParam());
+    std::vector<QVariantList> records;
+    const auto has = [](int i, std::initializer_list<int> rows) {
+        return std::find(rows.begin(), rows.end(), i) != rows.end();
+    };
+    for (int i = 1; i <= 4000; ++i) {
+        QString name = QStringLiteral("A%1 X").arg(i, 5, 10, QChar(u'0'));
+        if (i % 5 == 0) {
+            name += QStringLiteral(" DENSO");
+        }
+        if (has(i, {100, 600}) || (i >= 1500 && i < 1530)) {
+            name += QStringLiteral(" LONGE");
+        }
+        if (has(i, {200, 700, 3000})) {
+            name += QStringLiteral(" POUCO");
+        }
+        if (i >= 2000 && i < 2030) {
+            name += QStringLiteral(" RARO");
+        }
+        if (has(i, {500, 1200})) {
+            name += QStringLiteral(" A03Z"); // as the names of the last thousand begin
+        }
+        if (i % 7 == 0) {
+            name = name.toLower();
+        }
+        const QVariant nome = i % 11 == 0 ? QVariant() : QVariant(name);
+        const QVariant fone =
+            i % 13 == 0
+                ? QVariant()
+                : QVariant(QStringLiteral("%1").arg((i * 7919) % 100000, 5, 10, QChar(u'0')));
+        records.push_back({static_cast<qlonglong>(i), nome, static_cast<qlonglong>(i), fone,
+                           QVariant(), QVariant(1.5)});
+    }
+    const QString table = db.Table(QStringLiteral("paginas"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "FONE"};
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 10);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    client->SetFilterOptions(options);
+    server->SetFilterOptions(options);
+    OrderBoth(*client, *server, true, 1);
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    int selecting = 0;
+    for (const char* typed : {"DENSO", "LONGE", "POUCO", "RARO", "X LONGE", "LONGE A01",
+                              "RARO A020", "POUCO X", "A03", "A03 DENSO", "12", "0", "NADA"}) {
+        SCOPED_TRACE(typed);
+        const QString filter = FilterOf(search, QString::fromUtf8(typed));
+        client->SetFilter(filter);
+        client->SetFiltered(true);
+        server->SetFilter(filter);
+        server->SetFiltered(true);
+        const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+        ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "")
+            << filter.toStdString() << "\nserver: " << server->GetServerCondition().toStdString();
+        selecting += expected.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(selecting, 12);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,

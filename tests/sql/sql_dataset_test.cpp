@@ -341,7 +341,7 @@ TEST_P(SqlDatasetTest, SearchIndexesServeThePrefixSearchAndAreCreatedOnce)
         return q.value(0).toInt();
     };
     const int created = indexCount();
-    EXPECT_EQ(created, GetParam() == Server::Sqlite ? 2 : 4);
+    EXPECT_EQ(created, GetParam() == Server::Sqlite ? 2 : 5);
     host::SqlDataset::CreateSearchIndexes(db->Url(), table, {QStringLiteral("NMCLIENTE")});
     EXPECT_EQ(indexCount(), created);
 

@@ -159,7 +159,7 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
                                  QStringLiteral("\"CODIGO\", \"NOME\""),
                                  {{reads[1], host::sql::ValueKind::Text, 1, false, false, true},
                                   {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
-                                 QStringLiteral("\"CODIGO\""));
+                                 QStringList{QStringLiteral("\"CODIGO\"")});
     query.SetCondition(prefix);
     const host::sql::SqlText prefixWindow = query.Window(nullptr, false, 51, 0);
     EXPECT_FALSE(prefixWindow.scans);

@@ -210,7 +210,7 @@ TEST_F(ZylSqlTest, LiveSearchIgnoringAccentsFindsWhatTheSampleFindsInMemory)
         << Describe(folded);
     EXPECT_EQ(Scalar(m_pg.Uri(), QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename "
                                                 "= 'clientes' AND indexname LIKE '%unaccented%'")),
-              20) // four on each visible text field: NMCLIENTE, CIDADE, UF, FONE and CPF
+              25) // five on each visible text field: NMCLIENTE, CIDADE, UF, FONE and CPF
         << Describe(folded);
     const Result today = Zyl(live);
     ASSERT_EQ(today.exitCode, 0) << Describe(today);
@@ -420,7 +420,7 @@ TEST(ZylSqlNames, SchemaQualifiedTablesAreSearchedAndCataloguesRefused)
     }
     EXPECT_EQ(Scalar(uri, QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = "
                                          "'loja' AND indexname LIKE 'ts_%'")),
-              4);
+              5);
     const Result quoted = Zyl({QStringLiteral("--data"), uri, QStringLiteral("--table"),
                                QStringLiteral("\"Loja\".\"Clientes\""), QStringLiteral("--keys"),
                                QStringLiteral("mar[row:0]{Enter}")});
