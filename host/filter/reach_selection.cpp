@@ -396,32 +396,43 @@ std::optional<RecordView> SelectReach(const SelectionInput& input)
     const std::vector<const Node*> conjuncts = Conjuncts(*input.root);
     std::vector<Group> groups;
     std::vector<const Node*> others;
-    CandidateBits candidates;
     for (const Node* conjunct : conjuncts) {
-        // A group a recent filter found (the word typed before the next one, the text
-        // before a Backspace): its matches as they are.
-        std::shared_ptr<const RecordBitmap> known =
-            input.knownMatches ? input.knownMatches(conjunct->Key()) : nullptr;
-        if (known) {
-            candidates.Take(std::move(known));
-            continue;
-        }
         Group group{conjunct, AsReachGroup(*conjunct), 0};
         if (!group.terms.empty() &&
             std::all_of(group.terms.begin(), group.terms.end(),
                         [&](const ReachTerm& t) { return Answerable(input, t); })) {
-            for (const ReachTerm& term : group.terms) {
-                group.estimate += Estimate(input, group.terms, term);
-            }
             groups.push_back(std::move(group));
         } else {
             others.push_back(conjunct);
         }
     }
-    if (groups.empty() && candidates.Bits() == nullptr) {
+    if (groups.empty()) {
         return std::nullopt; // the planner's own paths answer it
     }
-    std::vector<const Node*> tests = others;
+    // What a recent filter found, a base filter or a group (the word typed before the
+    // next one, the text before a Backspace): its matches as they are.
+    CandidateBits candidates;
+    const auto known = [&](const Node& conjunct) {
+        std::shared_ptr<const RecordBitmap> bits =
+            input.knownMatches ? input.knownMatches(conjunct.Key()) : nullptr;
+        if (!bits) {
+            return false;
+        }
+        candidates.Take(std::move(bits));
+        return true;
+    };
+    std::vector<const Node*> tests;
+    for (const Node* conjunct : others) {
+        if (!known(*conjunct)) {
+            tests.push_back(conjunct);
+        }
+    }
+    std::erase_if(groups, [&](const Group& group) { return known(*group.node); });
+    for (Group& group : groups) {
+        for (const ReachTerm& term : group.terms) {
+            group.estimate += Estimate(input, group.terms, term);
+        }
+    }
     std::sort(groups.begin(), groups.end(),
               [](const Group& a, const Group& b) { return a.estimate < b.estimate; });
     EvalScratch scratch;
