@@ -20,25 +20,37 @@ std::size_t RoundUp(std::size_t bytes)
     return (bytes + kHugePage - 1) & ~(kHugePage - 1);
 }
 
-// The arrays freed last, up to 16 MB, kept for the next of the same size. Each keystroke
-// of a search over millions of records allocates and frees the same lists of a megabyte
-// or more, and fresh memory costs a fault on first touch and the kernel's zeroing of
-// each 2 MB page (on a virtual machine, more); kept memory is written over by the next
-// owner (std::vector initialises it). The oldest go first when room is needed.
+// The arrays freed last, up to 64 MB, kept for the next that fits in one. Each keystroke
+// of a search over millions of records allocates and frees lists of a megabyte or more,
+// of sizes that change with the text, and fresh memory costs a fault on first touch and
+// the kernel's zeroing of each 2 MB page (on a virtual machine, which may have handed
+// freed memory back to its host, far more: several milliseconds a megabyte); kept memory
+// is written over by the next owner (std::vector initialises it). The oldest go first
+// when room is needed.
 class KeptArrays {
 public:
+    // An array of exactly size bytes: a kept one of that size, else the smallest larger
+    // one, its tail given back.
     void* Take(std::size_t size)
     {
         const std::lock_guard lock(m_mutex);
+        Kept* best = nullptr;
         for (Kept& kept : m_kept) {
-            if (kept.memory != nullptr && kept.size == size) {
-                void* memory = kept.memory;
-                kept = {};
-                m_bytes -= size;
-                return memory;
+            if (kept.memory != nullptr && kept.size >= size &&
+                (best == nullptr || kept.size < best->size)) {
+                best = &kept;
             }
         }
-        return nullptr;
+        if (best == nullptr) {
+            return nullptr;
+        }
+        void* memory = best->memory;
+        if (best->size > size) {
+            munmap(static_cast<char*>(memory) + size, best->size - size);
+        }
+        m_bytes -= best->size;
+        *best = {};
+        return memory;
     }
     bool Keep(void* memory, std::size_t size)
     {
@@ -77,7 +89,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
+    static constexpr std::size_t kMostBytes = std::size_t{64} << 20;
     static constexpr std::size_t kSlots = 8;
     struct Kept {
         void* memory = nullptr;

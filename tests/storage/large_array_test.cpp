@@ -1,5 +1,6 @@
 #include "host/storage/large_array.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 
@@ -67,4 +68,28 @@ TEST(LargeArray, FreedArraysAreReusedForTheSameSize)
     }
     EXPECT_EQ(many[0].back(), 10u);
     EXPECT_EQ(many[1].front(), 11u);
+}
+
+// A keystroke's lists change size with the text: a smaller array takes the smallest freed
+// one it fits in, its first part, and the rest is given back; the memory it gets starts
+// as a new array's does, and every byte of it can be written.
+TEST(LargeArray, ASmallerArrayReusesTheSmallestFreedOneItFitsIn)
+{
+    const void* larger = nullptr;
+    {
+        host::LargeVector<std::uint8_t> freed((std::size_t{23} << 20) / 2, 5u); // 11.5 MB
+        larger = freed.data();
+    }
+    host::LargeVector<std::uint8_t> smaller((std::size_t{15} << 20) / 2); // 7.5 MB
+#if defined(__linux__)
+    EXPECT_EQ(static_cast<const void*>(smaller.data()), larger);
+#endif
+    EXPECT_EQ(smaller.front(), 0u);
+    EXPECT_EQ(smaller.back(), 0u);
+    std::fill(smaller.begin(), smaller.end(), std::uint8_t{9});
+    // What was given back is no longer this array's: a new one of the first size is whole.
+    host::LargeVector<std::uint8_t> next((std::size_t{23} << 20) / 2, 1u);
+    EXPECT_EQ(next.back(), 1u);
+    EXPECT_EQ(smaller[smaller.size() / 2], 9u);
+    EXPECT_EQ(smaller.back(), 9u);
 }
