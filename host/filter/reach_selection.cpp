@@ -153,7 +153,7 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
         if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             return known.ContainingHits(term.needle);
         }
-        return input.summaryBuilt(term.field) ? n / 4 : std::size_t{n} * kScanCost;
+        return SummaryBuilt(input, term.field) ? n / 4 : std::size_t{n} * kScanCost;
     }
     case Shape::WordStart: {
         const WordIndex& words = input.wordIndex(term.field);
@@ -327,7 +327,7 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             known.MarkContaining(term.needle, out);
             return true;
         }
-        if (!input.summaryBuilt(term.field)) {
+        if (!SummaryBuilt(input, term.field)) {
             // No summary: the text is read, in record order, rather than a summary
             // built and kept for this field.
             std::string scratch;
@@ -490,13 +490,7 @@ std::optional<RecordView> SelectReach(const SelectionInput& input)
             }
             SetBit(*pass, rec);
         };
-        count = 0;
-        Rows listed(CountBits(*picks) + kListSlack);
-        ListSetBits(*picks, listed.data());
-        listed.resize(listed.size() - kListSlack);
-        for (const std::uint32_t rec : listed) {
-            check(rec);
-        }
+        ForEachOf(picks.get(), n, check);
         count = CountBits(*pass);
         picks = std::move(pass);
     }

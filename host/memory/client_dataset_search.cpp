@@ -134,15 +134,8 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
     const auto pending = [&](int field, bool summary) {
         return std::any_of(d->m_searchBuilds.begin(), d->m_searchBuilds.end(),
                            [&](const std::unique_ptr<SearchBuild>& build) {
-                               const SearchBuildPlan& plan = build->Plan();
-                               const auto has = [&](const std::vector<int>& list) {
-                                   return std::find(list.begin(), list.end(), field) != list.end();
-                               };
                                return summary ? build->SummaryPending(field)
-                                              : build->TypedPending() &&
-                                                    (has(plan.words) || has(plan.leading) ||
-                                                     has(plan.leadingUnlessSpaced)) &&
-                                                    (plan.byWords || !byWords);
+                                              : build->TypedPending(field, byWords);
                            });
     };
     SearchBuildPlan plan;

@@ -108,6 +108,11 @@ SearchStructures BuildSummaries(const Table& table, const SearchBuildPlan& plan,
     return built;
 }
 
+bool Holds(const std::vector<int>& fields, int field)
+{
+    return std::find(fields.begin(), fields.end(), field) != fields.end();
+}
+
 template <class T> bool IsReady(const std::future<T>& future)
 {
     return !future.valid() || future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -163,8 +168,14 @@ SearchBuild::~SearchBuild()
 
 bool SearchBuild::SummaryPending(int field) const
 {
-    return m_summaries.valid() && std::find(m_plan.summaries.begin(), m_plan.summaries.end(),
-                                            field) != m_plan.summaries.end();
+    return m_summaries.valid() && Holds(m_plan.summaries, field);
+}
+
+bool SearchBuild::TypedPending(int field, bool byWords) const
+{
+    return m_typed.valid() && (m_plan.byWords || !byWords) &&
+           (Holds(m_plan.words, field) || Holds(m_plan.leading, field) ||
+            Holds(m_plan.leadingUnlessSpaced, field));
 }
 
 bool SearchBuild::Ready() const

@@ -48,11 +48,13 @@ public:
     SearchBuild(const SearchBuild&) = delete;
     SearchBuild& operator=(const SearchBuild&) = delete;
 
-    const SearchBuildPlan& Plan() const { return m_plan; }
     // Whether the word indexes and leading orders are still to be taken.
     bool TypedPending() const { return m_typed.valid(); }
     // Whether the field's pair summary is still to be taken.
     bool SummaryPending(int field) const;
+    // Whether what typing reads of the field (its word index, with the words when byWords,
+    // and its leading order) is still to be taken.
+    bool TypedPending(int field, bool byWords) const;
     // Whether everything is built (never waits).
     bool Ready() const;
     // The word indexes and leading orders, once (then empty); waits for them.
