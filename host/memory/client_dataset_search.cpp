@@ -151,7 +151,10 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
         if (type != FieldType::Text && type != FieldType::Integer) {
             continue;
         }
-        if (d->m_summaries.count(field) == 0 && field != d->LeadField() && !pending(field, true)) {
+        // The search column's text summary comes with its order (SetIndexName); an integer
+        // one's is built here.
+        const bool summarised = field == d->LeadField() && type == FieldType::Text;
+        if (d->m_summaries.count(field) == 0 && !summarised && !pending(field, true)) {
             plan.summaries.push_back(field);
         }
         if (pending(field, false) || d->m_leadingOrders.count(field) != 0) {
