@@ -265,13 +265,20 @@ TEST(UrlSecrecy, RandomUrlFormsNeverShowAPieceOfTheirPassword)
 {
     const QString uri = PgClusterUri();
     ASSERT_FALSE(uri.isEmpty());
-    UrlForms forms(90210, ClusterOf(uri));
+    const Cluster cluster = ClusterOf(uri);
+    UrlForms forms(90210, cluster);
     int opened = 0;
     for (int i = 0; i < 150; ++i) {
         const QString url = forms.Next();
         if (ErrorOf([&] { host::sql::ScopedDatabase db(url); }).isEmpty())
             ++opened;
-        const std::string leak = Leak(MessagesFor(url), forms.secrets, QStringLiteral("QZXJKVW"));
+        // The cluster's folder has a random name of its own ("pg-cluster.20XSmk"): a
+        // piece of a password that it happens to hold is no leak.
+        QStringList messages = MessagesFor(url);
+        for (QString& message : messages) {
+            message.replace(cluster.folder, QStringLiteral("FOLDER"));
+        }
+        const std::string leak = Leak(messages, forms.secrets, QStringLiteral("QZXJKVW"));
         ASSERT_EQ(leak, "") << url.toStdString();
     }
     EXPECT_GT(opened, 0); // some forms reach the server and read
