@@ -143,14 +143,15 @@ ReachTimes MeasureReach(host::ClientDataset& dataset, const Options& options)
     {
         bench::FormPath path(dataset, QString());
         times.openMs = path.OpenMs();
-        if (options.keyAtOnce) {
-            times.atOnceMs = path.Type('7');
-            path.KeyDown(VK_BACK);
-        }
         // The searched fields' structures are built on a worker thread once the window is
         // open; the keystrokes are measured once they are ready, as a cashier starts
-        // typing after the window shows.
+        // typing after the window shows. A key typed at once (and its Backspace) counts in
+        // the time until they are.
         times.readyMs = times.openMs + bench::TimeMs([&] {
+                            if (options.keyAtOnce) {
+                                times.atOnceMs = path.Type('7');
+                                path.KeyDown(VK_BACK);
+                            }
                             while (!dataset.SearchPrepared()) {
                                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                             }

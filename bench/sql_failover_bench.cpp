@@ -181,12 +181,6 @@ Expected Reference(const Pair& pair, const QString& typed)
 
 // --- Many tills at once ---
 
-struct Pace {
-    bool cashier = false;
-    int keyMs = 150;    // between keys of a name
-    int pauseMs = 1000; // between names
-};
-
 struct TillsResult {
     std::vector<double> times;
     int onStandby = 0;
@@ -194,10 +188,8 @@ struct TillsResult {
 };
 
 // One till: its own dataset and connection (even tills name the standby first, odd ones
-// the primary, any role will do), opened one at a time, typing seeded names. At a
-// cashier's pace a key is due 150 ms after the one before it (later keys queue, as in
-// the form): its time runs from when it was due.
-void Till(const QString& url, int seed, int keystrokes, Pace pace, TillsResult& result,
+// the primary, any role will do), opened one at a time, typing seeded names at its pace.
+void Till(const QString& url, int seed, int keystrokes, bench::Pace pace, TillsResult& result,
           std::mutex& lock, std::mutex& opening, std::latch& open)
 {
     host::SqlDataset dataset;
@@ -210,28 +202,22 @@ void Till(const QString& url, int seed, int keystrokes, Pace pace, TillsResult& 
     }
     open.arrive_and_wait();
     QRandomGenerator random(static_cast<quint32>(seed));
+    bench::KeyClock clock(pace, random);
     std::vector<double> mine;
     int failures = 0;
-    // Tills start at random moments within one name's pause, as customers arrive.
-    Clock::time_point due =
-        Clock::now() + std::chrono::milliseconds(pace.cashier ? random.bounded(pace.pauseMs) : 0);
     while (static_cast<int>(mine.size()) < keystrokes) {
         const QString name = bench::TillName(random);
         for (int length = 1; length <= name.size() && static_cast<int>(mine.size()) < keystrokes;
              ++length) {
-            if (pace.cashier) {
-                std::this_thread::sleep_until(due);
-            }
-            const Clock::time_point start = pace.cashier ? due : Clock::now();
-            try {
-                (void)bench::TillKeystroke(dataset, name.left(length));
-            } catch (const std::exception&) {
-                ++failures;
-            }
-            mine.push_back(MsSince(start));
-            due += std::chrono::milliseconds(pace.keyMs);
+            mine.push_back(clock.Key([&] {
+                try {
+                    (void)bench::TillKeystroke(dataset, name.left(length));
+                } catch (const std::exception&) {
+                    ++failures;
+                }
+            }));
         }
-        due += std::chrono::milliseconds(pace.pauseMs);
+        clock.NextText();
     }
     const std::lock_guard guard(lock);
     result.times.insert(result.times.end(), mine.begin(), mine.end());
@@ -239,7 +225,7 @@ void Till(const QString& url, int seed, int keystrokes, Pace pace, TillsResult& 
     result.failures += failures;
 }
 
-TillsResult Tills(const Pair& pair, int count, int keystrokes, Pace pace)
+TillsResult Tills(const Pair& pair, int count, int keystrokes, bench::Pace pace)
 {
     TillsResult result;
     std::mutex lock;
@@ -464,8 +450,8 @@ int main(int argc, char** argv)
             warm.Type('J');
         }
         if (lines.contains(QLatin1String("tills"))) {
-            const TillsResult burst = Tills(pair, tills, 60, Pace{});
-            const TillsResult cashier = Tills(pair, tills, cashierKeys, Pace{true});
+            const TillsResult burst = Tills(pair, tills, 60, bench::Pace{});
+            const TillsResult cashier = Tills(pair, tills, cashierKeys, bench::Pace{true});
             std::printf("result tills=%d on_standby=%d", tills, cashier.onStandby);
             PrintTills("burst", burst);
             PrintTills("cashier", cashier);

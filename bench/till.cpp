@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <iterator>
+#include <thread>
 #include <touchsearch/sql_dataset.h>
 
 namespace bench {
@@ -42,6 +43,29 @@ double FilterKeystroke(host::SqlDataset& dataset, const QString& filter)
         }
         (void)sink;
     });
+}
+
+KeyClock::KeyClock(Pace pace, QRandomGenerator& random)
+    : m_pace(pace),
+      m_due(Clock::now() +
+            std::chrono::milliseconds(pace.cashier ? random.bounded(pace.pauseMs) : 0))
+{
+}
+
+double KeyClock::Key(const std::function<void()>& press)
+{
+    if (m_pace.cashier) {
+        std::this_thread::sleep_until(m_due);
+    }
+    const Clock::time_point start = m_pace.cashier ? m_due : Clock::now();
+    press();
+    m_due += std::chrono::milliseconds(m_pace.keyMs);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void KeyClock::NextText()
+{
+    m_due += std::chrono::milliseconds(m_pace.pauseMs);
 }
 
 double TillKeystroke(host::SqlDataset& dataset, const QString& typed)
