@@ -309,8 +309,9 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
 {
     SqlText out;
     const QString ordered = OrderBy(descending, false);
-    const QString nearWalk = Walk(out, condition, anchor, descending, kWalkedRows, limit);
-    const QString farWalk = Walk(out, condition, anchor, descending, kFarRows, limit);
+    const SqlText& walked = condition.perRow ? *condition.perRow : condition;
+    const QString nearWalk = Walk(out, walked, anchor, descending, kWalkedRows, limit);
+    const QString farWalk = Walk(out, walked, anchor, descending, kFarRows, limit);
     // Found through the indexes: apart, where the condition is alternatives one of which
     // is a prefix range of the order's first column.
     std::size_t inRange = 0;

@@ -43,6 +43,11 @@ struct SqlText {
     // joins) that holds a prefix range, whose index then walks that range's records in
     // order apart from the others. Null when there is no such group.
     std::shared_ptr<const std::vector<SqlAlternative>> alternatives;
+    // The same condition as a row is checked against it, for a walk of the order that
+    // reads every row it passes: no ranges or words after the first for an index to
+    // serve, each of which costs a row the text's expression computed again. Null when
+    // the condition is that already.
+    std::shared_ptr<const SqlText> perRow;
 
     // Appends a placeholder for the value and returns it.
     QString Bind(const QVariant& value)

@@ -73,15 +73,25 @@ int Nesting(const QString& sql)
     return deepest;
 }
 
+// How a pattern match is written.
+enum class Spelling {
+    // For the indexes: a prefix as a range, which an ordered index serves.
+    Indexed,
+    // The same, with word starts after the first word ("% w%") matched over the words
+    // after the first (see WordsAfterFirst), for a search over several fields.
+    WordsAfterFirst,
+    // As a row is checked against it, for a walk that reads every row: the match alone,
+    // each text computed once.
+    PerRow,
+};
+
 class Translator {
 public:
-    // wordsAfterFirst: word starts after the first word ("% w%") are matched over the
-    // words after the first (see WordsAfterFirst), for a search over several fields.
     Translator(const Table& schema, const std::vector<QString>& fieldSql, const SqlDialect& dialect,
-               const FilterSource& source, SqlText& out, bool wordsAfterFirst = false)
+               const FilterSource& source, SqlText& out, Spelling spelling = Spelling::Indexed)
         : m_schema(schema), m_fieldSql(fieldSql), m_dialect(dialect), m_source(source),
-          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0),
-          m_wordsAfterFirst(wordsAfterFirst), m_out(out)
+          m_parts(!source.text.isEmpty() && dialect.DeepestNesting() > 0), m_spelling(spelling),
+          m_out(out)
     {
     }
 
@@ -120,7 +130,7 @@ public:
             for (const Node* option : options) {
                 SqlAlternative alternative;
                 Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition,
-                               m_wordsAfterFirst);
+                               m_spelling);
                 QStringList sql{own.Translate(*option)};
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
@@ -128,7 +138,7 @@ public:
                 for (std::size_t r = 0; r < terms.size(); ++r) {
                     if (r != g) {
                         Translator rest(m_schema, m_fieldSql, m_dialect, m_source,
-                                        alternative.condition, m_wordsAfterFirst);
+                                        alternative.condition, m_spelling);
                         sql << rest.Translate(*terms[r]);
                     }
                 }
@@ -674,9 +684,14 @@ private:
                 m_out.values.resize(mark);
                 return QStringLiteral("(1 = 0)");
             }
+            const std::string& pattern = literal->Text();
+            if (m_spelling == Spelling::PerRow) {
+                m_out.scans = true;
+                match = m_dialect.LikeLiteral(m_out, text, pattern);
+                return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
+            }
             const std::string prefix(literal->LiteralPrefix());
             const std::string next = prefix.empty() ? std::string() : PrefixSuccessor(prefix);
-            const std::string& pattern = literal->Text();
             if (!next.empty() && m_dialect.PrefixRangeIsExact() && pattern == prefix + '%') {
                 // The range alone: the planner estimates it from the index's statistics,
                 // where the LIKE beside it made it guess a handful of rows and sort every
@@ -718,8 +733,9 @@ private:
             }
             // A word start after the first word (a search of words), where no NOT turns
             // the match: over the words after the first, which an index may hold.
-            const QString words = m_wordsAfterFirst && pattern.starts_with("% ") &&
-                                          !node.Negated() && m_negations == 0
+            const QString words = m_spelling == Spelling::WordsAfterFirst &&
+                                          pattern.starts_with("% ") && !node.Negated() &&
+                                          m_negations == 0
                                       ? WordsAfterFirst(node.Operand())
                                       : QString();
             match = m_dialect.LikeLiteral(m_out, words.isEmpty() ? text : words, pattern);
@@ -965,7 +981,7 @@ private:
     const SqlDialect& m_dialect;
     const FilterSource& m_source;
     const bool m_parts; // parts too deep for the dialect's SQL are decided by PartCondition
-    const bool m_wordsAfterFirst;
+    const Spelling m_spelling;
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
     QString m_rangeOf;   // the collated text of the last prefix range written alone
@@ -1020,9 +1036,14 @@ SqlText TranslateFilter(const filter::Node& root, const Table& schema, const Sql
         // A search over several fields (of words, say): again with word starts matched
         // over the words after the first. A search of one field is written as it was.
         SqlText spread;
-        Translator over(schema, fieldSql, dialect, source, spread, true);
+        Translator over(schema, fieldSql, dialect, source, spread, Spelling::WordsAfterFirst);
         spread.sql = over.Translate(root);
         spread.alternatives = over.Alternatives(root);
+        // And as a walk of the order checks each row.
+        auto perRow = std::make_shared<SqlText>();
+        Translator row(schema, fieldSql, dialect, source, *perRow, Spelling::PerRow);
+        perRow->sql = row.Translate(root);
+        spread.perRow = std::move(perRow);
         return spread;
     }
     out.alternatives = translator.Alternatives(root);

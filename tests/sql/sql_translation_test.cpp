@@ -176,6 +176,30 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     EXPECT_TRUE(containsWindow.sql.endsWith(QLatin1String(
         "ORDER BY (upper(\"NOME\" COLLATE \"C\")) COLLATE \"C\" ASC NULLS FIRST, \"CODIGO\" ASC")))
         << containsWindow.sql.toStdString();
+
+    // A search of words over two fields: the walks of the order check each row by the
+    // matches alone, the search through the indexes keeps their ranges and the words
+    // after the first. Both with the same values, in the order of their placeholders.
+    const host::sql::SqlText words =
+        translated("(NOME LIKE 'JO%' OR NOME LIKE '% JO%' OR CODIGO LIKE 'JO%')");
+    ASSERT_TRUE(words.spread);
+    ASSERT_TRUE(words.perRow);
+    query.SetCondition(words);
+    const host::sql::SqlText wordsWindow = query.Window(nullptr, false, 51, 0);
+    const QString& sql = wordsWindow.sql;
+    const qsizetype walks = sql.indexOf(QLatin1String("ts_walk AS MATERIALIZED ("));
+    const qsizetype found = sql.indexOf(QLatin1String("UNION ALL SELECT * FROM (SELECT"));
+    ASSERT_GE(walks, 0) << sql.toStdString();
+    ASSERT_GT(found, walks) << sql.toStdString();
+    const QString walked = sql.mid(walks, found - walks);
+    EXPECT_FALSE(walked.contains(QLatin1String("strpos"))) << walked.toStdString();
+    EXPECT_FALSE(walked.contains(QLatin1String(">= ?"))) << walked.toStdString();
+    EXPECT_EQ(walked.count(QLatin1String(" LIKE ")), 6) << walked.toStdString();
+    EXPECT_TRUE(sql.mid(found).contains(QLatin1String("strpos"))) << sql.toStdString();
+    EXPECT_EQ(wordsWindow.values.size(), sql.count(u'?')) << sql.toStdString();
+    EXPECT_EQ(
+        wordsWindow.values.mid(0, 3),
+        (QVariantList{QStringLiteral("JO%"), QStringLiteral("% JO%"), QStringLiteral("JO%")}));
 }
 
 // Only what lies deeper than SQLite's parser takes is decided record by record by this
