@@ -211,6 +211,11 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
                     exact.push_back(dataset.GetStatementTimeout());
                 }
             }
+            std::fprintf(stderr, "\n%s exact:", names[s]);
+            for (std::size_t k = exact.size() - static_cast<std::size_t>(searches[s].size());
+                 k < exact.size(); ++k) {
+                std::fprintf(stderr, " %.2f", exact[k]);
+            }
             std::fprintf(stderr, "\n");
             std::printf(" words_%s_ms=%.3f words_%s_max=%.3f", names[s], Median(times), names[s],
                         Worst(times));
