@@ -127,11 +127,17 @@ void ScanWords(const Column& column, bool ignoreAccents, std::uint32_t from, std
 
 } // namespace
 
+bool WordIndex::ColumnSpaceless(const Column& column)
+{
+    const LargeText& all = column.TextBuffer();
+    return std::memchr(all.data(), ' ', all.size()) == nullptr;
+}
+
 WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords)
     : m_withWords(withWords)
 {
     const LargeText& all = column.TextBuffer();
-    m_spaceless = std::memchr(all.data(), ' ', all.size()) == nullptr;
+    m_spaceless = ColumnSpaceless(column);
     if (ignoreAccents && column.HasFoldableAccents()) {
         m_bytes.fill(true); // folding accents makes letters of other bytes
     } else {

@@ -28,6 +28,10 @@ public:
     // withWords false: only what the column's bytes tell (Spaceless, MayHold), no words.
     WordIndex(const Column& column, bool ignoreAccents, bool withWords = true);
 
+    // Whether no value of the column holds a space (what Spaceless() of its index says),
+    // read off its text at memory speed.
+    static bool ColumnSpaceless(const Column& column);
+
     bool HasWords() const { return m_withWords; }
 
     // No value holds a space: no word but the first.

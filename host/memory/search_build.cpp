@@ -4,6 +4,7 @@
 #include "host/storage/table.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <mutex>
@@ -47,35 +48,67 @@ void OnTwoThreads(const std::vector<int>& fields, const Stop& stop, Build build)
     }
 }
 
+bool Holds(const std::vector<int>& fields, int field)
+{
+    return std::find(fields.begin(), fields.end(), field) != fields.end();
+}
+
 SearchStructures BuildTyped(const Table& table, const SearchBuildPlan& plan, const Stop& stop)
 {
     SearchStructures built;
-    std::mutex guard; // the two threads add to the same maps
-    // The word indexes (each read on two threads) first: whether a text field needs its
-    // leading order depends on them.
-    for (const int field : plan.words) {
-        if (stop) {
-            return built;
-        }
-        built.words[field] =
-            std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, plan.byWords);
-    }
+    std::mutex guard; // the threads add to the same maps
+    // Which fields need a leading order is known before their word indexes are: a text
+    // field searched by words needs none where its values hold spaces (its word index
+    // answers), which its text tells at memory speed.
     std::vector<int> leading = plan.leading;
     for (const int field : plan.leadingUnlessSpaced) {
-        const auto ownIndex = built.words.find(field);
         const auto known = plan.spaceless.find(field);
-        const bool spaceless = ownIndex != built.words.end()   ? ownIndex->second->Spaceless()
+        const bool spaceless = Holds(plan.words, field)
+                                   ? filter::WordIndex::ColumnSpaceless(table.Col(field))
                                : known != plan.spaceless.end() ? known->second
                                                                : true;
         if (!plan.byWords || spaceless) {
             leading.push_back(field);
         }
     }
-    OnTwoThreads(leading, stop, [&](int field) {
-        auto order = Leading(table, field, plan.ignoreAccents);
-        const std::lock_guard lock(guard);
-        built.leadingOrders[field] = std::move(order);
-    });
+    // The orders are built on a thread of their own while the word indexes are built
+    // here (whose single-threaded parts leave a core idle), then on both.
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> abandoned = false;
+    const auto orders = [&] {
+        for (std::size_t i = next++; i < leading.size() && !stop && !abandoned; i = next++) {
+            auto order = Leading(table, leading[i], plan.ignoreAccents);
+            const std::lock_guard lock(guard);
+            built.leadingOrders[leading[i]] = std::move(order);
+        }
+    };
+    std::future<void> other;
+    try {
+        other = std::async(std::launch::async, orders);
+    } catch (const std::system_error&) {
+        // No thread to be had: the orders after the word indexes, here.
+    }
+    try {
+        for (const int field : plan.words) {
+            if (stop) {
+                break;
+            }
+            auto words = std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents,
+                                                             plan.byWords);
+            const std::lock_guard lock(guard);
+            built.words[field] = std::move(words);
+        }
+        orders();
+    } catch (...) {
+        abandoned = true; // the other thread stops after the order it is building
+        if (other.valid()) {
+            other.wait();
+        }
+        throw;
+    }
+    if (other.valid()) {
+        other.get(); // may raise what the orders raised (std::bad_alloc)
+    }
     return built;
 }
 
@@ -106,11 +139,6 @@ SearchStructures BuildSummaries(const Table& table, const SearchBuildPlan& plan,
         built.summaries[field] = std::move(summary);
     });
     return built;
-}
-
-bool Holds(const std::vector<int>& fields, int field)
-{
-    return std::find(fields.begin(), fields.end(), field) != fields.end();
 }
 
 template <class T> bool IsReady(const std::future<T>& future)
