@@ -124,6 +124,14 @@ bool SummaryAnswersBetter(const SelectionInput& input, const WordIndex& known,
            known.ContainingHits(term.needle) > input.table->RecordCount() / 16;
 }
 
+// What a contains term costs when read (ReadContains): a quarter of the records through
+// the pair summary, else a scan of them all.
+std::size_t ReadContainsEstimate(const SelectionInput& input, const ReachTerm& term)
+{
+    const std::uint32_t n = input.table->RecordCount();
+    return SummaryBuilt(input, term.field) ? n / 4 : std::size_t{n} * kScanCost;
+}
+
 // What marking a term finds, about, without marking it.
 std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& group,
                      const ReachTerm& term)
@@ -138,7 +146,7 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
             return 0;
         }
         if (term.shape == Shape::Contains) {
-            return SummaryBuilt(input, term.field) ? n / 4 : std::size_t{n} * kScanCost;
+            return ReadContainsEstimate(input, term);
         }
         const auto range =
             LeadingBytesRange(column, input.leadingOrder(term.field), term.needle, false);
@@ -153,7 +161,7 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
         if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             return known.ContainingHits(term.needle);
         }
-        return SummaryBuilt(input, term.field) ? n / 4 : std::size_t{n} * kScanCost;
+        return ReadContainsEstimate(input, term);
     }
     case Shape::WordStart: {
         const WordIndex& words = input.wordIndex(term.field);
@@ -283,6 +291,25 @@ void MarkThroughSummary(const SelectionInput& input, const ReachTerm& term,
     }
 }
 
+// Sets the records of within (nullptr: all) whose value holds a contains term's needle:
+// through the field's pair summary when it is built, else by reading the values in record
+// order rather than building and keeping a summary for this field.
+void ReadContains(const SelectionInput& input, const ReachTerm& term, const RecordBitmap* within,
+                  RecordBitmap& out)
+{
+    if (SummaryBuilt(input, term.field)) {
+        MarkThroughSummary(input, term, within, out);
+        return;
+    }
+    const Column& column = input.table->Col(term.field);
+    std::string scratch;
+    ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
+        if (HoldsNeedle(column, term, rec, scratch)) {
+            SetBit(out, rec);
+        }
+    });
+}
+
 // Sets the records of one term of a group; false when they are only candidates. Terms
 // that read the text read only the records of within, when not nullptr (the candidates
 // left): a record outside it is not wanted, marked or not.
@@ -292,24 +319,13 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
     if (term.none) {
         return true;
     }
-    const Column& column = input.table->Col(term.field);
     if (term.number) {
         switch (term.shape) {
         case Shape::WordStart:
             return true; // an integer's text has no space
-        case Shape::Contains: {
-            if (SummaryBuilt(input, term.field)) {
-                MarkThroughSummary(input, term, within, out);
-                return true;
-            }
-            std::string scratch;
-            ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
-                if (HoldsNeedle(column, term, rec, scratch)) {
-                    SetBit(out, rec);
-                }
-            });
+        case Shape::Contains:
+            ReadContains(input, term, within, out);
             return true;
-        }
         case Shape::Prefix:
         case Shape::Whole:
             MarkLeading(input, term, out);
@@ -327,18 +343,7 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
             known.MarkContaining(term.needle, out);
             return true;
         }
-        if (!SummaryBuilt(input, term.field)) {
-            // No summary: the text is read, in record order, rather than a summary
-            // built and kept for this field.
-            std::string scratch;
-            ForEachOf(within, column.Count(), [&](std::uint32_t rec) {
-                if (HoldsNeedle(column, term, rec, scratch)) {
-                    SetBit(out, rec);
-                }
-            });
-            return true;
-        }
-        MarkThroughSummary(input, term, within, out);
+        ReadContains(input, term, within, out);
         return true;
     }
     case Shape::WordStart: {

@@ -471,9 +471,7 @@ const ClientDataset::Private::Rows& ClientDataset::Private::FoldedOrder(int fiel
 
 const filter::BigramSummary& ClientDataset::Private::Summary(int field) const
 {
-    if (SummaryPending(field)) {
-        TakeBuiltSummaries();
-    }
+    TakeBuiltSummary(field);
     auto it = m_summaries.find(field);
     if (it == m_summaries.end()) {
         it = m_summaries
@@ -631,9 +629,7 @@ void ClientDataset::Private::RebuildView(bool keepRecord)
                 return Summary(field);
             };
             input.summaryBuilt = [this](int field) {
-                if (SummaryPending(field)) {
-                    TakeBuiltSummaries();
-                }
+                TakeBuiltSummary(field);
                 return m_summaries.count(field) != 0 || field == LeadField();
             };
             input.wordIndex = [this](int field) -> const filter::WordIndex& {

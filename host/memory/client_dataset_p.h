@@ -72,6 +72,8 @@ public:
     void TakeBuiltTyped() const;
     void TakeBuiltSummaries() const;
     bool SummaryPending(int field) const;
+    // Takes the summaries when a build still brings the field's (waiting for it).
+    void TakeBuiltSummary(int field) const;
     void Keep(SearchStructures built) const;
     // The records for which a filter that ORs whole-value LIKE terms ('X') is True,
     // found through the fields' orders or word lists; false when it is no such filter.

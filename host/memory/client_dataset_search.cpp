@@ -122,6 +122,13 @@ bool ClientDataset::Private::SummaryPending(int field) const
         [&](const std::unique_ptr<SearchBuild>& build) { return build->SummaryPending(field); });
 }
 
+void ClientDataset::Private::TakeBuiltSummary(int field) const
+{
+    if (SummaryPending(field)) {
+        TakeBuiltSummaries();
+    }
+}
+
 bool ClientDataset::SearchPrepared() const
 {
     return std::all_of(d->m_searchBuilds.begin(), d->m_searchBuilds.end(),
