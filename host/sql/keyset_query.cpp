@@ -236,8 +236,17 @@ QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValue
     walk += OrderBy(descending, false) + QStringLiteral(" LIMIT %1").arg(rows);
     QStringList met;
     AppendCondition(out, met, condition);
+    // The folded text the order reads comes off its index with each row: the condition,
+    // which spells it as the order does, reads that instead of folding every row again.
+    QString checked = met.join(QStringLiteral(" AND "));
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const OrderColumn& column = m_order[i];
+        if (!column.rowIdentity && (column.folded || column.accents)) {
+            checked.replace(Ordered(column), QStringLiteral("ts_w.ts_o%1").arg(i));
+        }
+    }
     return QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3 ORDER BY %4 LIMIT %5")
-        .arg(m_keyList, walk, met.join(QStringLiteral(" AND ")), orderBy.join(QStringLiteral(", ")))
+        .arg(m_keyList, walk, checked, orderBy.join(QStringLiteral(", ")))
         .arg(limit);
 }
 

@@ -687,7 +687,9 @@ private:
             const std::string& pattern = literal->Text();
             if (m_spelling == Spelling::PerRow) {
                 m_out.scans = true;
-                match = m_dialect.LikeLiteral(m_out, text, pattern);
+                const QString stored =
+                    LetterlessPattern(pattern) ? StoredForm(node.Operand()) : QString();
+                match = m_dialect.LikeLiteral(m_out, stored.isEmpty() ? text : stored, pattern);
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
             const std::string prefix(literal->LiteralPrefix());
@@ -808,18 +810,60 @@ private:
         }
     }
 
-    // Whether a pattern needs a space where the operand's text has none: a number's or a
-    // truth value's text form, upper- or lower-cased or trimmed.
-    static bool NeverMatches(const Node& operand, const std::string& pattern)
+    // Whether a pattern needs a character the operand's text form never holds: a space
+    // in a number's or a truth value's, anything but a digit or a minus sign in an
+    // integer's (upper- or lower-cased or trimmed alike).
+    bool NeverMatches(const Node& operand, const std::string& pattern) const
     {
         const Node* value = &operand;
         while (value->Kind() == NodeKind::Function) {
             value = &static_cast<const filter::FunctionNode&>(*value).Argument();
         }
         const filter::StaticType type = value->Type();
-        const bool spaceless =
-            type == filter::StaticType::Number || type == filter::StaticType::Boolean;
-        return spaceless && pattern.find(' ') != std::string::npos;
+        if (type != filter::StaticType::Number && type != filter::StaticType::Boolean) {
+            return false;
+        }
+        if (pattern.find(' ') != std::string::npos) {
+            return true;
+        }
+        if (value->Kind() != NodeKind::Field ||
+            m_schema.Def(static_cast<const filter::FieldNode&>(*value).FieldIndex()).type !=
+                FieldType::Integer) {
+            return false;
+        }
+        return std::ranges::any_of(pattern, [](char c) {
+            return c != '%' && c != '_' && c != '-' && (c < '0' || c > '9');
+        });
+    }
+
+    // Whether a pattern holds no letter and nothing but ASCII: upper-casing and setting
+    // accents aside change letters only, one character for another, so a text matches
+    // it exactly when the text folded does.
+    static bool LetterlessPattern(const std::string& pattern)
+    {
+        return std::ranges::none_of(pattern, [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte >= 0x80 || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+        });
+    }
+
+    // A text field read folded (upper-cased, or with its accents set aside) as it is
+    // stored; empty for any other operand. A walk checks a letterless pattern against it
+    // without computing the fold row by row.
+    QString StoredForm(const Node& operand) const
+    {
+        int field = -1;
+        if (operand.Kind() == NodeKind::FoldedField) {
+            field = static_cast<const filter::FoldedFieldNode&>(operand).FieldIndex();
+        } else if (operand.Kind() == NodeKind::Field &&
+                   static_cast<const filter::FieldNode&>(operand).IgnoresAccents()) {
+            field = static_cast<const filter::FieldNode&>(operand).FieldIndex();
+        }
+        if (field < 0 || m_schema.Def(field).type != FieldType::Text) {
+            return {};
+        }
+        return m_dialect.TextOf(m_dialect.FieldValue(FieldSql(field), ValueKind::Text),
+                                ValueKind::Text);
     }
 
     // A text field read with its accents set aside, upper-cased or not, where no index

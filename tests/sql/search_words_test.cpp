@@ -471,10 +471,12 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
         QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
         purposes.removeDuplicates();
         purposes.sort();
+        // A word with a letter asks nothing of the integer's text.
+        const bool digits = QByteArray(typed).front() == '1';
         const QStringList expected =
-            QByteArray(typed).startsWith('%')
-                ? QStringList{"text_form_trgm", "upper_trgm"}            // contains
-                : QStringList{"text_form", "upper", "upper_words_trgm"}; // prefix, word starts
+            QByteArray(typed).startsWith('%') ? QStringList{"upper_trgm"} // contains
+            : digits ? QStringList{"text_form", "upper", "upper_words_trgm"}
+                     : QStringList{"upper", "upper_words_trgm"}; // prefix, word starts
         EXPECT_EQ(purposes, expected) << server->LastStatement().toStdString();
         // More records than a window walks of the order before it finds them otherwise:
         // the same records in the same order either way.
@@ -496,8 +498,10 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
         QStringList purposes = sql_test::IndexesPlanned(writer, server->LastStatement());
         purposes.removeDuplicates();
         purposes.sort();
-        EXPECT_EQ(purposes, (QStringList{"text", "text_form", "trgm"}))
-            << server->LastStatement().toStdString();
+        const QStringList planned = QByteArray(typed) == "119"
+                                        ? QStringList{"text", "text_form", "trgm"}
+                                        : QStringList{"text", "trgm"};
+        EXPECT_EQ(purposes, planned) << server->LastStatement().toStdString();
         client->SetFilter(server->GetFilter());
         client->SetFiltered(true);
         EXPECT_EQ(

@@ -181,7 +181,7 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     // matches alone, the search through the indexes keeps their ranges and the words
     // after the first. Both with the same values, in the order of their placeholders.
     const host::sql::SqlText words =
-        translated("(NOME LIKE 'JO%' OR NOME LIKE '% JO%' OR CODIGO LIKE 'JO%')");
+        translated("(NOME LIKE 'JO%' OR NOME LIKE '% JO%' OR NOME LIKE '1%' OR CODIGO LIKE '1%')");
     ASSERT_TRUE(words.spread);
     ASSERT_TRUE(words.perRow);
     query.SetCondition(words);
@@ -194,12 +194,57 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     const QString walked = sql.mid(walks, found - walks);
     EXPECT_FALSE(walked.contains(QLatin1String("strpos"))) << walked.toStdString();
     EXPECT_FALSE(walked.contains(QLatin1String(">= ?"))) << walked.toStdString();
-    EXPECT_EQ(walked.count(QLatin1String(" LIKE ")), 6) << walked.toStdString();
+    EXPECT_EQ(walked.count(QLatin1String(" LIKE ")), 8) << walked.toStdString();
     EXPECT_TRUE(sql.mid(found).contains(QLatin1String("strpos"))) << sql.toStdString();
     EXPECT_EQ(wordsWindow.values.size(), sql.count(u'?')) << sql.toStdString();
-    EXPECT_EQ(
-        wordsWindow.values.mid(0, 3),
-        (QVariantList{QStringLiteral("JO%"), QStringLiteral("% JO%"), QStringLiteral("JO%")}));
+    EXPECT_EQ(wordsWindow.values.mid(0, 4),
+              (QVariantList{QStringLiteral("JO%"), QStringLiteral("% JO%"), QStringLiteral("1%"),
+                            QStringLiteral("1%")}));
+    // The walks check a letter against the upper-cased name the order's index hands on
+    // with each row, and a pattern without letters against the name as it is stored:
+    // neither upper-cases a row again.
+    const QLatin1String where(") AS ts_w WHERE ");
+    qsizetype at = walked.indexOf(where);
+    ASSERT_GE(at, 0) << walked.toStdString();
+    for (; at >= 0; at = walked.indexOf(where, at + 1)) {
+        const qsizetype from = at + where.size();
+        const QString checked =
+            walked.mid(from, walked.indexOf(QLatin1String(" ORDER BY"), from) - from);
+        EXPECT_FALSE(checked.contains(QLatin1String("upper("))) << checked.toStdString();
+        EXPECT_EQ(checked.count(QLatin1String("(ts_w.ts_o0) COLLATE \"C\" LIKE")), 2)
+            << checked.toStdString();
+        EXPECT_EQ(checked.count(QLatin1String("(\"NOME\") COLLATE \"C\" LIKE")), 1)
+            << checked.toStdString();
+    }
+}
+
+// A pattern that needs what a number's text never holds (a space; in an integer's, any
+// character but a digit or a minus sign) is false without a look at the records, where
+// no NOT turns it; a float's text keeps its letters ("1e+20"), and a NOT keeps the match.
+TEST(SqlTranslation, PatternsANumbersTextCannotHoldAreFalseOutright)
+{
+    host::Table schema;
+    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("PRECO"), host::FieldType::Float, 0});
+    const host::sql::PostgresDialect dialect;
+    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"PRECO\"")};
+    const auto translated = [&](const char* filter) {
+        const host::filter::NodePtr root = host::filter::ParseFilter(
+            QString::fromLatin1(filter), schema, host::FilterOption::CaseInsensitive);
+        return host::sql::TranslateFilter(*root, schema, dialect, reads);
+    };
+    for (const char* never : {"CODIGO LIKE 'MA%'", "CODIGO LIKE '% 1%'", "CODIGO LIKE '1.5%'",
+                              "UPPER(TRIM(CODIGO)) LIKE '%E%'", "PRECO LIKE '% 1%'"}) {
+        const host::sql::SqlText sql = translated(never);
+        EXPECT_EQ(sql.sql, QLatin1String("(1 = 0)")) << never;
+        EXPECT_TRUE(sql.values.isEmpty()) << never;
+    }
+    for (const char* may : {"CODIGO LIKE '-1%'", "CODIGO LIKE '_2%'", "PRECO LIKE '1E%'",
+                            "PRECO LIKE '1.5%'", "NOT CODIGO LIKE 'MA%'"}) {
+        const host::sql::SqlText sql = translated(may);
+        EXPECT_NE(sql.sql, QLatin1String("(1 = 0)")) << may;
+        EXPECT_FALSE(sql.values.isEmpty()) << may;
+    }
 }
 
 // Only what lies deeper than SQLite's parser takes is decided record by record by this
