@@ -278,14 +278,23 @@ QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative
         values << QStringLiteral("%1 AS ts_k%2").arg(m_keys[k]).arg(k);
     }
     OrderValues(QStringLiteral("ts_u"), descending, values, outerOrder);
+    // The other alternatives with the rest of the condition once, not once each: the
+    // server would take the rest out of each anyway, after reading and planning it as
+    // many times.
     SqlText others;
     QStringList otherTerms;
+    const SqlText* rest = nullptr;
     for (std::size_t a = 0; a < alternatives.size(); ++a) {
         if (a != inRange) {
-            AppendCondition(others, otherTerms, alternatives[a].condition);
+            AppendCondition(others, otherTerms, alternatives[a].own);
+            rest = &alternatives[a].rest;
         }
     }
-    others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
+    QStringList both{u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')'};
+    if (rest != nullptr) {
+        AppendCondition(others, both, *rest);
+    }
+    others.sql = both.join(QStringLiteral(" AND "));
     QStringList branches;
     for (const bool ranged : {true, false}) {
         QStringList terms;

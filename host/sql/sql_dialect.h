@@ -60,6 +60,10 @@ struct SqlText {
 // One alternative of a condition (SqlText::alternatives).
 struct SqlAlternative {
     SqlText condition;
+    // The alternative's own term, and the condition's other terms (the same for every
+    // alternative of the group): condition is own AND rest.
+    SqlText own;
+    SqlText rest;
     // The collated text whose prefix range the alternative's own term is, or empty.
     QString rangeOf;
 };

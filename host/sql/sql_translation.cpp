@@ -129,20 +129,29 @@ public:
             bool ranged = false;
             for (const Node* option : options) {
                 SqlAlternative alternative;
-                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.condition,
+                Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.own,
                                m_spelling);
-                QStringList sql{own.Translate(*option)};
+                alternative.own.sql = own.Translate(*option);
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
                 }
+                QStringList rest;
                 for (std::size_t r = 0; r < terms.size(); ++r) {
                     if (r != g) {
-                        Translator rest(m_schema, m_fieldSql, m_dialect, m_source,
-                                        alternative.condition, m_spelling);
-                        sql << rest.Translate(*terms[r]);
+                        Translator other(m_schema, m_fieldSql, m_dialect, m_source,
+                                         alternative.rest, m_spelling);
+                        rest << other.Translate(*terms[r]);
                     }
                 }
-                alternative.condition.sql = Grouped(sql, QStringLiteral(" AND "));
+                if (!rest.isEmpty()) {
+                    alternative.rest.sql = Grouped(rest, QStringLiteral(" AND "));
+                }
+                SqlText& both = alternative.condition;
+                both.values = alternative.own.values + alternative.rest.values;
+                both.scans = alternative.own.scans || alternative.rest.scans;
+                both.spread = alternative.own.spread || alternative.rest.spread;
+                both.sql =
+                    Grouped(QStringList{alternative.own.sql} + rest, QStringLiteral(" AND "));
                 ranged = ranged || !alternative.rangeOf.isEmpty();
                 alternatives->push_back(std::move(alternative));
             }

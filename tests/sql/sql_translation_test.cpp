@@ -218,6 +218,45 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     }
 }
 
+// A search of two words over two fields found through the indexes: the records whose
+// name begins with the first word are read apart, off the order's index; the other
+// alternatives of that word are joined by OR, and the second word's terms stand once
+// beside them (the server would take them out of each alternative anyway, after reading
+// and planning them as many times).
+TEST(SqlTranslation, TheOtherAlternativesShareTheRestOfTheConditionOnce)
+{
+    host::Table schema;
+    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
+    schema.AddField({QStringLiteral("FONE"), host::FieldType::Text, 10});
+    const host::sql::PostgresDialect dialect;
+    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\""),
+                                        QStringLiteral("\"FONE\"")};
+    const host::filter::NodePtr root = host::filter::ParseFilter(
+        QStringLiteral("(NOME LIKE 'JO%' OR NOME LIKE '% JO%' OR FONE LIKE 'JO%' OR "
+                       "FONE LIKE '% JO%') AND (NOME LIKE 'SI%' OR NOME LIKE '% SI%' OR "
+                       "FONE LIKE 'SI%' OR FONE LIKE '% SI%')"),
+        schema, host::FilterOption::CaseInsensitive);
+    const host::sql::SqlText words = host::sql::TranslateFilter(*root, schema, dialect, reads);
+    ASSERT_TRUE(words.alternatives);
+    host::sql::KeysetQuery query(dialect, QStringLiteral("\"t\""),
+                                 QStringLiteral("\"CODIGO\", \"NOME\""),
+                                 {{reads[1], host::sql::ValueKind::Text, 1, false, false, true},
+                                  {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
+                                 QStringList{QStringLiteral("\"CODIGO\"")});
+    query.SetCondition(words);
+    const host::sql::SqlText window = query.Window(nullptr, false, 51, 0);
+    EXPECT_EQ(window.values.size(), window.sql.count(u'?')) << window.sql.toStdString();
+    // "% SI%" twice in each of the two walks, twice beside the names that begin with
+    // "JO", twice beside the other alternatives.
+    EXPECT_EQ(window.values.count(QStringLiteral("% SI%")), 8) << window.sql.toStdString();
+    EXPECT_EQ(window.values.count(QStringLiteral("% JO%")), 6) << window.sql.toStdString();
+    const qsizetype found = window.sql.indexOf(QLatin1String("UNION ALL SELECT * FROM (SELECT"));
+    ASSERT_GE(found, 0) << window.sql.toStdString();
+    EXPECT_TRUE(window.sql.mid(found).contains(QLatin1String(") OR (")))
+        << window.sql.toStdString();
+}
+
 // A pattern that needs what a number's text never holds (a space; in an integer's, any
 // character but a digit or a minus sign) is false without a look at the records, where
 // no NOT turns it; a float's text keeps its letters ("1e+20"), and a NOT keeps the match.
