@@ -218,6 +218,45 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     }
 }
 
+// With accents set aside too, a walk folds no row for a pattern without letters: the
+// text as stored holds its digits where the folded text does. A letter keeps the fold
+// (the name's off the order's index).
+TEST(SqlTranslation, WalksCheckDigitsAgainstTheStoredTextWithAccentsSetAside)
+{
+    host::Table schema;
+    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
+    schema.AddField({QStringLiteral("FONE"), host::FieldType::Text, 10});
+    const host::sql::PostgresDialect dialect;
+    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\""),
+                                        QStringLiteral("\"FONE\"")};
+    const host::FilterOptions options = host::FilterOptions(host::FilterOption::CaseInsensitive) |
+                                        host::FilterOption::IgnoreAccents;
+    host::sql::KeysetQuery query(
+        dialect, QStringLiteral("\"t\""), QStringLiteral("\"CODIGO\", \"NOME\""),
+        {{reads[1], host::sql::ValueKind::Text, 1, false, false, true, true},
+         {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
+        QStringList{QStringLiteral("\"CODIGO\"")});
+    const auto walked = [&](const char* typed) {
+        const QString filter =
+            QStringLiteral("NOME LIKE '%1%' OR NOME LIKE '% %1%' OR FONE LIKE '%1%' OR "
+                           "FONE LIKE '% %1%'")
+                .arg(QLatin1String(typed));
+        const host::filter::NodePtr root = host::filter::ParseFilter(filter, schema, options);
+        query.SetCondition(host::sql::TranslateFilter(*root, schema, dialect, reads));
+        const QString sql = query.Window(nullptr, false, 51, 0).sql;
+        const QLatin1String where(") AS ts_w WHERE ");
+        const qsizetype from = sql.indexOf(where) + where.size();
+        return sql.mid(from, sql.indexOf(QLatin1String(" ORDER BY"), from) - from);
+    };
+    const QString digits = walked("12");
+    EXPECT_FALSE(digits.contains(QLatin1String("translate("))) << digits.toStdString();
+    EXPECT_FALSE(digits.contains(QLatin1String("upper("))) << digits.toStdString();
+    const QString letters = walked("JO");
+    EXPECT_EQ(letters.count(QLatin1String("ts_w.ts_o0")), 2) << letters.toStdString();
+    EXPECT_EQ(letters.count(QLatin1String("translate(")), 2) << letters.toStdString();
+}
+
 // A search of two words over two fields found through the indexes: the records whose
 // name begins with the first word are read apart, off the order's index; the other
 // alternatives of that word are joined by OR, and the second word's terms stand once
