@@ -15,13 +15,54 @@
 #include <QSqlQuery>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <random>
+#include <utility>
 
 namespace {
 
 using sql_test::Server;
 
 class ServerTextFormTest : public ::testing::TestWithParam<Server> {};
+
+// A table of CODIGO (its key), NOME and the further fields named, translated for
+// PostgreSQL, and the windows of its records ordered by NOME upper-cased (accents set
+// aside when the options say so), then CODIGO.
+struct PostgresTable {
+    explicit PostgresTable(
+        std::initializer_list<std::pair<const char*, host::FieldType>> further = {},
+        host::FilterOptions filterOptions = host::FilterOption::CaseInsensitive)
+        : options(filterOptions)
+    {
+        schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+        schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
+        for (const auto& [name, type] : further) {
+            schema.AddField({QString::fromLatin1(name), type, 10});
+        }
+        for (int f = 0; f < schema.FieldCount(); ++f) {
+            reads.push_back(u'"' + schema.Def(f).name + u'"');
+        }
+    }
+    host::sql::SqlText Translate(const QString& filter) const
+    {
+        const host::filter::NodePtr root = host::filter::ParseFilter(filter, schema, options);
+        return host::sql::TranslateFilter(*root, schema, dialect, reads);
+    }
+    host::sql::KeysetQuery ByName() const
+    {
+        return host::sql::KeysetQuery(
+            dialect, QStringLiteral("\"t\""), QStringLiteral("\"CODIGO\", \"NOME\""),
+            {{reads[1], host::sql::ValueKind::Text, 1, false, false, true,
+              options.testFlag(host::FilterOption::IgnoreAccents)},
+             {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
+            QStringList{QStringLiteral("\"CODIGO\"")});
+    }
+
+    host::Table schema;
+    std::vector<QString> reads;
+    host::FilterOptions options;
+    host::sql::PostgresDialect dialect;
+};
 
 // Every double's text form computed by the server equals ClientDataset's.
 TEST_P(ServerTextFormTest, RealNumbersMeetTextInClientDatasetsForm)
@@ -137,15 +178,9 @@ TEST(SqlTranslation, LiteralsAreBoundNeverWritten)
 // its pattern, whose window is read by its keys first.
 TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
 {
-    host::Table schema;
-    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
-    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
-    const host::sql::PostgresDialect dialect;
-    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\"")};
+    const PostgresTable table;
     const auto translated = [&](const char* filter) {
-        const host::filter::NodePtr root = host::filter::ParseFilter(
-            QString::fromLatin1(filter), schema, host::FilterOption::CaseInsensitive);
-        return host::sql::TranslateFilter(*root, schema, dialect, reads);
+        return table.Translate(QString::fromLatin1(filter));
     };
     const host::sql::SqlText prefix = translated("NOME LIKE 'JO%'");
     EXPECT_FALSE(prefix.scans);
@@ -155,11 +190,7 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
     EXPECT_TRUE(contains.scans);
     EXPECT_TRUE(translated("NOME LIKE 'J_%'").scans); // not a plain prefix
 
-    host::sql::KeysetQuery query(dialect, QStringLiteral("\"t\""),
-                                 QStringLiteral("\"CODIGO\", \"NOME\""),
-                                 {{reads[1], host::sql::ValueKind::Text, 1, false, false, true},
-                                  {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
-                                 QStringList{QStringLiteral("\"CODIGO\"")});
+    host::sql::KeysetQuery query = table.ByName();
     query.SetCondition(prefix);
     const host::sql::SqlText prefixWindow = query.Window(nullptr, false, 51, 0);
     EXPECT_FALSE(prefixWindow.scans);
@@ -223,27 +254,16 @@ TEST(SqlTranslation, PrefixesAreRangesAndContainsWindowsTakeTheirKeysFirst)
 // (the name's off the order's index).
 TEST(SqlTranslation, WalksCheckDigitsAgainstTheStoredTextWithAccentsSetAside)
 {
-    host::Table schema;
-    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
-    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
-    schema.AddField({QStringLiteral("FONE"), host::FieldType::Text, 10});
-    const host::sql::PostgresDialect dialect;
-    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\""),
-                                        QStringLiteral("\"FONE\"")};
-    const host::FilterOptions options = host::FilterOptions(host::FilterOption::CaseInsensitive) |
-                                        host::FilterOption::IgnoreAccents;
-    host::sql::KeysetQuery query(
-        dialect, QStringLiteral("\"t\""), QStringLiteral("\"CODIGO\", \"NOME\""),
-        {{reads[1], host::sql::ValueKind::Text, 1, false, false, true, true},
-         {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
-        QStringList{QStringLiteral("\"CODIGO\"")});
+    const PostgresTable table({{"FONE", host::FieldType::Text}},
+                              host::FilterOptions(host::FilterOption::CaseInsensitive) |
+                                  host::FilterOption::IgnoreAccents);
+    host::sql::KeysetQuery query = table.ByName();
     const auto walked = [&](const char* typed) {
         const QString filter =
             QStringLiteral("NOME LIKE '%1%' OR NOME LIKE '% %1%' OR FONE LIKE '%1%' OR "
                            "FONE LIKE '% %1%'")
                 .arg(QLatin1String(typed));
-        const host::filter::NodePtr root = host::filter::ParseFilter(filter, schema, options);
-        query.SetCondition(host::sql::TranslateFilter(*root, schema, dialect, reads));
+        query.SetCondition(table.Translate(filter));
         const QString sql = query.Window(nullptr, false, 51, 0).sql;
         const QLatin1String where(") AS ts_w WHERE ");
         const qsizetype from = sql.indexOf(where) + where.size();
@@ -264,25 +284,13 @@ TEST(SqlTranslation, WalksCheckDigitsAgainstTheStoredTextWithAccentsSetAside)
 // and planning them as many times).
 TEST(SqlTranslation, TheOtherAlternativesShareTheRestOfTheConditionOnce)
 {
-    host::Table schema;
-    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
-    schema.AddField({QStringLiteral("NOME"), host::FieldType::Text, 10});
-    schema.AddField({QStringLiteral("FONE"), host::FieldType::Text, 10});
-    const host::sql::PostgresDialect dialect;
-    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"NOME\""),
-                                        QStringLiteral("\"FONE\"")};
-    const host::filter::NodePtr root = host::filter::ParseFilter(
+    const PostgresTable table({{"FONE", host::FieldType::Text}});
+    const host::sql::SqlText words = table.Translate(
         QStringLiteral("(NOME LIKE 'JO%' OR NOME LIKE '% JO%' OR FONE LIKE 'JO%' OR "
                        "FONE LIKE '% JO%') AND (NOME LIKE 'SI%' OR NOME LIKE '% SI%' OR "
-                       "FONE LIKE 'SI%' OR FONE LIKE '% SI%')"),
-        schema, host::FilterOption::CaseInsensitive);
-    const host::sql::SqlText words = host::sql::TranslateFilter(*root, schema, dialect, reads);
+                       "FONE LIKE 'SI%' OR FONE LIKE '% SI%')"));
     ASSERT_TRUE(words.alternatives);
-    host::sql::KeysetQuery query(dialect, QStringLiteral("\"t\""),
-                                 QStringLiteral("\"CODIGO\", \"NOME\""),
-                                 {{reads[1], host::sql::ValueKind::Text, 1, false, false, true},
-                                  {reads[0], host::sql::ValueKind::Int, 0, false, true, false}},
-                                 QStringList{QStringLiteral("\"CODIGO\"")});
+    host::sql::KeysetQuery query = table.ByName();
     query.SetCondition(words);
     const host::sql::SqlText window = query.Window(nullptr, false, 51, 0);
     EXPECT_EQ(window.values.size(), window.sql.count(u'?')) << window.sql.toStdString();
@@ -301,15 +309,9 @@ TEST(SqlTranslation, TheOtherAlternativesShareTheRestOfTheConditionOnce)
 // no NOT turns it; a float's text keeps its letters ("1e+20"), and a NOT keeps the match.
 TEST(SqlTranslation, PatternsANumbersTextCannotHoldAreFalseOutright)
 {
-    host::Table schema;
-    schema.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
-    schema.AddField({QStringLiteral("PRECO"), host::FieldType::Float, 0});
-    const host::sql::PostgresDialect dialect;
-    const std::vector<QString> reads = {QStringLiteral("\"CODIGO\""), QStringLiteral("\"PRECO\"")};
+    const PostgresTable table({{"PRECO", host::FieldType::Float}});
     const auto translated = [&](const char* filter) {
-        const host::filter::NodePtr root = host::filter::ParseFilter(
-            QString::fromLatin1(filter), schema, host::FilterOption::CaseInsensitive);
-        return host::sql::TranslateFilter(*root, schema, dialect, reads);
+        return table.Translate(QString::fromLatin1(filter));
     };
     for (const char* never : {"CODIGO LIKE 'MA%'", "CODIGO LIKE '% 1%'", "CODIGO LIKE '1.5%'",
                               "UPPER(TRIM(CODIGO)) LIKE '%E%'", "PRECO LIKE '% 1%'"}) {
