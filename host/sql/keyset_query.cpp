@@ -268,7 +268,7 @@ QString KeysetQuery::Found(SqlText& out, const SqlText& condition, const RowValu
 // alternative's records are read off the order's index in order, a range that may hold
 // many records (every name that begins with it), and only the others are found through
 // their indexes and sorted; the first rows of both, each record once.
-QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
+QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternatives,
                                   std::size_t inRange, const RowValues* anchor, bool descending,
                                   int limit) const
 {
@@ -283,22 +283,17 @@ QString KeysetQuery::FoundInRange(SqlText& out, const std::vector<SqlAlternative
     // many times.
     SqlText others;
     QStringList otherTerms;
-    const SqlText* rest = nullptr;
-    for (std::size_t a = 0; a < alternatives.size(); ++a) {
+    for (std::size_t a = 0; a < alternatives.options.size(); ++a) {
         if (a != inRange) {
-            AppendCondition(others, otherTerms, alternatives[a].own);
-            rest = &alternatives[a].rest;
+            AppendCondition(others, otherTerms, alternatives.options[a].own);
         }
     }
-    QStringList both{u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')'};
-    if (rest != nullptr) {
-        AppendCondition(others, both, *rest);
-    }
-    others.sql = both.join(QStringLiteral(" AND "));
+    others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
     QStringList branches;
     for (const bool ranged : {true, false}) {
         QStringList terms;
-        AppendCondition(out, terms, ranged ? alternatives[inRange].condition : others);
+        AppendCondition(out, terms, ranged ? alternatives.options[inRange].own : others);
+        AppendCondition(out, terms, alternatives.rest);
         terms << AnchorTerms(out, anchor, descending);
         branches << QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
                         .arg(values.join(QStringLiteral(", ")), m_table,
@@ -336,13 +331,13 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
     const OrderColumn& first = m_order.front();
     if (condition.alternatives && !first.rowIdentity && first.kind == ValueKind::Text) {
         const QString compared = Compared(first);
-        while (inRange < condition.alternatives->size() &&
-               (*condition.alternatives)[inRange].rangeOf != compared) {
+        while (inRange < condition.alternatives->options.size() &&
+               condition.alternatives->options[inRange].rangeOf != compared) {
             ++inRange;
         }
     }
     const QString sorted =
-        condition.alternatives && inRange < condition.alternatives->size()
+        condition.alternatives && inRange < condition.alternatives->options.size()
             ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
             : Found(out, condition, anchor, descending, limit);
     // Matches among the first rows at this rate or more (and more than one, which may be

@@ -69,9 +69,8 @@ private:
                  int rows, int limit) const;
     QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
                   int limit) const;
-    QString FoundInRange(SqlText& out, const std::vector<SqlAlternative>& alternatives,
-                         std::size_t inRange, const RowValues* anchor, bool descending,
-                         int limit) const;
+    QString FoundInRange(SqlText& out, const SqlAlternatives& alternatives, std::size_t inRange,
+                         const RowValues* anchor, bool descending, int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,

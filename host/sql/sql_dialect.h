@@ -26,7 +26,7 @@ enum class ValueKind { Null, Int, Float, Bool, Date, Text };
 // What a field's values are.
 ValueKind ValueKindOf(FieldType type);
 
-struct SqlAlternative;
+struct SqlAlternatives;
 
 // SQL text with "?" placeholders and the values bound to them, in order.
 struct SqlText {
@@ -42,7 +42,7 @@ struct SqlText {
     // ANDed to it: the alternatives of its first group (an OR among the terms its AND
     // joins) that holds a prefix range, whose index then walks that range's records in
     // order apart from the others. Null when there is no such group.
-    std::shared_ptr<const std::vector<SqlAlternative>> alternatives;
+    std::shared_ptr<const SqlAlternatives> alternatives;
     // The same condition as a row is checked against it, for a walk of the order that
     // reads every row it passes: no ranges or words after the first for an index to
     // serve, each of which costs a row the text's expression computed again. Null when
@@ -57,15 +57,20 @@ struct SqlText {
     }
 };
 
-// One alternative of a condition (SqlText::alternatives).
+// One alternative of a condition (SqlAlternatives).
 struct SqlAlternative {
-    SqlText condition;
-    // The alternative's own term, and the condition's other terms (the same for every
-    // alternative of the group): condition is own AND rest.
+    // The alternative's own term.
     SqlText own;
-    SqlText rest;
-    // The collated text whose prefix range the alternative's own term is, or empty.
+    // The collated text whose prefix range that term is, or empty.
     QString rangeOf;
+};
+
+// A condition as the OR of its first group's alternatives, each ANDed with the rest
+// (SqlText::alternatives).
+struct SqlAlternatives {
+    std::vector<SqlAlternative> options;
+    // The condition's other terms, ANDed to each option; empty when there are none.
+    SqlText rest;
 };
 
 // A part of a filter the server has this program decide, record by record: its text,

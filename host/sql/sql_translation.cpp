@@ -104,7 +104,7 @@ public:
     // The condition as the OR of the alternatives of its first group that holds a prefix
     // range, each with the condition's other terms ANDed to it (see SqlText), each
     // translated apart; null when no group holds one, or parts of it are decided apart.
-    std::shared_ptr<const std::vector<SqlAlternative>> Alternatives(const Node& root) const
+    std::shared_ptr<const SqlAlternatives> Alternatives(const Node& root) const
     {
         if (m_parts) {
             return nullptr;
@@ -125,7 +125,7 @@ public:
             }
             std::vector<const Node*> options;
             Collect(group, NodeKind::Or, options);
-            auto alternatives = std::make_shared<std::vector<SqlAlternative>>();
+            auto alternatives = std::make_shared<SqlAlternatives>();
             bool ranged = false;
             for (const Node* option : options) {
                 SqlAlternative alternative;
@@ -135,25 +135,19 @@ public:
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
                 }
-                QStringList rest;
-                for (std::size_t r = 0; r < terms.size(); ++r) {
-                    if (r != g) {
-                        Translator other(m_schema, m_fieldSql, m_dialect, m_source,
-                                         alternative.rest, m_spelling);
-                        rest << other.Translate(*terms[r]);
-                    }
-                }
-                if (!rest.isEmpty()) {
-                    alternative.rest.sql = Grouped(rest, QStringLiteral(" AND "));
-                }
-                SqlText& both = alternative.condition;
-                both.values = alternative.own.values + alternative.rest.values;
-                both.scans = alternative.own.scans || alternative.rest.scans;
-                both.spread = alternative.own.spread || alternative.rest.spread;
-                both.sql =
-                    Grouped(QStringList{alternative.own.sql} + rest, QStringLiteral(" AND "));
                 ranged = ranged || !alternative.rangeOf.isEmpty();
-                alternatives->push_back(std::move(alternative));
+                alternatives->options.push_back(std::move(alternative));
+            }
+            QStringList rest;
+            for (std::size_t r = 0; r < terms.size(); ++r) {
+                if (r != g) {
+                    Translator other(m_schema, m_fieldSql, m_dialect, m_source, alternatives->rest,
+                                     m_spelling);
+                    rest << other.Translate(*terms[r]);
+                }
+            }
+            if (!rest.isEmpty()) {
+                alternatives->rest.sql = Grouped(rest, QStringLiteral(" AND "));
             }
             if (ranged) {
                 return alternatives;
@@ -856,22 +850,38 @@ private:
         });
     }
 
+    // Which text field an operand reads folded, and how; field -1 when it reads none.
+    struct FoldedRead {
+        int field = -1;
+        bool upper = false;
+        bool accents = false;
+    };
+    FoldedRead FoldedReadOf(const Node& operand) const
+    {
+        FoldedRead read;
+        if (operand.Kind() == NodeKind::Field) {
+            const auto& node = static_cast<const filter::FieldNode&>(operand);
+            read = {node.FieldIndex(), false, node.IgnoresAccents()};
+        } else if (operand.Kind() == NodeKind::FoldedField) {
+            const auto& node = static_cast<const filter::FoldedFieldNode&>(operand);
+            read = {node.FieldIndex(), true, node.IgnoresAccents()};
+        }
+        if (read.field >= 0 && m_schema.Def(read.field).type != FieldType::Text) {
+            read.field = -1;
+        }
+        return read;
+    }
+
     // A text field read folded (upper-cased, or with its accents set aside) as it is
     // stored; empty for any other operand. A walk checks a letterless pattern against it
     // without computing the fold row by row.
     QString StoredForm(const Node& operand) const
     {
-        int field = -1;
-        if (operand.Kind() == NodeKind::FoldedField) {
-            field = static_cast<const filter::FoldedFieldNode&>(operand).FieldIndex();
-        } else if (operand.Kind() == NodeKind::Field &&
-                   static_cast<const filter::FieldNode&>(operand).IgnoresAccents()) {
-            field = static_cast<const filter::FieldNode&>(operand).FieldIndex();
-        }
-        if (field < 0 || m_schema.Def(field).type != FieldType::Text) {
+        const FoldedRead read = FoldedReadOf(operand);
+        if (read.field < 0 || !(read.upper || read.accents)) {
             return {};
         }
-        return m_dialect.TextOf(m_dialect.FieldValue(FieldSql(field), ValueKind::Text),
+        return m_dialect.TextOf(m_dialect.FieldValue(FieldSql(read.field), ValueKind::Text),
                                 ValueKind::Text);
     }
 
@@ -884,26 +894,14 @@ private:
     };
     std::optional<StoredText> StoredTextOf(const Node& operand) const
     {
-        if (m_dialect.IndexesAccentFolded()) {
+        const FoldedRead read = FoldedReadOf(operand);
+        if (m_dialect.IndexesAccentFolded() || read.field < 0 || !read.accents) {
             return std::nullopt;
         }
-        int field = -1;
-        bool upper = false;
-        if (operand.Kind() == NodeKind::Field) {
-            const auto& node = static_cast<const filter::FieldNode&>(operand);
-            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
-        } else if (operand.Kind() == NodeKind::FoldedField) {
-            const auto& node = static_cast<const filter::FoldedFieldNode&>(operand);
-            field = node.IgnoresAccents() ? node.FieldIndex() : -1;
-            upper = true;
-        }
-        if (field < 0 || m_schema.Def(field).type != FieldType::Text) {
-            return std::nullopt;
-        }
-        return StoredText{
-            m_dialect.Collated(upper ? m_dialect.Upper(FieldSql(field))
-                                     : m_dialect.FieldValue(FieldSql(field), ValueKind::Text)),
-            upper};
+        return StoredText{m_dialect.Collated(read.upper ? m_dialect.Upper(FieldSql(read.field))
+                                                        : m_dialect.FieldValue(FieldSql(read.field),
+                                                                               ValueKind::Text)),
+                          read.upper};
     }
 
     // The stored texts from low up to (not including) high, or on when high is empty.
