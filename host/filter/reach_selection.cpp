@@ -152,12 +152,14 @@ std::size_t Estimate(const SelectionInput& input, const std::vector<ReachTerm>& 
             LeadingBytesRange(column, input.leadingOrder(term.field), term.needle, false);
         return range.second - range.first;
     }
+    // A needle with a byte no value holds (a digit in the names) finds nothing in any
+    // shape: the field's words and orders need not be read, nor waited for.
+    const WordIndex& known = input.fieldBytes(term.field);
+    if (!known.MayHold(term.needle)) {
+        return 0;
+    }
     switch (term.shape) {
     case Shape::Contains: {
-        const WordIndex& known = input.fieldBytes(term.field);
-        if (!known.MayHold(term.needle)) {
-            return 0;
-        }
         if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             return known.ContainingHits(term.needle);
         }
@@ -333,12 +335,12 @@ bool Mark(const SelectionInput& input, const std::vector<ReachTerm>& group, cons
         }
         return true;
     }
+    const WordIndex& known = input.fieldBytes(term.field);
+    if (!known.MayHold(term.needle)) {
+        return true; // nothing to mark (Estimate)
+    }
     switch (term.shape) {
     case Shape::Contains: {
-        const WordIndex& known = input.fieldBytes(term.field);
-        if (!known.MayHold(term.needle)) {
-            return true;
-        }
         if (WithinOneWord(known, term) && !SummaryAnswersBetter(input, known, term)) {
             known.MarkContaining(term.needle, out);
             return true;

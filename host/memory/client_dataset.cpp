@@ -554,8 +554,10 @@ std::size_t ClientDataset::MemoryBytes() const
     for (const auto& [field, summary] : d->m_summaries) {
         bytes += summary->MemoryBytes();
     }
-    for (const auto& [field, words] : d->m_wordIndexes) {
-        bytes += words->MemoryBytes();
+    for (const auto* indexes : {&d->m_wordIndexes, &d->m_fieldBytes}) {
+        for (const auto& [field, index] : *indexes) {
+            bytes += index->MemoryBytes();
+        }
     }
     for (const auto& [field, order] : d->m_leadingOrders) {
         bytes += order->size() * sizeof(std::uint32_t);

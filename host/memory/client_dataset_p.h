@@ -67,9 +67,12 @@ public:
     void ForgetSearchStructures();
     // Stops the builds PrepareSearch started; before the table changes.
     void StopSearchBuilds();
-    // Takes what those builds built into the maps below: what typing reads (waiting for
-    // it), and with the summaries the pair summaries too (waiting for them).
+    // Takes what those builds built into the maps below: what typing reads that is built
+    // (never waiting), and with the summaries everything (waiting for it).
     void TakeBuiltTyped() const;
+    // Waits for the field's part when a build under way brings it, then takes what is
+    // built.
+    void AwaitBuilt(SearchPart part, int field) const;
     void TakeBuiltSummaries() const;
     bool SummaryPending(int field) const;
     // Takes the summaries when a build still brings the field's (waiting for it).
@@ -136,7 +139,8 @@ public:
     mutable std::map<int, std::unique_ptr<filter::BigramSummary>> m_summaries;
     // Per field, for searches over several fields: the words of a text field, and the
     // records by the first bytes of their folded text (leading_order.h).
-    mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_wordIndexes;
+    mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_wordIndexes; // with words
+    mutable std::map<int, std::unique_ptr<filter::WordIndex>> m_fieldBytes;  // bytes alone
     mutable std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> m_leadingOrders;
     // The builds PrepareSearch started on a worker thread (search_build.h), oldest first;
     // after m_table, so that they end before it goes.

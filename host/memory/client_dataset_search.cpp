@@ -13,9 +13,9 @@ namespace host {
 
 const filter::WordIndex& ClientDataset::Private::Words(int field) const
 {
-    TakeBuiltTyped();
+    AwaitBuilt(SearchPart::Words, field);
     std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
-    if (!words || !words->HasWords()) {
+    if (!words) {
         words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents);
     }
     return *words;
@@ -23,17 +23,21 @@ const filter::WordIndex& ClientDataset::Private::Words(int field) const
 
 const filter::WordIndex& ClientDataset::Private::FieldBytes(int field) const
 {
-    TakeBuiltTyped();
-    std::unique_ptr<filter::WordIndex>& words = m_wordIndexes[field];
-    if (!words) {
-        words = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents, false);
+    AwaitBuilt(SearchPart::Bytes, field);
+    const auto words = m_wordIndexes.find(field);
+    if (words != m_wordIndexes.end()) {
+        return *words->second;
     }
-    return *words;
+    std::unique_ptr<filter::WordIndex>& bytes = m_fieldBytes[field];
+    if (!bytes) {
+        bytes = std::make_unique<filter::WordIndex>(m_table.Col(field), m_ignoreAccents, false);
+    }
+    return *bytes;
 }
 
 const LargeVector<std::uint32_t>& ClientDataset::Private::LeadingOrder(int field) const
 {
-    TakeBuiltTyped();
+    AwaitBuilt(SearchPart::Leading, field);
     auto it = m_leadingOrders.find(field);
     if (it == m_leadingOrders.end()) {
         it = m_leadingOrders
@@ -54,6 +58,7 @@ void ClientDataset::Private::ForgetSearchStructures()
 {
     StopSearchBuilds();
     m_wordIndexes.clear();
+    m_fieldBytes.clear();
     m_leadingOrders.clear();
 }
 
@@ -67,11 +72,12 @@ void ClientDataset::Private::StopSearchBuilds()
 
 void ClientDataset::Private::Keep(SearchStructures built) const
 {
+    // Nothing kept is replaced: a search may hold what it read while it reads more.
     for (auto& [field, words] : built.words) {
-        std::unique_ptr<filter::WordIndex>& kept = m_wordIndexes[field];
-        if (!kept || (!kept->HasWords() && words->HasWords())) {
-            kept = std::move(words);
-        }
+        m_wordIndexes.try_emplace(field, std::move(words));
+    }
+    for (auto& [field, bytes] : built.bytes) {
+        m_fieldBytes.try_emplace(field, std::move(bytes));
     }
     for (auto& [field, order] : built.leadingOrders) {
         m_leadingOrders.try_emplace(field, std::move(order));
@@ -81,14 +87,22 @@ void ClientDataset::Private::Keep(SearchStructures built) const
     }
 }
 
+void ClientDataset::Private::AwaitBuilt(SearchPart part, int field) const
+{
+    for (const std::unique_ptr<SearchBuild>& build : m_searchBuilds) {
+        build->Await(part, field);
+    }
+    TakeBuiltTyped();
+}
+
 void ClientDataset::Private::TakeBuiltTyped() const
 {
     for (auto build = m_searchBuilds.begin(); build != m_searchBuilds.end();) {
         try {
-            if ((*build)->TypedPending()) {
-                Keep((*build)->TakeTyped());
-            }
-            if (!(*build)->Ready()) {
+            // Whether it was all built before taking, so that nothing comes in between.
+            const bool ready = (*build)->Ready();
+            Keep((*build)->TakeBuilt());
+            if (!ready) {
                 ++build;
                 continue;
             }
@@ -104,10 +118,10 @@ void ClientDataset::Private::TakeBuiltTyped() const
 
 void ClientDataset::Private::TakeBuiltSummaries() const
 {
-    TakeBuiltTyped();
     for (const std::unique_ptr<SearchBuild>& build : m_searchBuilds) {
         try {
-            Keep(build->TakeSummaries());
+            Keep(build->TakeSummaries()); // after everything else it builds
+            Keep(build->TakeBuilt());
         } catch (const std::exception&) {
             build->Stop();
         }
@@ -171,11 +185,16 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
             plan.leading.push_back(field);
             continue;
         }
-        const auto known = d->m_wordIndexes.find(field);
-        if (known == d->m_wordIndexes.end() || (byWords && !known->second->HasWords())) {
+        const auto words = d->m_wordIndexes.find(field);
+        const auto bytes = d->m_fieldBytes.find(field);
+        const filter::WordIndex* known = words != d->m_wordIndexes.end() ? words->second.get()
+                                         : !byWords && bytes != d->m_fieldBytes.end()
+                                             ? bytes->second.get()
+                                             : nullptr;
+        if (known == nullptr) {
             plan.words.push_back(field);
         } else {
-            plan.spaceless[field] = known->second->Spaceless();
+            plan.spaceless[field] = known->Spaceless();
         }
         // A value's prefix is found in the folded order, unless the view's order leads
         // with the field or its words answer it.
@@ -223,6 +242,8 @@ bool ClientDataset::Private::WholeValueMatches(const filter::Node& root, Rows& o
         }
         // The word list, when it is built and the leading order is not: the records that
         // hold the value's first word.
+        AwaitBuilt(SearchPart::Words, term.field);
+        AwaitBuilt(SearchPart::Leading, term.field);
         const auto words = m_wordIndexes.find(term.field);
         if (m_leadingOrders.count(term.field) == 0 && words != m_wordIndexes.end() &&
             words->second->HasWords() && !words->second->Spaceless()) {

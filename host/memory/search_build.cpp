@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -53,22 +55,92 @@ bool Holds(const std::vector<int>& fields, int field)
     return std::find(fields.begin(), fields.end(), field) != fields.end();
 }
 
-SearchStructures BuildTyped(const Table& table, const SearchBuildPlan& plan, const Stop& stop)
+void Starting(const SearchBuildPlan& plan, SearchPart part, int field)
 {
-    SearchStructures built;
-    std::mutex guard; // the threads add to the same maps
-    // Which fields need a leading order is known before their word indexes are: a text
-    // field searched by words needs none where its values hold spaces (its word index
-    // answers), which its text tells at memory speed.
+    if (plan.starting) {
+        plan.starting(part, field);
+    }
+}
+
+} // namespace
+
+struct SearchProgress {
+    std::mutex mutex;
+    std::condition_variable changed;
+    SearchStructures built;                      // built, not yet taken
+    std::set<std::pair<SearchPart, int>> coming; // planned, not yet built
+    std::exception_ptr error;                    // what building raised, until taken
+
+    // Hands a built part over (put moves it into `built`); it comes for parts.
+    template <class Put> void Hand(std::initializer_list<std::pair<SearchPart, int>> parts, Put put)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            put(built);
+            for (const auto& part : parts) {
+                coming.erase(part);
+            }
+        }
+        changed.notify_all();
+    }
+    // Nothing more comes: the build is over, stopped, or raised `raised`.
+    void End(std::exception_ptr raised)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            coming.clear();
+            error = std::move(raised);
+        }
+        changed.notify_all();
+    }
+};
+
+namespace {
+
+// Builds what typing reads, handing each part over as it is built. Returns, per text field
+// whose word index it built, whether that index has words of values that hold spaces.
+std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, const Stop& stop,
+                               SearchProgress& progress)
+{
+    // Each text field's bytes first, at memory speed: they tell a key which fields cannot
+    // hold it (a digit in no name), so that it need not wait for their words. A field
+    // without a space, or a build not by words, needs nothing more.
+    std::map<int, bool> spaced;
+    std::vector<int> words;
+    for (const int field : plan.words) {
+        if (stop) {
+            return spaced;
+        }
+        const Column& column = table.Col(field);
+        const bool full = !plan.byWords || filter::WordIndex::ColumnSpaceless(column);
+        spaced[field] = !full;
+        Starting(plan, full ? SearchPart::Words : SearchPart::Bytes, field);
+        auto index =
+            std::make_unique<filter::WordIndex>(column, plan.ignoreAccents, full && plan.byWords);
+        if (!full) {
+            words.push_back(field);
+            progress.Hand({{SearchPart::Bytes, field}},
+                          [&](SearchStructures& built) { built.bytes[field] = std::move(index); });
+            continue;
+        }
+        progress.Hand({{SearchPart::Bytes, field}, {SearchPart::Words, field}},
+                      [&](SearchStructures& built) {
+                          auto& into = index->HasWords() ? built.words : built.bytes;
+                          into[field] = std::move(index);
+                      });
+    }
+    // Which fields need a leading order: a text field searched by words needs none where
+    // its values hold spaces (its word index answers).
     std::vector<int> leading = plan.leading;
     for (const int field : plan.leadingUnlessSpaced) {
         const auto known = plan.spaceless.find(field);
-        const bool spaceless = Holds(plan.words, field)
-                                   ? filter::WordIndex::ColumnSpaceless(table.Col(field))
+        const bool spaceless = Holds(plan.words, field)        ? !spaced[field]
                                : known != plan.spaceless.end() ? known->second
                                                                : true;
         if (!plan.byWords || spaceless) {
             leading.push_back(field);
+        } else {
+            progress.Hand({{SearchPart::Leading, field}}, [](SearchStructures&) {});
         }
     }
     // The orders are built on a thread of their own while the word indexes are built
@@ -77,9 +149,12 @@ SearchStructures BuildTyped(const Table& table, const SearchBuildPlan& plan, con
     std::atomic<bool> abandoned = false;
     const auto orders = [&] {
         for (std::size_t i = next++; i < leading.size() && !stop && !abandoned; i = next++) {
-            auto order = Leading(table, leading[i], plan.ignoreAccents);
-            const std::lock_guard lock(guard);
-            built.leadingOrders[leading[i]] = std::move(order);
+            const int field = leading[i];
+            Starting(plan, SearchPart::Leading, field);
+            auto order = Leading(table, field, plan.ignoreAccents);
+            progress.Hand({{SearchPart::Leading, field}}, [&](SearchStructures& built) {
+                built.leadingOrders[field] = std::move(order);
+            });
         }
     };
     std::future<void> other;
@@ -89,14 +164,15 @@ SearchStructures BuildTyped(const Table& table, const SearchBuildPlan& plan, con
         // No thread to be had: the orders after the word indexes, here.
     }
     try {
-        for (const int field : plan.words) {
+        for (const int field : words) {
             if (stop) {
                 break;
             }
-            auto words = std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents,
-                                                             plan.byWords);
-            const std::lock_guard lock(guard);
-            built.words[field] = std::move(words);
+            Starting(plan, SearchPart::Words, field);
+            auto index =
+                std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, true);
+            progress.Hand({{SearchPart::Words, field}},
+                          [&](SearchStructures& built) { built.words[field] = std::move(index); });
         }
         orders();
     } catch (...) {
@@ -109,19 +185,19 @@ SearchStructures BuildTyped(const Table& table, const SearchBuildPlan& plan, con
     if (other.valid()) {
         other.get(); // may raise what the orders raised (std::bad_alloc)
     }
-    return built;
+    return spaced;
 }
 
 // A text field whose values hold spaces, searched by words, needs no summary: a needle
 // without a space lies within one word, which its word index answers.
-bool WordsAnswerContains(const SearchBuildPlan& plan, const SearchStructures& typed, int field)
+bool WordsAnswerContains(const SearchBuildPlan& plan, const std::map<int, bool>& spaced, int field)
 {
     if (!plan.byWords) {
         return false;
     }
-    const auto own = typed.words.find(field);
-    if (own != typed.words.end()) {
-        return own->second->HasWords() && !own->second->Spaceless();
+    const auto own = spaced.find(field);
+    if (own != spaced.end()) {
+        return own->second;
     }
     const auto known = plan.spaceless.find(field);
     return known != plan.spaceless.end() && !known->second;
@@ -133,6 +209,7 @@ SearchStructures BuildSummaries(const Table& table, const SearchBuildPlan& plan,
     SearchStructures built;
     std::mutex guard;
     OnTwoThreads(fields, stop, [&](int field) {
+        Starting(plan, SearchPart::Summary, field);
         auto summary =
             std::make_unique<filter::BigramSummary>(table.Col(field), plan.ignoreAccents);
         const std::lock_guard lock(guard);
@@ -156,22 +233,30 @@ template <class T> T TakeOrEmpty(std::future<T>& future)
 
 } // namespace
 
-SearchBuild::SearchBuild(const Table& table, SearchBuildPlan plan) : m_plan(std::move(plan))
+SearchBuild::SearchBuild(const Table& table, SearchBuildPlan plan)
+    : m_plan(std::move(plan)), m_progress(std::make_shared<SearchProgress>())
 {
-    auto typed = std::make_shared<std::promise<SearchStructures>>();
-    m_typed = typed->get_future();
-    const auto work = [this, &table, typed] {
+    for (const int field : m_plan.words) {
+        m_progress->coming.insert({SearchPart::Bytes, field});
+        m_progress->coming.insert({SearchPart::Words, field});
+    }
+    for (const auto* fields : {&m_plan.leading, &m_plan.leadingUnlessSpaced}) {
+        for (const int field : *fields) {
+            m_progress->coming.insert({SearchPart::Leading, field});
+        }
+    }
+    const auto work = [this, &table, progress = m_progress] {
         std::vector<int> summaries;
         try {
-            SearchStructures built = BuildTyped(table, m_plan, m_stop);
+            const std::map<int, bool> spaced = BuildTyped(table, m_plan, m_stop, *progress);
+            progress->End(nullptr);
             for (const int field : m_plan.summaries) {
-                if (!WordsAnswerContains(m_plan, built, field)) {
+                if (!WordsAnswerContains(m_plan, spaced, field)) {
                     summaries.push_back(field);
                 }
             }
-            typed->set_value(std::move(built));
         } catch (...) {
-            typed->set_exception(std::current_exception());
+            progress->End(std::current_exception());
         }
         return BuildSummaries(table, m_plan, summaries, m_stop);
     };
@@ -201,19 +286,47 @@ bool SearchBuild::SummaryPending(int field) const
 
 bool SearchBuild::TypedPending(int field, bool byWords) const
 {
-    return m_typed.valid() && (m_plan.byWords || !byWords) &&
-           (Holds(m_plan.words, field) || Holds(m_plan.leading, field) ||
-            Holds(m_plan.leadingUnlessSpaced, field));
+    if (!(m_plan.byWords || !byWords)) {
+        return false;
+    }
+    const std::lock_guard lock(m_progress->mutex);
+    const auto holds = [&](const auto& parts) { return parts.count(field) != 0; };
+    const SearchStructures& built = m_progress->built;
+    return holds(built.words) || holds(built.bytes) || holds(built.leadingOrders) ||
+           std::any_of(m_progress->coming.begin(), m_progress->coming.end(),
+                       [&](const auto& part) { return part.second == field; });
 }
 
 bool SearchBuild::Ready() const
 {
-    return IsReady(m_typed) && IsReady(m_summaries);
+    {
+        const std::lock_guard lock(m_progress->mutex);
+        if (!m_progress->coming.empty()) {
+            return false;
+        }
+    }
+    return IsReady(m_summaries);
 }
 
-SearchStructures SearchBuild::TakeTyped()
+void SearchBuild::Await(SearchPart part, int field) const
 {
-    return TakeOrEmpty(m_typed);
+    std::unique_lock lock(m_progress->mutex);
+    m_progress->changed.wait(lock, [&] { return m_progress->coming.count({part, field}) == 0; });
+}
+
+void SearchBuild::AwaitTyped() const
+{
+    std::unique_lock lock(m_progress->mutex);
+    m_progress->changed.wait(lock, [&] { return m_progress->coming.empty(); });
+}
+
+SearchStructures SearchBuild::TakeBuilt()
+{
+    const std::lock_guard lock(m_progress->mutex);
+    if (m_progress->error) {
+        std::rethrow_exception(std::exchange(m_progress->error, nullptr));
+    }
+    return std::exchange(m_progress->built, {});
 }
 
 SearchStructures SearchBuild::TakeSummaries()

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -14,13 +15,21 @@
 namespace host {
 
 class Table;
+struct SearchProgress;
 
 // What a search over several fields reads, per field.
 struct SearchStructures {
+    // A text field's word index with its words (or, when the build is not by words, what
+    // its bytes tell: HasWords() false).
     std::map<int, std::unique_ptr<filter::WordIndex>> words;
+    // A text field's bytes alone (WordIndex without words), built ahead of its words.
+    std::map<int, std::unique_ptr<filter::WordIndex>> bytes;
     std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> leadingOrders;
     std::map<int, std::unique_ptr<filter::BigramSummary>> summaries;
 };
+
+// One structure of one field, as a build makes it.
+enum class SearchPart { Bytes, Words, Leading, Summary };
 
 // Which structures to build; the dataset leaves out what it holds already.
 struct SearchBuildPlan {
@@ -34,13 +43,16 @@ struct SearchBuildPlan {
     std::vector<int> leadingUnlessSpaced;
     std::map<int, bool> spaceless;
     std::vector<int> summaries; // their pair summary, which a contains search reads
+    // Called on the worker before each part is built (tests hold a part back with it).
+    std::function<void(SearchPart, int field)> starting;
 };
 
 // Builds a plan on a worker thread, so that opening a search does not wait for it: first
-// what typing reads (word indexes and leading orders), then the pair summaries that a
-// contains search reads. Taking a part waits until it is built: a keystroke that comes
-// before waits for what it needs, at most the time the building takes. The table must
-// not change while a build runs: Stop first.
+// what typing reads (each text field's bytes, then word indexes beside the leading orders),
+// then the pair summaries that a contains search reads. Each part is handed over as soon as
+// it is built: a keystroke that comes before waits only for the parts it reads, at most the
+// time they take (a scanned code needs no word index of the names). The table must not
+// change while a build runs: Stop first.
 class SearchBuild {
 public:
     SearchBuild(const Table& table, SearchBuildPlan plan);
@@ -48,17 +60,21 @@ public:
     SearchBuild(const SearchBuild&) = delete;
     SearchBuild& operator=(const SearchBuild&) = delete;
 
-    // Whether the word indexes and leading orders are still to be taken.
-    bool TypedPending() const { return m_typed.valid(); }
     // Whether the field's pair summary is still to be taken.
     bool SummaryPending(int field) const;
     // Whether what typing reads of the field (its word index, with the words when byWords,
-    // and its leading order) is still to be taken.
+    // and its leading order) is still to be built or taken.
     bool TypedPending(int field, bool byWords) const;
     // Whether everything is built (never waits).
     bool Ready() const;
-    // The word indexes and leading orders, once (then empty); waits for them.
-    SearchStructures TakeTyped();
+    // Waits until the part of the field is built, or is known not to come (the plan does
+    // not make it, the build stopped or failed). The part is then taken with TakeBuilt.
+    void Await(SearchPart part, int field) const;
+    // Waits until every part typing reads is built or is known not to come.
+    void AwaitTyped() const;
+    // What typing reads that is built and not yet taken (never waits). Raises, once, what
+    // building those parts raised (std::bad_alloc).
+    SearchStructures TakeBuilt();
     // The pair summaries, once; waits for them.
     SearchStructures TakeSummaries();
     // Asks the worker to end after the structure it is building, and waits for it.
@@ -67,7 +83,7 @@ public:
 private:
     SearchBuildPlan m_plan;
     std::atomic<bool> m_stop{false};
-    std::future<SearchStructures> m_typed;
+    std::shared_ptr<SearchProgress> m_progress; // shared with the worker
     std::future<SearchStructures> m_summaries;
 };
 

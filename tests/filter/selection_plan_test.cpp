@@ -3,11 +3,14 @@
 #include "host/filter/bigram_summary.h"
 #include "host/filter/record_selection.h"
 #include "host/filter/selection_plan.h"
+#include "host/filter/word_index.h"
+#include "host/storage/leading_order.h"
 #include "tests/filter/filter_table.h"
 
 #include <gtest/gtest.h>
 #include <map>
 #include <numeric>
+#include <set>
 
 namespace {
 
@@ -183,6 +186,81 @@ TEST(SelectionPlan, LongerNeedleIsDecidedFromThePreviousMemo)
     const SelectionPlan other =
         inRecordOrder.Plan(QStringLiteral("NOME LIKE '%Conce%'"), &base, memo.get());
     EXPECT_NE(other.path, SelectionPath::FromMemo);
+}
+
+// A word searched over names, a code and a phone reads only the structures of the fields
+// that can hold it: a digit no name holds reads none of the names' (so it need not wait
+// for their words while they are built), a word with a letter none of the phone's.
+TEST(SelectionPlan, AWordReadsNothingOfAFieldWhoseBytesCannotHoldIt)
+{
+    host::Table table;
+    table.AddField({QStringLiteral("NOME"), host::FieldType::Text, 0});
+    table.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    table.AddField({QStringLiteral("FONE"), host::FieldType::Text, 0});
+    const char* const names[] = {"MARIA DA SILVA", "ANA SOUZA", "JOSÉ 2 LIMA", "PEDRO"};
+    for (int i = 0; i < 3000; ++i) {
+        // The names hold a digit only in the record before last.
+        const QString name = QString::fromUtf8(names[i == 2998 ? 2 : i % 4 == 2 ? 0 : i % 4]);
+        table.AppendRecord({i % 13 == 0 ? QVariant() : QVariant(name), qlonglong{i * 7},
+                            i % 11 == 0 ? QVariant() : QVariant(QString::number(7100 + i))});
+    }
+    constexpr int kName = 0;
+    constexpr int kPhone = 2;
+    std::vector<std::uint32_t> order(table.RecordCount());
+    std::iota(order.begin(), order.end(), 0U);
+    std::set<std::pair<std::string, int>> read;
+    std::map<int, std::unique_ptr<host::filter::WordIndex>> words;
+    std::map<int, std::unique_ptr<host::filter::WordIndex>> bytes;
+    std::map<int, std::unique_ptr<const host::LargeVector<std::uint32_t>>> leading;
+    host::filter::SelectionInput input;
+    input.table = &table;
+    input.order = std::make_shared<const std::vector<std::uint32_t>>(order);
+    input.wordIndex = [&](int field) -> const host::filter::WordIndex& {
+        read.insert({"words", field});
+        auto& index = words[field];
+        if (!index) {
+            index = std::make_unique<host::filter::WordIndex>(table.Col(field), false);
+        }
+        return *index;
+    };
+    input.fieldBytes = [&](int field) -> const host::filter::WordIndex& {
+        auto& index = bytes[field];
+        if (!index) {
+            index = std::make_unique<host::filter::WordIndex>(table.Col(field), false, false);
+        }
+        return *index;
+    };
+    input.leadingOrder = [&](int field) -> const host::LargeVector<std::uint32_t>& {
+        read.insert({"leading", field});
+        auto& built = leading[field];
+        if (!built) {
+            built = std::make_unique<const host::LargeVector<std::uint32_t>>(
+                host::LeadingBytesOrder(table.Col(field), false));
+        }
+        return *built;
+    };
+    const auto word = [](const QString& w) {
+        QStringList terms;
+        for (const char* field : {"NOME", "CODIGO", "FONE"}) {
+            const QString like = QStringLiteral("UPPER(%1) LIKE '").arg(QLatin1String(field));
+            terms << like + w + QStringLiteral("%'") << like + QStringLiteral("% ") + w + u"%'"_qs;
+        }
+        return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    };
+    for (const QString& typed :
+         {QStringLiteral("71"), QStringLiteral("2"), QStringLiteral("SIL")}) {
+        read.clear();
+        const host::filter::NodePtr root = filter_test::Parse(word(typed), table);
+        input.root = root.get();
+        host::filter::SelectionInput plain = input;
+        const std::vector<std::uint32_t> found = Records(host::filter::SelectFast(input));
+        EXPECT_EQ(found, Records(host::filter::SelectPlain(plain))) << typed.toStdString();
+        EXPECT_FALSE(found.empty()) << typed.toStdString();
+        const bool digits = typed.front().isDigit();
+        // "2" is a name's word: only the digit no name holds reads nothing of the names.
+        EXPECT_EQ(read.count({"words", kName}), typed == u"71"_qs ? 0U : 1U) << typed.toStdString();
+        EXPECT_EQ(read.count({"leading", kPhone}), digits ? 1U : 0U) << typed.toStdString();
+    }
 }
 
 } // namespace

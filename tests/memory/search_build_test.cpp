@@ -1,8 +1,13 @@
 // What PrepareSearch builds on its worker thread: searches that come before it is done,
 // and changes to the dataset while it runs.
+#include "host/memory/search_build.h"
+#include "host/storage/table.h"
+
 #include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset.h>
@@ -175,4 +180,108 @@ TEST(SearchBuild, ChangesWhileBuildingStopItAndSearchTheNewState)
         ds->PrepareSearch(kFields, false);
         ds.reset(); // waits for the worker, which reads the records being destroyed
     }
+}
+
+namespace {
+
+// Holds the worker before one part until released: what comes before it, and what a
+// search waits for, can then be seen without a race.
+class PartHeld {
+public:
+    PartHeld(host::SearchPart part, int field) : m_part(part), m_field(field) {}
+
+    std::function<void(host::SearchPart, int)> Hook()
+    {
+        return [this](host::SearchPart part, int field) {
+            if (part != m_part || field != m_field) {
+                return;
+            }
+            std::unique_lock lock(m_mutex);
+            // Bounded, so that a test that waits for the part fails instead of hanging.
+            m_timedOut =
+                !m_released.wait_for(lock, std::chrono::seconds(30), [this] { return m_release; });
+        };
+    }
+    void Release()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_release = true;
+        }
+        m_released.notify_all();
+    }
+    bool TimedOut()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_timedOut;
+    }
+
+private:
+    const host::SearchPart m_part;
+    const int m_field;
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_release = false;
+    bool m_timedOut = false;
+};
+
+} // namespace
+
+// Each part is handed over when built: with the names' words held back, the bytes of every
+// text field and the orders of the code and the phone are there to be taken, so that a
+// scanned code waits for none of the words.
+TEST(SearchBuild, EachPartIsTakenWithoutWaitingForTheOthers)
+{
+    host::Table table;
+    table.AddField({QStringLiteral("NOME"), host::FieldType::Text, 0});
+    table.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    table.AddField({QStringLiteral("FONE"), host::FieldType::Text, 0});
+    for (int i = 0; i < 5000; ++i) {
+        table.AppendRecord(
+            {QString::fromUtf8(kFirst[i % 6]) + u' ' + QString::fromUtf8(kLast[i % 5]),
+             qlonglong{i}, QString::number(11900000000LL + i)});
+    }
+    constexpr int kName = 0;
+    constexpr int kCode = 1;
+    constexpr int kPhone = 2;
+    PartHeld held(host::SearchPart::Words, kName);
+    host::SearchBuildPlan plan;
+    plan.byWords = true;
+    plan.words = {kName, kPhone};
+    plan.leading = {kCode};
+    plan.leadingUnlessSpaced = {kName, kPhone};
+    plan.summaries = {kCode};
+    plan.starting = held.Hook();
+    host::SearchBuild build(table, plan);
+
+    build.Await(host::SearchPart::Bytes, kName);
+    build.Await(host::SearchPart::Leading, kCode);
+    build.Await(host::SearchPart::Leading, kPhone);
+    build.Await(host::SearchPart::Words, kPhone);
+    build.Await(host::SearchPart::Leading, kName); // none comes: the names hold spaces
+    host::SearchStructures early = build.TakeBuilt();
+    EXPECT_FALSE(held.TimedOut());
+    EXPECT_TRUE(build.TypedPending(kName, true));
+    EXPECT_FALSE(build.Ready());
+    ASSERT_EQ(early.bytes.count(kName), 1U);
+    EXPECT_FALSE(early.bytes[kName]->MayHold("7"));
+    EXPECT_TRUE(early.bytes[kName]->MayHold("MA"));
+    EXPECT_EQ(early.words.count(kName), 0U);
+    ASSERT_EQ(early.words.count(kPhone), 1U);
+    EXPECT_TRUE(early.words[kPhone]->Spaceless());
+    EXPECT_EQ(early.leadingOrders.count(kName), 0U);
+    ASSERT_EQ(early.leadingOrders.count(kCode), 1U);
+    EXPECT_EQ(early.leadingOrders[kCode]->size(), 5000U);
+    EXPECT_EQ(early.leadingOrders.count(kPhone), 1U);
+
+    held.Release();
+    build.AwaitTyped();
+    host::SearchStructures late = build.TakeBuilt();
+    ASSERT_EQ(late.words.count(kName), 1U);
+    EXPECT_TRUE(late.words[kName]->HasWords());
+    EXPECT_EQ(late.leadingOrders.size() + late.bytes.size(), 0U); // taken once
+    EXPECT_EQ(build.TakeSummaries().summaries.count(kCode), 1U);
+    EXPECT_TRUE(build.Ready());
+    EXPECT_FALSE(build.TypedPending(kName, true));
+    EXPECT_FALSE(held.TimedOut());
 }
