@@ -77,16 +77,25 @@ private:
     std::vector<std::uint32_t> m_starts{0};
 };
 
-// From this many records up, the two halves are read on two threads.
-constexpr std::uint32_t kParallelWords = 1U << 18;
+// An upper bound of the distinct words of records [from, to): a record has at most one
+// more than its spaces (folding makes no space), and counting spaces runs at memory
+// speed. Reserved up front, the ids are never copied to grow; memory reserved but never
+// written costs nothing.
+std::size_t WordBound(const Column& column, std::uint32_t from, std::uint32_t to)
+{
+    const char* const text = column.TextBuffer().data();
+    const LargeVector<std::uint32_t>& offsets = column.Offsets();
+    return static_cast<std::size_t>(std::count(text + offsets[from], text + offsets[to], ' ')) +
+           (to - from);
+}
 
 // The distinct words of records [from, to) as ids of table, appended to ids; where each
 // record's ids end (counted within ids) in recordEnd.
 void ScanWords(const Column& column, bool ignoreAccents, std::uint32_t from, std::uint32_t to,
                WordTable& table, LargeVector<std::uint32_t>& ids,
-               std::vector<std::uint32_t>& recordEnd)
+               LargeVector<std::uint32_t>& recordEnd)
 {
-    ids.reserve(static_cast<std::size_t>(to - from) * 3);
+    ids.reserve(WordBound(column, from, to));
     std::vector<std::uint32_t> lastRecord;
     std::string scratch;
     char folded[64];
@@ -133,7 +142,8 @@ bool WordIndex::ColumnSpaceless(const Column& column)
     return std::memchr(all.data(), ' ', all.size()) == nullptr;
 }
 
-WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords)
+WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords,
+                     std::uint32_t parallelFrom)
     : m_withWords(withWords)
 {
     const LargeText& all = column.TextBuffer();
@@ -157,39 +167,32 @@ WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords)
         return;
     }
     // One pass over each half of the records, side by side: each record's distinct
-    // words as ids, in record order; the second half's ids are then the first's.
+    // words as ids, in record order, each half's ids of its own table.
     const std::uint32_t n = column.Count();
-    const std::uint32_t half = n / 2;
     WordTable table;
     WordTable otherTable;
     LargeVector<std::uint32_t> ids;
     LargeVector<std::uint32_t> otherIds;
-    std::vector<std::uint32_t> recordEnd(n);
+    LargeVector<std::uint32_t> recordEnd(n);
     std::future<void> other;
-    if (n >= kParallelWords) {
+    if (n >= parallelFrom) {
         try {
             other = std::async(std::launch::async, [&] {
-                ScanWords(column, ignoreAccents, half, n, otherTable, otherIds, recordEnd);
+                ScanWords(column, ignoreAccents, n / 2, n, otherTable, otherIds, recordEnd);
             });
         } catch (const std::system_error&) {
         }
     }
-    ScanWords(column, ignoreAccents, 0, other.valid() ? half : n, table, ids, recordEnd);
+    const std::uint32_t half = other.valid() ? n / 2 : n;
+    ScanWords(column, ignoreAccents, 0, half, table, ids, recordEnd);
     if (other.valid()) {
         other.get();
-        std::vector<std::uint32_t> remap(otherTable.Count());
-        for (std::uint32_t id = 0; id < otherTable.Count(); ++id) {
-            remap[id] = table.Id(otherTable.Word(id));
-        }
-        const auto shift = static_cast<std::uint32_t>(ids.size());
-        for (std::uint32_t rec = half; rec < n; ++rec) {
-            recordEnd[rec] += shift;
-        }
-        ids.reserve(ids.size() + otherIds.size());
-        for (const std::uint32_t id : otherIds) {
-            ids.push_back(remap[id]);
-        }
-        otherIds = {};
+    }
+    // The second half's words as the first's table knows them (once the words are sorted,
+    // as their places among them).
+    std::vector<std::uint32_t> remap(otherTable.Count());
+    for (std::uint32_t id = 0; id < otherTable.Count(); ++id) {
+        remap[id] = table.Id(otherTable.Word(id));
     }
     // The words sorted; each id's place among them.
     const std::uint32_t words = table.Count();
@@ -205,21 +208,34 @@ WordIndex::WordIndex(const Column& column, bool ignoreAccents, bool withWords)
         m_chars.append(table.Word(sorted[i]));
         m_wordStart.push_back(static_cast<std::uint32_t>(m_chars.size()));
     }
-    // Counting pass: each word's records, ascending.
+    for (std::uint32_t& id : remap) {
+        id = place[id];
+    }
+    // Counting pass: each word's records, ascending. Each half's ids are read where they
+    // are, not joined into one array first.
     m_listStart.assign(static_cast<std::size_t>(words) + 1, 0);
     for (const std::uint32_t id : ids) {
         ++m_listStart[place[id] + 1];
     }
+    for (const std::uint32_t id : otherIds) {
+        ++m_listStart[remap[id] + 1];
+    }
     std::partial_sum(m_listStart.begin(), m_listStart.end(), m_listStart.begin());
     std::vector<std::uint64_t> next(m_listStart.begin(), m_listStart.end() - 1);
-    m_lists.resize(ids.size());
-    std::uint32_t from = 0;
-    for (std::uint32_t rec = 0; rec < n; ++rec) {
-        for (std::uint32_t i = from; i < recordEnd[rec]; ++i) {
-            m_lists[next[place[ids[i]]]++] = rec;
+    m_lists.resize(ids.size() + otherIds.size());
+    const auto fill = [&](const LargeVector<std::uint32_t>& idsOf,
+                          const std::vector<std::uint32_t>& placeOf, std::uint32_t first,
+                          std::uint32_t last) {
+        std::uint32_t from = 0;
+        for (std::uint32_t rec = first; rec < last; ++rec) {
+            for (std::uint32_t i = from; i < recordEnd[rec]; ++i) {
+                m_lists[next[placeOf[idsOf[i]]]++] = rec;
+            }
+            from = recordEnd[rec];
         }
-        from = recordEnd[rec];
-    }
+    };
+    fill(ids, place, 0, half);
+    fill(otherIds, remap, half, n);
 }
 
 std::pair<std::uint32_t, std::uint32_t> WordIndex::WordRange(std::string_view foldedPrefix) const

@@ -16,6 +16,10 @@ class Column;
 
 namespace host::filter {
 
+// From this many records up, a word index reads the two halves of the records on two
+// threads: below, a thread costs more than it saves.
+constexpr std::uint32_t kParallelWords = 1U << 18;
+
 // The words of one text column (runs of bytes between spaces, folded, as a search reads
 // the text), each distinct word once, sorted, with the records that hold it: a word
 // search ('w%' or '% w%') is then a range of the sorted words and the union of their
@@ -26,7 +30,9 @@ namespace host::filter {
 class WordIndex {
 public:
     // withWords false: only what the column's bytes tell (Spaceless, MayHold), no words.
-    WordIndex(const Column& column, bool ignoreAccents, bool withWords = true);
+    // From parallelFrom records up, the two halves of the records are read on two threads.
+    WordIndex(const Column& column, bool ignoreAccents, bool withWords = true,
+              std::uint32_t parallelFrom = kParallelWords);
 
     // Whether no value of the column holds a space (what Spaceless() of its index says),
     // read off its text at memory speed.

@@ -18,6 +18,11 @@ class Column;
 // checked for the rest.
 LargeVector<std::uint32_t> LeadingBytesOrder(const Column& column, bool ignoreAccents);
 
+// Whether that order sorts its keys packed into 32 bits: at most 16 distinct folded bytes,
+// the zero that pads a short key among them, begin the values (an integer column's always
+// do), and accents set aside do not fold bytes of the column into others.
+bool LeadingBytesPacked(const Column& column, bool ignoreAccents);
+
 // The range [first, last) of such an order whose first bytes are those of the folded
 // prefix (all of them when it has up to 8 bytes, else its first 8).
 std::pair<std::uint32_t, std::uint32_t> LeadingBytesRange(const Column& column,
