@@ -34,9 +34,10 @@ struct Options {
     QStringList searchFields;
     bool words = false;
     bool exactFirst = false;
-    // --key-at-once: one key typed as soon as the window shows, before the searched
-    // fields are ready (a scanner fired at once): how long it waits.
+    // --key-at-once[=C]: one key (a digit, 7, unless C) typed as soon as the window shows,
+    // before the searched fields are ready (a scanner fired at once): how long it waits.
     bool keyAtOnce = false;
+    char keyTypedAtOnce = '7';
 };
 
 std::optional<Options> ParseOptions(const QStringList& args)
@@ -62,6 +63,10 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.exactFirst = true;
         } else if (arg == QLatin1String("--key-at-once")) {
             options.keyAtOnce = true;
+        } else if (arg.startsWith(QLatin1String("--key-at-once=")) && arg.size() == 15 &&
+                   arg.back().isLetterOrNumber() && arg.back().unicode() < 0x80) {
+            options.keyAtOnce = true;
+            options.keyTypedAtOnce = arg.back().toUpper().toLatin1();
         } else {
             std::cerr << "keystroke_bench: unknown option " << arg.toStdString() << "\n";
             return std::nullopt;
@@ -70,7 +75,7 @@ std::optional<Options> ParseOptions(const QStringList& args)
     if (options.data.isEmpty()) {
         std::cerr << "usage: keystroke_bench --data FILE [--table NAME] [--no-anchors] [--each] "
                      "[--ignore-accents] [--search-fields A,B] [--words] [--exact-first] "
-                     "[--key-at-once]\n";
+                     "[--key-at-once[=C]]\n";
         return std::nullopt;
     }
     return options;
@@ -149,7 +154,7 @@ ReachTimes MeasureReach(host::ClientDataset& dataset, const Options& options)
         // the time until they are.
         times.readyMs = times.openMs + bench::TimeMs([&] {
                             if (options.keyAtOnce) {
-                                times.atOnceMs = path.Type('7');
+                                times.atOnceMs = path.Type(options.keyTypedAtOnce);
                                 path.KeyDown(VK_BACK);
                             }
                             while (!dataset.SearchPrepared()) {

@@ -19,6 +19,10 @@ namespace {
 
 using Stop = std::atomic<bool>;
 
+// What a build keeps of the buffers it frees, for its next structures: two orders'
+// sorting buffers.
+constexpr std::size_t kReusedBytesPerRecord = 16;
+
 std::unique_ptr<const LargeVector<std::uint32_t>> Leading(const Table& table, int field,
                                                           bool ignoreAccents)
 {
@@ -26,27 +30,38 @@ std::unique_ptr<const LargeVector<std::uint32_t>> Leading(const Table& table, in
         LeadingBytesOrder(table.Col(field), ignoreAccents));
 }
 
-// Runs build(fields[i]) for each field, on two threads when there are several: each
-// structure reads the records only, and a second core would otherwise stay idle.
-template <class Build>
-void OnTwoThreads(const std::vector<int>& fields, const Stop& stop, Build build)
+// Runs build(item) for each item, on two threads when there are several, each taking
+// the next item when done with one: each structure reads the records only, and a second
+// core would otherwise stay idle. What build raises ends both, then reaches the caller.
+template <class Item, class Build>
+void OnTwoThreads(const std::vector<Item>& items, const Stop& stop, Build build)
 {
-    const auto run = [&](std::size_t from, std::size_t step) {
-        for (std::size_t i = from; i < fields.size() && !stop; i += step) {
-            build(fields[i]);
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> abandoned = false;
+    const auto run = [&] {
+        for (std::size_t i = next++; i < items.size() && !stop && !abandoned; i = next++) {
+            build(items[i]);
         }
     };
     std::future<void> other;
-    if (fields.size() > 1) {
+    if (items.size() > 1) {
         try {
-            other = std::async(std::launch::async, run, 1, 2);
+            other = std::async(std::launch::async, run);
         } catch (const std::system_error&) {
             // No thread to be had: all of them here.
         }
     }
-    run(0, other.valid() ? 2 : 1);
+    try {
+        run();
+    } catch (...) {
+        abandoned = true; // the other thread stops after the structure it is building
+        if (other.valid()) {
+            other.wait();
+        }
+        throw;
+    }
     if (other.valid()) {
-        other.get();
+        other.get(); // may raise what the other raised (std::bad_alloc)
     }
 }
 
@@ -98,39 +113,17 @@ struct SearchProgress {
 namespace {
 
 // Builds what typing reads, handing each part over as it is built. Returns, per text field
-// whose word index it built, whether that index has words of values that hold spaces.
+// whose word index it builds, whether that index has words of values that hold spaces.
 std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, const Stop& stop,
                                SearchProgress& progress)
 {
-    // Each text field's bytes first, at memory speed: they tell a key which fields cannot
-    // hold it (a digit in no name), so that it need not wait for their words. A field
-    // without a space, or a build not by words, needs nothing more.
+    // A text field searched by words has words to index where its values hold spaces (a
+    // memory-speed look); a field without, or a build not by words, needs its bytes alone.
     std::map<int, bool> spaced;
-    std::vector<int> words;
     for (const int field : plan.words) {
-        if (stop) {
-            return spaced;
-        }
-        const Column& column = table.Col(field);
-        const bool full = !plan.byWords || filter::WordIndex::ColumnSpaceless(column);
-        spaced[field] = !full;
-        Starting(plan, full ? SearchPart::Words : SearchPart::Bytes, field);
-        auto index =
-            std::make_unique<filter::WordIndex>(column, plan.ignoreAccents, full && plan.byWords);
-        if (!full) {
-            words.push_back(field);
-            progress.Hand({{SearchPart::Bytes, field}},
-                          [&](SearchStructures& built) { built.bytes[field] = std::move(index); });
-            continue;
-        }
-        progress.Hand({{SearchPart::Bytes, field}, {SearchPart::Words, field}},
-                      [&](SearchStructures& built) {
-                          auto& into = index->HasWords() ? built.words : built.bytes;
-                          into[field] = std::move(index);
-                      });
+        spaced[field] = plan.byWords && !filter::WordIndex::ColumnSpaceless(table.Col(field));
     }
-    // Which fields need a leading order: a text field searched by words needs none where
-    // its values hold spaces (its word index answers).
+    // Which fields need a leading order: none where the word index answers a prefix.
     std::vector<int> leading = plan.leading;
     for (const int field : plan.leadingUnlessSpaced) {
         const auto known = plan.spaceless.find(field);
@@ -143,47 +136,54 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             progress.Hand({{SearchPart::Leading, field}}, [](SearchStructures&) {});
         }
     }
-    // The orders are built on a thread of their own while the word indexes are built
-    // here (whose single-threaded parts leave a core idle), then on both.
-    std::atomic<std::size_t> next = 0;
-    std::atomic<bool> abandoned = false;
-    const auto orders = [&] {
-        for (std::size_t i = next++; i < leading.size() && !stop && !abandoned; i = next++) {
-            const int field = leading[i];
+    // First, on two threads, what a scanned code reads, as it comes at once (a name is
+    // typed by hand): the text fields' bytes, which tell a key which fields cannot hold it
+    // (a digit in no name), and the orders. Then the words, which read each half of the
+    // records on a thread of their own.
+    std::vector<std::pair<SearchPart, int>> first;
+    for (const int field : plan.words) {
+        first.emplace_back(SearchPart::Bytes, field);
+    }
+    for (const int field : leading) {
+        first.emplace_back(SearchPart::Leading, field);
+    }
+    OnTwoThreads(first, stop, [&](const std::pair<SearchPart, int>& part) {
+        const int field = part.second;
+        const Column& column = table.Col(field);
+        if (part.first == SearchPart::Leading) {
             Starting(plan, SearchPart::Leading, field);
             auto order = Leading(table, field, plan.ignoreAccents);
-            progress.Hand({{SearchPart::Leading, field}}, [&](SearchStructures& built) {
+            progress.Hand({part}, [&](SearchStructures& built) {
                 built.leadingOrders[field] = std::move(order);
             });
+            return;
         }
-    };
-    std::future<void> other;
-    try {
-        other = std::async(std::launch::async, orders);
-    } catch (const std::system_error&) {
-        // No thread to be had: the orders after the word indexes, here.
-    }
-    try {
-        for (const int field : words) {
-            if (stop) {
-                break;
-            }
-            Starting(plan, SearchPart::Words, field);
-            auto index =
-                std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, true);
-            progress.Hand({{SearchPart::Words, field}},
-                          [&](SearchStructures& built) { built.words[field] = std::move(index); });
+        const bool bytesAlone = spaced.at(field);
+        Starting(plan, bytesAlone ? SearchPart::Bytes : SearchPart::Words, field);
+        auto index = std::make_unique<filter::WordIndex>(column, plan.ignoreAccents,
+                                                         plan.byWords && !bytesAlone);
+        if (bytesAlone) {
+            progress.Hand({part},
+                          [&](SearchStructures& built) { built.bytes[field] = std::move(index); });
+            return;
         }
-        orders();
-    } catch (...) {
-        abandoned = true; // the other thread stops after the order it is building
-        if (other.valid()) {
-            other.wait();
+        progress.Hand({part, {SearchPart::Words, field}}, [&](SearchStructures& built) {
+            auto& into = index->HasWords() ? built.words : built.bytes;
+            into[field] = std::move(index);
+        });
+    });
+    for (const auto& [field, hasWords] : spaced) {
+        if (stop) {
+            break;
         }
-        throw;
-    }
-    if (other.valid()) {
-        other.get(); // may raise what the orders raised (std::bad_alloc)
+        if (!hasWords) {
+            continue;
+        }
+        Starting(plan, SearchPart::Words, field);
+        auto index =
+            std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, true);
+        progress.Hand({{SearchPart::Words, field}},
+                      [&](SearchStructures& built) { built.words[field] = std::move(index); });
     }
     return spaced;
 }
@@ -246,6 +246,9 @@ SearchBuild::SearchBuild(const Table& table, SearchBuildPlan plan)
         }
     }
     const auto work = [this, &table, progress = m_progress] {
+        // An order frees a sorting buffer of 8 bytes a record, which the next order (or a
+        // word index's list of words per record) takes: reused, not fresh.
+        const LargeArrayReuse reuse(std::size_t{table.RecordCount()} * kReusedBytesPerRecord);
         std::vector<int> summaries;
         try {
             const std::map<int, bool> spaced = BuildTyped(table, m_plan, m_stop, *progress);

@@ -54,12 +54,12 @@ public:
     }
     bool Keep(void* memory, std::size_t size)
     {
-        if (size > kMostBytes) {
-            return false;
-        }
         std::array<Kept, kSlots> dropped{};
         {
             const std::lock_guard lock(m_mutex);
+            if (size > Most()) {
+                return false;
+            }
             for (;;) {
                 Kept* free = nullptr;
                 Kept* oldest = nullptr;
@@ -70,7 +70,7 @@ public:
                         oldest = &kept;
                     }
                 }
-                if (free != nullptr && m_bytes + size <= kMostBytes) {
+                if (free != nullptr && m_bytes + size <= Most()) {
                     *free = {memory, size, ++m_age};
                     m_bytes += size;
                     break;
@@ -88,9 +88,37 @@ public:
         return true;
     }
 
+    // Keeps up to `bytes` more (a negative amount: less); what is kept beyond the new
+    // bound is given back, the oldest first.
+    void KeepMore(std::ptrdiff_t bytes)
+    {
+        std::array<Kept, kSlots> dropped{};
+        {
+            const std::lock_guard lock(m_mutex);
+            m_more = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_more) + bytes);
+            while (m_bytes > Most()) {
+                Kept* oldest = nullptr;
+                for (Kept& kept : m_kept) {
+                    if (kept.memory != nullptr && (oldest == nullptr || kept.age < oldest->age)) {
+                        oldest = &kept;
+                    }
+                }
+                dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
+                m_bytes -= oldest->size;
+                *oldest = {};
+            }
+        }
+        for (const Kept& kept : dropped) {
+            if (kept.memory != nullptr) {
+                munmap(kept.memory, kept.size);
+            }
+        }
+    }
+
 private:
     static constexpr std::size_t kMostBytes = std::size_t{64} << 20;
     static constexpr std::size_t kSlots = 8;
+    std::size_t Most() const { return kMostBytes + m_more; }
     struct Kept {
         void* memory = nullptr;
         std::size_t size = 0;
@@ -99,6 +127,7 @@ private:
     std::mutex m_mutex;
     std::array<Kept, kSlots> m_kept{};
     std::size_t m_bytes = 0;
+    std::size_t m_more = 0; // what the LargeArrayReuse alive add to kMostBytes
     std::uint64_t m_age = 0;
 };
 
@@ -110,6 +139,20 @@ KeptArrays& Kept()
 #endif
 
 } // namespace
+
+LargeArrayReuse::LargeArrayReuse(std::size_t bytes) : m_bytes(bytes)
+{
+#if defined(__linux__)
+    Kept().KeepMore(static_cast<std::ptrdiff_t>(m_bytes));
+#endif
+}
+
+LargeArrayReuse::~LargeArrayReuse()
+{
+#if defined(__linux__)
+    Kept().KeepMore(-static_cast<std::ptrdiff_t>(m_bytes));
+#endif
+}
 
 void* AllocateLargeArray(std::size_t bytes)
 {

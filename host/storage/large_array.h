@@ -18,6 +18,22 @@ constexpr std::size_t kLargeArrayBytes = std::size_t{1} << 20;
 void* AllocateLargeArray(std::size_t bytes);
 void FreeLargeArray(void* memory, std::size_t bytes) noexcept;
 
+// While one is alive, up to `bytes` more of the large arrays freed are kept for the next
+// that fits (beyond the 64 MB always kept): work that frees a big buffer and then takes
+// another of its size (one structure built after another) reuses its memory instead of
+// taking fresh, which on a virtual machine that hands freed memory back to its host costs
+// several milliseconds a megabyte. When it ends, what is kept beyond is given back.
+class LargeArrayReuse {
+public:
+    explicit LargeArrayReuse(std::size_t bytes);
+    ~LargeArrayReuse();
+    LargeArrayReuse(const LargeArrayReuse&) = delete;
+    LargeArrayReuse& operator=(const LargeArrayReuse&) = delete;
+
+private:
+    std::size_t m_bytes;
+};
+
 // A standard allocator over AllocateLargeArray, for big buffers.
 template <typename T> class LargeArrayAllocator {
 public:

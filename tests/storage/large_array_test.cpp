@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 // Large arrays come 2 MB-aligned (where huge pages can back them) and behave as any
@@ -93,3 +94,47 @@ TEST(LargeArray, ASmallerArrayReusesTheSmallestFreedOneItFitsIn)
     EXPECT_EQ(smaller[smaller.size() / 2], 9u);
     EXPECT_EQ(smaller.back(), 9u);
 }
+
+#if defined(__linux__)
+namespace {
+
+// The process's resident memory, from the kernel's account.
+std::size_t ResidentBytes()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    std::size_t kb = 0;
+    char line[256];
+    while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmRSS: %zu kB", &kb) == 1) {
+            break;
+        }
+    }
+    if (status != nullptr) {
+        std::fclose(status);
+    }
+    return kb * 1024;
+}
+
+} // namespace
+
+// While a reuse scope lives, an array larger than what is always kept is kept when freed
+// and taken by the next that fits; when the scope ends it is given back to the system.
+TEST(LargeArray, AReuseScopeKeepsLargerArraysUntilItEnds)
+{
+    constexpr std::size_t kBytes = std::size_t{160} << 20; // beyond the 64 MB always kept
+    const std::size_t before = ResidentBytes();
+    {
+        const host::LargeArrayReuse reuse(kBytes);
+        const void* freed = nullptr;
+        {
+            host::LargeVector<std::uint8_t> sorting(kBytes, 1u);
+            freed = sorting.data();
+        }
+        EXPECT_GE(ResidentBytes(), before + kBytes / 2); // kept, not given back
+        host::LargeVector<std::uint8_t> next(kBytes - (std::size_t{4} << 20));
+        EXPECT_EQ(static_cast<const void*>(next.data()), freed);
+        EXPECT_EQ(next[12345], 0u);
+    }
+    EXPECT_LT(ResidentBytes(), before + kBytes / 2); // the scope ended: given back
+}
+#endif
