@@ -172,7 +172,8 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             into[field] = std::move(index);
         });
     });
-    for (const auto& [field, hasWords] : spaced) {
+    for (const auto& [name, hasWords] : spaced) {
+        const int field = name; // clang 14 cannot capture a structured binding
         if (stop) {
             break;
         }
