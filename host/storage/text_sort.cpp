@@ -290,7 +290,7 @@ void TextSort::Sort(std::uint32_t* recs, size_t count) const
     for (size_t i = 0; i < count; ++i) {
         recs[i] = top[i].rec;
     }
-    top = {};
+    std::vector<Keyed>().swap(top); // given back before the runs are sorted (= {} keeps it)
     // The runs are sorted apart from each other: with many records, by two threads that
     // each take the next run as they come free.
     std::atomic<size_t> next{0};
