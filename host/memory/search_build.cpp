@@ -86,7 +86,8 @@ struct SearchProgress {
     std::set<std::pair<SearchPart, int>> coming; // planned, not yet built
     std::exception_ptr error;                    // what building raised, until taken
 
-    // Hands a built part over (put moves it into `built`); it comes for parts.
+    // Hands built parts over: put moves the structure into `built`, and `parts` are no
+    // longer coming.
     template <class Put> void Hand(std::initializer_list<std::pair<SearchPart, int>> parts, Put put)
     {
         {

@@ -47,12 +47,12 @@ struct SearchBuildPlan {
     std::function<void(SearchPart, int field)> starting;
 };
 
-// Builds a plan on a worker thread, so that opening a search does not wait for it: first
-// what typing reads (each text field's bytes, then word indexes beside the leading orders),
-// then the pair summaries that a contains search reads. Each part is handed over as soon as
-// it is built: a keystroke that comes before waits only for the parts it reads, at most the
-// time they take (a scanned code needs no word index of the names). The table must not
-// change while a build runs: Stop first.
+// Builds a plan on a worker thread, so that opening a search does not wait for it: first,
+// on two threads, what a scanned code reads (the leading orders, and each text field's
+// bytes), then the word indexes, then the pair summaries that a contains search reads.
+// Each part is handed over as soon as it is built: a keystroke that comes before waits
+// only for the parts it reads, at most the time they take (a code needs no word index of
+// the names). The table must not change while a build runs: Stop first.
 class SearchBuild {
 public:
     SearchBuild(const Table& table, SearchBuildPlan plan);
