@@ -212,7 +212,6 @@ void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)
 
 bool ClientDataset::Private::WholeValueMatches(const filter::Node& root, Rows& out) const
 {
-    TakeBuiltTyped();
     std::vector<const filter::Node*> terms;
     if (root.Kind() == filter::NodeKind::Or) {
         for (const filter::NodePtr& term : static_cast<const filter::LogicNode&>(root).Terms()) {

@@ -291,8 +291,8 @@ bool SearchBuild::SummaryPending(int field) const
 
 bool SearchBuild::TypedPending(int field, bool byWords) const
 {
-    if (!(m_plan.byWords || !byWords)) {
-        return false;
+    if (byWords && !m_plan.byWords) {
+        return false; // its word indexes have no words
     }
     const std::lock_guard lock(m_progress->mutex);
     const auto holds = [&](const auto& parts) { return parts.count(field) != 0; };

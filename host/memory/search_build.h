@@ -19,10 +19,10 @@ struct SearchProgress;
 
 // What a search over several fields reads, per field.
 struct SearchStructures {
-    // A text field's word index with its words (or, when the build is not by words, what
-    // its bytes tell: HasWords() false).
+    // A text field's word index with its words.
     std::map<int, std::unique_ptr<filter::WordIndex>> words;
-    // A text field's bytes alone (WordIndex without words), built ahead of its words.
+    // A text field's bytes alone (WordIndex without words): ahead of its words, or all
+    // that a build not by words makes.
     std::map<int, std::unique_ptr<filter::WordIndex>> bytes;
     std::map<int, std::unique_ptr<const LargeVector<std::uint32_t>>> leadingOrders;
     std::map<int, std::unique_ptr<filter::BigramSummary>> summaries;

@@ -1,5 +1,6 @@
 #include "host/storage/large_array.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -61,30 +62,17 @@ public:
                 return false;
             }
             for (;;) {
-                Kept* free = nullptr;
-                Kept* oldest = nullptr;
-                for (Kept& kept : m_kept) {
-                    if (kept.memory == nullptr) {
-                        free = &kept;
-                    } else if (oldest == nullptr || kept.age < oldest->age) {
-                        oldest = &kept;
-                    }
-                }
-                if (free != nullptr && m_bytes + size <= Most()) {
+                const auto free = std::find_if(m_kept.begin(), m_kept.end(),
+                                               [](const Kept& kept) { return !kept.memory; });
+                if (free != m_kept.end() && m_bytes + size <= Most()) {
                     *free = {memory, size, ++m_age};
                     m_bytes += size;
                     break;
                 }
-                dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
-                m_bytes -= oldest->size;
-                *oldest = {};
+                DropOldest(dropped);
             }
         }
-        for (const Kept& kept : dropped) {
-            if (kept.memory != nullptr) {
-                munmap(kept.memory, kept.size);
-            }
-        }
+        Unmap(dropped);
         return true;
     }
 
@@ -97,22 +85,10 @@ public:
             const std::lock_guard lock(m_mutex);
             m_more = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_more) + bytes);
             while (m_bytes > Most()) {
-                Kept* oldest = nullptr;
-                for (Kept& kept : m_kept) {
-                    if (kept.memory != nullptr && (oldest == nullptr || kept.age < oldest->age)) {
-                        oldest = &kept;
-                    }
-                }
-                dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
-                m_bytes -= oldest->size;
-                *oldest = {};
+                DropOldest(dropped);
             }
         }
-        for (const Kept& kept : dropped) {
-            if (kept.memory != nullptr) {
-                munmap(kept.memory, kept.size);
-            }
-        }
+        Unmap(dropped);
     }
 
 private:
@@ -124,6 +100,28 @@ private:
         std::size_t size = 0;
         std::uint64_t age = 0;
     };
+    // Moves the oldest kept array into its slot of dropped; under the lock, with one kept.
+    void DropOldest(std::array<Kept, kSlots>& dropped)
+    {
+        Kept* oldest = nullptr;
+        for (Kept& kept : m_kept) {
+            if (kept.memory != nullptr && (oldest == nullptr || kept.age < oldest->age)) {
+                oldest = &kept;
+            }
+        }
+        dropped[static_cast<std::size_t>(oldest - m_kept.data())] = *oldest;
+        m_bytes -= oldest->size;
+        *oldest = {};
+    }
+    // Gives the dropped arrays back, outside the lock.
+    static void Unmap(const std::array<Kept, kSlots>& dropped)
+    {
+        for (const Kept& kept : dropped) {
+            if (kept.memory != nullptr) {
+                munmap(kept.memory, kept.size);
+            }
+        }
+    }
     std::mutex m_mutex;
     std::array<Kept, kSlots> m_kept{};
     std::size_t m_bytes = 0;
