@@ -117,8 +117,7 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
                 QStringLiteral("The dataset has no index at position %1 for the search column.")
                     .arg(k));
         }
-        client->SetIndexName(indexes.GetIndexDef(k).GetName());
-        PrepareReach(*client);
+        OrderAndPrepareReach(*client, indexes.GetIndexDef(k).GetName());
     }
 
     DataSet->First();
@@ -139,8 +138,7 @@ void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
         FCampoPesquisa = Column->GetFieldName();
         FTamanhoMaximo = SearchLimit(FieldOf(*Column).GetSize());
         if (host::ClientDataset* client = ClientDataSet()) {
-            client->SetIndexName(Column->GetFieldName());
-            PrepareReach(*client);
+            OrderAndPrepareReach(*client, Column->GetFieldName());
         }
     });
 }

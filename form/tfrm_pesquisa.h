@@ -86,8 +86,9 @@ public:
     // The fields a search looks in: the search column first, then the searched
     // fields other than it.
     QStringList SearchColumns() const;
-    // Builds the client dataset's structures for the searched fields.
-    void PrepareReach(host::ClientDataset& client);
+    // Orders a client dataset by the index named, and builds ahead what a search over
+    // several fields will read.
+    void OrderAndPrepareReach(host::ClientDataset& client, const QString& indexName);
 
     // Component lookup by name, without regard to case ("sbtA" finds sbta).
     QObject* FindComponent(const QString& name) const;

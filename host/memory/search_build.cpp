@@ -19,9 +19,10 @@ namespace {
 
 using Stop = std::atomic<bool>;
 
-// What a build keeps of the buffers it frees, for its next structures: two orders'
-// sorting buffers.
-constexpr std::size_t kReusedBytesPerRecord = 16;
+// What a build keeps of the large arrays freed, for its next structures: the sort of the
+// order set just before (two arrays of 16 bytes a record, which the caller kept for it),
+// then its own orders' sorting buffers as they come free.
+constexpr std::size_t kReusedBytesPerRecord = 32;
 
 std::unique_ptr<const LargeVector<std::uint32_t>> Leading(const Table& table, int field,
                                                           bool ignoreAccents)
@@ -247,10 +248,13 @@ SearchBuild::SearchBuild(const Table& table, SearchBuildPlan plan)
             m_progress->coming.insert({SearchPart::Leading, field});
         }
     }
+    // Begun here, before the caller's own reuse can end: what that one kept stays kept.
+    // An order frees a sorting buffer of 8 bytes a record, which the next order (or a word
+    // index's list of words per record) takes: reused, not fresh.
+    m_reuse =
+        std::make_unique<LargeArrayReuse>(std::size_t{table.RecordCount()} * kReusedBytesPerRecord);
     const auto work = [this, &table, progress = m_progress] {
-        // An order frees a sorting buffer of 8 bytes a record, which the next order (or a
-        // word index's list of words per record) takes: reused, not fresh.
-        const LargeArrayReuse reuse(std::size_t{table.RecordCount()} * kReusedBytesPerRecord);
+        const std::unique_ptr<LargeArrayReuse> reuse = std::move(m_reuse); // ends with the work
         std::vector<int> summaries;
         try {
             const std::map<int, bool> spaced = BuildTyped(table, m_plan, m_stop, *progress);

@@ -84,6 +84,7 @@ private:
     SearchBuildPlan m_plan;
     std::atomic<bool> m_stop{false};
     std::shared_ptr<SearchProgress> m_progress; // shared with the worker
+    std::unique_ptr<LargeArrayReuse> m_reuse;   // the work's, until it starts
     std::future<SearchStructures> m_summaries;
 };
 

@@ -21,6 +21,18 @@ std::size_t RoundUp(std::size_t bytes)
     return (bytes + kHugePage - 1) & ~(kHugePage - 1);
 }
 
+// Gives an array back a few megabytes at a time: the kernel holds the process's address
+// space while it frees pages, and every other thread's page fault waits meanwhile (a
+// keystroke's too, while a build gives back hundreds of megabytes of small pages).
+void UnmapInPieces(void* memory, std::size_t size)
+{
+    constexpr std::size_t kPiece = 8 * kHugePage;
+    auto* bytes = static_cast<char*>(memory);
+    for (std::size_t done = 0; done < size; done += kPiece) {
+        munmap(bytes + done, std::min(kPiece, size - done));
+    }
+}
+
 // The arrays freed last, up to 64 MB, kept for the next that fits in one. Each keystroke
 // of a search over millions of records allocates and frees lists of a megabyte or more,
 // of sizes that change with the text, and fresh memory costs a fault on first touch and
@@ -30,8 +42,9 @@ std::size_t RoundUp(std::size_t bytes)
 // when room is needed.
 class KeptArrays {
 public:
-    // An array of exactly size bytes: a kept one of that size, else the smallest larger
-    // one, its tail given back.
+    // An array of exactly size bytes (a multiple of the huge page): a kept one of that
+    // size, else the head of the smallest larger one, whose tail stays kept for the next
+    // (a sort's buffer of 16 bytes a record serves two of 8).
     void* Take(std::size_t size)
     {
         const std::lock_guard lock(m_mutex);
@@ -46,11 +59,13 @@ public:
             return nullptr;
         }
         void* memory = best->memory;
+        m_bytes -= size;
         if (best->size > size) {
-            munmap(static_cast<char*>(memory) + size, best->size - size);
+            best->memory = static_cast<char*>(memory) + size;
+            best->size -= size;
+        } else {
+            *best = {};
         }
-        m_bytes -= best->size;
-        *best = {};
         return memory;
     }
     bool Keep(void* memory, std::size_t size)
@@ -76,19 +91,27 @@ public:
         return true;
     }
 
-    // Keeps up to `bytes` more (a negative amount: less); what is kept beyond the new
-    // bound is given back, the oldest first.
-    void KeepMore(std::ptrdiff_t bytes)
+    // Keeps up to `bytes` more (a negative amount: less), and counts a reuse begun (1) or
+    // ended (-1); what is kept beyond the new bound is given back, the oldest first.
+    void KeepMore(std::ptrdiff_t bytes, int reuses)
     {
         std::array<Kept, kSlots> dropped{};
         {
             const std::lock_guard lock(m_mutex);
+            m_reuses += reuses;
             m_more = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_more) + bytes);
             while (m_bytes > Most()) {
                 DropOldest(dropped);
             }
         }
         Unmap(dropped);
+    }
+
+    // Whether a reuse is alive: fresh arrays then take small pages.
+    bool Reusing()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_reuses > 0;
     }
 
 private:
@@ -118,7 +141,7 @@ private:
     {
         for (const Kept& kept : dropped) {
             if (kept.memory != nullptr) {
-                munmap(kept.memory, kept.size);
+                UnmapInPieces(kept.memory, kept.size);
             }
         }
     }
@@ -126,6 +149,7 @@ private:
     std::array<Kept, kSlots> m_kept{};
     std::size_t m_bytes = 0;
     std::size_t m_more = 0; // what the LargeArrayReuse alive add to kMostBytes
+    int m_reuses = 0;       // how many are alive
     std::uint64_t m_age = 0;
 };
 
@@ -141,18 +165,18 @@ KeptArrays& Kept()
 LargeArrayReuse::LargeArrayReuse(std::size_t bytes) : m_bytes(bytes)
 {
 #if defined(__linux__)
-    Kept().KeepMore(static_cast<std::ptrdiff_t>(m_bytes));
+    Kept().KeepMore(static_cast<std::ptrdiff_t>(m_bytes), 1);
 #endif
 }
 
 LargeArrayReuse::~LargeArrayReuse()
 {
 #if defined(__linux__)
-    Kept().KeepMore(-static_cast<std::ptrdiff_t>(m_bytes));
+    Kept().KeepMore(-static_cast<std::ptrdiff_t>(m_bytes), -1);
 #endif
 }
 
-void* AllocateLargeArray(std::size_t bytes)
+void* AllocateLargeArray(std::size_t bytes, LargeArrayPages pages)
 {
 #if defined(__linux__)
     if (bytes >= kLargeArrayBytes) {
@@ -177,7 +201,9 @@ void* AllocateLargeArray(std::size_t bytes)
             munmap(reinterpret_cast<void*>(end), mappedEnd - end);
         }
         // Only advice: without huge pages the memory works all the same.
-        (void)madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        if (pages == LargeArrayPages::Huge && !Kept().Reusing()) {
+            (void)madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        }
         return reinterpret_cast<void*>(aligned);
     }
 #endif
@@ -192,7 +218,7 @@ void FreeLargeArray(void* memory, std::size_t bytes) noexcept
 #if defined(__linux__)
     if (bytes >= kLargeArrayBytes) {
         if (!Kept().Keep(memory, RoundUp(bytes))) {
-            munmap(memory, RoundUp(bytes)); // larger than all that is kept
+            UnmapInPieces(memory, RoundUp(bytes)); // larger than all that is kept
         }
         return;
     }

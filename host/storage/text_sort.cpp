@@ -1,6 +1,7 @@
 #include "host/storage/text_sort.h"
 
 #include "host/storage/column.h"
+#include "host/storage/large_array.h"
 #include "host/text/accent_fold.h"
 #include "host/text/text_fold.h"
 
@@ -54,6 +55,7 @@ struct Keyed {
     std::uint32_t tail; // text: 0..8 bytes left in this chunk, 9 = continues
     std::uint32_t rec;
 };
+static_assert(2 * sizeof(Keyed) == kTextSortBytesPerRecord);
 
 // A record below the top level of a text sort: its chunk at this depth and the one after,
 // read together, so that every second level sorts without going back to the text (each
@@ -160,7 +162,7 @@ template <typename Item> void MsdRadixSort(Item* from, Item* to, Item* home, siz
     }
 }
 
-template <typename Item> void SortItems(Item* items, size_t count, std::vector<Item>& buffer)
+template <typename Item, typename Buffer> void SortItems(Item* items, size_t count, Buffer& buffer)
 {
     if (count > kComparisonItems) {
         buffer.resize(std::max(buffer.size(), count));
@@ -271,8 +273,9 @@ void TextSort::ReadChunks(Chunked& item, size_t depth, std::string& folding) con
 
 void TextSort::Sort(std::uint32_t* recs, size_t count) const
 {
-    // The top level reads the texts in stored order, one chunk each.
-    std::vector<Keyed> top(count);
+    // The top level reads the texts in stored order, one chunk each. Its two arrays are
+    // large ones: freed at the end, they are what work that follows may take again.
+    TransientVector<Keyed> top(count);
     {
         std::string folding;
         for (size_t i = 0; i < count; ++i) {
@@ -282,7 +285,7 @@ void TextSort::Sort(std::uint32_t* recs, size_t count) const
             const std::string_view text = Text(recs[i], 9, folding);
             top[i] = {Chunk(text, 0, folding), TailOf(text.size(), 0), recs[i]};
         }
-        std::vector<Keyed> buffer;
+        TransientVector<Keyed> buffer;
         SortItems(top.data(), count, buffer);
     }
     std::vector<std::pair<size_t, size_t>> runs;
@@ -290,7 +293,7 @@ void TextSort::Sort(std::uint32_t* recs, size_t count) const
     for (size_t i = 0; i < count; ++i) {
         recs[i] = top[i].rec;
     }
-    std::vector<Keyed>().swap(top); // given back before the runs are sorted (= {} keeps it)
+    TransientVector<Keyed>().swap(top); // given back before the runs are sorted (= {} keeps it)
     // The runs are sorted apart from each other: with many records, by two threads that
     // each take the next run as they come free.
     std::atomic<size_t> next{0};

@@ -19,6 +19,10 @@ struct TextKey {
 // threads.
 void SortTextRecords(const Column& column, TextKey key, std::uint32_t* recs, std::size_t count);
 
+// The large arrays such a sort frees as it ends, per record sorted: two of 16-byte items.
+// Work that follows may take them again while a LargeArrayReuse of that size is alive.
+constexpr std::size_t kTextSortBytesPerRecord = 32;
+
 // The text's first 8 bytes as the key reads them, as a big-endian number: the numbers
 // order like the texts, ties aside.
 std::uint64_t LeadingTextChunk(std::string_view text, TextKey key);

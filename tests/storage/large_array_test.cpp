@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 // Large arrays come 2 MB-aligned (where huge pages can back them) and behave as any
@@ -72,8 +73,8 @@ TEST(LargeArray, FreedArraysAreReusedForTheSameSize)
 }
 
 // A keystroke's lists change size with the text: a smaller array takes the smallest freed
-// one it fits in, its first part, and the rest is given back; the memory it gets starts
-// as a new array's does, and every byte of it can be written.
+// one it fits in, its first part, and the rest stays kept; the memory it gets starts as a
+// new array's does, and every byte of it can be written.
 TEST(LargeArray, ASmallerArrayReusesTheSmallestFreedOneItFitsIn)
 {
     const void* larger = nullptr;
@@ -95,8 +96,55 @@ TEST(LargeArray, ASmallerArrayReusesTheSmallestFreedOneItFitsIn)
     EXPECT_EQ(smaller.back(), 9u);
 }
 
+// A sort's buffer of 16 bytes a record, freed, serves two arrays of 8 bytes a record
+// after it (two orders' buffers): the second takes the part the first left, and the two
+// are whole and apart.
+TEST(LargeArray, TheRestOfAFreedArrayServesTheNextOne)
+{
+    constexpr std::size_t kHalf = std::size_t{26} << 20; // larger than what other tests keep
+    const std::uint8_t* freed = nullptr;
+    {
+        host::LargeVector<std::uint8_t> sorting(2 * kHalf, 3u);
+        freed = sorting.data();
+    }
+    host::LargeVector<std::uint8_t> first(kHalf, 1u);
+    host::LargeVector<std::uint8_t> second(kHalf, 2u);
+#if defined(__linux__)
+    EXPECT_EQ(first.data(), freed);
+    EXPECT_EQ(second.data(), freed + kHalf);
+#endif
+    EXPECT_EQ(first.back(), 1u);
+    EXPECT_EQ(second.front(), 2u);
+    EXPECT_EQ(second.back(), 2u);
+}
+
 #if defined(__linux__)
 namespace {
+
+// Whether the kernel was advised to back the mapping that holds `address` with huge
+// pages ("hg" among its VmFlags in /proc/self/smaps).
+bool AdvisedHuge(const void* address)
+{
+    std::FILE* maps = std::fopen("/proc/self/smaps", "r");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    bool inside = false;
+    bool huge = false;
+    char line[512];
+    while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
+        std::uintptr_t from = 0;
+        std::uintptr_t to = 0;
+        if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {
+            inside = from <= at && at < to;
+        } else if (inside && std::strncmp(line, "VmFlags:", 8) == 0) {
+            huge = std::strstr(line, " hg") != nullptr;
+            break;
+        }
+    }
+    if (maps != nullptr) {
+        std::fclose(maps);
+    }
+    return huge;
+}
 
 // The process's resident memory, from the kernel's account.
 std::size_t ResidentBytes()
@@ -136,5 +184,29 @@ TEST(LargeArray, AReuseScopeKeepsLargerArraysUntilItEnds)
         EXPECT_EQ(next[12345], 0u);
     }
     EXPECT_LT(ResidentBytes(), before + kBytes / 2); // the scope ended: given back
+}
+
+// Fresh memory is advised onto huge pages, which a search's random reads want, except a
+// sort's buffers and what is made while a reuse scope lives (structures built one after
+// another): on a virtual machine that hands freed memory back to its host, a fresh huge
+// page costs milliseconds.
+TEST(LargeArray, FreshArraysAreAdvisedHugeOutsideBuildsAndSorts)
+{
+    constexpr std::size_t kBytes = std::size_t{90} << 20; // beyond what is always kept
+    {
+        host::LargeVector<std::uint8_t> searched(kBytes);
+        EXPECT_TRUE(AdvisedHuge(searched.data()));
+    }
+    {
+        host::TransientVector<std::uint8_t> sorting(kBytes + (std::size_t{2} << 20));
+        EXPECT_FALSE(AdvisedHuge(sorting.data()));
+    }
+    {
+        const host::LargeArrayReuse reuse(std::size_t{1} << 20);
+        host::LargeVector<std::uint8_t> built(kBytes + (std::size_t{4} << 20));
+        EXPECT_FALSE(AdvisedHuge(built.data()));
+    }
+    host::LargeVector<std::uint8_t> after(kBytes + (std::size_t{6} << 20));
+    EXPECT_TRUE(AdvisedHuge(after.data()));
 }
 #endif
