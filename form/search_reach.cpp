@@ -1,8 +1,6 @@
 // How far a search reaches when the host set search options: the searched fields,
 // the length limit they allow and the exact value first.
 #include "form/tfrm_pesquisa.h"
-#include "host/storage/large_array.h"
-#include "host/storage/text_sort.h"
 
 #include <algorithm>
 #include <touchsearch/client_dataset.h>
@@ -36,22 +34,20 @@ void TfrmPesquisa::OrderAndPrepareReach(host::ClientDataset& client, const QStri
         client.SetIndexName(indexName);
         return;
     }
-    // The order's sort frees its large arrays as it ends; kept until the build below has
-    // taken over, they spare it that much fresh memory, which costs milliseconds a
-    // megabyte on a virtual machine that hands freed memory back to its host.
-    const host::LargeArrayReuse handOver(std::size_t(client.TotalRecordCount()) *
-                                         host::kTextSortBytesPerRecord);
-    client.SetIndexName(indexName);
     // What the first keystroke over several fields reads is built now, with the window
     // opening, rather than by that keystroke.
-    client.PrepareSearch(SearchColumns(), m_searchOptions.words);
+    client.SetIndexNameAndPrepareSearch(indexName, SearchColumns(indexName), m_searchOptions.words);
 }
 
 QStringList TfrmPesquisa::SearchColumns() const
 {
     const host::ClientDataset* client = ClientDataSet();
     // A client dataset's search column is named by its index, as in every search.
-    const QString first = client != nullptr ? client->GetIndexName() : FCampoPesquisa;
+    return SearchColumns(client != nullptr ? client->GetIndexName() : FCampoPesquisa);
+}
+
+QStringList TfrmPesquisa::SearchColumns(const QString& first) const
+{
     QStringList columns{first};
     for (const QString& field : m_searchOptions.fields) {
         if (field.compare(first, Qt::CaseInsensitive) != 0) {

@@ -86,6 +86,8 @@ public:
     // The fields a search looks in: the search column first, then the searched
     // fields other than it.
     QStringList SearchColumns() const;
+    // The same with the search column named `first`.
+    QStringList SearchColumns(const QString& first) const;
     // Orders a client dataset by the index named, and builds ahead what a search over
     // several fields will read.
     void OrderAndPrepareReach(host::ClientDataset& client, const QString& indexName);

@@ -4,7 +4,9 @@
 #include "host/filter/prefix_ranges.h"
 #include "host/filter/reach_terms.h"
 #include "host/memory/client_dataset_p.h"
+#include "host/storage/large_array.h"
 #include "host/storage/leading_order.h"
+#include "host/storage/text_sort.h"
 
 #include <algorithm>
 #include <touchsearch/client_dataset.h>
@@ -147,6 +149,15 @@ bool ClientDataset::SearchPrepared() const
 {
     return std::all_of(d->m_searchBuilds.begin(), d->m_searchBuilds.end(),
                        [](const std::unique_ptr<SearchBuild>& build) { return build->Ready(); });
+}
+
+void ClientDataset::SetIndexNameAndPrepareSearch(const QString& name, const QStringList& fields,
+                                                 bool byWords)
+{
+    // Kept until the build has begun its own reuse, which keeps them on.
+    const LargeArrayReuse handOver(std::size_t{d->m_table.RecordCount()} * kTextSortBytesPerRecord);
+    SetIndexName(name);
+    PrepareSearch(fields, byWords);
 }
 
 void ClientDataset::PrepareSearch(const QStringList& fields, bool byWords)

@@ -3,6 +3,7 @@
 #include "host/memory/search_build.h"
 #include "host/storage/table.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -120,13 +121,15 @@ TEST(SearchBuild, SearchesBeforeTheBuildEndsFindWhatAPlainEvaluationFinds)
 
 // A second call while the first build runs (a title tap just after the window opened,
 // or a search by words after one without) builds only what the first does not, and the
-// searches read both.
+// searches read both, in the order the tap set.
 TEST(SearchBuild, ASecondPreparationWhileTheFirstRunsAddsToIt)
 {
     auto ds = MakeCustomers();
     ds->PrepareSearch({QStringLiteral("NOME"), QStringLiteral("FONE")}, false);
-    ds->SetIndexName(QStringLiteral("CODIGO"));
-    ds->PrepareSearch(kFields, true);
+    ds->SetIndexNameAndPrepareSearch(QStringLiteral("CODIGO"), kFields, true);
+    EXPECT_EQ(ds->GetIndexName(), QStringLiteral("CODIGO"));
+    const std::vector<qint64> cru = Shown(*ds, Word(QStringLiteral("CRU")));
+    EXPECT_TRUE(std::is_sorted(cru.begin(), cru.end()));
     for (const QString& filter :
          {Word(QStringLiteral("CRU")), Word(QStringLiteral("1190")), Contains(QStringLiteral("ZA")),
           Contains(QStringLiteral("317")), Contains(QStringLiteral("A CR"))}) {
