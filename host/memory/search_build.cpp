@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -31,21 +32,27 @@ std::unique_ptr<const LargeVector<std::uint32_t>> Leading(const Table& table, in
         LeadingBytesOrder(table.Col(field), ignoreAccents));
 }
 
-// Runs build(item) for each item, on two threads when there are several, each taking
-// the next item when done with one: each structure reads the records only, and a second
-// core would otherwise stay idle. What build raises ends both, then reaches the caller.
-template <class Item, class Build>
-void OnTwoThreads(const std::vector<Item>& items, const Stop& stop, Build build)
+// Runs build(i) for each item i that pick(over) hands out, on two threads when there are
+// several items, each asking for the next when done with one (pick is called by both; it
+// returns std::nullopt when this thread is done, and may wait while over() is false):
+// each structure reads the records only, and a second core would otherwise stay idle.
+// What build raises ends both, then reaches the caller.
+template <class Pick, class Build>
+void OnTwoThreads(std::size_t items, const Stop& stop, Pick pick, Build build)
 {
-    std::atomic<std::size_t> next = 0;
     std::atomic<bool> abandoned = false;
+    const auto over = [&] { return stop || abandoned; };
     const auto run = [&] {
-        for (std::size_t i = next++; i < items.size() && !stop && !abandoned; i = next++) {
-            build(items[i]);
+        while (!over()) {
+            const std::optional<std::size_t> item = pick(over);
+            if (!item) {
+                return;
+            }
+            build(*item);
         }
     };
     std::future<void> other;
-    if (items.size() > 1) {
+    if (items > 1) {
         try {
             other = std::async(std::launch::async, run);
         } catch (const std::system_error&) {
@@ -66,6 +73,20 @@ void OnTwoThreads(const std::vector<Item>& items, const Stop& stop, Build build)
     }
 }
 
+// The same over a list, in its order.
+template <class Item, class Build>
+void OnTwoThreads(const std::vector<Item>& items, const Stop& stop, Build build)
+{
+    std::atomic<std::size_t> next = 0;
+    OnTwoThreads(
+        items.size(), stop,
+        [&](const auto&) -> std::optional<std::size_t> {
+            const std::size_t i = next++;
+            return i < items.size() ? std::optional(i) : std::nullopt;
+        },
+        [&](std::size_t i) { build(items[i]); });
+}
+
 bool Holds(const std::vector<int>& fields, int field)
 {
     return std::find(fields.begin(), fields.end(), field) != fields.end();
@@ -83,9 +104,10 @@ void Starting(const SearchBuildPlan& plan, SearchPart part, int field)
 struct SearchProgress {
     std::mutex mutex;
     std::condition_variable changed;
-    SearchStructures built;                      // built, not yet taken
-    std::set<std::pair<SearchPart, int>> coming; // planned, not yet built
-    std::exception_ptr error;                    // what building raised, until taken
+    SearchStructures built;                           // built, not yet taken
+    std::set<std::pair<SearchPart, int>> coming;      // planned, not yet built
+    std::multiset<std::pair<SearchPart, int>> wanted; // what searches wait for now
+    std::exception_ptr error;                         // what building raised, until taken
 
     // Hands built parts over: put moves the structure into `built`, and `parts` are no
     // longer coming.
@@ -141,16 +163,65 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
     // First, on two threads, what a scanned code reads, as it comes at once (a name is
     // typed by hand): the text fields' bytes, which tell a key which fields cannot hold it
     // (a digit in no name), and the orders. Then the words, which read each half of the
-    // records on a thread of their own.
-    std::vector<std::pair<SearchPart, int>> first;
+    // records on a thread of their own. A part a search waits for goes before the others.
+    std::vector<std::pair<SearchPart, int>> parts;
     for (const int field : plan.words) {
-        first.emplace_back(SearchPart::Bytes, field);
+        parts.emplace_back(SearchPart::Bytes, field);
     }
     for (const int field : leading) {
-        first.emplace_back(SearchPart::Leading, field);
+        parts.emplace_back(SearchPart::Leading, field);
     }
-    OnTwoThreads(first, stop, [&](const std::pair<SearchPart, int>& part) {
+    const std::size_t firstCount = parts.size();
+    for (const auto& [field, hasWords] : spaced) {
+        if (hasWords) {
+            parts.emplace_back(SearchPart::Words, field);
+        }
+    }
+    // Under progress.mutex: which parts a thread has taken, how many of the first are
+    // built, how many word indexes are being built.
+    std::vector<bool> taken(parts.size());
+    std::size_t firstDone = 0;
+    std::size_t wordsBusy = 0;
+    const auto pick = [&](const auto& over) -> std::optional<std::size_t> {
+        std::unique_lock lock(progress.mutex);
+        const auto take = [&](std::size_t i) {
+            taken[i] = true;
+            if (i >= firstCount) {
+                ++wordsBusy;
+            }
+            return std::optional(i);
+        };
+        for (;;) {
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                if (!taken[i] && progress.wanted.count(parts[i]) != 0) {
+                    return take(i);
+                }
+            }
+            const auto i = static_cast<std::size_t>(std::find(taken.begin(), taken.end(), false) -
+                                                    taken.begin());
+            if (i == parts.size() || over()) {
+                return std::nullopt;
+            }
+            // Unless a search waits for it, a word index starts once the first parts are
+            // all built, one at a time: it takes the other core itself. Till then this
+            // thread waits, ready for what a search asks (bounded: it also ends when the
+            // build is stopped or the other thread failed).
+            if (i < firstCount || (firstDone == firstCount && wordsBusy == 0)) {
+                return take(i);
+            }
+            progress.changed.wait_for(lock, std::chrono::milliseconds(20));
+        }
+    };
+    const auto build = [&](const std::pair<SearchPart, int>& part) {
         const int field = part.second;
+        if (part.first == SearchPart::Words) {
+            Starting(plan, SearchPart::Words, field);
+            auto index =
+                std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, true);
+            progress.Hand({part},
+                          [&](SearchStructures& built) { built.words[field] = std::move(index); });
+            return;
+        }
         const Column& column = table.Col(field);
         if (part.first == SearchPart::Leading) {
             Starting(plan, SearchPart::Leading, field);
@@ -173,21 +244,19 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             auto& into = index->HasWords() ? built.words : built.bytes;
             into[field] = std::move(index);
         });
+    };
+    OnTwoThreads(parts.size(), stop, pick, [&](std::size_t i) {
+        build(parts[i]);
+        {
+            const std::lock_guard lock(progress.mutex);
+            if (i < firstCount) {
+                ++firstDone;
+            } else {
+                --wordsBusy;
+            }
+        }
+        progress.changed.notify_all(); // a thread may wait to start a word index
     });
-    for (const auto& [name, hasWords] : spaced) {
-        const int field = name; // clang 14 cannot capture a structured binding
-        if (stop) {
-            break;
-        }
-        if (!hasWords) {
-            continue;
-        }
-        Starting(plan, SearchPart::Words, field);
-        auto index =
-            std::make_unique<filter::WordIndex>(table.Col(field), plan.ignoreAccents, true);
-        progress.Hand({{SearchPart::Words, field}},
-                      [&](SearchStructures& built) { built.words[field] = std::move(index); });
-    }
     return spaced;
 }
 
@@ -320,7 +389,11 @@ bool SearchBuild::Ready() const
 void SearchBuild::Await(SearchPart part, int field) const
 {
     std::unique_lock lock(m_progress->mutex);
+    // Said to the worker, which builds it next unless it has begun it already.
+    const auto wanted = m_progress->wanted.insert({part, field});
+    m_progress->changed.notify_all();
     m_progress->changed.wait(lock, [&] { return m_progress->coming.count({part, field}) == 0; });
+    m_progress->wanted.erase(wanted);
 }
 
 void SearchBuild::AwaitTyped() const

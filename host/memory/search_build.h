@@ -51,8 +51,9 @@ struct SearchBuildPlan {
 // on two threads, what a scanned code reads (the leading orders, and each text field's
 // bytes), then the word indexes, then the pair summaries that a contains search reads.
 // Each part is handed over as soon as it is built: a keystroke that comes before waits
-// only for the parts it reads, at most the time they take (a code needs no word index of
-// the names). The table must not change while a build runs: Stop first.
+// only for the parts it reads (a code needs no word index of the names), and a part it
+// waits for is built next, on the first thread free. The table must not change while a
+// build runs: Stop first.
 class SearchBuild {
 public:
     SearchBuild(const Table& table, SearchBuildPlan plan);
@@ -68,7 +69,8 @@ public:
     // Whether everything is built (never waits).
     bool Ready() const;
     // Waits until the part of the field is built, or is known not to come (the plan does
-    // not make it, the build stopped or failed). The part is then taken with TakeBuilt.
+    // not make it, the build stopped or failed); the worker builds it next unless it has
+    // begun it already. The part is then taken with TakeBuilt.
     void Await(SearchPart part, int field) const;
     // Waits until every part typing reads is built or is known not to come.
     void AwaitTyped() const;

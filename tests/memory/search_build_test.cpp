@@ -288,3 +288,39 @@ TEST(SearchBuild, EachPartIsTakenWithoutWaitingForTheOthers)
     EXPECT_FALSE(build.TypedPending(kName, true));
     EXPECT_FALSE(held.TimedOut());
 }
+
+// A part a search waits for is built next, before parts planned ahead of it: with the
+// code's order held back on one thread, a letter typed at once has the names' words from
+// the other, which would otherwise start them only once every order is built.
+TEST(SearchBuild, APartASearchWaitsForIsBuiltAheadOfItsTurn)
+{
+    host::Table table;
+    table.AddField({QStringLiteral("NOME"), host::FieldType::Text, 0});
+    table.AddField({QStringLiteral("CODIGO"), host::FieldType::Integer, 0});
+    for (int i = 0; i < 5000; ++i) {
+        table.AppendRecord(
+            {QString::fromUtf8(kFirst[i % 6]) + u' ' + QString::fromUtf8(kLast[i % 5]),
+             qlonglong{i}});
+    }
+    constexpr int kName = 0;
+    constexpr int kCode = 1;
+    PartHeld held(host::SearchPart::Leading, kCode);
+    host::SearchBuildPlan plan;
+    plan.byWords = true;
+    plan.words = {kName};
+    plan.leading = {kCode};
+    plan.starting = held.Hook();
+    host::SearchBuild build(table, plan);
+
+    build.Await(host::SearchPart::Words, kName);
+    host::SearchStructures early = build.TakeBuilt();
+    EXPECT_FALSE(held.TimedOut());
+    ASSERT_EQ(early.words.count(kName), 1U);
+    EXPECT_TRUE(early.words[kName]->HasWords());
+    EXPECT_EQ(early.leadingOrders.count(kCode), 0U); // still held back
+
+    held.Release();
+    build.AwaitTyped();
+    EXPECT_EQ(build.TakeBuilt().leadingOrders.count(kCode), 1U);
+    EXPECT_FALSE(held.TimedOut());
+}
