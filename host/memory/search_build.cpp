@@ -191,9 +191,16 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             }
             return std::optional(i);
         };
+        // A part is wanted when a search waits for it, or for the words a field's bytes
+        // come with (a field without spaces has them built together).
+        const auto wanted = [&](const std::pair<SearchPart, int>& part) {
+            return progress.wanted.count(part) != 0 ||
+                   (part.first == SearchPart::Bytes && !spaced.at(part.second) &&
+                    progress.wanted.count({SearchPart::Words, part.second}) != 0);
+        };
         for (;;) {
             for (std::size_t i = 0; i < parts.size(); ++i) {
-                if (!taken[i] && progress.wanted.count(parts[i]) != 0) {
+                if (!taken[i] && wanted(parts[i])) {
                     return take(i);
                 }
             }
