@@ -21,7 +21,7 @@ std::size_t RoundUp(std::size_t bytes)
     return (bytes + kHugePage - 1) & ~(kHugePage - 1);
 }
 
-// Gives an array back a few megabytes at a time: the kernel holds the process's address
+// Gives an array back 16 MB at a time: the kernel holds the process's address
 // space while it frees pages, and every other thread's page fault waits meanwhile (a
 // keystroke's too, while a build gives back hundreds of megabytes of small pages).
 void UnmapInPieces(void* memory, std::size_t size)
