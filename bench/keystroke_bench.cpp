@@ -63,7 +63,8 @@ std::optional<Options> ParseOptions(const QStringList& args)
             options.exactFirst = true;
         } else if (arg == QLatin1String("--key-at-once")) {
             options.keyAtOnce = true;
-        } else if (arg.startsWith(QLatin1String("--key-at-once=")) && arg.size() == 15 &&
+        } else if (const QLatin1String keyAtOnce("--key-at-once=");
+                   arg.startsWith(keyAtOnce) && arg.size() == keyAtOnce.size() + 1 &&
                    arg.back().isLetterOrNumber() && arg.back().unicode() < 0x80) {
             options.keyAtOnce = true;
             options.keyTypedAtOnce = arg.back().toUpper().toLatin1();

@@ -177,20 +177,11 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             parts.emplace_back(SearchPart::Words, field);
         }
     }
-    // Under progress.mutex: which parts a thread has taken, how many of the first are
-    // built, how many word indexes are being built.
-    std::vector<bool> taken(parts.size());
-    std::size_t firstDone = 0;
-    std::size_t wordsBusy = 0;
+    // Where each part is, under progress.mutex.
+    enum class State { Waiting, Building, Built };
+    std::vector<State> states(parts.size(), State::Waiting);
     const auto pick = [&](const auto& over) -> std::optional<std::size_t> {
         std::unique_lock lock(progress.mutex);
-        const auto take = [&](std::size_t i) {
-            taken[i] = true;
-            if (i >= firstCount) {
-                ++wordsBusy;
-            }
-            return std::optional(i);
-        };
         // A part is wanted when a search waits for it, or for the words a field's bytes
         // come with (a field without spaces has them built together).
         const auto wanted = [&](const std::pair<SearchPart, int>& part) {
@@ -198,14 +189,26 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
                    (part.first == SearchPart::Bytes && !spaced.at(part.second) &&
                     progress.wanted.count({SearchPart::Words, part.second}) != 0);
         };
+        const auto firstBuilt = [&] {
+            return std::all_of(states.begin(), states.begin() + firstCount,
+                               [](State state) { return state == State::Built; });
+        };
+        const auto wordsBuilding = [&] {
+            return std::find(states.begin() + firstCount, states.end(), State::Building) !=
+                   states.end();
+        };
+        const auto take = [&](std::size_t i) {
+            states[i] = State::Building;
+            return std::optional(i);
+        };
         for (;;) {
             for (std::size_t i = 0; i < parts.size(); ++i) {
-                if (!taken[i] && wanted(parts[i])) {
+                if (states[i] == State::Waiting && wanted(parts[i])) {
                     return take(i);
                 }
             }
-            const auto i = static_cast<std::size_t>(std::find(taken.begin(), taken.end(), false) -
-                                                    taken.begin());
+            const auto i = static_cast<std::size_t>(
+                std::find(states.begin(), states.end(), State::Waiting) - states.begin());
             if (i == parts.size() || over()) {
                 return std::nullopt;
             }
@@ -213,7 +216,7 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
             // all built, one at a time: it takes the other core itself. Till then this
             // thread waits, ready for what a search asks (bounded: it also ends when the
             // build is stopped or the other thread failed).
-            if (i < firstCount || (firstDone == firstCount && wordsBusy == 0)) {
+            if (i < firstCount || (firstBuilt() && !wordsBuilding())) {
                 return take(i);
             }
             progress.changed.wait_for(lock, std::chrono::milliseconds(20));
@@ -256,11 +259,7 @@ std::map<int, bool> BuildTyped(const Table& table, const SearchBuildPlan& plan, 
         build(parts[i]);
         {
             const std::lock_guard lock(progress.mutex);
-            if (i < firstCount) {
-                ++firstDone;
-            } else {
-                --wordsBusy;
-            }
+            states[i] = State::Built;
         }
         progress.changed.notify_all(); // a thread may wait to start a word index
     });
