@@ -283,14 +283,23 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
     // many times.
     SqlText others;
     QStringList otherTerms;
+    std::vector<const SqlAlternative*> positional;
     for (std::size_t a = 0; a < alternatives.options.size(); ++a) {
-        if (a != inRange) {
+        if (a == inRange) {
+            continue;
+        }
+        if (ReadByPositions(alternatives.options[a])) {
+            positional.push_back(&alternatives.options[a]);
+        } else {
             AppendCondition(others, otherTerms, alternatives.options[a].own);
         }
     }
     others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
     QStringList branches;
     for (const bool ranged : {true, false}) {
+        if (!ranged && otherTerms.isEmpty()) {
+            continue;
+        }
         QStringList terms;
         AppendCondition(out, terms, ranged ? alternatives.options[inRange].own : others);
         AppendCondition(out, terms, alternatives.rest);
@@ -300,6 +309,10 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
                              terms.join(QStringLiteral(" AND ")), OrderBy(descending, !ranged))
                         .arg(limit);
     }
+    for (const SqlAlternative* option : positional) {
+        branches << PositionBranches(out, *option, alternatives.rest,
+                                     values.join(QStringLiteral(", ")), anchor, descending, limit);
+    }
     QStringList keys;
     for (int k = 0; k < m_keys.size(); ++k) {
         keys << QStringLiteral("ts_u.ts_k%1").arg(k);
@@ -308,6 +321,63 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
         .arg(keys.join(QStringLiteral(", ")), branches.join(QStringLiteral(" UNION ")),
              outerOrder.join(QStringLiteral(", ")))
         .arg(limit);
+}
+
+// Whether a word start after the first word is read off the word positions' indexes: one
+// of the order's first column, the word at least as long as the indexes' word starts and
+// holding a letter. (A word of digits, a phone's or a code's, is rare among the words of
+// names: its few records are found through the trigrams at less cost than planning the
+// positions.)
+bool KeysetQuery::ReadByPositions(const SqlAlternative& option) const
+{
+    const OrderColumn& first = m_order.front();
+    return m_wordPositions && !option.wordOf.isEmpty() && !first.rowIdentity &&
+           m_dialect.Collated(option.wordOf) == Compared(first) &&
+           option.word.toUcs4().size() >= SqlDialect::kWordStartLength &&
+           std::any_of(option.word.begin(), option.word.end(),
+                       [](QChar c) { return c.isLetter(); });
+}
+
+// The records whose word at each indexed position begins with the word, each position's
+// first rows off its index in order (the word's start equal, then the order); and those
+// of a text with more words, found through their own small index and sorted.
+QStringList KeysetQuery::PositionBranches(SqlText& out, const SqlAlternative& option,
+                                          const SqlText& rest, const QString& values,
+                                          const RowValues* anchor, bool descending, int limit) const
+{
+    const QList<uint> letters = option.word.toUcs4();
+    const QString start = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData()),
+                                            SqlDialect::kWordStartLength);
+    const std::string pattern = option.word.toStdString() + '%';
+    // The rest is checked on each row the index gives, as a whole: the planner neither
+    // looks for indexes of its terms (which cost more to plan than the branch to run)
+    // nor reads the records they find in place of the position's.
+    SqlText checked = rest;
+    if (!checked.sql.isEmpty()) {
+        checked.sql = QStringLiteral("(%1) IS TRUE").arg(rest.sql);
+    }
+    QStringList branches;
+    for (int position = 2; position <= m_dialect.WordPositions() + 1; ++position) {
+        const bool beyond = position > m_dialect.WordPositions();
+        QStringList terms;
+        if (beyond) {
+            terms << m_dialect.WordsBeyond(option.wordOf);
+            AppendCondition(out, terms, option.own);
+        } else {
+            const QString word = m_dialect.Word(option.wordOf, position);
+            terms << QStringLiteral("%1 <> ''").arg(word)
+                  << QStringLiteral("%1 = %2").arg(m_dialect.WordStart(option.wordOf, position),
+                                                   m_dialect.Parameter(out, ValueKind::Text, start))
+                  << m_dialect.LikeLiteral(out, word, pattern);
+        }
+        AppendCondition(out, terms, checked);
+        terms << AnchorTerms(out, anchor, descending);
+        branches << QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
+                        .arg(values, m_table, terms.join(QStringLiteral(" AND ")),
+                             OrderBy(descending, beyond))
+                        .arg(limit);
+    }
+    return branches;
 }
 
 // A condition over several fields that no index gives in order (contains, words) is found
@@ -320,11 +390,6 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
 SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                                 int limit) const
 {
-    SqlText out;
-    const QString ordered = OrderBy(descending, false);
-    const SqlText& walked = condition.perRow ? *condition.perRow : condition;
-    const QString nearWalk = Walk(out, walked, anchor, descending, kWalkedRows, limit);
-    const QString farWalk = Walk(out, walked, anchor, descending, kFarRows, limit);
     // Found through the indexes: apart, where the condition is alternatives one of which
     // is a prefix range of the order's first column.
     std::size_t inRange = 0;
@@ -336,25 +401,47 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
             ++inRange;
         }
     }
+    const bool ranged = condition.alternatives && inRange < condition.alternatives->options.size();
+    // Read off the word positions' indexes, the records are found at a few rows' cost
+    // each, sooner than a far walk would find them: there is none.
+    const bool positional =
+        ranged &&
+        std::any_of(condition.alternatives->options.begin(), condition.alternatives->options.end(),
+                    [&](const SqlAlternative& option) { return ReadByPositions(option); });
+    SqlText out;
+    const QString ordered = OrderBy(descending, false);
+    const SqlText& walked = condition.perRow ? *condition.perRow : condition;
+    const QString nearWalk = Walk(out, walked, anchor, descending, kWalkedRows, limit);
+    const QString farWalk =
+        positional ? QString() : Walk(out, walked, anchor, descending, kFarRows, limit);
     const QString sorted =
-        condition.alternatives && inRange < condition.alternatives->options.size()
-            ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
-            : Found(out, condition, anchor, descending, limit);
-    // Matches among the first rows at this rate or more (and more than one, which may be
-    // chance): the far walk is expected to find the window within its bound.
-    const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
-    const QString keys =
-        QStringLiteral(
-            "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
-            "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "
-            "UNION ALL SELECT * FROM ts_far WHERE (SELECT count(*) FROM ts_walk) BETWEEN %5 AND "
-            "%6 AND (SELECT count(*) FROM ts_far) >= %4 "
-            "UNION ALL SELECT * FROM (%3) AS ts_s WHERE (SELECT count(*) FROM ts_walk) < %4 AND "
-            "((SELECT count(*) FROM ts_walk) < %5 OR (SELECT count(*) FROM ts_far) < %4)")
-            .arg(nearWalk, farWalk, sorted)
-            .arg(limit)
-            .arg(dense)
-            .arg(limit - 1);
+        ranged ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
+               : Found(out, condition, anchor, descending, limit);
+    QString keys;
+    if (positional) {
+        keys = QStringLiteral("WITH ts_walk AS MATERIALIZED (%1) "
+                              "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %3 "
+                              "UNION ALL SELECT * FROM (%2) AS ts_s WHERE "
+                              "(SELECT count(*) FROM ts_walk) < %3")
+                   .arg(nearWalk, sorted)
+                   .arg(limit);
+    } else {
+        // Matches among the first rows at this rate or more (and more than one, which may
+        // be chance): the far walk is expected to find the window within its bound.
+        const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
+        keys = QStringLiteral(
+                   "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
+                   "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "
+                   "UNION ALL SELECT * FROM ts_far WHERE (SELECT count(*) FROM ts_walk) BETWEEN "
+                   "%5 AND %6 AND (SELECT count(*) FROM ts_far) >= %4 "
+                   "UNION ALL SELECT * FROM (%3) AS ts_s WHERE (SELECT count(*) FROM ts_walk) < "
+                   "%4 AND ((SELECT count(*) FROM ts_walk) < %5 OR (SELECT count(*) FROM ts_far) "
+                   "< %4)")
+                   .arg(nearWalk, farWalk, sorted)
+                   .arg(limit)
+                   .arg(dense)
+                   .arg(limit - 1);
+    }
     out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
                   .arg(m_selectList, m_table, m_keyList, keys, ordered);
     return out;

@@ -38,6 +38,10 @@ public:
 
     // The filter's condition (empty: every record).
     void SetCondition(SqlText condition) { m_condition = std::move(condition); }
+    // Whether the database holds the word positions' indexes of the order's first column
+    // (SqlDialect::WordPositions), which a word start after its first word is then read
+    // off in order.
+    void SetWordPositionsIndexed(bool indexed) { m_wordPositions = indexed; }
 
     // Rows in order (descending: from the end backwards), after (before) the row whose
     // values are given when anchor is not null, skipping offset rows, at most limit.
@@ -72,6 +76,10 @@ private:
     QString FoundInRange(SqlText& out, const SqlAlternatives& alternatives, std::size_t inRange,
                          const RowValues* anchor, bool descending, int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
+    bool ReadByPositions(const SqlAlternative& option) const;
+    QStringList PositionBranches(SqlText& out, const SqlAlternative& option, const SqlText& rest,
+                                 const QString& values, const RowValues* anchor, bool descending,
+                                 int limit) const;
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
                         int limit, int offset, bool unindexed = false) const;
@@ -90,6 +98,7 @@ private:
     QStringList m_keys;
     QString m_keyList; // m_keys joined
     SqlText m_condition;
+    bool m_wordPositions = false;
 };
 
 } // namespace host::sql

@@ -242,6 +242,30 @@ QString PostgresDialect::WordsAfterFirst(const QString& textExpression) const
     return QStringLiteral("substr(%1, NULLIF(strpos(%1, ' '), 0))").arg(textExpression);
 }
 
+QString PostgresDialect::Word(const QString& textExpression, int position) const
+{
+    return QStringLiteral("split_part(%1, ' ', %2)").arg(textExpression).arg(position);
+}
+
+QString PostgresDialect::WordStart(const QString& textExpression, int position) const
+{
+    return QStringLiteral("substr(%1, 1, %2)")
+        .arg(Word(textExpression, position))
+        .arg(kWordStartLength);
+}
+
+QString PostgresDialect::WordsBeyond(const QString& textExpression) const
+{
+    return QStringLiteral("(length(%1) - length(replace(%1, ' ', '')) >= %2)")
+        .arg(textExpression)
+        .arg(WordPositions());
+}
+
+QString PostgresDialect::WordPositionsCheck() const
+{
+    return QStringLiteral("SELECT to_regclass(CAST(? AS text)) IS NOT NULL");
+}
+
 QString PostgresDialect::LikeExpression(const QString& text, const QString& pattern) const
 {
     return QStringLiteral("(%1 LIKE %2 ESCAPE '')").arg(Collated(text), pattern);

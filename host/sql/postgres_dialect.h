@@ -34,6 +34,12 @@ public:
     bool PrefixRangeIsExact() const override { return true; }
     bool IndexesAccentFolded() const override { return true; }
     QString WordsAfterFirst(const QString& textExpression) const override;
+    // Names have up to eight words or so (given names, particles, two surnames).
+    int WordPositions() const override { return 8; }
+    QString Word(const QString& textExpression, int position) const override;
+    QString WordStart(const QString& textExpression, int position) const override;
+    QString WordsBeyond(const QString& textExpression) const override;
+    QString WordPositionsCheck() const override;
     QString Unindexed(const QString& expression, ValueKind kind) const override;
     QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
                       bool nullable) const override;
@@ -72,6 +78,10 @@ public:
     QString SearchIndexClosing(const QString& relation) const override;
 
 private:
+    QStringList WordPositionIndexes(const SearchIndexTarget& target, const QString& folded,
+                                    bool accents, const QString& nullsFirst,
+                                    const QString& include) const;
+
     QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then
 };
 

@@ -84,6 +84,15 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
                 << "unaccented";
     }
     QStringList drops;
+    // The word positions' indexes hold the fields searched with it too.
+    for (int position = 2; position <= WordPositions(); ++position) {
+        const QString held =
+            LackingColumns(db, target.QualifiedIndexName(WordPositionPurpose(false, position)),
+                           target.searchedWith);
+        if (!held.isEmpty()) {
+            drops << held;
+        }
+    }
     for (const char* purpose : ordered) {
         const QString index = target.QualifiedIndexName(purpose);
         if (const QString drop = StaleNullsPlacement(db, index, target.nullable); !drop.isEmpty()) {
@@ -181,12 +190,43 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
                           .arg(target.IndexName("upper_unaccented_words_trgm"), table,
                                WordsAfterFirst(Upper(AccentFolded(read))));
     }
+    if (target.searchColumn) {
+        // Upper-cased only: the accent fold's expression, three times in an index's
+        // definition, is more than the catalogue takes in one row.
+        statements << WordPositionIndexes(target, upper, false, nullsFirst, include);
+    }
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                  "gin_trgm_ops)")
                       .arg(target.IndexName("upper_trgm"), table, upper)
                << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 "
                                  "gin_trgm_ops)")
                       .arg(target.IndexName("trgm"), table, plain);
+    return statements;
+}
+
+// The search column's words after the first, position by position: each position's
+// index holds the records with a word there, by the word's first characters and then in
+// the dataset's order, so that the records where a word begins with a text of that many
+// characters or more come off it in order (a window's worth each, not every match
+// sorted). A text with more words than that keeps its words after the first in a small
+// trigram index.
+QStringList PostgresDialect::WordPositionIndexes(const SearchIndexTarget& target,
+                                                 const QString& folded, bool accents,
+                                                 const QString& nullsFirst,
+                                                 const QString& include) const
+{
+    QStringList statements;
+    for (int position = 2; position <= WordPositions(); ++position) {
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3), (%4)%5%6)%7 "
+                                     "WHERE %8 <> ''")
+                          .arg(target.IndexName(WordPositionPurpose(accents, position)),
+                               target.relation, WordStart(folded, position), folded, nullsFirst,
+                               target.keySuffix, include, Word(folded, position));
+    }
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
+                                 "gin_trgm_ops) WHERE %4")
+                      .arg(target.IndexName(WordPositionPurpose(accents, 0)), target.relation,
+                           WordsAfterFirst(folded), WordsBeyond(folded));
     return statements;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -25,12 +26,17 @@ struct SearchIndexTarget {
     // ordered indexes too, so that a search over all of them that walks the order reads
     // the index alone.
     QStringList searchedWith;
+    // The first field named: the search column, which the dataset orders by.
+    bool searchColumn = false;
 
     // An index's quoted name: short and stable, so that the same table, field and purpose
     // always give the same name and running the call again creates nothing new.
-    QString IndexName(const char* purpose) const;
+    QString IndexName(QByteArrayView purpose) const;
     // The name as SQL outside the table's schema names it.
-    QString QualifiedIndexName(const char* purpose) const { return qualifier + IndexName(purpose); }
+    QString QualifiedIndexName(QByteArrayView purpose) const
+    {
+        return qualifier + IndexName(purpose);
+    }
 };
 
 } // namespace host::sql

@@ -161,8 +161,7 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     target.table = schema.table;
     target.relation = schema.relation;
     // An index is made in its table's schema; elsewhere it is named through it.
-    target.qualifier =
-        schema.schema.isEmpty() ? QString() : SqlDialect::QuoteIdentifier(schema.schema) + u'.';
+    target.qualifier = sql::SchemaQualifier(schema);
     target.keySuffix = KeySuffix(schema, *dialect);
     for (const QString& name : names) {
         const int f = schema.fields.FindField(name);
@@ -189,6 +188,7 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         // walks: its ordered indexes hold the others.
         const bool searchColumn = !fields.isEmpty() && schema.fields.FindField(fields.front()) == f;
         target.searchedWith = searchColumn ? SearchedWith(schema, names, f) : QStringList();
+        target.searchColumn = searchColumn && names.size() > 1;
         statements << dialect->StaleSearchIndexes(db, target, options)
                    << dialect->SearchIndexes(target, options);
     }

@@ -4,6 +4,7 @@
 #include "host/sql/database_url.h"
 #include "host/sql/keyset_query.h"
 #include "host/sql/local_copy.h"
+#include "host/sql/search_index_target.h"
 #include "host/sql/sql_session.h"
 #include "host/sql/sql_translation.h"
 #include "host/sql/table_schema.h"
@@ -253,6 +254,36 @@ public:
         }
         m_query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
                                                 select.join(QStringLiteral(", ")), order, keys);
+        m_query->SetWordPositionsIndexed(WordPositionsIndexed(order.front()));
+    }
+
+    // Whether the database holds the word positions' indexes of the order's first column
+    // (CreateSearchIndexes makes them, on the search column read folded): without them a
+    // word start after the first word is found through the trigrams, as the server
+    // could not read a position's records in order.
+    bool WordPositionsIndexed(const OrderColumn& first) const
+    {
+        const QString check = Dialect().WordPositionsCheck();
+        if (check.isEmpty() || first.rowIdentity || !first.folded || m_schema->view ||
+            first.valueIndex >= m_schema->fields.FieldCount()) {
+            return false;
+        }
+        sql::SearchIndexTarget target;
+        target.table = m_schema->table;
+        target.field = m_schema->fields.Def(first.valueIndex).name;
+        target.qualifier = sql::SchemaQualifier(*m_schema);
+        SqlText statement;
+        statement.sql = check;
+        statement.values << target.QualifiedIndexName(
+            SqlDialect::WordPositionPurpose(first.accents, 0));
+        try {
+            QSqlQuery& result = m_session->Run(statement, What());
+            const bool held = result.next() && result.value(0).toBool();
+            result.finish();
+            return held;
+        } catch (const DatasetError&) {
+            return false; // the window's own statement tells what failed
+        }
     }
 
     // SQLite keeps any value in any column whatever its declared type: text "abc" in a

@@ -46,6 +46,12 @@ std::unique_ptr<SqlDialect> SqlDialect::ForUrl(const DatabaseUrl& url)
     return std::make_unique<SqliteDialect>();
 }
 
+QByteArray SqlDialect::WordPositionPurpose(bool accents, int position)
+{
+    const QByteArray folded = accents ? "upper_unaccented_" : "upper_";
+    return position == 0 ? folded + "words_beyond" : folded + "word" + QByteArray::number(position);
+}
+
 QString DescribeDatabase(const QSqlDatabase& db)
 {
     if (db.driverName() == QLatin1String("QSQLITE")) {

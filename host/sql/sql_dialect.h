@@ -63,6 +63,10 @@ struct SqlAlternative {
     SqlText own;
     // The collated text whose prefix range that term is, or empty.
     QString rangeOf;
+    // A word start after the first word ("% w%", w a plain word): the text it is found in
+    // (not collated) and w; else empty.
+    QString wordOf;
+    QString word;
 };
 
 // A condition as the OR of its first group's alternatives, each ANDed with the rest
@@ -193,6 +197,41 @@ public:
         (void)textExpression;
         return {};
     }
+
+    // Word positions after the first (2 up to this) that the search indexes give one
+    // ordered index each on the search column's folded text: the word's first
+    // kWordStartLength characters, then the order. A word start after the first word is
+    // then read off them in order, a window's worth a position, where otherwise every
+    // record holding such a word was found and sorted; the words of a text with more
+    // words than that go through a small index of their own (WordsBeyond). 0 where the
+    // dialect has no such indexes.
+    virtual int WordPositions() const { return 0; }
+    static constexpr int kWordStartLength = 4;
+    // The text's word at the position (1: the first), the text split at every space, so
+    // that two spaces make an empty word; empty past the last.
+    virtual QString Word(const QString& textExpression, int position) const
+    {
+        (void)position;
+        return textExpression;
+    }
+    // The first kWordStartLength characters of that word.
+    virtual QString WordStart(const QString& textExpression, int position) const
+    {
+        return Word(textExpression, position);
+    }
+    // Whether the text has words past the last of WordPositions (as many spaces or more).
+    virtual QString WordsBeyond(const QString& textExpression) const
+    {
+        (void)textExpression;
+        return {};
+    }
+    // A statement giving one row with one truth: whether the database holds the field's
+    // word-position indexes (accents: those on its accent-folded text); empty where the
+    // dialect makes none.
+    virtual QString WordPositionsCheck() const { return {}; }
+    // The purpose naming the index of a word position, or (position 0) that of the words
+    // beyond them (SearchIndexTarget::IndexName).
+    static QByteArray WordPositionPurpose(bool accents, int position);
 
     // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
     // not (SQLite: no index may need this program's function), a prefix search with

@@ -134,6 +134,8 @@ public:
                 alternative.own.sql = own.Translate(*option);
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
+                    alternative.wordOf = own.m_wordOf;
+                    alternative.word = own.m_word;
                 }
                 ranged = ranged || !alternative.rangeOf.isEmpty();
                 alternatives->options.push_back(std::move(alternative));
@@ -744,6 +746,9 @@ private:
                                       ? WordsAfterFirst(node.Operand())
                                       : QString();
             match = m_dialect.LikeLiteral(m_out, words.isEmpty() ? text : words, pattern);
+            if (!words.isEmpty()) {
+                NoteWord(text, pattern);
+            }
             if (!node.Negated() && !prefix.empty()) {
                 // A range on the same expression, implied by the match, lets an index on
                 // it serve a prefix search.
@@ -801,6 +806,20 @@ private:
             return {};
         }
         return words;
+    }
+
+    // A word start after the first word ("% w%" over the words after the first) of a plain
+    // word w, which the word positions' indexes may serve.
+    void NoteWord(const QString& text, const std::string& pattern)
+    {
+        std::string word = pattern.substr(2);
+        if (word.ends_with('%')) {
+            word.pop_back();
+            if (!word.empty() && word.find_first_of("%_ ") == std::string::npos) {
+                m_wordOf = text;
+                m_word = QString::fromStdString(word);
+            }
+        }
     }
 
     // A text a pattern is matched against: a second one spreads the search.
@@ -1036,7 +1055,9 @@ private:
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
     QString m_rangeOf;   // the collated text of the last prefix range written alone
-    QString m_matched;   // the first text a pattern was matched against
+    QString m_wordOf;    // the text of the last word start noted (NoteWord), and the word
+    QString m_word;
+    QString m_matched; // the first text a pattern was matched against
 };
 
 } // namespace

@@ -5,6 +5,11 @@
 
 namespace host::sql {
 
+QString SchemaQualifier(const TableSchema& schema)
+{
+    return schema.schema.isEmpty() ? QString() : SqlDialect::QuoteIdentifier(schema.schema) + u'.';
+}
+
 void SchemaError(const QSqlDatabase& db, const QString& table, const QString& what)
 {
     throw DatasetError(

@@ -42,6 +42,10 @@ struct TableSchema {
     void ChooseUniqueKey(const std::vector<QStringList>& keys, const QStringList& notNullColumns);
 };
 
+// The table's schema as SQL names what is in it ("SCHEMA."), empty when the search path
+// found the table.
+QString SchemaQualifier(const TableSchema& schema);
+
 // Reads a table's columns and keys; raises naming the table and the database when
 // the table does not exist or the catalogue cannot be read.
 TableSchema ReadTableSchema(QSqlDatabase& db, const SqlDialect& dialect, const QString& table);

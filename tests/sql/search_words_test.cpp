@@ -594,6 +594,118 @@ TEST_P(SearchWordsTest, SearchesTheFirstRowsHoldOrNotSelectTheSameRecordsPageAft
     EXPECT_EQ(selecting, 12);
 }
 
+// Words of long names: some that begin others, with and without accents, many names
+// longer than the word positions the search indexes hold apart.
+const char* const kLongNameWords[] = {
+    "MARIA", "Mariana", "MARÍLIA",   "mari", "SILVA", "SILVEIRA", "silvano", "SOUZA",     "Sousa",
+    "DA",    "DOS",     "Anastácia", "ANAS", "JOÃO",  "JOAO",     "1234",    "MARIA-JOSÉ"};
+// Typed texts: a first word long enough for the word positions or not, a second one.
+const char* const kLongTyped[] = {"MARIA", "MARI", "MARIL", "MARÍ", "SILV", "SILVEIRA", "SOUZ",
+                                  "ANAS",  "JOÃO", "JOAO",  "DA",   "SA",   "1234",     "MARIA-J"};
+
+// A search of words whose first word begins a later word of the search column, with the
+// word positions' indexes made, reads those records off them position by position (the
+// words of names longer than the positions through their own index): the same records,
+// in the same order, page after page, as ClientDataset selects, with case and accents set
+// aside or only case. Without those indexes the statement is written as before.
+TEST(SearchWordsIndexes, WordStartsOfTheSearchColumnComeOffTheWordPositionsInOrder)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    std::mt19937 rng(2026);
+    std::vector<QVariantList> records;
+    for (int i = 1; i <= 1500; ++i) {
+        QString name;
+        const int words = 1 + static_cast<int>(rng() % 11);
+        for (int w = 0; w < words; ++w) {
+            const QString space = rng() % 9 == 0 ? QStringLiteral("  ") : QStringLiteral(" ");
+            const QString word = QString::fromUtf8(Pick(rng, kLongNameWords));
+            if (name.size() + space.size() + word.size() > 40) {
+                break; // the column's length
+            }
+            name += (w > 0 ? space : QString()) + word;
+        }
+        if (i % 97 == 0) {
+            // The only long word past the eighth position.
+            name = QStringLiteral("A B C D E F G H%1 SILVEIRA").arg(i % 2 == 0 ? "" : " ");
+        }
+        const QVariant nome = i % 23 == 0 ? QVariant() : QVariant(name);
+        records.push_back({static_cast<qlonglong>(i), nome, static_cast<qlonglong>(i),
+                           QVariant(QStringLiteral("1198%1").arg(i)), QVariant(), QVariant(1.5)});
+    }
+    const QString table = db.Table(QStringLiteral("posicoes"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "FONE"};
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    {
+        const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 10);
+        server->SetFilterOptions(host::FilterOption::CaseInsensitive);
+        server->SetOrderFields({QStringLiteral("NOME")});
+        server->SetFilter(FilterOf(search, QStringLiteral("MARIA SILV")));
+        server->SetFiltered(true);
+        EXPECT_FALSE(server->LastStatement().contains(QLatin1String("split_part")))
+            << server->LastStatement().toStdString();
+    }
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, OptionsOf(3));
+    QSqlDatabase writer = db.Writer();
+    int positional = 0;
+    int selecting = 0;
+    for (const int mode : {1, 3}) {
+        SCOPED_TRACE(ModeName(mode));
+        const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 10);
+        client->SetFilterOptions(OptionsOf(mode));
+        server->SetFilterOptions(OptionsOf(mode));
+        OrderBoth(*client, *server, true, mode);
+        for (int i = 0; i < 40; ++i) {
+            QString typed = QString::fromUtf8(Pick(rng, kLongTyped));
+            if (i % 3 != 0) {
+                typed +=
+                    QStringLiteral(" ") +
+                    QString::fromUtf8(Pick(rng, kLongTyped)).left(1 + static_cast<int>(rng() % 5));
+            }
+            SCOPED_TRACE(typed.toStdString());
+            const QString filter = FilterOf(search, typed);
+            server->SetFilter(filter);
+            server->SetFiltered(true);
+            const QString first = server->LastStatement();
+            // The first word is read off the positions when it has four characters and a
+            // letter, and their indexes serve it: upper-cased only, none made on the
+            // accent fold.
+            const QString word = typed.section(u' ', 0, 0);
+            const bool long_ =
+                mode == 1 && word.toUcs4().size() >= 4 && word != QLatin1String("1234");
+            EXPECT_EQ(first.contains(QLatin1String("split_part")), long_) << first.toStdString();
+            if (long_) {
+                const QStringList planned = sql_test::IndexesPlanned(writer, first);
+                // (Purposes as the plan names them, digits left out.)
+                EXPECT_TRUE(planned.contains(QLatin1String("upper_word")) &&
+                            planned.contains(QLatin1String("upper_words_beyond")))
+                    << planned.join(u' ').toStdString() << "\n"
+                    << first.toStdString();
+                ++positional;
+            }
+            client->SetFilter(filter);
+            client->SetFiltered(true);
+            const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+            ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "")
+                << filter.toStdString() << "\nserver: " << first.toStdString();
+            selecting += expected.empty() ? 0 : 1;
+        }
+        // A word only past the eighth position of its names.
+        const QString beyond = FilterOf(search, QStringLiteral("SILVEIRA H"));
+        server->SetFilter(beyond);
+        client->SetFilter(beyond);
+        client->SetFiltered(true);
+        const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+        EXPECT_EQ(expected.size(), 15u);
+        EXPECT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "");
+    }
+    EXPECT_GT(positional, 15);
+    EXPECT_GT(selecting, 50);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
                          ::testing::Values(Server::Sqlite, Server::Postgres),
                          [](const ::testing::TestParamInfo<Server>& info) {
