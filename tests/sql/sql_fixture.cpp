@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -149,6 +150,22 @@ std::vector<QStringList> CursorRows(host::Dataset& dataset)
             break;
         }
     }
+    return rows;
+}
+
+std::vector<QStringList> CursorRowsBackwards(host::Dataset& dataset)
+{
+    std::vector<QStringList> rows;
+    dataset.Last();
+    while (!dataset.IsEmpty() && dataset.RecNo() >= 0) {
+        rows.push_back(RowAt(dataset, dataset.RecNo()));
+        const int before = dataset.RecNo();
+        dataset.Prior();
+        if (dataset.RecNo() == before) {
+            break;
+        }
+    }
+    std::reverse(rows.begin(), rows.end());
     return rows;
 }
 

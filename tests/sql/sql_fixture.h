@@ -65,6 +65,8 @@ private:
 // Every row of a dataset's view as text ("<null>" for NULL), read through its cursor
 // (First, then Next until the end), so paging is exercised on the way.
 std::vector<QStringList> CursorRows(host::Dataset& dataset);
+// The same rows walked from the last one back with Prior, given in the view's order.
+std::vector<QStringList> CursorRowsBackwards(host::Dataset& dataset);
 // The same by row number (MoveTo order free): ClientDataset's view as it stands.
 std::vector<QStringList> IndexedRows(const host::Dataset& dataset);
 
