@@ -178,9 +178,31 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     const auto drops = [](const QStringList& statements) {
         return statements.filter(QStringLiteral("DROP INDEX")).size();
     };
+    // The word positions' indexes of the table, by the purpose that ends their names.
+    const auto wordIndexes = [&]() {
+        QSqlQuery query(db.Writer());
+        query.prepare(QStringLiteral("SELECT c.relname, pg_get_indexdef(i.indexrelid) FROM "
+                                     "pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+                                     "WHERE i.indrelid = to_regclass(?) ORDER BY 1"));
+        query.addBindValue(u'"' + table + u'"');
+        EXPECT_TRUE(query.exec());
+        QStringList found;
+        while (query.next()) {
+            const QString name = query.value(0).toString();
+            static const QRegularExpression word(QStringLiteral("_upper_word(\\d+|s_beyond)$"));
+            if (name.contains(word)) {
+                found << name.mid(name.indexOf(QLatin1String("_upper_word")) + 1) + u' ' +
+                             query.value(1).toString().section(QLatin1String(" INCLUDE "), 1);
+            }
+        }
+        return found;
+    };
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, {"NOME"})), 0);
     EXPECT_TRUE(upperIndex("NOME").endsWith(QLatin1String(" INCLUDE (\"NOME\")")))
         << upperIndex("NOME").toStdString();
+    // A field searched alone gets no word positions: no search over several fields reads
+    // them.
+    EXPECT_EQ(wordIndexes(), QStringList());
     // NOME's upper-cased and plain indexes are made again (a column named in lower case
     // too, which the server writes without quotes).
     const QStringList searched = {"NOME", "FONE", "cpf", "OBS"};
@@ -191,4 +213,17 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\")")))
         << upperIndex("FONE").toStdString();
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 0);
+    // The search column's word positions, second to eighth, hold the fields searched with
+    // it; the words past them have their own (trigram) index. The other fields get none.
+    const QStringList positions = wordIndexes();
+    QStringList expected;
+    for (int position = 2; position <= 8; ++position) {
+        expected << QStringLiteral(
+                        "upper_word%1 (\"NOME\", \"FONE\", cpf) WHERE "
+                        "(split_part(upper(((\"NOME\")::text COLLATE \"C\")), ' '::text, "
+                        "%1) <> ''::text)")
+                        .arg(position);
+    }
+    expected << QStringLiteral("upper_words_beyond ");
+    EXPECT_EQ(positions, expected) << positions.join(u'\n').toStdString();
 }
