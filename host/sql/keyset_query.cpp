@@ -310,7 +310,7 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
                         .arg(limit);
     }
     for (const SqlAlternative* option : positional) {
-        branches << PositionBranches(out, *option, alternatives.rest,
+        branches << PositionBranches(out, *option, alternatives.restPerRow,
                                      values.join(QStringLiteral(", ")), anchor, descending, limit);
     }
     QStringList keys;

@@ -75,6 +75,9 @@ struct SqlAlternatives {
     std::vector<SqlAlternative> options;
     // The condition's other terms, ANDed to each option; empty when there are none.
     SqlText rest;
+    // The same as a row is checked against it (no ranges, no words after the first), for
+    // the options whose rows come off an index that orders them, each checked in turn.
+    SqlText restPerRow;
 };
 
 // A part of a filter the server has this program decide, record by record: its text,

@@ -141,15 +141,20 @@ public:
                 alternatives->options.push_back(std::move(alternative));
             }
             QStringList rest;
+            QStringList restPerRow;
             for (std::size_t r = 0; r < terms.size(); ++r) {
                 if (r != g) {
                     Translator other(m_schema, m_fieldSql, m_dialect, m_source, alternatives->rest,
                                      m_spelling);
                     rest << other.Translate(*terms[r]);
+                    Translator row(m_schema, m_fieldSql, m_dialect, m_source,
+                                   alternatives->restPerRow, Spelling::PerRow);
+                    restPerRow << row.Translate(*terms[r]);
                 }
             }
             if (!rest.isEmpty()) {
                 alternatives->rest.sql = Grouped(rest, QStringLiteral(" AND "));
+                alternatives->restPerRow.sql = Grouped(restPerRow, QStringLiteral(" AND "));
             }
             if (ranged) {
                 return alternatives;
