@@ -136,16 +136,17 @@ QStringList RowAt(const host::Dataset& dataset, int row)
     return values;
 }
 
-} // namespace
-
-std::vector<QStringList> CursorRows(host::Dataset& dataset)
+// The rows the cursor passes from where `begin` places it, moved by `step` until it
+// stays where it is.
+std::vector<QStringList> CursorWalk(host::Dataset& dataset, void (host::Dataset::*begin)(),
+                                    void (host::Dataset::*step)())
 {
     std::vector<QStringList> rows;
-    dataset.First();
+    (dataset.*begin)();
     while (!dataset.IsEmpty() && dataset.RecNo() >= 0) {
         rows.push_back(RowAt(dataset, dataset.RecNo()));
         const int before = dataset.RecNo();
-        dataset.Next();
+        (dataset.*step)();
         if (dataset.RecNo() == before) {
             break;
         }
@@ -153,18 +154,17 @@ std::vector<QStringList> CursorRows(host::Dataset& dataset)
     return rows;
 }
 
+} // namespace
+
+std::vector<QStringList> CursorRows(host::Dataset& dataset)
+{
+    return CursorWalk(dataset, &host::Dataset::First, &host::Dataset::Next);
+}
+
 std::vector<QStringList> CursorRowsBackwards(host::Dataset& dataset)
 {
-    std::vector<QStringList> rows;
-    dataset.Last();
-    while (!dataset.IsEmpty() && dataset.RecNo() >= 0) {
-        rows.push_back(RowAt(dataset, dataset.RecNo()));
-        const int before = dataset.RecNo();
-        dataset.Prior();
-        if (dataset.RecNo() == before) {
-            break;
-        }
-    }
+    std::vector<QStringList> rows =
+        CursorWalk(dataset, &host::Dataset::Last, &host::Dataset::Prior);
     std::reverse(rows.begin(), rows.end());
     return rows;
 }
