@@ -79,8 +79,7 @@ public:
 
 private:
     QStringList WordPositionIndexes(const SearchIndexTarget& target, const QString& folded,
-                                    bool accents, const QString& nullsFirst,
-                                    const QString& include) const;
+                                    const QString& nullsFirst, const QString& include) const;
 
     QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then
 };

@@ -86,9 +86,8 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
     QStringList drops;
     // The word positions' indexes hold the fields searched with it too.
     for (int position = 2; position <= WordPositions(); ++position) {
-        const QString held =
-            LackingColumns(db, target.QualifiedIndexName(WordPositionPurpose(false, position)),
-                           target.searchedWith);
+        const QString held = LackingColumns(
+            db, target.QualifiedIndexName(WordPositionPurpose(position)), target.searchedWith);
         if (!held.isEmpty()) {
             drops << held;
         }
@@ -193,7 +192,7 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
     if (target.searchColumn) {
         // Upper-cased only: the accent fold's expression, three times in an index's
         // definition, is more than the catalogue takes in one row.
-        statements << WordPositionIndexes(target, upper, false, nullsFirst, include);
+        statements << WordPositionIndexes(target, upper, nullsFirst, include);
     }
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                  "gin_trgm_ops)")
@@ -211,21 +210,20 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
 // sorted). A text with more words than that keeps its words after the first in a small
 // trigram index.
 QStringList PostgresDialect::WordPositionIndexes(const SearchIndexTarget& target,
-                                                 const QString& folded, bool accents,
-                                                 const QString& nullsFirst,
+                                                 const QString& folded, const QString& nullsFirst,
                                                  const QString& include) const
 {
     QStringList statements;
     for (int position = 2; position <= WordPositions(); ++position) {
         statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3), (%4)%5%6)%7 "
                                      "WHERE %8 <> ''")
-                          .arg(target.IndexName(WordPositionPurpose(accents, position)),
-                               target.relation, WordStart(folded, position), folded, nullsFirst,
-                               target.keySuffix, include, Word(folded, position));
+                          .arg(target.IndexName(WordPositionPurpose(position)), target.relation,
+                               WordStart(folded, position), folded, nullsFirst, target.keySuffix,
+                               include, Word(folded, position));
     }
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                  "gin_trgm_ops) WHERE %4")
-                      .arg(target.IndexName(WordPositionPurpose(accents, 0)), target.relation,
+                      .arg(target.IndexName(WordPositionPurpose(0)), target.relation,
                            WordsAfterFirst(folded), WordsBeyond(folded));
     return statements;
 }

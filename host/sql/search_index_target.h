@@ -26,7 +26,8 @@ struct SearchIndexTarget {
     // ordered indexes too, so that a search over all of them that walks the order reads
     // the index alone.
     QStringList searchedWith;
-    // The first field named: the search column, which the dataset orders by.
+    // The first field named, others named with it: the search column of a search over
+    // several fields, which the dataset orders by.
     bool searchColumn = false;
 
     // An index's quoted name: short and stable, so that the same table, field and purpose

@@ -264,8 +264,8 @@ public:
     bool WordPositionsIndexed(const OrderColumn& first) const
     {
         const QString check = Dialect().WordPositionsCheck();
-        if (check.isEmpty() || first.rowIdentity || !first.folded || m_schema->view ||
-            first.valueIndex >= m_schema->fields.FieldCount()) {
+        if (check.isEmpty() || first.rowIdentity || !first.folded || first.accents ||
+            m_schema->view || first.valueIndex >= m_schema->fields.FieldCount()) {
             return false;
         }
         sql::SearchIndexTarget target;
@@ -274,8 +274,7 @@ public:
         target.qualifier = sql::SchemaQualifier(*m_schema);
         SqlText statement;
         statement.sql = check;
-        statement.values << target.QualifiedIndexName(
-            SqlDialect::WordPositionPurpose(first.accents, 0));
+        statement.values << target.QualifiedIndexName(SqlDialect::WordPositionPurpose(0));
         try {
             QSqlQuery& result = m_session->Run(statement, What());
             const bool held = result.next() && result.value(0).toBool();

@@ -46,10 +46,10 @@ std::unique_ptr<SqlDialect> SqlDialect::ForUrl(const DatabaseUrl& url)
     return std::make_unique<SqliteDialect>();
 }
 
-QByteArray SqlDialect::WordPositionPurpose(bool accents, int position)
+QByteArray SqlDialect::WordPositionPurpose(int position)
 {
-    const QByteArray folded = accents ? "upper_unaccented_" : "upper_";
-    return position == 0 ? folded + "words_beyond" : folded + "word" + QByteArray::number(position);
+    return position == 0 ? QByteArray("upper_words_beyond")
+                         : "upper_word" + QByteArray::number(position);
 }
 
 QString DescribeDatabase(const QSqlDatabase& db)

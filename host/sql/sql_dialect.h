@@ -234,7 +234,7 @@ public:
     virtual QString WordPositionsCheck() const { return {}; }
     // The purpose naming the index of a word position, or (position 0) that of the words
     // beyond them (SearchIndexTarget::IndexName).
-    static QByteArray WordPositionPurpose(bool accents, int position);
+    static QByteArray WordPositionPurpose(int position);
 
     // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
     // not (SQLite: no index may need this program's function), a prefix search with
