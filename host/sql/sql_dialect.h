@@ -228,9 +228,10 @@ public:
         (void)textExpression;
         return {};
     }
-    // A statement giving one row with one truth: whether the database holds the field's
-    // word-position indexes (accents: those on its accent-folded text); empty where the
-    // dialect makes none.
+    // A statement giving one row with one truth: whether the database holds the index
+    // named (bound, as SQL names it). Asked of the words beyond the positions, made after
+    // the positions' own: when it is there they all are. Empty where the dialect makes
+    // none.
     virtual QString WordPositionsCheck() const { return {}; }
     // The purpose naming the index of a word position, or (position 0) that of the words
     // beyond them (SearchIndexTarget::IndexName).
