@@ -211,16 +211,20 @@ public:
     virtual int WordPositions() const { return 0; }
     static constexpr int kWordStartLength = 4;
     // The text's word at the position (1: the first), the text split at every space, so
-    // that two spaces make an empty word; empty past the last.
+    // that two spaces make an empty word; empty past the last. (These three are asked only
+    // where WordPositions is not 0.)
     virtual QString Word(const QString& textExpression, int position) const
     {
+        (void)textExpression;
         (void)position;
-        return textExpression;
+        return {};
     }
     // The first kWordStartLength characters of that word.
     virtual QString WordStart(const QString& textExpression, int position) const
     {
-        return Word(textExpression, position);
+        (void)textExpression;
+        (void)position;
+        return {};
     }
     // Whether the text has words past the last of WordPositions (as many spaces or more).
     virtual QString WordsBeyond(const QString& textExpression) const

@@ -147,14 +147,19 @@ public:
                     Translator other(m_schema, m_fieldSql, m_dialect, m_source, alternatives->rest,
                                      m_spelling);
                     rest << other.Translate(*terms[r]);
-                    Translator row(m_schema, m_fieldSql, m_dialect, m_source,
-                                   alternatives->restPerRow, Spelling::PerRow);
-                    restPerRow << row.Translate(*terms[r]);
+                    if (m_spelling == Spelling::WordsAfterFirst) {
+                        // Only a search of words reads the word positions, which check it.
+                        Translator row(m_schema, m_fieldSql, m_dialect, m_source,
+                                       alternatives->restPerRow, Spelling::PerRow);
+                        restPerRow << row.Translate(*terms[r]);
+                    }
                 }
             }
             if (!rest.isEmpty()) {
                 alternatives->rest.sql = Grouped(rest, QStringLiteral(" AND "));
-                alternatives->restPerRow.sql = Grouped(restPerRow, QStringLiteral(" AND "));
+                if (!restPerRow.isEmpty()) {
+                    alternatives->restPerRow.sql = Grouped(restPerRow, QStringLiteral(" AND "));
+                }
             }
             if (ranged) {
                 return alternatives;
