@@ -155,6 +155,13 @@ void PostgresDialect::Learn(const QSqlDatabase& db)
     if (query.exec(QStringLiteral("SHOW server_encoding")) && query.next()) {
         m_encoding = query.value(0).toString();
     }
+    bool number = false;
+    if (query.exec(QStringLiteral("SHOW max_parallel_workers_per_gather")) && query.next()) {
+        const int workers = query.value(0).toInt(&number);
+        if (number) {
+            m_parallelWorkers = workers;
+        }
+    }
 }
 
 QString PostgresDialect::AccentFolded(const QString& textExpression) const

@@ -81,7 +81,8 @@ private:
     QStringList WordPositionIndexes(const SearchIndexTarget& target, const QString& folded,
                                     const QString& nullsFirst, const QString& include) const;
 
-    QString m_encoding; // the server's, once learnt; UTF8 taken for granted until then
+    QString m_encoding;        // the server's, once learnt; UTF8 taken for granted until then
+    int m_parallelWorkers = 2; // the session's own (the server's default until learnt)
 };
 
 } // namespace host::sql

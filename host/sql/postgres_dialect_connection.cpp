@@ -60,8 +60,13 @@ bool PostgresDialect::HasServerTimeout(QSqlDatabase& db) const
 
 QString PostgresDialect::PlanningStatement(bool perValues) const
 {
-    return perValues ? QStringLiteral("SET plan_cache_mode = force_custom_plan")
-                     : QStringLiteral("SET plan_cache_mode = force_generic_plan");
+    // A plan kept for any values never hands a window to parallel workers: their start
+    // costs more than the window, and a guess of many rows would start them on every key.
+    // Plans made per values get the session's own setting back.
+    return QStringLiteral("SELECT set_config('plan_cache_mode', '%1', false), "
+                          "set_config('max_parallel_workers_per_gather', '%2', false)")
+        .arg(perValues ? QLatin1String("force_custom_plan") : QLatin1String("force_generic_plan"))
+        .arg(perValues ? m_parallelWorkers : 0);
 }
 
 } // namespace host::sql

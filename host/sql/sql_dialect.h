@@ -38,6 +38,9 @@ struct SqlText {
     // Patterns matched against more than one field (a search over several fields): no
     // one field's index walks its matches in any order.
     bool spread = false;
+    // The statement chooses how it reads (a walk or a find) by the rows it counts as it
+    // runs, not by the planner's guesses for the values: planned once, for any values.
+    bool choosesAsItRuns = false;
     // The same condition as the OR of alternatives, each with the rest of the condition
     // ANDed to it: the alternatives of its first group (an OR among the terms its AND
     // joins) that holds a prefix range, whose index then walks that range's records in

@@ -137,7 +137,8 @@ QSqlQuery* SqlSession::Prepared(QSqlDatabase& db, const QString& sql, QString& f
 // of statement changes.
 void SqlSession::PlanFor(QSqlDatabase& db, const SqlText& statement)
 {
-    const Planning wanted = statement.scans ? Planning::PerValues : Planning::Generic;
+    const Planning wanted =
+        statement.scans && !statement.choosesAsItRuns ? Planning::PerValues : Planning::Generic;
     if (wanted == m_planning) {
         return;
     }

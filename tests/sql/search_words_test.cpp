@@ -6,6 +6,8 @@
 #include "tests/common/error_of.h"
 #include "tests/sql/sql_fixture.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
@@ -521,6 +523,80 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
     server->SetFilter(QStringLiteral("CODIGO LIKE '% 1%' OR NOME LIKE 'ANA%'"));
     EXPECT_FALSE(server->GetServerCondition().contains(QLatin1String("CODIGO")))
         << server->GetServerCondition().toStdString();
+}
+
+// A search whose statement chooses its way as it runs is planned once for any values and
+// the plan kept: the keys of one word, and of a lead word the word positions read, share
+// one plan each, with no parallel workers (their start costs more than a window). A short
+// lead word with more words is planned for its values, and the session then has its own
+// setting of the workers back. The records are ClientDataset's either way.
+TEST(SearchWordsIndexes, SearchesOfTheSameShapeShareOnePlanMadeForAnyValues)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    std::mt19937 rng(7);
+    const std::vector<QVariantList> records = RandomRecords(rng, 2000);
+    const QString table = db.Table(QStringLiteral("planos"));
+    Store(db, table, records);
+    const QStringList fields = {"NOME", "CODIGO", "FONE"};
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
+    const QString reader = db.ReaderConnection();
+    const auto run = [&](const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(reader));
+        EXPECT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+        return query;
+    };
+    // The host's own setting, which plans made for the values keep.
+    (void)run(QStringLiteral("SET max_parallel_workers_per_gather = 3"));
+    const auto workers = [&] {
+        QSqlQuery query = run(QStringLiteral("SHOW max_parallel_workers_per_gather"));
+        return query.next() ? query.value(0).toString() : QString();
+    };
+    // The plans of the statements that walk or find: made for the values, for any.
+    const auto plans = [&] {
+        QSqlQuery query =
+            run(QStringLiteral("SELECT COALESCE(sum(custom_plans), 0), "
+                               "COALESCE(sum(generic_plans), 0) FROM pg_prepared_statements "
+                               "WHERE statement LIKE '%ts_walk%'"));
+        return query.next() ? std::pair{query.value(0).toInt(), query.value(1).toInt()}
+                            : std::pair{-1, -1};
+    };
+    host::SqlDataset server;
+    server.SetConnectionName(reader);
+    server.SetTableName(table);
+    server.SetWindowSize(20);
+    server.SetFilterOptions(options);
+    server.Open();
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    client->SetFilterOptions(options);
+    OrderBoth(*client, server, true, 1);
+    Search search;
+    search.fields = fields;
+    search.words = true;
+    const auto type = [&](const char* typed) {
+        SCOPED_TRACE(typed);
+        server.SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server.SetFiltered(true);
+        client->SetFilter(server.GetFilter());
+        client->SetFiltered(true);
+        EXPECT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(server)),
+            "");
+    };
+    for (const char* typed : {"SILV", "SILVA", "SILVA M", "SILVA MA", "1", "12", "M", "MA"}) {
+        type(typed);
+    }
+    // One plan for each shape: a word of letters or of digits, a long lead word with a
+    // second word; none made for the values.
+    const auto [custom, generic] = plans();
+    EXPECT_EQ(custom, 0);
+    EXPECT_GE(generic, 8);
+    EXPECT_EQ(workers(), QStringLiteral("0"));
+    for (const char* typed : {"A 9", "A 98"}) {
+        type(typed);
+    }
+    EXPECT_GE(plans().first, 2);
+    EXPECT_EQ(workers(), QStringLiteral("3"));
 }
 
 // A search the first rows of the order answer, one whose first rows hold a few of its
