@@ -284,30 +284,39 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
     SqlText others;
     QStringList otherTerms;
     std::vector<const SqlAlternative*> positional;
+    std::vector<const SqlAlternative*> ranges;
     for (std::size_t a = 0; a < alternatives.options.size(); ++a) {
         if (a == inRange) {
             continue;
         }
         if (ReadByPositions(alternatives.options[a])) {
             positional.push_back(&alternatives.options[a]);
+        } else if (!alternatives.options[a].rangeOf.isEmpty()) {
+            ranges.push_back(&alternatives.options[a]);
         } else {
             AppendCondition(others, otherTerms, alternatives.options[a].own);
         }
     }
     others.sql = u'(' + otherTerms.join(QStringLiteral(" OR ")) + u')';
-    QStringList branches;
-    for (const bool ranged : {true, false}) {
-        if (!ranged && otherTerms.isEmpty()) {
-            continue;
-        }
+    // The range's records in order, the others' sorted; each field's own range apart, so
+    // that its records come off that field's index alone (it holds the order's values and
+    // the other fields).
+    const auto branch = [&](const SqlText& own, const SqlText& rest, bool unindexed) {
         QStringList terms;
-        AppendCondition(out, terms, ranged ? alternatives.options[inRange].own : others);
-        AppendCondition(out, terms, alternatives.rest);
+        AppendCondition(out, terms, own);
+        AppendCondition(out, terms, rest);
         terms << AnchorTerms(out, anchor, descending);
-        branches << QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
-                        .arg(values.join(QStringLiteral(", ")), m_table,
-                             terms.join(QStringLiteral(" AND ")), OrderBy(descending, !ranged))
-                        .arg(limit);
+        return QStringLiteral("(SELECT %1 FROM %2 WHERE %3%4 LIMIT %5)")
+            .arg(values.join(QStringLiteral(", ")), m_table, terms.join(QStringLiteral(" AND ")),
+                 OrderBy(descending, unindexed))
+            .arg(limit);
+    };
+    QStringList branches{branch(alternatives.options[inRange].own, alternatives.rest, false)};
+    if (!otherTerms.isEmpty()) {
+        branches << branch(others, alternatives.rest, true);
+    }
+    for (const SqlAlternative* option : ranges) {
+        branches << branch(option->own, alternatives.rest, true);
     }
     for (const SqlAlternative* option : positional) {
         branches << PositionBranches(out, *option, alternatives.restPerRow,
@@ -323,19 +332,32 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
         .arg(limit);
 }
 
-// Whether a word start after the first word is read off the word positions' indexes: one
-// of the order's first column, the word at least as long as the indexes' word starts and
-// holding a letter. (A word of digits, a phone's or a code's, is rare among the words of
+// Whether the alternative is a word start after the first word of the order's first
+// column ("% w%"), the word holding a letter.
+bool KeysetQuery::LetterWordOfOrder(const SqlAlternative& option) const
+{
+    const OrderColumn& first = m_order.front();
+    return !option.wordOf.isEmpty() && !first.rowIdentity &&
+           m_dialect.Collated(option.wordOf) == Compared(first) &&
+           std::any_of(option.word.begin(), option.word.end(),
+                       [](QChar c) { return c.isLetter(); });
+}
+
+// Whether such a word is read off the word positions' indexes: at least as long as their
+// word starts. (A word of digits, a phone's or a code's, is rare among the words of
 // names: its few records are found through the trigrams at less cost than planning the
 // positions.)
 bool KeysetQuery::ReadByPositions(const SqlAlternative& option) const
 {
-    const OrderColumn& first = m_order.front();
-    return m_wordPositions && !option.wordOf.isEmpty() && !first.rowIdentity &&
-           m_dialect.Collated(option.wordOf) == Compared(first) &&
-           option.word.toUcs4().size() >= SqlDialect::kWordStartLength &&
-           std::any_of(option.word.begin(), option.word.end(),
-                       [](QChar c) { return c.isLetter(); });
+    return m_wordPositions && LetterWordOfOrder(option) &&
+           option.word.toUcs4().size() >= SqlDialect::kWordStartLength;
+}
+
+// Whether such a word is shorter than that: its records are found through the trigrams of
+// the words, which a word of a letter or two begins in a large share of the records.
+bool KeysetQuery::FoundThroughTrigrams(const SqlAlternative& option) const
+{
+    return LetterWordOfOrder(option) && !ReadByPositions(option);
 }
 
 // The records whose word at each indexed position begins with the word, each position's
@@ -426,9 +448,19 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
                    .arg(nearWalk, sorted)
                    .arg(limit);
     } else {
-        // Matches among the first rows at this rate or more (and more than one, which may
-        // be chance): the far walk is expected to find the window within its bound.
-        const int dense = std::max(2, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
+        // Matches among the first rows at this rate or more: the far walk is expected to
+        // find the window within its bound, reading fewer rows than the find would (one
+        // index entry per match, read and sorted: at a million records the two meet near
+        // 7 matches in 1,000). A short word of letters that begins later words of the
+        // search column is found through its trigrams, which hold a large share of the
+        // table: the far walk goes first, however few the first rows held.
+        const bool shortWords = ranged && std::any_of(condition.alternatives->options.begin(),
+                                                      condition.alternatives->options.end(),
+                                                      [&](const SqlAlternative& option) {
+                                                          return FoundThroughTrigrams(option);
+                                                      });
+        const int dense =
+            shortWords ? 0 : std::max(8, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
         keys = QStringLiteral(
                    "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
                    "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "

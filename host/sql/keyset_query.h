@@ -76,7 +76,9 @@ private:
     QString FoundInRange(SqlText& out, const SqlAlternatives& alternatives, std::size_t inRange,
                          const RowValues* anchor, bool descending, int limit) const;
     static void AppendCondition(SqlText& out, QStringList& terms, const SqlText& condition);
+    bool LetterWordOfOrder(const SqlAlternative& option) const;
     bool ReadByPositions(const SqlAlternative& option) const;
+    bool FoundThroughTrigrams(const SqlAlternative& option) const;
     QStringList PositionBranches(SqlText& out, const SqlAlternative& option, const SqlText& rest,
                                  const QString& values, const RowValues* anchor, bool descending,
                                  int limit) const;

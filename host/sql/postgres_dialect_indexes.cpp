@@ -36,9 +36,10 @@ QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
         return {};
     }
     QSqlQuery query(db);
+    // A row for each of the index's columns, NULL for an expression's.
     query.prepare(QStringLiteral("SELECT a.attname FROM pg_index i "
                                  "CROSS JOIN generate_series(0, i.indnatts - 1) AS n "
-                                 "JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                                 "LEFT JOIN pg_attribute a ON a.attrelid = i.indrelid "
                                  "AND a.attnum = i.indkey[n] "
                                  "WHERE i.indexrelid = to_regclass(?)"));
     query.addBindValue(quotedIndex);
@@ -46,10 +47,14 @@ QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
         return {};
     }
     QStringList held;
+    bool exists = false;
     while (query.next()) {
-        held << SqlDialect::QuoteIdentifier(query.value(0).toString()); // as the columns are
+        exists = true;
+        if (!query.isNull(0)) {
+            held << SqlDialect::QuoteIdentifier(query.value(0).toString()); // as the columns are
+        }
     }
-    if (held.isEmpty()) {
+    if (!exists) {
         return {}; // no such index
     }
     for (const QString& column : quotedColumns) {
@@ -58,6 +63,17 @@ QString LackingColumns(const QSqlDatabase& db, const QString& quotedIndex,
         }
     }
     return {};
+}
+
+// The columns the ordered index of an integer's text form holds besides its key: the
+// number itself (unless the key holds it) and the fields searched with it.
+QStringList TextFormHeld(const SearchIndexTarget& target)
+{
+    QStringList held = target.searchedWith;
+    if (!target.inKey && !held.isEmpty()) {
+        held.prepend(SqlDialect::QuoteIdentifier(target.field));
+    }
+    return held;
 }
 
 } // namespace
@@ -74,7 +90,9 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
                                                 FilterOptions options) const
 {
     if (!target.textForm.isEmpty()) {
-        return {};
+        const QString held =
+            LackingColumns(db, target.QualifiedIndexName("text_form"), TextFormHeld(target));
+        return held.isEmpty() ? QStringList() : QStringList{held};
     }
     // Only the indexes this call makes again: an accent-folded one stays unless the call
     // makes those.
@@ -116,9 +134,15 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
         // An integer searched by its text, whatever the options (it has no letters and
         // no marks): ordered for a prefix, trigrams for contains. Each term of a search
         // over several fields then has an index, and the terms an OR joins are found by
-        // combining them.
-        return {QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                    .arg(target.IndexName("text_form"), table, Collated(target.textForm)),
+        // combining them. The ordered one ends with the key and holds the number and
+        // the fields searched with it, so that the records of a prefix are read, checked
+        // and sorted from the index alone.
+        const QStringList held = TextFormHeld(target);
+        return {QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)%5")
+                    .arg(target.IndexName("text_form"), table, Collated(target.textForm),
+                         target.keySuffix,
+                         held.isEmpty() ? QString()
+                                        : QStringLiteral(" INCLUDE (%1)").arg(held.join(u", "))),
                 QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 gin_trgm_ops)")
                     .arg(target.IndexName("text_form_trgm"), table, Collated(target.textForm))};
     }

@@ -23,8 +23,8 @@ struct SearchIndexTarget {
     // prefix or contains matches that); empty for a text field.
     QString textForm;
     // The other fields named with it (quoted columns, the key's left out): held in its
-    // ordered indexes too, so that a search over all of them that walks the order reads
-    // the index alone.
+    // ordered indexes too, so that a search over all of them reads the index alone, both
+    // the walk of the search column's order and the records of this field's prefix.
     QStringList searchedWith;
     // The first field named, others named with it: the search column of a search over
     // several fields, which the dataset orders by.

@@ -185,9 +185,11 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         target.nullable = !schema.notNull.contains(target.field);
         target.inKey = schema.uniqueKey.contains(target.field);
         // The first field named is the search column, whose order a search over them all
-        // walks: its ordered indexes hold the others.
+        // walks. Every field's ordered indexes hold the others named: the walk reads the
+        // search column's alone, and the records of another field's prefix are read with
+        // the order's values and checked off that field's alone.
         const bool searchColumn = !fields.isEmpty() && schema.fields.FindField(fields.front()) == f;
-        target.searchedWith = searchColumn ? SearchedWith(schema, names, f) : QStringList();
+        target.searchedWith = fields.isEmpty() ? QStringList() : SearchedWith(schema, names, f);
         target.searchColumn = searchColumn && names.size() > 1;
         statements << dialect->StaleSearchIndexes(db, target, options)
                    << dialect->SearchIndexes(target, options);

@@ -146,10 +146,10 @@ TEST(SearchIndexStatements, PostgresIndexesTheAccentFoldWhenAsked)
     EXPECT_EQ(statements[15], QStringLiteral("VACUUM (ANALYZE) \"T\""));
 }
 
-// The ordered indexes of the search column (the first field named) hold the other fields
-// searched with it (a walk of its order over a search of them all reads the index alone),
-// a long text excepted; one made before those fields were searched with it is made again
-// holding them, once.
+// The ordered indexes of each field named hold the other fields searched with it (a walk
+// of the search column's order over a search of them all, and a prefix of another field,
+// read the index alone), a long text excepted; one made before those fields were searched
+// with it is made again holding them, once.
 TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
 {
     sql_test::TestDatabase db(Server::Postgres);
@@ -169,7 +169,8 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
         while (query.next()) {
             const QString definition = query.value(0).toString();
             if (definition.contains(QLatin1String("_upper ON ")) &&
-                definition.contains(QStringLiteral("(upper(((\"%1\")").arg(field))) {
+                definition.contains(
+                    QRegularExpression(QStringLiteral("\\(upper\\(+\"%1\"").arg(field)))) {
                 return definition;
             }
         }
@@ -209,9 +210,14 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 2);
     EXPECT_TRUE(upperIndex("NOME").endsWith(QLatin1String(" INCLUDE (\"NOME\", \"FONE\", cpf)")))
         << upperIndex("NOME").toStdString();
-    // The first field named is the search column: the others' indexes hold themselves.
-    EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\")")))
+    // Every field named holds the others (the long text held by none): a prefix of FONE is
+    // read with the order's values (NOME) and checked against the rest off FONE's index
+    // alone.
+    EXPECT_TRUE(upperIndex("FONE").endsWith(QLatin1String(" INCLUDE (\"FONE\", \"NOME\", cpf)")))
         << upperIndex("FONE").toStdString();
+    EXPECT_TRUE(
+        upperIndex("OBS").endsWith(QLatin1String(" INCLUDE (\"OBS\", \"NOME\", \"FONE\", cpf)")))
+        << upperIndex("OBS").toStdString();
     EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, searched)), 0);
     // The search column's word positions, second to eighth, hold the fields searched with
     // it; the words past them have their own (trigram) index. The other fields get none.
@@ -226,4 +232,28 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     }
     expected << QStringLiteral("upper_words_beyond ");
     EXPECT_EQ(positions, expected) << positions.join(u'\n').toStdString();
+
+    // The key searched by its text: its ordered index ends with the key and holds the
+    // fields searched with it. One made when it was searched alone (holding none) is
+    // made again, once, when it is searched with them.
+    const auto textFormIndex = [&]() {
+        QSqlQuery query(db.Writer());
+        query.prepare(QStringLiteral("SELECT pg_get_indexdef(indexrelid) FROM pg_index "
+                                     "WHERE indrelid = to_regclass(?)"));
+        query.addBindValue(u'"' + table + u'"');
+        EXPECT_TRUE(query.exec());
+        while (query.next()) {
+            if (query.value(0).toString().contains(QLatin1String("_text_form ON "))) {
+                return query.value(0).toString().section(QLatin1String(" USING btree "), 1);
+            }
+        }
+        return QString();
+    };
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, {"CODIGO"})), 0);
+    EXPECT_EQ(textFormIndex(), QStringLiteral("(((\"CODIGO\")::text) COLLATE \"C\", \"CODIGO\")"));
+    const QStringList withKey = {"NOME", "FONE", "cpf", "OBS", "CODIGO"};
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, withKey)), 1);
+    EXPECT_EQ(textFormIndex(), QStringLiteral("(((\"CODIGO\")::text) COLLATE \"C\", \"CODIGO\") "
+                                              "INCLUDE (\"NOME\", \"FONE\", cpf)"));
+    EXPECT_EQ(drops(host::SqlDataset::CreateSearchIndexes(db.Url(), table, withKey)), 0);
 }
