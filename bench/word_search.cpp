@@ -89,7 +89,7 @@ Texts TextsOf(const QString& url, const QString& table)
 void Till(const QString& url, const QString& table, const QString& searchColumn,
           const QStringList& fields, host::FilterOptions options, const Texts& texts, int seed,
           int keystrokes, Pace pace, std::vector<double>& times, std::atomic<int>& failed,
-          std::mutex& lock, std::latch& open)
+          std::mutex& lock, std::latch& open, std::vector<std::pair<double, QString>>* keys)
 {
     host::sql::ScopedDatabase db(url);
     host::SqlDataset dataset;
@@ -104,6 +104,7 @@ void Till(const QString& url, const QString& table, const QString& searchColumn,
     QRandomGenerator random(static_cast<quint32>(seed));
     KeyClock clock(pace, random);
     std::vector<double> mine;
+    std::vector<std::pair<double, QString>> typed;
     while (static_cast<int>(mine.size()) < keystrokes) {
         const int kind = random.bounded(4);
         const QString text = kind == 0   ? texts.names[0]
@@ -122,17 +123,22 @@ void Till(const QString& url, const QString& table, const QString& searchColumn,
                     ++failed;
                 }
             }));
+            typed.emplace_back(mine.back(), text.left(length));
         }
         clock.NextText();
     }
     const std::lock_guard<std::mutex> guard(lock);
     times.insert(times.end(), mine.begin(), mine.end());
+    if (keys) {
+        keys->insert(keys->end(), typed.begin(), typed.end());
+    }
 }
 
 std::vector<double> Tills(const QString& url, const QString& table, const QString& searchColumn,
                           const QStringList& fields, host::FilterOptions options,
                           const Texts& texts, int count, int keystrokes, Pace pace,
-                          std::atomic<int>& failed)
+                          std::atomic<int>& failed,
+                          std::vector<std::pair<double, QString>>* keys = nullptr)
 {
     std::vector<double> times;
     std::mutex lock;
@@ -141,7 +147,7 @@ std::vector<double> Tills(const QString& url, const QString& table, const QStrin
     for (int t = 0; t < count; ++t) {
         threads.emplace_back([&, t] {
             Till(url, table, searchColumn, fields, options, texts, 2000 + t, keystrokes, pace,
-                 times, failed, lock, open);
+                 times, failed, lock, open, keys);
         });
     }
     for (std::thread& thread : threads) {
@@ -169,10 +175,32 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
                          const QStringList& fields, host::FilterOptions options)
 {
     const Texts texts = TextsOf(url, table);
+    // TS_BENCH_TILLS_ONLY=1: only the 16 tills back to back, their slowest keys on
+    // standard error.
+    if (qEnvironmentVariableIntValue("TS_BENCH_TILLS_ONLY") == 1) {
+        std::atomic<int> failed = 0;
+        std::vector<std::pair<double, QString>> keys;
+        const std::vector<double> times =
+            Tills(url, table, searchColumn, fields, options, texts, 16, 60, Pace{}, failed, &keys);
+        std::sort(keys.begin(), keys.end(), std::greater<>());
+        for (std::size_t k = 0; k < std::min<std::size_t>(keys.size(), 40); ++k) {
+            std::fprintf(stderr, "%.2f %s\n", keys[k].first, qPrintable(keys[k].second));
+        }
+        std::printf(" words_tills16_p50_ms=%.3f words_tills16_p99_ms=%.3f", Percentile(times, 0.5),
+                    Percentile(times, 0.99));
+        return;
+    }
     QRandomGenerator random(77);
-    const QStringList searches = {texts.names[0], texts.names[1], texts.phones.front(),
-                                  Burst(random)};
-    const char* const names[] = {"maria_sil", "silva_ma", "phone", "burst"};
+    QStringList searches = {texts.names[0], texts.names[1], texts.phones.front(), Burst(random)};
+    std::vector<std::string> names = {"maria_sil", "silva_ma", "phone", "burst"};
+    // TS_BENCH_EXTRA="T1,T2": further texts typed and timed the same way, each on its own
+    // (not in words_ms and words_max).
+    const qsizetype kMeasured = searches.size();
+    for (const QString& extra :
+         qEnvironmentVariable("TS_BENCH_EXTRA").split(u',', Qt::SkipEmptyParts)) {
+        searches << extra;
+        names.push_back("extra" + std::to_string(names.size() - 3));
+    }
     // TS_BENCH_STATEMENTS=1: each keystroke's statement on standard error, for EXPLAIN.
     const bool statements = qEnvironmentVariableIntValue("TS_BENCH_STATEMENTS") == 1;
     std::vector<double> all;
@@ -188,7 +216,7 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
         dataset.Open();
         for (qsizetype s = 0; s < searches.size(); ++s) {
             std::vector<double> times;
-            std::fprintf(stderr, "%s:", names[s]);
+            std::fprintf(stderr, "%s:", names[s].c_str());
             for (qsizetype length = 1; length <= searches[s].size(); ++length) {
                 const QString typed = searches[s].left(length);
                 try {
@@ -211,15 +239,17 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
                     exact.push_back(dataset.GetStatementTimeout());
                 }
             }
-            std::fprintf(stderr, "\n%s exact:", names[s]);
+            std::fprintf(stderr, "\n%s exact:", names[s].c_str());
             for (std::size_t k = exact.size() - static_cast<std::size_t>(searches[s].size());
                  k < exact.size(); ++k) {
                 std::fprintf(stderr, " %.2f", exact[k]);
             }
             std::fprintf(stderr, "\n");
-            std::printf(" words_%s_ms=%.3f words_%s_max=%.3f", names[s], Median(times), names[s],
-                        Worst(times));
-            all.insert(all.end(), times.begin(), times.end());
+            std::printf(" words_%s_ms=%.3f words_%s_max=%.3f", names[s].c_str(), Median(times),
+                        names[s].c_str(), Worst(times));
+            if (s < kMeasured) {
+                all.insert(all.end(), times.begin(), times.end());
+            }
         }
     }
     Print("words_ms", Median(all));
@@ -227,6 +257,9 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
     Print("exact_ms", Median(exact));
     Print("exact_max", Worst(exact));
     std::printf(" words_timeouts=%d", timeouts);
+    if (qEnvironmentVariableIntValue("TS_BENCH_SINGLE_ONLY") == 1) {
+        return; // the tills left out
+    }
     for (const int count : {1, 4, 16}) {
         std::atomic<int> failed = 0;
         const std::vector<double> times =
