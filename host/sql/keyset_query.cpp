@@ -311,7 +311,12 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
                  OrderBy(descending, unindexed))
             .arg(limit);
     };
-    QStringList branches{branch(alternatives.options[inRange].own, alternatives.rest, false)};
+    SqlText checked = alternatives.restPerRow;
+    if (!checked.sql.isEmpty()) {
+        checked.sql = QStringLiteral("(%1) IS TRUE").arg(checked.sql);
+    }
+    QStringList branches{branch(alternatives.options[inRange].own,
+                                positional.empty() ? alternatives.rest : checked, false)};
     if (!otherTerms.isEmpty()) {
         branches << branch(others, alternatives.rest, true);
     }
