@@ -159,18 +159,24 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
                            {"FONE", "", "varchar(11)"},
                            {"cpf", "", "varchar(11)"},
                            {"OBS", "", "text"}});
-    // The definition of the upper-cased index of the field.
-    const auto upperIndex = [&](const QString& field) {
+    // The definitions of the table's indexes.
+    const auto definitions = [&]() {
         QSqlQuery query(db.Writer());
         query.prepare(QStringLiteral("SELECT pg_get_indexdef(indexrelid) FROM pg_index "
                                      "WHERE indrelid = to_regclass(?)"));
         query.addBindValue(u'"' + table + u'"');
         EXPECT_TRUE(query.exec());
+        QStringList found;
         while (query.next()) {
-            const QString definition = query.value(0).toString();
-            if (definition.contains(QLatin1String("_upper ON ")) &&
-                definition.contains(
-                    QRegularExpression(QStringLiteral("\\(upper\\(+\"%1\"").arg(field)))) {
+            found << query.value(0).toString();
+        }
+        return found;
+    };
+    // The definition of the upper-cased index of the field.
+    const auto upperIndex = [&](const QString& field) {
+        const QRegularExpression upper(QStringLiteral("\\(upper\\(+\"%1\"").arg(field));
+        for (const QString& definition : definitions()) {
+            if (definition.contains(QLatin1String("_upper ON ")) && definition.contains(upper)) {
                 return definition;
             }
         }
@@ -237,14 +243,9 @@ TEST(SearchIndexStatements, PostgresOrderedIndexesHoldTheFieldsSearchedWithThem)
     // fields searched with it. One made when it was searched alone (holding none) is
     // made again, once, when it is searched with them.
     const auto textFormIndex = [&]() {
-        QSqlQuery query(db.Writer());
-        query.prepare(QStringLiteral("SELECT pg_get_indexdef(indexrelid) FROM pg_index "
-                                     "WHERE indrelid = to_regclass(?)"));
-        query.addBindValue(u'"' + table + u'"');
-        EXPECT_TRUE(query.exec());
-        while (query.next()) {
-            if (query.value(0).toString().contains(QLatin1String("_text_form ON "))) {
-                return query.value(0).toString().section(QLatin1String(" USING btree "), 1);
+        for (const QString& definition : definitions()) {
+            if (definition.contains(QLatin1String("_text_form ON "))) {
+                return definition.section(QLatin1String(" USING btree "), 1);
             }
         }
         return QString();

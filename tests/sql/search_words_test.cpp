@@ -438,6 +438,26 @@ TEST_P(SearchWordsTest, FirstRowWhereRefusesWhatSetFilterRefuses)
     EXPECT_EQ(server->RecNo(), 2);
 }
 
+// The fields a search of words reads in the tests of its indexes: the search column, a
+// number and a phone.
+QStringList SearchedFields()
+{
+    return {"NOME", "CODIGO", "FONE"};
+}
+
+// Random records stored in the table, with the search indexes of those fields made for a
+// search with case set aside.
+std::vector<QVariantList> StoreSearched(sql_test::TestDatabase& db, const QString& table,
+                                        unsigned seed, int count)
+{
+    std::mt19937 rng(seed);
+    std::vector<QVariantList> records = RandomRecords(rng, count);
+    Store(db, table, records);
+    host::SqlDataset::CreateSearchIndexes(db.Url(), table, SearchedFields(),
+                                          host::FilterOption::CaseInsensitive);
+    return records;
+}
+
 // With the search indexes of the fields searched, numbers among them, every term of a
 // search of words over several fields is found through an index (the terms an OR joins,
 // combined), so that no search reads the whole table; a word start ("% w%") over a
@@ -445,13 +465,10 @@ TEST_P(SearchWordsTest, FirstRowWhereRefusesWhatSetFilterRefuses)
 TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
 {
     sql_test::TestDatabase db(Server::Postgres);
-    std::mt19937 rng(99);
-    const std::vector<QVariantList> records = RandomRecords(rng, 3000);
     const QString table = db.Table(QStringLiteral("indices"));
-    Store(db, table, records);
-    const QStringList fields = {"NOME", "CODIGO", "FONE"};
+    const std::vector<QVariantList> records = StoreSearched(db, table, 99, 3000);
+    const QStringList fields = SearchedFields();
     const host::FilterOptions options = host::FilterOption::CaseInsensitive;
-    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
     const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 20);
     server->SetFilterOptions(options);
     server->SetOrderFields({QStringLiteral("NOME")});
@@ -533,13 +550,10 @@ TEST(SearchWordsIndexes, EveryTermOfASearchOverSeveralFieldsHasAnIndex)
 TEST(SearchWordsIndexes, SearchesOfTheSameShapeShareOnePlanMadeForAnyValues)
 {
     sql_test::TestDatabase db(Server::Postgres);
-    std::mt19937 rng(7);
-    const std::vector<QVariantList> records = RandomRecords(rng, 2000);
     const QString table = db.Table(QStringLiteral("planos"));
-    Store(db, table, records);
-    const QStringList fields = {"NOME", "CODIGO", "FONE"};
+    const std::vector<QVariantList> records = StoreSearched(db, table, 7, 2000);
+    const QStringList fields = SearchedFields();
     const host::FilterOptions options = host::FilterOption::CaseInsensitive;
-    host::SqlDataset::CreateSearchIndexes(db.Url(), table, fields, options);
     const QString reader = db.ReaderConnection();
     const auto run = [&](const QString& sql) {
         QSqlQuery query(QSqlDatabase::database(reader));
