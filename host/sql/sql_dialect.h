@@ -42,9 +42,10 @@ struct SqlText {
     // runs, not by the planner's guesses for the values: planned once, for any values.
     bool choosesAsItRuns = false;
     // The same condition as the OR of alternatives, each with the rest of the condition
-    // ANDed to it: the alternatives of its first group (an OR among the terms its AND
-    // joins) that holds a prefix range, whose index then walks that range's records in
-    // order apart from the others. Null when there is no such group.
+    // ANDed to it: the alternatives of one of its groups (an OR among the terms its AND
+    // joins) that hold a prefix range, the one with the longest word (Alternatives in
+    // sql_translation.cpp), whose index then walks that range's records in order apart
+    // from the others. Null when there is no such group.
     std::shared_ptr<const SqlAlternatives> alternatives;
     // The same condition as a row is checked against it, for a walk of the order that
     // reads every row it passes: no ranges or words after the first for an index to
@@ -72,7 +73,7 @@ struct SqlAlternative {
     QString word;
 };
 
-// A condition as the OR of its first group's alternatives, each ANDed with the rest
+// A condition as the OR of one group's alternatives, each ANDed with the rest
 // (SqlText::alternatives).
 struct SqlAlternatives {
     std::vector<SqlAlternative> options;

@@ -101,9 +101,13 @@ public:
                                        : std::numeric_limits<int>::max() / 2);
     }
 
-    // The condition as the OR of the alternatives of its first group that holds a prefix
+    // The condition as the OR of the alternatives of one of its groups that hold a prefix
     // range, each with the condition's other terms ANDed to it (see SqlText), each
     // translated apart; null when no group holds one, or parts of it are decided apart.
+    // The group is the one with the longest word of four characters or more, or three
+    // digits (else the first): its alternatives drive the search, the others are checked on the
+    // records they find, and a longer word begins fewer of them ("M 7828356416" found the names
+    // beginning with M to check each one's phone: 75 ms).
     std::shared_ptr<const SqlAlternatives> Alternatives(const Node& root) const
     {
         if (m_parts) {
@@ -117,6 +121,9 @@ public:
         } else {
             terms.push_back(&root);
         }
+        std::shared_ptr<SqlAlternatives> chosen;
+        std::size_t chosenGroup = 0;
+        qsizetype longest = -1;
         for (std::size_t g = 0; g < terms.size(); ++g) {
             bool groupNegated = false;
             const Node& group = WithoutNots(*terms[g], groupNegated);
@@ -127,6 +134,8 @@ public:
             Collect(group, NodeKind::Or, options);
             auto alternatives = std::make_shared<SqlAlternatives>();
             bool ranged = false;
+            qsizetype length = 0;
+            bool digits = false; // the word is all digits
             for (const Node* option : options) {
                 SqlAlternative alternative;
                 Translator own(m_schema, m_fieldSql, m_dialect, m_source, alternative.own,
@@ -136,36 +145,51 @@ public:
                     alternative.rangeOf = own.m_rangeOf;
                     alternative.wordOf = own.m_wordOf;
                     alternative.word = own.m_word;
+                    length = std::max(length, alternative.word.toUcs4().size());
+                    digits =
+                        digits || (!alternative.word.isEmpty() &&
+                                   std::all_of(alternative.word.begin(), alternative.word.end(),
+                                               [](QChar c) { return c.isDigit(); }));
                 }
                 ranged = ranged || !alternative.rangeOf.isEmpty();
                 alternatives->options.push_back(std::move(alternative));
             }
-            QStringList rest;
-            QStringList restPerRow;
-            for (std::size_t r = 0; r < terms.size(); ++r) {
-                if (r != g) {
-                    Translator other(m_schema, m_fieldSql, m_dialect, m_source, alternatives->rest,
-                                     m_spelling);
-                    rest << other.Translate(*terms[r]);
-                    if (m_spelling == Spelling::WordsAfterFirst) {
-                        // Only a search of words reads the word positions, which check it.
-                        Translator row(m_schema, m_fieldSql, m_dialect, m_source,
-                                       alternatives->restPerRow, Spelling::PerRow);
-                        restPerRow << row.Translate(*terms[r]);
-                    }
-                }
-            }
-            if (!rest.isEmpty()) {
-                alternatives->rest.sql = Grouped(rest, QStringLiteral(" AND "));
-                if (!restPerRow.isEmpty()) {
-                    alternatives->restPerRow.sql = Grouped(restPerRow, QStringLiteral(" AND "));
-                }
-            }
-            if (ranged) {
-                return alternatives;
+            // A word of letters shorter than the word positions' starts begins later words
+            // by the ten thousand ("SOU"), and two digits begin a hundredth of the numbers:
+            // such a word leads only where no other may.
+            const qsizetype shortest = digits ? 3 : SqlDialect::kWordStartLength;
+            const qsizetype weight = length >= shortest ? length : 0;
+            if (ranged && weight > longest) {
+                chosen = std::move(alternatives);
+                chosenGroup = g;
+                longest = weight;
             }
         }
-        return nullptr;
+        if (!chosen) {
+            return nullptr;
+        }
+        QStringList rest;
+        QStringList restPerRow;
+        for (std::size_t r = 0; r < terms.size(); ++r) {
+            if (r != chosenGroup) {
+                Translator other(m_schema, m_fieldSql, m_dialect, m_source, chosen->rest,
+                                 m_spelling);
+                rest << other.Translate(*terms[r]);
+                if (m_spelling == Spelling::WordsAfterFirst) {
+                    // Only a search of words reads the word positions, which check it.
+                    Translator row(m_schema, m_fieldSql, m_dialect, m_source, chosen->restPerRow,
+                                   Spelling::PerRow);
+                    restPerRow << row.Translate(*terms[r]);
+                }
+            }
+        }
+        if (!rest.isEmpty()) {
+            chosen->rest.sql = Grouped(rest, QStringLiteral(" AND "));
+            if (!restPerRow.isEmpty()) {
+                chosen->restPerRow.sql = Grouped(restPerRow, QStringLiteral(" AND "));
+            }
+        }
+        return chosen;
     }
 
 private:

@@ -304,6 +304,43 @@ TEST(SqlTranslation, TheOtherAlternativesShareTheRestOfTheConditionOnce)
         << window.sql.toStdString();
 }
 
+// The word that drives a search of words is the longest of four characters or more, or
+// of three digits; the others are checked on the records it finds. A shorter one drives
+// only where every word is: then the first.
+TEST(SqlTranslation, TheLongestWordDrivesASearchOfWords)
+{
+    const PostgresTable table({{"FONE", host::FieldType::Text}});
+    const auto driver = [&](const char* first, const char* second) {
+        const QString filter =
+            QStringLiteral("(NOME LIKE '%1%' OR NOME LIKE '% %1%' OR FONE LIKE '%1%' OR "
+                           "FONE LIKE '% %1%') AND (NOME LIKE '%2%' OR NOME LIKE '% %2%' OR "
+                           "FONE LIKE '%2%' OR FONE LIKE '% %2%')")
+                .arg(QLatin1String(first), QLatin1String(second));
+        const host::sql::SqlText words = table.Translate(filter);
+        EXPECT_TRUE(words.alternatives) << filter.toStdString();
+        if (!words.alternatives) {
+            return QString();
+        }
+        // The driving word is the one the alternatives hold; the rest holds the other.
+        QString word;
+        for (const host::sql::SqlAlternative& option : words.alternatives->options) {
+            if (!option.word.isEmpty()) {
+                word = option.word;
+            }
+        }
+        EXPECT_FALSE(words.alternatives->rest.sql.isEmpty());
+        return word;
+    };
+    EXPECT_EQ(driver("M", "7828356416"), QStringLiteral("7828356416"));
+    EXPECT_EQ(driver("M", "782"), QStringLiteral("782"));
+    EXPECT_EQ(driver("M", "78"), QStringLiteral("M"));
+    EXPECT_EQ(driver("JO", "SOU"), QStringLiteral("JO"));
+    EXPECT_EQ(driver("JO", "SOUZ"), QStringLiteral("SOUZ"));
+    EXPECT_EQ(driver("MARIA", "SIL"), QStringLiteral("MARIA"));
+    EXPECT_EQ(driver("SILVA", "MARIA"), QStringLiteral("SILVA"));
+    EXPECT_EQ(driver("ANA", "MARIANA"), QStringLiteral("MARIANA"));
+}
+
 // A pattern that needs what a number's text never holds (a space; in an integer's, any
 // character but a digit or a minus sign) is false without a look at the records, where
 // no NOT turns it; a float's text keeps its letters ("1e+20"), and a NOT keeps the match.
