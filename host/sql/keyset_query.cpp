@@ -311,6 +311,10 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
                  OrderBy(descending, unindexed))
             .arg(limit);
     };
+    // With the word positions, the rest is checked on each row the indexes give, as a
+    // whole: the planner neither looks for indexes of its terms (which cost more to plan
+    // than the branches to run) nor reads the records they find in place of the
+    // branches' own. A short lead word's branches leave the planner that choice.
     SqlText checked = alternatives.restPerRow;
     if (!checked.sql.isEmpty()) {
         checked.sql = QStringLiteral("(%1) IS TRUE").arg(checked.sql);
@@ -324,8 +328,8 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
         branches << branch(option->own, alternatives.rest, true);
     }
     for (const SqlAlternative* option : positional) {
-        branches << PositionBranches(out, *option, alternatives.restPerRow,
-                                     values.join(QStringLiteral(", ")), anchor, descending, limit);
+        branches << PositionBranches(out, *option, checked, values.join(QStringLiteral(", ")),
+                                     anchor, descending, limit);
     }
     QStringList keys;
     for (int k = 0; k < m_keys.size(); ++k) {
@@ -358,31 +362,26 @@ bool KeysetQuery::ReadByPositions(const SqlAlternative& option) const
            option.word.toUcs4().size() >= SqlDialect::kWordStartLength;
 }
 
-// Whether such a word is shorter than that: its records are found through the trigrams of
-// the words, which a word of a letter or two begins in a large share of the records.
+// Whether such a word is shorter than that, so that its records are found through the
+// trigrams of the words, which a word of a letter or two begins in a large share of the
+// records. (A longer one is found there too where no word positions are indexed, but
+// begins few enough words.)
 bool KeysetQuery::FoundThroughTrigrams(const SqlAlternative& option) const
 {
-    return LetterWordOfOrder(option) && !ReadByPositions(option);
+    return LetterWordOfOrder(option) && option.word.toUcs4().size() < SqlDialect::kWordStartLength;
 }
 
 // The records whose word at each indexed position begins with the word, each position's
 // first rows off its index in order (the word's start equal, then the order); and those
 // of a text with more words, found through their own small index and sorted.
 QStringList KeysetQuery::PositionBranches(SqlText& out, const SqlAlternative& option,
-                                          const SqlText& rest, const QString& values,
+                                          const SqlText& checked, const QString& values,
                                           const RowValues* anchor, bool descending, int limit) const
 {
     const QList<uint> letters = option.word.toUcs4();
     const QString start = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData()),
                                             SqlDialect::kWordStartLength);
     const std::string pattern = option.word.toStdString() + '%';
-    // The rest is checked on each row the index gives, as a whole: the planner neither
-    // looks for indexes of its terms (which cost more to plan than the branch to run)
-    // nor reads the records they find in place of the position's.
-    SqlText checked = rest;
-    if (!checked.sql.isEmpty()) {
-        checked.sql = QStringLiteral("(%1) IS TRUE").arg(rest.sql);
-    }
     QStringList branches;
     for (int position = 2; position <= m_dialect.WordPositions() + 1; ++position) {
         const bool beyond = position > m_dialect.WordPositions();

@@ -79,7 +79,8 @@ private:
     bool LetterWordOfOrder(const SqlAlternative& option) const;
     bool ReadByPositions(const SqlAlternative& option) const;
     bool FoundThroughTrigrams(const SqlAlternative& option) const;
-    QStringList PositionBranches(SqlText& out, const SqlAlternative& option, const SqlText& rest,
+    // checked: the rest of the search as each row is checked against it.
+    QStringList PositionBranches(SqlText& out, const SqlAlternative& option, const SqlText& checked,
                                  const QString& values, const RowValues* anchor, bool descending,
                                  int limit) const;
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
