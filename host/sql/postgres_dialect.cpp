@@ -244,6 +244,21 @@ QString PostgresDialect::LikeLiteral(SqlText& out, const QString& text,
         .arg(Collated(text), out.Bind(QString::fromStdString(pattern)));
 }
 
+QString PostgresDialect::LikeAny(SqlText& out, const QString& text,
+                                 const std::vector<std::string>& patterns) const
+{
+    // LIKE ANY takes no ESCAPE clause: its escape is the backslash, which each pattern
+    // then spells doubled to mean itself (the filter language has no escape).
+    QStringList bound;
+    for (const std::string& pattern : patterns) {
+        QString escaped = QString::fromStdString(pattern);
+        escaped.replace(u'\\', QStringLiteral("\\\\"));
+        bound << QStringLiteral("CAST(%1 AS text)").arg(out.Bind(escaped));
+    }
+    return QStringLiteral("(%1 LIKE ANY (ARRAY[%2]))")
+        .arg(Collated(text), bound.join(QStringLiteral(", ")));
+}
+
 QString PostgresDialect::WordsAfterFirst(const QString& textExpression) const
 {
     return QStringLiteral("substr(%1, NULLIF(strpos(%1, ' '), 0))").arg(textExpression);

@@ -29,6 +29,8 @@ public:
     QString Truth(const QString& booleanValue) const override;
     QString LikeLiteral(SqlText& out, const QString& text,
                         const std::string& pattern) const override;
+    QString LikeAny(SqlText& out, const QString& text,
+                    const std::vector<std::string>& patterns) const override;
     QString LikeExpression(const QString& text, const QString& pattern) const override;
     // The server refuses text that is not valid in the database's encoding (UTF-8).
     bool PrefixRangeIsExact() const override { return true; }

@@ -64,6 +64,16 @@ QString DescribeDatabase(const QSqlDatabase& db)
     return QStringLiteral("the database \"%1\" on %2").arg(db.databaseName(), where);
 }
 
+QString SqlDialect::LikeAny(SqlText& out, const QString& text,
+                            const std::vector<std::string>& patterns) const
+{
+    QStringList matches;
+    for (const std::string& pattern : patterns) {
+        matches << LikeLiteral(out, text, pattern);
+    }
+    return u'(' + matches.join(QStringLiteral(" OR ")) + u')';
+}
+
 QString SqlDialect::QuoteIdentifier(const QString& name)
 {
     QString quoted = name;

@@ -188,6 +188,9 @@ public:
     virtual QString LikeLiteral(SqlText& out, const QString& text,
                                 const std::string& pattern) const = 0;
     virtual QString LikeExpression(const QString& text, const QString& pattern) const = 0;
+    // Whether the text matches any of the patterns (bound), as the OR of LikeLiteral.
+    virtual QString LikeAny(SqlText& out, const QString& text,
+                            const std::vector<std::string>& patterns) const;
 
     // Whether LIKE 'P%' (a literal P, one '%' after it) holds exactly for the text from
     // P up to P's successor, so the range can stand for it. True where text is always

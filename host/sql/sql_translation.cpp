@@ -208,6 +208,9 @@ private:
             if (m_parts && inner < SqlDialect::kPartNesting) {
                 return Part(node);
             }
+            if (node.Kind() == NodeKind::Or && m_spelling == Spelling::PerRow && !m_parts) {
+                return AlternativesPerRow(terms, inner);
+            }
             QStringList sql;
             for (const Node* term : terms) {
                 sql << Condition(*term, inner);
@@ -240,6 +243,71 @@ private:
             return Part(node);
         }
         return sql;
+    }
+
+    // The terms an OR joins, checked on each row: the patterns matched against one text
+    // are matched at once (LIKE ANY, where the dialect has it), so that the text (a field
+    // upper-cased, its accents set aside) is computed once a row, not once a pattern.
+    QString AlternativesPerRow(const std::vector<const Node*>& terms, int inner)
+    {
+        std::vector<QString> texts;
+        texts.reserve(terms.size());
+        for (const Node* term : terms) {
+            texts.push_back(MatchedPerRow(*term));
+        }
+        std::vector<bool> joined(terms.size(), false);
+        QStringList sql;
+        for (std::size_t t = 0; t < terms.size(); ++t) {
+            if (joined[t]) {
+                continue;
+            }
+            std::vector<std::string> patterns;
+            if (!texts[t].isEmpty()) {
+                for (std::size_t o = t; o < terms.size(); ++o) {
+                    if (texts[o] == texts[t]) {
+                        patterns.push_back(
+                            static_cast<const filter::LikeNode&>(*terms[o]).Literal()->Text());
+                        joined[o] = true;
+                    }
+                }
+            }
+            if (patterns.size() < 2) {
+                sql << Condition(*terms[t], inner);
+            } else {
+                m_out.scans = true;
+                sql << m_dialect.LikeAny(m_out, texts[t], patterns);
+            }
+        }
+        return Grouped(sql, QStringLiteral(" OR "));
+    }
+
+    // The text a term matches per row against its literal pattern, as Like spells it there;
+    // empty for any other term, or one whose text holds a bound value of its own.
+    QString MatchedPerRow(const Node& term)
+    {
+        if (term.Kind() != NodeKind::Like) {
+            return {};
+        }
+        const auto& like = static_cast<const filter::LikeNode&>(term);
+        const filter::LikePattern* literal = like.Literal();
+        if (like.Negated() || literal == nullptr) {
+            return {};
+        }
+        const std::string& pattern = literal->Text();
+        (void)SendableText(pattern, like.Pattern().Position());
+        if (NeverMatches(like.Operand(), pattern)) {
+            return {};
+        }
+        const qsizetype mark = m_out.values.size();
+        ValueKind kind = ValueKind::Null;
+        const QString text = Text(like.Operand(), kind);
+        if (m_out.values.size() != mark || kind == ValueKind::Null) {
+            m_out.values.resize(mark);
+            return {};
+        }
+        NoteMatched(text);
+        const QString stored = LetterlessPattern(pattern) ? StoredForm(like.Operand()) : QString();
+        return stored.isEmpty() ? text : stored;
     }
 
     // A condition decided by the dialect's PartCondition: its text, parsed again over the

@@ -344,6 +344,50 @@ int ExpectedFirstRow(const std::vector<QVariantList>& records, host::ClientDatas
     return -2; // not in the view: the test is wrong
 }
 
+// A backslash typed is a character like any other (the filter language has no escape),
+// also where the patterns a text is matched against are matched at once (PostgreSQL's
+// LIKE ANY, whose escape is the backslash): the same records as ClientDataset's.
+TEST_P(SearchWordsTest, ABackslashTypedIsMatchedAsItIs)
+{
+    sql_test::TestDatabase db(GetParam());
+    // Enough of each that a window comes from the walk of the order, whose rows are
+    // checked against each text's patterns at once, as well as from the find.
+    const char* const names[] = {"JOAO A\\B SILVA", "ANA AB SOUZA", "A\\\\B LIMA",
+                                 "MARIA A\\BC",     "A%B _X",       "AXB"};
+    const char* const phones[] = {"11\\2", "112", "\\", nullptr, "1_2", "1%2"};
+    std::vector<QVariantList> records;
+    for (int r = 0; r < 48; ++r) {
+        const int k = r % 6;
+        records.push_back({r + 1, QString::fromLatin1(names[k]) + QStringLiteral(" %1").arg(r), r,
+                           phones[k] ? QVariant(QString::fromLatin1(phones[k])) : QVariant(),
+                           QStringLiteral("X"), 1.0});
+    }
+    const QString table = db.Table(QStringLiteral("barras"));
+    Store(db, table, records);
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 4);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    for (int mode = 0; mode < 4; ++mode) {
+        client->SetFilterOptions(OptionsOf(mode));
+        server->SetFilterOptions(OptionsOf(mode));
+        OrderBoth(*client, *server, true, mode);
+        Search search;
+        search.fields = {"NOME", "FONE"};
+        search.words = true;
+        for (const char* typed : {"A\\B", "A\\", "\\", "A\\\\B", "11\\", "1\\2 JO", "A\\B LI"}) {
+            const QString filter = FilterOf(search, QString::fromLatin1(typed));
+            client->SetFilter(filter);
+            client->SetFiltered(true);
+            server->SetFilter(filter);
+            server->SetFiltered(true);
+            EXPECT_EQ(sql_test::RowDifference(sql_test::IndexedRows(*client),
+                                              sql_test::CursorRows(*server)),
+                      "")
+                << filter.toStdString() << ModeName(mode)
+                << "\nserver: " << server->GetServerCondition().toStdString();
+        }
+    }
+}
+
 TEST_P(SearchWordsTest, FirstRowWhereFindsTheFirstRowOfTheViewWhereTheExpressionHolds)
 {
     sql_test::TestDatabase db(GetParam());
