@@ -261,22 +261,22 @@ private:
             if (joined[t]) {
                 continue;
             }
+            if (texts[t].isEmpty()) {
+                sql << Condition(*terms[t], inner);
+                continue;
+            }
+            // Spelt here from the text already read, as Like spells a single one.
             std::vector<std::string> patterns;
-            if (!texts[t].isEmpty()) {
-                for (std::size_t o = t; o < terms.size(); ++o) {
-                    if (texts[o] == texts[t]) {
-                        patterns.push_back(
-                            static_cast<const filter::LikeNode&>(*terms[o]).Literal()->Text());
-                        joined[o] = true;
-                    }
+            for (std::size_t o = t; o < terms.size(); ++o) {
+                if (texts[o] == texts[t]) {
+                    patterns.push_back(
+                        static_cast<const filter::LikeNode&>(*terms[o]).Literal()->Text());
+                    joined[o] = true;
                 }
             }
-            if (patterns.size() < 2) {
-                sql << Condition(*terms[t], inner);
-            } else {
-                m_out.scans = true;
-                sql << m_dialect.LikeAny(m_out, texts[t], patterns);
-            }
+            m_out.scans = true;
+            sql << (patterns.size() == 1 ? m_dialect.LikeLiteral(m_out, texts[t], patterns.front())
+                                         : m_dialect.LikeAny(m_out, texts[t], patterns));
         }
         return Grouped(sql, QStringLiteral(" OR "));
     }
