@@ -204,16 +204,18 @@ SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anch
 // relation named `relation` hands them on: ordered by those, it comes in the order its
 // rows were read in, which the server then needs no sort for.
 void KeysetQuery::OrderValues(const QString& relation, bool descending, QStringList& values,
-                              QStringList& orderBy) const
+                              QStringList& orderBy, QStringList* distinct) const
 {
     for (size_t i = 0; i < m_order.size(); ++i) {
         const OrderColumn& column = m_order[i];
         const QString alias = QStringLiteral("ts_o%1").arg(i);
         values << QStringLiteral("%1 AS %2")
                       .arg(column.rowIdentity ? column.read : Ordered(column), alias);
-        orderBy << m_dialect.OrderTerm(relation + u'.' + alias,
-                                       column.rowIdentity ? ValueKind::Int : column.kind,
-                                       descending, !column.notNull);
+        const ValueKind kind = column.rowIdentity ? ValueKind::Int : column.kind;
+        orderBy << m_dialect.OrderTerm(relation + u'.' + alias, kind, descending, !column.notNull);
+        if (distinct) {
+            *distinct << m_dialect.OrderedValue(relation + u'.' + alias, kind);
+        }
     }
 }
 
@@ -274,10 +276,11 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
 {
     QStringList values;
     QStringList outerOrder;
+    QStringList distinct;
     for (int k = 0; k < m_keys.size(); ++k) {
         values << QStringLiteral("%1 AS ts_k%2").arg(m_keys[k]).arg(k);
     }
-    OrderValues(QStringLiteral("ts_u"), descending, values, outerOrder);
+    OrderValues(QStringLiteral("ts_u"), descending, values, outerOrder, &distinct);
     // The other alternatives with the rest of the condition once, not once each: the
     // server would take the rest out of each anyway, after reading and planning it as
     // many times.
@@ -335,9 +338,14 @@ QString KeysetQuery::FoundInRange(SqlText& out, const SqlAlternatives& alternati
     for (int k = 0; k < m_keys.size(); ++k) {
         keys << QStringLiteral("ts_u.ts_k%1").arg(k);
     }
-    return QStringLiteral("SELECT %1 FROM (%2) AS ts_u ORDER BY %3 LIMIT %4")
-        .arg(keys.join(QStringLiteral(", ")), branches.join(QStringLiteral(" UNION ")),
-             outerOrder.join(QStringLiteral(", ")))
+    // Each branch comes in the order (a sorted one sorts its few rows), so the server
+    // merges them and stops at the window: a branch reads only the rows that rank in it,
+    // not a window of its own each ("SILVA MA": 3,000 index entries read, 900 merged). A
+    // record that two branches give (a word at two positions) is kept once, by the order's
+    // values, which end in the key.
+    return QStringLiteral("SELECT DISTINCT ON (%1) %2 FROM (%3) AS ts_u ORDER BY %4 LIMIT %5")
+        .arg(distinct.join(QStringLiteral(", ")), keys.join(QStringLiteral(", ")),
+             branches.join(QStringLiteral(" UNION ALL ")), outerOrder.join(QStringLiteral(", ")))
         .arg(limit);
 }
 

@@ -67,8 +67,9 @@ private:
     QString OrderBy(bool descending, bool unindexed) const;
     SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
                        int limit) const;
+    // distinct: the ordered values alone, without direction (as DISTINCT ON names them).
     void OrderValues(const QString& relation, bool descending, QStringList& values,
-                     QStringList& orderBy) const;
+                     QStringList& orderBy, QStringList* distinct = nullptr) const;
     QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
                  int rows, int limit) const;
     QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,

@@ -318,15 +318,9 @@ QString PostgresDialect::Unindexed(const QString& expression, ValueKind kind) co
     return expression;
 }
 
-QString PostgresDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
-                                   bool nullable) const
+QString PostgresDialect::OrderedValue(const QString& quotedName, ValueKind kind) const
 {
-    const QString term = kind == ValueKind::Text ? Collated(quotedName) : quotedName;
-    if (!nullable) {
-        return term + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
-    }
-    return term +
-           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" ASC NULLS FIRST"));
+    return kind == ValueKind::Text ? Collated(quotedName) : quotedName;
 }
 
 } // namespace host::sql

@@ -43,8 +43,7 @@ public:
     QString WordsBeyond(const QString& textExpression) const override;
     QString WordPositionsCheck() const override;
     QString Unindexed(const QString& expression, ValueKind kind) const override;
-    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
-                      bool nullable) const override;
+    QString OrderedValue(const QString& quotedName, ValueKind kind) const override;
     QString RowIdentity() const override { return QStringLiteral("ctid"); }
     ValueKind RowIdentityKind() const override { return ValueKind::Text; }
     QString RowIdentityParameter(SqlText& out, const QVariant& value) const override

@@ -74,6 +74,17 @@ QString SqlDialect::LikeAny(SqlText& out, const QString& text,
     return u'(' + matches.join(QStringLiteral(" OR ")) + u')';
 }
 
+QString SqlDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                              bool nullable) const
+{
+    const QString term = OrderedValue(quotedName, kind);
+    if (!nullable) {
+        return term + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    }
+    return term +
+           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" ASC NULLS FIRST"));
+}
+
 QString SqlDialect::QuoteIdentifier(const QString& name)
 {
     QString quoted = name;

@@ -253,10 +253,12 @@ public:
     // accents set aside also names ranges of the stored text, which its indexes serve.
     virtual bool IndexesAccentFolded() const { return false; }
 
+    // The value a column is ordered by (text in the order's collation).
+    virtual QString OrderedValue(const QString& quotedName, ValueKind kind) const = 0;
     // One ORDER BY term: NULLs first when ascending, last when descending. A column
     // that cannot hold NULL is ordered plainly, so its ordinary index gives the order.
-    virtual QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
-                              bool nullable) const = 0;
+    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
+                      bool nullable) const;
     // The same value, written so that no index gives an order on it: the server then
     // finds the few rows a condition selects through its indexes and sorts them, rather
     // than walking an ordered index past every row the condition leaves out.

@@ -263,16 +263,9 @@ QString SqliteDialect::Unindexed(const QString& expression, ValueKind) const
     return QStringLiteral("(+%1)").arg(expression);
 }
 
-QString SqliteDialect::OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
-                                 bool nullable) const
+QString SqliteDialect::OrderedValue(const QString& quotedName, ValueKind kind) const
 {
-    const QString term =
-        kind == ValueKind::Text || kind == ValueKind::Date ? Collated(quotedName) : quotedName;
-    if (!nullable) {
-        return term + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
-    }
-    return term +
-           (descending ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" ASC NULLS FIRST"));
+    return kind == ValueKind::Text || kind == ValueKind::Date ? Collated(quotedName) : quotedName;
 }
 
 } // namespace host::sql

@@ -47,8 +47,7 @@ public:
                         const std::string& pattern) const override;
     QString LikeExpression(const QString& text, const QString& pattern) const override;
     QString Unindexed(const QString& expression, ValueKind kind) const override;
-    QString OrderTerm(const QString& quotedName, ValueKind kind, bool descending,
-                      bool nullable) const override;
+    QString OrderedValue(const QString& quotedName, ValueKind kind) const override;
     QString RowIdentity() const override { return QStringLiteral("_rowid_"); }
     ValueKind RowIdentityKind() const override { return ValueKind::Int; }
     QString RowIdentityParameter(SqlText& out, const QVariant& value) const override
