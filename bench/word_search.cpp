@@ -86,6 +86,16 @@ Texts TextsOf(const QString& url, const QString& table)
     return texts;
 }
 
+// What the form has the server plan as the dialog opens; its time in ms.
+double PlanAhead(host::SqlDataset& dataset, const QString& searchColumn, const QStringList& fields)
+{
+    QStringList ahead;
+    for (const QString& text : pesquisa::TextsAhead()) {
+        ahead << WordsFilter(searchColumn, fields, text);
+    }
+    return TimeMs([&] { dataset.PlanAhead(ahead); });
+}
+
 void Till(const QString& url, const QString& table, const QString& searchColumn,
           const QStringList& fields, host::FilterOptions options, const Texts& texts, int seed,
           int keystrokes, Pace pace, bool warm, std::vector<double>& times,
@@ -101,6 +111,7 @@ void Till(const QString& url, const QString& table, const QString& searchColumn,
     dataset.SetStatementTimeout(60000);
     dataset.Open();
     dataset.SetStatementTimeout(timeout);
+    (void)PlanAhead(dataset, searchColumn, fields);
     QRandomGenerator random(static_cast<quint32>(seed));
     if (warm) {
         // A till that has searched before: each kind of text typed once, untimed, so that
@@ -235,6 +246,7 @@ void MeasureWordSearches(const QString& url, const QString& table, const QString
             dataset.SetStatementTimeout(600000); // every statement, however slow
         }
         dataset.Open();
+        Print("words_plan_ahead_ms", PlanAhead(dataset, searchColumn, fields));
         for (qsizetype s = 0; s < searches.size(); ++s) {
             std::vector<double> times;
             std::fprintf(stderr, "%s:", names[s].c_str());

@@ -47,6 +47,12 @@ QString SearchCondition(const QString& text, const QStringList& fields, bool upp
     return groups.join(QStringLiteral(" AND "));
 }
 
+QStringList TextsAhead()
+{
+    return {QStringLiteral("A"), QStringLiteral("QXWZ"), QStringLiteral("QXWZ A"),
+            QStringLiteral("1")};
+}
+
 QString ExactValue(const QString& text)
 {
     return AsciiUpper(text.startsWith(u'%') ? text.mid(1) : text);

@@ -15,6 +15,13 @@ namespace pesquisa {
 QString SearchCondition(const QString& text, const QStringList& fields, bool upperTerms,
                         bool words);
 
+// Texts of each kind a cashier's first keys make, whose statements a live search has
+// the server plan as the dialog opens: a letter, a word long enough to be looked up
+// among the words apart, such a word and the start of another, a digit (a code, a
+// phone). Each is run: one that many records meet ends among the first rows of the
+// order, and one that begins no word ends at the first entry of each index.
+QStringList TextsAhead();
+
 // The value the exact-first search looks for: the text without a leading "%",
 // upper-cased (ASCII).
 QString ExactValue(const QString& text);

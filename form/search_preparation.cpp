@@ -121,6 +121,7 @@ void TfrmPesquisa::PreparaPesquisa(host::Dataset* DataSet)
     }
 
     DataSet->First();
+    PlanSearchAhead();
 }
 
 void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
@@ -140,6 +141,7 @@ void TfrmPesquisa::dbgPesquisaTitleClick(host::GridColumn* Column)
         if (host::ClientDataset* client = ClientDataSet()) {
             OrderAndPrepareReach(*client, Column->GetFieldName());
         }
+        PlanSearchAhead();
     });
 }
 

@@ -1,11 +1,14 @@
 // How far a search reaches when the host set search options: the searched fields,
 // the length limit they allow and the exact value first.
+#include "form/search_condition.h"
 #include "form/tfrm_pesquisa.h"
+#include "host/grid/data_source.h"
 
 #include <algorithm>
 #include <touchsearch/client_dataset.h>
 #include <touchsearch/dataset.h>
 #include <touchsearch/dataset_error.h>
+#include <touchsearch/sql_dataset.h>
 
 void TfrmPesquisa::ReadSearchOptions(const host::Dataset& DataSet)
 {
@@ -37,6 +40,23 @@ void TfrmPesquisa::OrderAndPrepareReach(host::ClientDataset& client, const QStri
     // What the first keystroke over several fields reads is built now, with the window
     // opening, rather than by that keystroke.
     client.SetIndexNameAndPrepareSearch(indexName, SearchColumns(indexName), m_searchOptions.words);
+}
+
+void TfrmPesquisa::PlanSearchAhead()
+{
+    auto* live = qobject_cast<host::SqlDataset*>(dtsPesquisa->GetDataSet());
+    if (live == nullptr) {
+        return;
+    }
+    QStringList filters;
+    for (const QString& text : pesquisa::TextsAhead()) {
+        filters << BuildSearchFilter(text);
+    }
+    try {
+        live->PlanAhead(filters);
+    } catch (const std::exception&) {
+        // A filter the dataset refuses is told by the keystroke that writes it.
+    }
 }
 
 QStringList TfrmPesquisa::SearchColumns() const

@@ -91,6 +91,8 @@ public:
     // Orders a client dataset by the index named, and builds ahead what a search over
     // several fields will read.
     void OrderAndPrepareReach(host::ClientDataset& client, const QString& indexName);
+    // A live dataset's server plans the first keystroke of each kind now.
+    void PlanSearchAhead();
 
     // Component lookup by name, without regard to case ("sbtA" finds sbta).
     QObject* FindComponent(const QString& name) const;

@@ -46,6 +46,11 @@ public:
     // Rows in order (descending: from the end backwards), after (before) the row whose
     // values are given when anchor is not null, skipping offset rows, at most limit.
     SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
+    // The first window (at most limit rows) that another condition would read.
+    SqlText FirstWindowOf(const SqlText& condition, int limit) const
+    {
+        return WindowWhere(condition, nullptr, false, limit, 0);
+    }
     SqlText Count() const;
     // The first row in order where the condition and the further one both hold: the
     // rows the further one selects (few: an exact value) found through their indexes and

@@ -71,6 +71,7 @@ public:
     QString SelectedValue(const QString& read, ValueKind kind, int field) const override;
     // The window's keys come off the search indexes alone (index-only).
     bool ReadsWindowByKeys() const override { return true; }
+    bool KeepsPlans() const override { return true; }
     QStringList SearchIndexSetup() const override;
     QStringList StaleSearchIndexes(const QSqlDatabase& db, const SearchIndexTarget& target,
                                    FilterOptions options) const override;

@@ -1262,6 +1262,25 @@ QVariant SqlDataset::Value(int row, int field) const
     return Normalised(d->m_schema->fields.Def(field), values[field]);
 }
 
+void SqlDataset::PlanAhead(const QStringList& filters)
+{
+    if (!d->m_active || !d->Dialect().KeepsPlans()) {
+        return;
+    }
+    std::vector<SqlText> statements;
+    for (const QString& filter : filters) {
+        statements.push_back(d->m_query->FirstWindowOf(
+            d->Translate(filter, GetFilterOptions(), true), d->m_window + 1));
+    }
+    for (const SqlText& statement : statements) {
+        try {
+            d->m_session->Run(statement, d->What()).finish();
+        } catch (const DatasetError&) {
+            return; // a server that fails now fails each one: one time-out at most
+        }
+    }
+}
+
 int SqlDataset::FirstRowWhere(const QString& expression) const
 {
     return d->FirstRowWhere(expression);

@@ -336,6 +336,9 @@ public:
     }
     // Whether a window is read by its keys first, then its rows by key.
     virtual bool ReadsWindowByKeys() const { return false; }
+    // Whether a statement's plan stays with the connection for its next run, so that
+    // planning it ahead spares a keystroke (see SqlSession::PlanFor).
+    virtual bool KeepsPlans() const { return false; }
 
     // Search indexes (SqlDataset::CreateSearchIndexes), on a writable connection.
     // The statements that ready the connection for making them.

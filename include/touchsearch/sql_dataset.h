@@ -124,6 +124,14 @@ public:
 
     QVariant Value(int row, int field) const override;
 
+    // Has the server plan, ahead of the keystrokes, the statements that the first window
+    // of each filter reads, where it keeps a plan for the connection's next run
+    // (PostgreSQL): the first keystroke of each kind then costs no planning. The dataset
+    // stays as it is (its filter, view and cursor); elsewhere this does nothing. A text
+    // that does not parse raises as SetFilter does; the first statement that fails ends
+    // it quietly (the keystroke that needs the server tells it).
+    void PlanAhead(const QStringList& filters);
+
     // The first row of the view, in its order, where the expression (the filter
     // language, under the filter options) holds; -1 when none. Two statements at most:
     // the first such record in the view's order, then how many rows come before it. A

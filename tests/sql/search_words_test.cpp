@@ -657,6 +657,104 @@ TEST(SearchWordsIndexes, SearchesOfTheSameShapeShareOnePlanMadeForAnyValues)
     EXPECT_EQ(workers(), QStringLiteral("3"));
 }
 
+// Planned ahead, the first keystroke of each kind (a short word, a long one, a long one
+// and another, a number) runs a statement its connection holds already: none is prepared
+// for it. Planning ahead leaves the dataset as it was: its filter, its view, its cursor.
+// A text that does not parse raises before anything runs; a server that fails (a table
+// locked past the time-out) ends the planning at its first statement, quietly, and the
+// next keystroke finds the records.
+TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepared)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("adiante"));
+    const std::vector<QVariantList> records = StoreSearched(db, table, 11, 2000);
+    const host::FilterOptions options = host::FilterOption::CaseInsensitive;
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, 20);
+    server->SetFilterOptions(options);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    client->SetFilterOptions(options);
+    OrderBoth(*client, *server, true, 1);
+    Search search;
+    search.fields = SearchedFields();
+    search.words = true;
+    // The statements that walk or find prepared on the dataset's connection, and their runs.
+    const auto prepared = [&] {
+        QSqlQuery query(QSqlDatabase::database(server->GetConnectionName()));
+        EXPECT_TRUE(query.exec(
+            QStringLiteral("SELECT count(*), COALESCE(sum(generic_plans + custom_plans), 0) FROM "
+                           "pg_prepared_statements WHERE statement LIKE '%ts_walk%'")))
+            << query.lastError().text().toStdString();
+        return query.next() ? std::pair{query.value(0).toInt(), query.value(1).toInt()}
+                            : std::pair{-1, -1};
+    };
+    const auto view = [&] {
+        QStringList rows;
+        for (int row = 0; row < server->FetchedRowCount(); ++row) {
+            rows << server->Value(row, 0).toString();
+        }
+        return rows;
+    };
+    const auto type = [&](const char* typed) {
+        SCOPED_TRACE(typed);
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        server->SetFiltered(true);
+        client->SetFilter(server->GetFilter());
+        client->SetFiltered(true);
+        EXPECT_EQ(
+            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
+            "");
+    };
+    server->SetFilter(FilterOf(search, QStringLiteral("MA")));
+    server->SetFiltered(true);
+    server->MoveTo(3);
+    const QString filter = server->GetFilter();
+    const QStringList shown = view();
+    ASSERT_FALSE(shown.isEmpty());
+    const auto [statements, runs] = prepared();
+    QStringList ahead;
+    for (const char* text : {"B", "WXYZ", "WXYZ B", "2"}) {
+        ahead << FilterOf(search, QString::fromUtf8(text));
+    }
+    server->PlanAhead(ahead);
+    EXPECT_EQ(server->GetFilter(), filter);
+    EXPECT_TRUE(server->GetFiltered());
+    EXPECT_EQ(view(), shown);
+    EXPECT_EQ(server->RecNo(), 3);
+    const auto [statementsAhead, runsAhead] = prepared();
+    EXPECT_EQ(runsAhead - runs, 4);
+    EXPECT_GE(statementsAhead - statements, 2);
+    for (const char* typed : {"SILV", "SILVA M", "SILVA MA", "7", "78", "J"}) {
+        SCOPED_TRACE(typed);
+        const int held = prepared().first;
+        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+        EXPECT_EQ(prepared().first, held);
+        // The records, page after page (the pages after the first are statements of
+        // their own).
+        type(typed);
+    }
+
+    const auto [statementsNow, runsNow] = prepared();
+    const QString refused = ErrorOf([&] {
+        server->PlanAhead({ahead.front(), QStringLiteral("NOME LIKE")});
+    });
+    EXPECT_FALSE(refused.isEmpty());
+    EXPECT_EQ(refused, ErrorOf([&] { client->SetFilter(QStringLiteral("NOME LIKE")); }));
+    EXPECT_EQ(prepared().second, runsNow);
+
+    QSqlDatabase writer = db.Writer();
+    QSqlQuery lock(writer);
+    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN")));
+    ASSERT_TRUE(lock.exec(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table)))
+        << lock.lastError().text().toStdString();
+    server->SetStatementTimeout(300);
+    const int before = server->StatementCount();
+    EXPECT_NO_THROW(server->PlanAhead(ahead));
+    EXPECT_LT(server->StatementCount() - before, static_cast<int>(ahead.size()));
+    ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    server->SetStatementTimeout(5000);
+    type("SILVA");
+}
+
 // A search the first rows of the order answer, one whose first rows hold a few of its
 // records and the rest further on, one with a few in the first rows and too few in all
 // to fill a window, one with none there, and one most of whose records are the names

@@ -7,6 +7,8 @@
 #include "tests/sql/own_pg_cluster.h"
 #include "tests/sql/sql_fixture.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <touchsearch/pesquisa.h>
 
@@ -96,6 +98,42 @@ TEST_F(ServerRestartTest, CancelLeavesAtOnceWhileTheServerIsDownAndTheNextSearch
     }
     EXPECT_EQ(m_messages.size(), 1) << m_messages.join(u'\n').toStdString();
     EXPECT_EQ(ds->Value(ds->RecNo(), 1).toString(), QStringLiteral("ANA"));
+}
+
+// The dialog opens with the server's plan of the first keystroke made: typing it
+// prepares no statement on the dataset's connection, and finds the records.
+TEST_F(ServerRestartTest, TheDialogOpensWithTheFirstKeystrokePlanned)
+{
+    sql_test::TestDatabase db(sql_test::Server::Postgres, cluster().Url());
+    const QString table = db.Table(QStringLiteral("clientes"));
+    db.CreateTable(table, kColumns);
+    int code = 0;
+    for (const char* name : {"JOANA", "JOAO", "ANA", "JOSE", "MARIA"}) {
+        db.Insert(table, {++code, QString::fromLatin1(name)});
+    }
+    auto ds = db.Dataset(table);
+    // Statements prepared on the dataset's connection.
+    const auto searches = [&] {
+        QSqlQuery query(QSqlDatabase::database(ds->GetConnectionName()));
+        EXPECT_TRUE(query.exec(QStringLiteral("SELECT count(*) FROM pg_prepared_statements")))
+            << query.lastError().text().toStdString();
+        return query.next() ? query.value(0).toInt() : -1;
+    };
+    const int opened = searches();
+    const WhenShown dialog([&](TfrmPesquisa& form) {
+        const int planned = searches();
+        EXPECT_GT(planned, opened);
+        EXPECT_EQ(ds->GetFilter(), QString());
+        EXPECT_EQ(ds->RecordCount(), 5);
+        Type(form, QStringLiteral("j"));
+        EXPECT_EQ(ds->GetFilter(), QStringLiteral("NMCLIENTE LIKE 'J%'"));
+        EXPECT_EQ(ds->RecordCount(), 3);
+        EXPECT_EQ(searches(), planned);
+        PressKey(form, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(Pesquisa(ds.get(), "", "N", 0, 0, 0, 0, true));
+    EXPECT_EQ(dialog.Shown(), 1);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(u'\n').toStdString();
 }
 
 } // namespace
