@@ -31,18 +31,24 @@ protected:
     }
 
     static sql_test::PgCluster& cluster() { return sql_test::PgCluster::Shared(); }
+
+    // A table of five customers, and a dataset open on it.
+    static std::unique_ptr<host::SqlDataset> Customers(sql_test::TestDatabase& db)
+    {
+        const QString table = db.Table(QStringLiteral("clientes"));
+        db.CreateTable(table, kColumns);
+        int code = 0;
+        for (const char* name : {"JOANA", "JOAO", "ANA", "JOSE", "MARIA"}) {
+            db.Insert(table, {++code, QString::fromLatin1(name)});
+        }
+        return db.Dataset(table);
+    }
 };
 
 TEST_F(ServerRestartTest, CancelLeavesAtOnceWhileTheServerIsDownAndTheNextSearchWorks)
 {
     sql_test::TestDatabase db(sql_test::Server::Postgres, cluster().Url());
-    const QString table = db.Table(QStringLiteral("clientes"));
-    db.CreateTable(table, kColumns);
-    int code = 0;
-    for (const char* name : {"JOANA", "JOAO", "ANA", "JOSE", "MARIA"}) {
-        db.Insert(table, {++code, QString::fromLatin1(name)});
-    }
-    auto ds = db.Dataset(table);
+    auto ds = Customers(db);
     const QString base = QStringLiteral("CODIGO > 0");
     ds->SetFilter(base);
     ds->SetFiltered(true);
@@ -105,13 +111,7 @@ TEST_F(ServerRestartTest, CancelLeavesAtOnceWhileTheServerIsDownAndTheNextSearch
 TEST_F(ServerRestartTest, TheDialogOpensWithTheFirstKeystrokePlanned)
 {
     sql_test::TestDatabase db(sql_test::Server::Postgres, cluster().Url());
-    const QString table = db.Table(QStringLiteral("clientes"));
-    db.CreateTable(table, kColumns);
-    int code = 0;
-    for (const char* name : {"JOANA", "JOAO", "ANA", "JOSE", "MARIA"}) {
-        db.Insert(table, {++code, QString::fromLatin1(name)});
-    }
-    auto ds = db.Dataset(table);
+    auto ds = Customers(db);
     // Statements prepared on the dataset's connection.
     const auto searches = [&] {
         QSqlQuery query(QSqlDatabase::database(ds->GetConnectionName()));
