@@ -224,7 +224,7 @@ void KeysetQuery::OrderValues(const QString& relation, bool descending, QStringL
 // the server stops walking as soon as it has the window: a search many records meet
 // costs a few rows of the index, however far the bound.
 QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValues* anchor,
-                          bool descending, int rows, int limit) const
+                          bool descending, int skipped, int rows, const QString& limit) const
 {
     QStringList values;
     QStringList orderBy;
@@ -236,6 +236,9 @@ QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValue
         walk += QStringLiteral(" WHERE ") + walked.join(QStringLiteral(" AND "));
     }
     walk += OrderBy(descending, false) + QStringLiteral(" LIMIT %1").arg(rows);
+    if (skipped > 0) {
+        walk += QStringLiteral(" OFFSET %1").arg(skipped);
+    }
     QStringList met;
     AppendCondition(out, met, condition);
     // The folded text the order reads comes off its index with each row: the condition,
@@ -248,8 +251,7 @@ QString KeysetQuery::Walk(SqlText& out, const SqlText& condition, const RowValue
         }
     }
     return QStringLiteral("SELECT %1 FROM (%2) AS ts_w WHERE %3 ORDER BY %4 LIMIT %5")
-        .arg(m_keyList, walk, checked, orderBy.join(QStringLiteral(", ")))
-        .arg(limit);
+        .arg(m_keyList, walk, checked, orderBy.join(QStringLiteral(", ")), limit);
 }
 
 // The keys of the first `limit` rows the condition selects, found through its indexes and
@@ -445,9 +447,15 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
     SqlText out;
     const QString ordered = OrderBy(descending, false);
     const SqlText& walked = condition.perRow ? *condition.perRow : condition;
-    const QString nearWalk = Walk(out, walked, anchor, descending, kWalkedRows, limit);
+    const QString nearWalk =
+        Walk(out, walked, anchor, descending, 0, kWalkedRows, QString::number(limit));
+    // The far walk goes on where the near one ended: the rows it checked are passed over
+    // in the index, unchecked, and its matches taken as they are (it holds every match
+    // among them when it falls short).
     const QString farWalk =
-        positional ? QString() : Walk(out, walked, anchor, descending, kFarRows, limit);
+        positional ? QString()
+                   : Walk(out, walked, anchor, descending, kWalkedRows, kFarRows - kWalkedRows,
+                          QStringLiteral("%1 - (SELECT count(*) FROM ts_walk)").arg(limit));
     const QString sorted =
         ranged ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
                : Found(out, condition, anchor, descending, limit);
@@ -476,7 +484,8 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
         const int dense =
             trigrams ? 0 : std::max(8, (limit * kWalkedRows + kFarRows - 1) / kFarRows);
         keys = QStringLiteral(
-                   "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (%2) "
+                   "WITH ts_walk AS MATERIALIZED (%1), ts_far AS MATERIALIZED (SELECT * FROM "
+                   "ts_walk UNION ALL (%2)) "
                    "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %4 "
                    "UNION ALL SELECT * FROM ts_far WHERE (SELECT count(*) FROM ts_walk) BETWEEN "
                    "%5 AND %6 AND (SELECT count(*) FROM ts_far) >= %4 "

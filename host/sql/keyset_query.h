@@ -75,8 +75,10 @@ private:
     // distinct: the ordered values alone, without direction (as DISTINCT ON names them).
     void OrderValues(const QString& relation, bool descending, QStringList& values,
                      QStringList& orderBy, QStringList* distinct = nullptr) const;
+    // skipped: rows of the order passed over unchecked before the `rows` walked; limit: a
+    // number or an expression the server computes.
     QString Walk(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
-                 int rows, int limit) const;
+                 int skipped, int rows, const QString& limit) const;
     QString Found(SqlText& out, const SqlText& condition, const RowValues* anchor, bool descending,
                   int limit) const;
     QString FoundInRange(SqlText& out, const SqlAlternatives& alternatives, std::size_t inRange,
