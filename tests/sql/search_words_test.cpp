@@ -503,6 +503,40 @@ std::vector<QVariantList> StoreSearched(sql_test::TestDatabase& db, const QStrin
     return records;
 }
 
+// The statements that walk or find prepared on a connection, and the plans their runs
+// used: made for the values, made for any.
+struct WalkStatements {
+    int statements = -1;
+    int custom = -1;
+    int generic = -1;
+};
+
+WalkStatements PreparedWalks(const QString& connection)
+{
+    QSqlQuery query(QSqlDatabase::database(connection));
+    EXPECT_TRUE(query.exec(QStringLiteral(
+        "SELECT count(*), COALESCE(sum(custom_plans), 0), COALESCE(sum(generic_plans), 0) "
+        "FROM pg_prepared_statements WHERE statement LIKE '%ts_walk%'")))
+        << query.lastError().text().toStdString();
+    if (!query.next()) {
+        return {};
+    }
+    return {query.value(0).toInt(), query.value(1).toInt(), query.value(2).toInt()};
+}
+
+// The text typed into both datasets: the same records in the same order, page after page.
+void TypeBoth(const Search& search, host::SqlDataset& server, host::ClientDataset& client,
+              const char* typed)
+{
+    SCOPED_TRACE(typed);
+    server.SetFilter(FilterOf(search, QString::fromUtf8(typed)));
+    server.SetFiltered(true);
+    client.SetFilter(server.GetFilter());
+    client.SetFiltered(true);
+    EXPECT_EQ(sql_test::RowDifference(sql_test::IndexedRows(client), sql_test::CursorRows(server)),
+              "");
+}
+
 // With the search indexes of the fields searched, numbers among them, every term of a
 // search of words over several fields is found through an index (the terms an OR joins,
 // combined), so that no search reads the whole table; a word start ("% w%") over a
@@ -611,15 +645,6 @@ TEST(SearchWordsIndexes, SearchesOfTheSameShapeShareOnePlanMadeForAnyValues)
         QSqlQuery query = run(QStringLiteral("SHOW max_parallel_workers_per_gather"));
         return query.next() ? query.value(0).toString() : QString();
     };
-    // The plans of the statements that walk or find: made for the values, for any.
-    const auto plans = [&] {
-        QSqlQuery query =
-            run(QStringLiteral("SELECT COALESCE(sum(custom_plans), 0), "
-                               "COALESCE(sum(generic_plans), 0) FROM pg_prepared_statements "
-                               "WHERE statement LIKE '%ts_walk%'"));
-        return query.next() ? std::pair{query.value(0).toInt(), query.value(1).toInt()}
-                            : std::pair{-1, -1};
-    };
     host::SqlDataset server;
     server.SetConnectionName(reader);
     server.SetTableName(table);
@@ -632,29 +657,19 @@ TEST(SearchWordsIndexes, SearchesOfTheSameShapeShareOnePlanMadeForAnyValues)
     Search search;
     search.fields = fields;
     search.words = true;
-    const auto type = [&](const char* typed) {
-        SCOPED_TRACE(typed);
-        server.SetFilter(FilterOf(search, QString::fromUtf8(typed)));
-        server.SetFiltered(true);
-        client->SetFilter(server.GetFilter());
-        client->SetFiltered(true);
-        EXPECT_EQ(
-            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(server)),
-            "");
-    };
     for (const char* typed : {"SILV", "SILVA", "SILVA M", "SILVA MA", "1", "12", "M", "MA"}) {
-        type(typed);
+        TypeBoth(search, server, *client, typed);
     }
     // One plan for each shape: a word of letters or of digits, a long lead word with a
     // second word; none made for the values.
-    const auto [custom, generic] = plans();
-    EXPECT_EQ(custom, 0);
-    EXPECT_GE(generic, 8);
+    const WalkStatements kept = PreparedWalks(reader);
+    EXPECT_EQ(kept.custom, 0);
+    EXPECT_GE(kept.generic, 8);
     EXPECT_EQ(workers(), QStringLiteral("0"));
     for (const char* typed : {"A 9", "A 98"}) {
-        type(typed);
+        TypeBoth(search, server, *client, typed);
     }
-    EXPECT_GE(plans().first, 2);
+    EXPECT_GE(PreparedWalks(reader).custom, 2);
     EXPECT_EQ(workers(), QStringLiteral("3"));
 }
 
@@ -680,13 +695,8 @@ TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepa
     search.words = true;
     // The statements that walk or find prepared on the dataset's connection, and their runs.
     const auto prepared = [&] {
-        QSqlQuery query(QSqlDatabase::database(server->GetConnectionName()));
-        EXPECT_TRUE(query.exec(
-            QStringLiteral("SELECT count(*), COALESCE(sum(generic_plans + custom_plans), 0) FROM "
-                           "pg_prepared_statements WHERE statement LIKE '%ts_walk%'")))
-            << query.lastError().text().toStdString();
-        return query.next() ? std::pair{query.value(0).toInt(), query.value(1).toInt()}
-                            : std::pair{-1, -1};
+        const WalkStatements walks = PreparedWalks(server->GetConnectionName());
+        return std::pair{walks.statements, walks.custom + walks.generic};
     };
     const auto view = [&] {
         QStringList rows;
@@ -694,16 +704,6 @@ TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepa
             rows << server->Value(row, 0).toString();
         }
         return rows;
-    };
-    const auto type = [&](const char* typed) {
-        SCOPED_TRACE(typed);
-        server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
-        server->SetFiltered(true);
-        client->SetFilter(server->GetFilter());
-        client->SetFiltered(true);
-        EXPECT_EQ(
-            sql_test::RowDifference(sql_test::IndexedRows(*client), sql_test::CursorRows(*server)),
-            "");
     };
     server->SetFilter(FilterOf(search, QStringLiteral("MA")));
     server->SetFiltered(true);
@@ -731,7 +731,7 @@ TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepa
         EXPECT_EQ(prepared().first, held);
         // The records, page after page (the pages after the first are statements of
         // their own).
-        type(typed);
+        TypeBoth(search, *server, *client, typed);
     }
 
     const auto [statementsNow, runsNow] = prepared();
@@ -753,7 +753,7 @@ TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepa
     EXPECT_LT(server->StatementCount() - before, static_cast<int>(ahead.size()));
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
     server->SetStatementTimeout(5000);
-    type("SILVA");
+    TypeBoth(search, *server, *client, "SILVA");
 }
 
 // A search the first rows of the order answer, one whose first rows hold a few of its
