@@ -247,16 +247,21 @@ QString PostgresDialect::LikeLiteral(SqlText& out, const QString& text,
 QString PostgresDialect::LikeAny(SqlText& out, const QString& text,
                                  const std::vector<std::string>& patterns) const
 {
+    // The patterns travel as one array value: spelt out as ARRAY[...] of bound values, a
+    // plan made for any values builds that array again for every row it checks.
     // LIKE ANY takes no ESCAPE clause: its escape is the backslash, which each pattern
-    // then spells doubled to mean itself (the filter language has no escape).
-    QStringList bound;
+    // then spells doubled to mean itself (the filter language has no escape). The array's
+    // text form quotes each element, escaping its backslashes and quotes once more.
+    QStringList elements;
     for (const std::string& pattern : patterns) {
-        QString escaped = QString::fromStdString(pattern);
-        escaped.replace(u'\\', QStringLiteral("\\\\"));
-        bound << QStringLiteral("CAST(%1 AS text)").arg(out.Bind(escaped));
+        QString element = QString::fromStdString(pattern);
+        element.replace(u'\\', QStringLiteral("\\\\")); // for LIKE
+        element.replace(u'\\', QStringLiteral("\\\\")); // for the array's text form
+        element.replace(u'"', QStringLiteral("\\\""));
+        elements << u'"' + element + u'"';
     }
-    return QStringLiteral("(%1 LIKE ANY (ARRAY[%2]))")
-        .arg(Collated(text), bound.join(QStringLiteral(", ")));
+    return QStringLiteral("(%1 LIKE ANY (CAST(%2 AS text[])))")
+        .arg(Collated(text), out.Bind(u'{' + elements.join(u',') + u'}'));
 }
 
 QString PostgresDialect::WordsAfterFirst(const QString& textExpression) const

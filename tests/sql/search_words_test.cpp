@@ -347,15 +347,17 @@ int ExpectedFirstRow(const std::vector<QVariantList>& records, host::ClientDatas
 
 // A backslash typed is a character like any other (the filter language has no escape),
 // also where the patterns a text is matched against are matched at once (PostgreSQL's
-// LIKE ANY, whose escape is the backslash): the same records as ClientDataset's.
+// LIKE ANY, whose escape is the backslash, its patterns bound as one array whose text
+// form quotes them): the same records as ClientDataset's. So are a double quote, braces
+// and a comma.
 TEST_P(SearchWordsTest, ABackslashTypedIsMatchedAsItIs)
 {
     sql_test::TestDatabase db(GetParam());
     // Enough of each that a window comes from the walk of the order, whose rows are
     // checked against each text's patterns at once, as well as from the find.
     const char* const names[] = {"JOAO A\\B SILVA", "ANA AB SOUZA", "A\\\\B LIMA",
-                                 "MARIA A\\BC",     "A%B _X",       "AXB"};
-    const char* const phones[] = {"11\\2", "112", "\\", nullptr, "1_2", "1%2"};
+                                 "MARIA A\\BC",     "A%B _X",       "AXB {\"Q\",R}"};
+    const char* const phones[] = {"11\\2", "112", "\\", nullptr, "1_2", "1%2\""};
     std::vector<QVariantList> records;
     for (int r = 0; r < 48; ++r) {
         const int k = r % 6;
@@ -374,7 +376,8 @@ TEST_P(SearchWordsTest, ABackslashTypedIsMatchedAsItIs)
         Search search;
         search.fields = {"NOME", "FONE"};
         search.words = true;
-        for (const char* typed : {"A\\B", "A\\", "\\", "A\\\\B", "11\\", "1\\2 JO", "A\\B LI"}) {
+        for (const char* typed : {"A\\B", "A\\", "\\", "A\\\\B", "11\\", "1\\2 JO", "A\\B LI",
+                                  "{\"Q", "AXB {\"Q\",", "1%2\"", "\",R"}) {
             const QString filter = FilterOf(search, QString::fromLatin1(typed));
             client->SetFilter(filter);
             client->SetFiltered(true);
