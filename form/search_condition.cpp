@@ -50,7 +50,7 @@ QString SearchCondition(const QString& text, const QStringList& fields, bool upp
 QStringList TextsAhead()
 {
     return {QStringLiteral("A"), QStringLiteral("QXWZ"), QStringLiteral("QXWZ A"),
-            QStringLiteral("1")};
+            QStringLiteral("1"), QStringLiteral("QXW"),  QStringLiteral("123")};
 }
 
 QString ExactValue(const QString& text)

@@ -42,6 +42,9 @@ public:
     // (SqlDialect::WordPositions), which a word start after its first word is then read
     // off in order.
     void SetWordPositionsIndexed(bool indexed) { m_wordPositions = indexed; }
+    // The texts (as a prefix range reads them, SqlAlternative::rangeText) whose prefix
+    // buckets in this order the database holds (SqlDialect::kBucketLength).
+    void SetBucketed(QStringList texts) { m_bucketed = std::move(texts); }
 
     // Rows in order (descending: from the end backwards), after (before) the row whose
     // values are given when anchor is not null, skipping offset rows, at most limit.
@@ -87,6 +90,8 @@ private:
     bool LetterWordOfOrder(const SqlAlternative& option) const;
     bool ReadByPositions(const SqlAlternative& option) const;
     bool FoundThroughTrigrams(const SqlAlternative& option) const;
+    bool Bucketed(const SqlAlternative& option) const;
+    bool EveryRangeBucketed(const SqlAlternatives& alternatives, std::size_t inRange) const;
     // checked: the rest of the search as each row is checked against it.
     QStringList PositionBranches(SqlText& out, const SqlAlternative& option, const SqlText& checked,
                                  const QString& values, const RowValues* anchor, bool descending,
@@ -110,6 +115,7 @@ private:
     QString m_keyList; // m_keys joined
     SqlText m_condition;
     bool m_wordPositions = false;
+    QStringList m_bucketed;
 };
 
 } // namespace host::sql

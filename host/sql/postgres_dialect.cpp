@@ -288,9 +288,18 @@ QString PostgresDialect::WordsBeyond(const QString& textExpression) const
         .arg(WordPositions());
 }
 
-QString PostgresDialect::WordPositionsCheck() const
+QString PostgresDialect::IndexesCheck(int count) const
 {
-    return QStringLiteral("SELECT to_regclass(CAST(? AS text)) IS NOT NULL");
+    QStringList held;
+    for (int i = 0; i < count; ++i) {
+        held << QStringLiteral("to_regclass(CAST(? AS text)) IS NOT NULL");
+    }
+    return QStringLiteral("SELECT ") + held.join(QStringLiteral(", "));
+}
+
+QString PostgresDialect::Bucket(const QString& textExpression) const
+{
+    return QStringLiteral("substr(%1, 1, %2)").arg(textExpression).arg(kBucketLength);
 }
 
 QString PostgresDialect::LikeExpression(const QString& text, const QString& pattern) const

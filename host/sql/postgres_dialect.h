@@ -41,7 +41,8 @@ public:
     QString Word(const QString& textExpression, int position) const override;
     QString WordStart(const QString& textExpression, int position) const override;
     QString WordsBeyond(const QString& textExpression) const override;
-    QString WordPositionsCheck() const override;
+    QString IndexesCheck(int count) const override;
+    QString Bucket(const QString& textExpression) const override;
     QString Unindexed(const QString& expression, ValueKind kind) const override;
     QString OrderedValue(const QString& quotedName, ValueKind kind) const override;
     QString RowIdentity() const override { return QStringLiteral("ctid"); }
@@ -82,6 +83,8 @@ public:
 private:
     QStringList WordPositionIndexes(const SearchIndexTarget& target, const QString& folded,
                                     const QString& nullsFirst, const QString& include) const;
+    QString BucketIndex(const SearchIndexTarget& target, const QString& text,
+                        const QString& include) const;
 
     QString m_encoding;        // the server's, once learnt; UTF8 taken for granted until then
     int m_parallelWorkers = 2; // the session's own (the server's default until learnt)

@@ -89,10 +89,23 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
                                                 const SearchIndexTarget& target,
                                                 FilterOptions options) const
 {
+    QStringList drops;
+    // A field's buckets hold what its ordered indexes hold.
+    if (!target.orderField.isEmpty()) {
+        const QString held =
+            LackingColumns(db, target.QualifiedIndexName(BucketPurpose(target.orderField)),
+                           target.textForm.isEmpty() ? target.searchedWith : TextFormHeld(target));
+        if (!held.isEmpty()) {
+            drops << held;
+        }
+    }
     if (!target.textForm.isEmpty()) {
         const QString held =
             LackingColumns(db, target.QualifiedIndexName("text_form"), TextFormHeld(target));
-        return held.isEmpty() ? QStringList() : QStringList{held};
+        if (!held.isEmpty()) {
+            drops << held;
+        }
+        return drops;
     }
     // Only the indexes this call makes again: an accent-folded one stays unless the call
     // makes those.
@@ -101,7 +114,6 @@ QStringList PostgresDialect::StaleSearchIndexes(const QSqlDatabase& db,
         ordered << "upper_unaccented"
                 << "unaccented";
     }
-    QStringList drops;
     // The word positions' indexes hold the fields searched with it too.
     for (int position = 2; position <= WordPositions(); ++position) {
         const QString held = LackingColumns(
@@ -138,13 +150,18 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
         // the fields searched with it, so that the records of a prefix are read, checked
         // and sorted from the index alone.
         const QStringList held = TextFormHeld(target);
-        return {QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)%5")
-                    .arg(target.IndexName("text_form"), table, Collated(target.textForm),
-                         target.keySuffix,
-                         held.isEmpty() ? QString()
-                                        : QStringLiteral(" INCLUDE (%1)").arg(held.join(u", "))),
-                QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 gin_trgm_ops)")
-                    .arg(target.IndexName("text_form_trgm"), table, Collated(target.textForm))};
+        const QString include =
+            held.isEmpty() ? QString() : QStringLiteral(" INCLUDE (%1)").arg(held.join(u", "));
+        QStringList statements{
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3%4)%5")
+                .arg(target.IndexName("text_form"), table, Collated(target.textForm),
+                     target.keySuffix, include),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3 gin_trgm_ops)")
+                .arg(target.IndexName("text_form_trgm"), table, Collated(target.textForm))};
+        if (!target.orderField.isEmpty()) {
+            statements << BucketIndex(target, target.textForm, include);
+        }
+        return statements;
     }
     const QString upper = Upper(read);
     const QString nullsFirst = target.nullable ? QStringLiteral(" NULLS FIRST") : QString();
@@ -217,6 +234,8 @@ QStringList PostgresDialect::SearchIndexes(const SearchIndexTarget& target,
         // Upper-cased only: the accent fold's expression, three times in an index's
         // definition, is more than the catalogue takes in one row.
         statements << WordPositionIndexes(target, upper, nullsFirst, include);
+    } else if (!target.orderField.isEmpty()) {
+        statements << BucketIndex(target, upper, include); // upper-cased only, likewise
     }
     statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin ((%3) "
                                  "gin_trgm_ops)")
@@ -250,6 +269,19 @@ QStringList PostgresDialect::WordPositionIndexes(const SearchIndexTarget& target
                       .arg(target.IndexName(WordPositionPurpose(0)), target.relation,
                            WordsAfterFirst(folded), WordsBeyond(folded));
     return statements;
+}
+
+// A field's prefix bucket: the records whose text begins with the same kBucketLength
+// characters, in the search column's folded order, so that those of a prefix that long
+// come off it in order.
+QString PostgresDialect::BucketIndex(const SearchIndexTarget& target, const QString& text,
+                                     const QString& include) const
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 ((%3), (%4)%5%6)%7")
+        .arg(target.IndexName(BucketPurpose(target.orderField)), target.relation, Bucket(text),
+             Upper(target.orderRead),
+             target.orderNullable ? QStringLiteral(" NULLS FIRST") : QString(), target.keySuffix,
+             include);
 }
 
 QString PostgresDialect::SearchIndexClosing(const QString& relation) const

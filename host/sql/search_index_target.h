@@ -29,6 +29,12 @@ struct SearchIndexTarget {
     // The first field named, others named with it: the search column of a search over
     // several fields, which the dataset orders by.
     bool searchColumn = false;
+    // Another field named, the search column being text: that column's name, how it is
+    // read and whether it may hold NULL, for the field's prefix buckets, which come in its
+    // order (SqlDialect::kBucketLength). Empty otherwise.
+    QString orderField;
+    QString orderRead;
+    bool orderNullable = true;
 
     // An index's quoted name: short and stable, so that the same table, field and purpose
     // always give the same name and running the call again creates nothing new.

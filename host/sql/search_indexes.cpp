@@ -163,6 +163,11 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
     // An index is made in its table's schema; elsewhere it is named through it.
     target.qualifier = sql::SchemaQualifier(schema);
     target.keySuffix = KeySuffix(schema, *dialect);
+    // A text search column orders the other fields' prefix buckets.
+    const int searchColumn = fields.isEmpty() ? -1 : schema.fields.FindField(fields.front());
+    const bool bucketed = names.size() > 1 && searchColumn >= 0 &&
+                          schema.fields.Def(searchColumn).type == FieldType::Text &&
+                          schema.indexable[static_cast<size_t>(searchColumn)];
     for (const QString& name : names) {
         const int f = schema.fields.FindField(name);
         if (f < 0) {
@@ -188,9 +193,14 @@ QStringList SqlDataset::CreateSearchIndexes(const QString& connectionName, const
         // walks. Every field's ordered indexes hold the others named: the walk reads the
         // search column's alone, and the records of another field's prefix are read with
         // the order's values and checked off that field's alone.
-        const bool searchColumn = !fields.isEmpty() && schema.fields.FindField(fields.front()) == f;
         target.searchedWith = fields.isEmpty() ? QStringList() : SearchedWith(schema, names, f);
-        target.searchColumn = searchColumn && names.size() > 1;
+        target.searchColumn = searchColumn == f && names.size() > 1;
+        const bool ordersBuckets = bucketed && searchColumn != f;
+        target.orderField = ordersBuckets ? schema.fields.Def(searchColumn).name : QString();
+        target.orderRead =
+            ordersBuckets ? schema.reads[static_cast<size_t>(searchColumn)] : QString();
+        target.orderNullable =
+            ordersBuckets && !schema.notNull.contains(schema.fields.Def(searchColumn).name);
         statements << dialect->StaleSearchIndexes(db, target, options)
                    << dialect->SearchIndexes(target, options);
     }

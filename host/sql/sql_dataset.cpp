@@ -254,34 +254,59 @@ public:
         }
         m_query = std::make_unique<KeysetQuery>(Dialect(), Relation(order),
                                                 select.join(QStringLiteral(", ")), order, keys);
-        m_query->SetWordPositionsIndexed(WordPositionsIndexed(order.front()));
+        LearnOrderedIndexes(order.front());
     }
 
-    // Whether the database holds the word positions' indexes of the order's first column
-    // (CreateSearchIndexes makes them, on the search column read folded): without them a
-    // word start after the first word is found through the trigrams, as the server
-    // could not read a position's records in order.
-    bool WordPositionsIndexed(const OrderColumn& first) const
+    // Which of the indexes that read a search in the order the database holds: the word
+    // positions of its first column (CreateSearchIndexes makes them on the search column
+    // read folded) and the other fields' prefix buckets in that order. Without them a
+    // word start after the first word is found through the trigrams, as the server could
+    // not read a position's records in order, and a prefix's records are all sorted.
+    void LearnOrderedIndexes(const OrderColumn& first) const
     {
-        const QString check = Dialect().WordPositionsCheck();
-        if (check.isEmpty() || first.rowIdentity || !first.folded || first.accents ||
-            m_schema->view || first.valueIndex >= m_schema->fields.FieldCount()) {
-            return false;
+        if (first.rowIdentity || !first.folded || first.accents || m_schema->view ||
+            first.valueIndex >= m_schema->fields.FieldCount()) {
+            return;
         }
+        const Table& fields = m_schema->fields;
+        const QString orderField = fields.Def(first.valueIndex).name;
         sql::SearchIndexTarget target;
         target.table = m_schema->table;
-        target.field = m_schema->fields.Def(first.valueIndex).name;
         target.qualifier = sql::SchemaQualifier(*m_schema);
+        target.field = orderField;
         SqlText statement;
-        statement.sql = check;
         statement.values << target.QualifiedIndexName(SqlDialect::WordPositionPurpose(0));
+        QStringList texts; // as a prefix range of each field reads it
+        for (int f = 0; f < fields.FieldCount(); ++f) {
+            const FieldType type = fields.Def(f).type;
+            if (f == first.valueIndex || (type != FieldType::Text && type != FieldType::Integer)) {
+                continue;
+            }
+            const QString& read = m_schema->reads[static_cast<size_t>(f)];
+            target.field = fields.Def(f).name;
+            statement.values << target.QualifiedIndexName(SqlDialect::BucketPurpose(orderField));
+            texts << (type == FieldType::Text ? Dialect().Upper(read)
+                                              : Dialect().TextOf(read, sql::ValueKind::Int));
+        }
+        statement.sql = Dialect().IndexesCheck(static_cast<int>(statement.values.size()));
+        if (statement.sql.isEmpty()) {
+            return;
+        }
         try {
             QSqlQuery& result = m_session->Run(statement, What());
-            const bool held = result.next() && result.value(0).toBool();
+            if (result.next()) {
+                m_query->SetWordPositionsIndexed(result.value(0).toBool());
+                QStringList bucketed;
+                for (qsizetype t = 0; t < texts.size(); ++t) {
+                    if (result.value(static_cast<int>(t) + 1).toBool()) {
+                        bucketed << texts[t];
+                    }
+                }
+                m_query->SetBucketed(bucketed);
+            }
             result.finish();
-            return held;
         } catch (const DatasetError&) {
-            return false; // the window's own statement tells what failed
+            // the window's own statement tells what failed
         }
     }
 

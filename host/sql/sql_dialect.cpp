@@ -4,6 +4,7 @@
 #include "host/sql/postgres_dialect.h"
 #include "host/sql/sqlite_dialect.h"
 
+#include <QCryptographicHash>
 #include <touchsearch/dataset_error.h>
 
 namespace host::sql {
@@ -50,6 +51,12 @@ QByteArray SqlDialect::WordPositionPurpose(int position)
 {
     return position == 0 ? QByteArray("upper_words_beyond")
                          : "upper_word" + QByteArray::number(position);
+}
+
+QByteArray SqlDialect::BucketPurpose(const QString& orderField)
+{
+    return "bucket_" +
+           QCryptographicHash::hash(orderField.toUtf8(), QCryptographicHash::Sha1).toHex().left(8);
 }
 
 QString DescribeDatabase(const QSqlDatabase& db)

@@ -65,8 +65,11 @@ struct SqlText {
 struct SqlAlternative {
     // The alternative's own term.
     SqlText own;
-    // The collated text whose prefix range that term is, or empty.
+    // The collated text whose prefix range that term is, or empty; the same text not
+    // collated, and the prefix.
     QString rangeOf;
+    QString rangeText;
+    QString prefix;
     // A word start after the first word ("% w%", w a plain word): the text it is found in
     // (not collated) and w; else empty.
     QString wordOf;
@@ -239,14 +242,35 @@ public:
         (void)textExpression;
         return {};
     }
-    // A statement giving one row with one truth: whether the database holds the index
-    // named (bound, as SQL names it). Asked of the words beyond the positions, made after
-    // the positions' own: when it is there they all are. Empty where the dialect makes
-    // none.
-    virtual QString WordPositionsCheck() const { return {}; }
+    // A statement giving one row with a truth for each of `count` indexes named (bound,
+    // as SQL names them): whether the database holds it. Asked of the words beyond the
+    // positions, made after the positions' own (when it is there they all are), and of
+    // the prefix buckets. Empty where the dialect makes neither.
+    virtual QString IndexesCheck(int count) const
+    {
+        (void)count;
+        return {};
+    }
     // The purpose naming the index of a word position, or (position 0) that of the words
     // beyond them (SearchIndexTarget::IndexName).
     static QByteArray WordPositionPurpose(int position);
+
+    // Prefix buckets: another field searched with the search column gets an ordered
+    // index on its text's first kBucketLength characters, then the search column's order
+    // (folded, as the word positions). A prefix of exactly that many characters (a
+    // phone's or a code's first digits, a thousandth of the records each) then comes off
+    // it in order, a window's worth, where otherwise every match was read and sorted.
+    // Made where the dialect has word positions.
+    static constexpr int kBucketLength = 3;
+    // The text's first kBucketLength characters.
+    virtual QString Bucket(const QString& textExpression) const
+    {
+        (void)textExpression;
+        return {};
+    }
+    // The purpose naming a field's bucket index for an order on that search column: a
+    // title tap orders by another, whose buckets are others.
+    static QByteArray BucketPurpose(const QString& orderField);
 
     // Whether search indexes are made on AccentFolded text (PostgreSQL). Where they are
     // not (SQLite: no index may need this program's function), a prefix search with

@@ -143,6 +143,8 @@ public:
                 alternative.own.sql = own.Translate(*option);
                 if (option->Kind() == NodeKind::Like) {
                     alternative.rangeOf = own.m_rangeOf;
+                    alternative.rangeText = own.m_rangeText;
+                    alternative.prefix = own.m_prefix;
                     alternative.wordOf = own.m_wordOf;
                     alternative.word = own.m_word;
                     length = std::max(length, alternative.word.toUcs4().size());
@@ -817,6 +819,8 @@ private:
                                                             QString::fromStdString(next)));
                 if (!node.Negated()) {
                     m_rangeOf = low;
+                    m_rangeText = text;
+                    m_prefix = QString::fromStdString(prefix);
                 }
                 return node.Negated() ? QStringLiteral("(NOT %1)").arg(match) : match;
             }
@@ -1157,7 +1161,9 @@ private:
     SqlText& m_out;
     int m_negations = 0; // NOTs around the condition being written
     QString m_rangeOf;   // the collated text of the last prefix range written alone
-    QString m_wordOf;    // the text of the last word start noted (NoteWord), and the word
+    QString m_rangeText; // that text not collated, and the prefix
+    QString m_prefix;
+    QString m_wordOf; // the text of the last word start noted (NoteWord), and the word
     QString m_word;
     QString m_matched; // the first text a pattern was matched against
 };
