@@ -486,8 +486,9 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
         ranged &&
         std::any_of(condition.alternatives->options.begin(), condition.alternatives->options.end(),
                     [&](const SqlAlternative& option) { return FoundThroughTrigrams(option); });
-    // So are the other fields' prefixes whose buckets hold them in order ("789": 2.1 ms
-    // walked 5,000 rows far, 0.7 found).
+    // The find reads its records in order, a window's worth a branch, where the word
+    // positions serve the lead word or the other fields' prefixes all come off their
+    // buckets: no far walk ("789": 5,000 rows walked in 2.1 ms, found in 0.7).
     const bool inOrder =
         positional || (ranged && !trigrams && EveryRangeBucketed(*condition.alternatives, inRange));
     SqlText out;
