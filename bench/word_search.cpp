@@ -51,6 +51,10 @@ void Configure(host::SqlDataset& dataset, const host::sql::ScopedDatabase& db, c
     dataset.SetTableName(table);
     dataset.SetOrderFields({searchColumn});
     dataset.SetFilterOptions(options);
+    // TS_BENCH_WINDOW=N: windows of N rows (SetWindowSize) instead of the default.
+    if (const int window = qEnvironmentVariableIntValue("TS_BENCH_WINDOW"); window > 0) {
+        dataset.SetWindowSize(window);
+    }
 }
 
 // A 13-digit code as a scanner sends it (an EAN-13 of a Brazilian product).

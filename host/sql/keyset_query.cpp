@@ -125,7 +125,7 @@ void KeysetQuery::AppendCondition(SqlText& out, QStringList& terms, const SqlTex
 
 SqlText KeysetQuery::Window(const RowValues* anchor, bool descending, int limit, int offset) const
 {
-    return WindowWhere(m_condition, anchor, descending, limit, offset);
+    return WindowWhere(m_condition, anchor, descending, limit, offset, false, m_few);
 }
 
 SqlText KeysetQuery::FirstWhere(const SqlText& further) const
@@ -168,11 +168,11 @@ QString KeysetQuery::OrderBy(bool descending, bool unindexed) const
 }
 
 SqlText KeysetQuery::WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
-                                 int limit, int offset, bool unindexed) const
+                                 int limit, int offset, bool unindexed, bool few) const
 {
     const bool twoSteps = !m_keyList.isEmpty() && condition.scans;
     if (twoSteps && condition.spread && offset == 0 && !unindexed) {
-        return WalkOrFind(condition, anchor, descending, limit);
+        return WalkOrFind(condition, anchor, descending, limit, few);
     }
     SqlText out;
     QStringList terms;
@@ -460,7 +460,7 @@ QStringList KeysetQuery::PositionBranches(SqlText& out, const SqlAlternative& op
 // sorted (a search that few meet, which a walk of the order would pass over most of the
 // table to find). The server decides once each walk is done: the parts not chosen never run.
 SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
-                                int limit) const
+                                int limit, bool few) const
 {
     // Found through the indexes: apart, where the condition is alternatives one of which
     // is a prefix range of the order's first column.
@@ -493,6 +493,22 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
         positional || (ranged && !trigrams && EveryRangeBucketed(*condition.alternatives, inRange));
     SqlText out;
     const QString ordered = OrderBy(descending, false);
+    // Planned once and kept for the next key where no value can lead the planner astray:
+    // one word's alternatives and no rest, each branch driven by its own term; or a lead
+    // word read off the word positions, whose many branches check the rest on each row
+    // whatever the values. Else (a short lead word and more words) the planner picks the
+    // index that drives each branch, the lead's or the rest's, by the values: a plan made
+    // for any values drove "A 98765" by every name with a word beginning with A (150 ms).
+    out.choosesAsItRuns = positional || (ranged && condition.alternatives->rest.sql.isEmpty());
+    if (few) {
+        // Fewer records than a window: no walk could fill one, so the find alone.
+        const QString sorted =
+            ranged ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
+                   : Found(out, condition, anchor, descending, limit);
+        out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
+                      .arg(m_selectList, m_table, m_keyList, sorted, ordered);
+        return out;
+    }
     const SqlText& walked = condition.perRow ? *condition.perRow : condition;
     const QString nearWalk =
         Walk(out, walked, anchor, descending, 0, kWalkedRows, QString::number(limit));
@@ -539,13 +555,6 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
     }
     out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
                   .arg(m_selectList, m_table, m_keyList, keys, ordered);
-    // Planned once and kept for the next key where no value can lead the planner astray:
-    // one word's alternatives and no rest, each branch driven by its own term; or a lead
-    // word read off the word positions, whose many branches check the rest on each row
-    // whatever the values. Else (a short lead word and more words) the planner picks the
-    // index that drives each branch, the lead's or the rest's, by the values: a plan made
-    // for any values drove "A 98765" by every name with a word beginning with A (150 ms).
-    out.choosesAsItRuns = positional || (ranged && condition.alternatives->rest.sql.isEmpty());
     return out;
 }
 

@@ -49,10 +49,15 @@ public:
     // Rows in order (descending: from the end backwards), after (before) the row whose
     // values are given when anchor is not null, skipping offset rows, at most limit.
     SqlText Window(const RowValues* anchor, bool descending, int limit, int offset) const;
+    // Whether the condition is known to select fewer records than a window (it narrows a
+    // condition whose whole view was read in one): a search of several fields is then
+    // found through its indexes at once, with no walk of the order, which could not fill
+    // a window.
+    void SetFew(bool few) { m_few = few; }
     // The first window (at most limit rows) that another condition would read.
-    SqlText FirstWindowOf(const SqlText& condition, int limit) const
+    SqlText FirstWindowOf(const SqlText& condition, int limit, bool few = false) const
     {
-        return WindowWhere(condition, nullptr, false, limit, 0);
+        return WindowWhere(condition, nullptr, false, limit, 0, false, few);
     }
     SqlText Count() const;
     // The first row in order where the condition and the further one both hold: the
@@ -74,7 +79,7 @@ private:
     QStringList AnchorTerms(SqlText& out, const RowValues* anchor, bool descending) const;
     QString OrderBy(bool descending, bool unindexed) const;
     SqlText WalkOrFind(const SqlText& condition, const RowValues* anchor, bool descending,
-                       int limit) const;
+                       int limit, bool few) const;
     // distinct: the ordered values alone, without direction (as DISTINCT ON names them).
     void OrderValues(const QString& relation, bool descending, QStringList& values,
                      QStringList& orderBy, QStringList* distinct = nullptr) const;
@@ -98,7 +103,7 @@ private:
                                  int limit) const;
     // unindexed: ordered so that no index gives the order (the rows found, then sorted).
     SqlText WindowWhere(const SqlText& condition, const RowValues* anchor, bool descending,
-                        int limit, int offset, bool unindexed = false) const;
+                        int limit, int offset, bool unindexed = false, bool few = false) const;
 
     // Rows of the order a window of a condition no index orders walks first; then, when
     // the matches among them were dense enough that a longer walk should find the window
@@ -116,6 +121,7 @@ private:
     SqlText m_condition;
     bool m_wordPositions = false;
     QStringList m_bucketed;
+    bool m_few = false;
 };
 
 } // namespace host::sql

@@ -1,6 +1,7 @@
 #include "host/api/cursor.h"
 #include "host/api/cursor_view.h"
 #include "host/filter/expression_parser.h"
+#include "host/filter/record_selection.h"
 #include "host/sql/database_url.h"
 #include "host/sql/keyset_query.h"
 #include "host/sql/local_copy.h"
@@ -107,6 +108,11 @@ public:
     QString m_filterText;
     bool m_filtered = false;
     SqlText m_condition; // the filter in force, translated
+    // A keystroke's filter as parsed, and that of the last view read whole in one window
+    // (with its options): a filter that narrows it selects fewer records than a window.
+    std::shared_ptr<const filter::Node> m_root;
+    std::shared_ptr<const filter::Node> m_wholeRoot;
+    FilterOptions m_wholeOptions;
 
     // Rows known: 0..fetched-1 exist; cached ones are in rows (a bounded set of windows).
     std::map<int, RowValues> m_rows;
@@ -369,14 +375,29 @@ public:
         }
     }
 
-    SqlText Translate(const QString& text, FilterOptions options, bool on) const
+    // parsed: set to the filter's tree when not null.
+    SqlText Translate(const QString& text, FilterOptions options, bool on,
+                      std::shared_ptr<const filter::Node>* parsed = nullptr) const
     {
         if (!on || text.trimmed().isEmpty()) {
             return {};
         }
-        const filter::NodePtr root = filter::ParseFilter(text, m_schema->fields, options);
-        return sql::TranslateFilter(*root, m_schema->fields, Dialect(), m_schema->reads,
-                                    sql::FilterSource{text, options});
+        std::shared_ptr<const filter::Node> root =
+            filter::ParseFilter(text, m_schema->fields, options);
+        SqlText condition = sql::TranslateFilter(*root, m_schema->fields, Dialect(),
+                                                 m_schema->reads, sql::FilterSource{text, options});
+        if (parsed != nullptr) {
+            *parsed = std::move(root);
+        }
+        return condition;
+    }
+
+    // Whether a keystroke's filter narrows the last one whose view was read whole: the
+    // walks of a search over several fields, which could not fill a window, are left out.
+    bool NarrowsWholeView(const std::shared_ptr<const filter::Node>& root) const
+    {
+        return root && m_wholeRoot && m_wholeOptions == q.GetFilterOptions() &&
+               filter::Narrows(*root, *m_wholeRoot);
     }
 
     void ReadRows(QSqlQuery& result, std::vector<RowValues>& out) const
@@ -481,7 +502,8 @@ public:
     void Rebuild()
     {
         BuildQuery(BuildOrder(m_orderFieldNames, q.GetFilterOptions()));
-        m_condition = Translate(m_filterText, q.GetFilterOptions(), m_filtered);
+        m_root.reset();
+        m_condition = Translate(m_filterText, q.GetFilterOptions(), m_filtered, &m_root);
         m_query->SetCondition(m_condition);
     }
 
@@ -539,6 +561,8 @@ public:
         if (m_fetched <= m_window) {
             m_count = m_fetched;
         }
+        m_wholeRoot = m_fetched <= m_window ? m_root : nullptr;
+        m_wholeOptions = q.GetFilterOptions();
         if (!first.empty()) {
             m_headLast = first.back();
         }
@@ -1010,7 +1034,8 @@ void SqlDataset::Open()
     d->CheckStoredValues();
     d->BuildQuery(d->BuildOrder(d->m_orderFieldNames, GetFilterOptions()));
     d->CheckOptions(GetFilterOptions());
-    d->m_condition = d->Translate(d->m_filterText, GetFilterOptions(), d->m_filtered);
+    d->m_root.reset();
+    d->m_condition = d->Translate(d->m_filterText, GetFilterOptions(), d->m_filtered, &d->m_root);
 
     ClearFieldObjects();
     const Table& fields = d->m_schema->fields;
@@ -1215,12 +1240,16 @@ void SqlDataset::SetFilter(const QString& expression)
         d->m_filterText = expression;
         return;
     }
-    SqlText condition = d->Translate(expression, GetFilterOptions(), d->m_filtered); // may raise
+    std::shared_ptr<const filter::Node> root;
+    SqlText condition =
+        d->Translate(expression, GetFilterOptions(), d->m_filtered, &root); // may raise
     d->m_filterText = expression;
     if (!d->m_filtered) {
         return;
     }
     d->m_condition = std::move(condition);
+    d->m_query->SetFew(d->NarrowsWholeView(root));
+    d->m_root = std::move(root);
     if (ControlsDisabled()) {
         d->Defer();
         return;
@@ -1242,9 +1271,13 @@ void SqlDataset::SetFiltered(bool filtered)
         d->m_filtered = filtered;
         return;
     }
-    SqlText condition = d->Translate(d->m_filterText, GetFilterOptions(), filtered); // may raise
+    std::shared_ptr<const filter::Node> root;
+    SqlText condition =
+        d->Translate(d->m_filterText, GetFilterOptions(), filtered, &root); // may raise
     d->m_filtered = filtered;
     d->m_condition = std::move(condition);
+    d->m_root = std::move(root);
+    d->m_query->SetFew(false);
     if (ControlsDisabled()) {
         d->Defer();
         return;
@@ -1261,11 +1294,13 @@ void SqlDataset::SetFilterOptions(FilterOptions options)
         StoreFilterOptions(options);
         return;
     }
-    d->CheckOptions(options);                                                  // may raise
-    SqlText condition = d->Translate(d->m_filterText, options, d->m_filtered); // may raise
+    d->CheckOptions(options); // may raise
+    std::shared_ptr<const filter::Node> root;
+    SqlText condition = d->Translate(d->m_filterText, options, d->m_filtered, &root); // may raise
     const std::vector<OrderColumn> order = d->BuildOrder(d->m_orderFieldNames, options);
     StoreFilterOptions(options);
     d->m_condition = std::move(condition);
+    d->m_root = std::move(root);
     d->BuildQuery(order);
     if (ControlsDisabled()) {
         d->Defer();
@@ -1292,10 +1327,17 @@ void SqlDataset::PlanAhead(const QStringList& filters)
     if (!d->m_active || !d->Dialect().KeepsPlans()) {
         return;
     }
+    // Each also as a keystroke that narrows a view read whole reads it (no walks).
     std::vector<SqlText> statements;
     for (const QString& filter : filters) {
-        statements.push_back(d->m_query->FirstWindowOf(
-            d->Translate(filter, GetFilterOptions(), true), d->m_window + 1));
+        const SqlText condition = d->Translate(filter, GetFilterOptions(), true);
+        for (const bool few : {false, true}) {
+            SqlText statement = d->m_query->FirstWindowOf(condition, d->m_window + 1, few);
+            if (few && statement.sql == statements.back().sql) {
+                continue;
+            }
+            statements.push_back(std::move(statement));
+        }
     }
     for (const SqlText& statement : statements) {
         try {

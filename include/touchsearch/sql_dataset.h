@@ -125,8 +125,9 @@ public:
     QVariant Value(int row, int field) const override;
 
     // Has the server plan, ahead of the keystrokes, the statements that the first window
-    // of each filter reads, where it keeps a plan for the connection's next run
-    // (PostgreSQL): the first keystroke of each kind then costs no planning. The dataset
+    // of each filter reads (also as a keystroke reads it that narrows a view read whole),
+    // where it keeps a plan for the connection's next run (PostgreSQL): the first
+    // keystroke of each kind then costs no planning. The dataset
     // stays as it is (its filter, view and cursor); elsewhere this does nothing. A text
     // that does not parse raises as SetFilter does; the first statement that fails ends
     // it quietly (the keystroke that needs the server tells it).

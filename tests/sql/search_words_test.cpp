@@ -514,12 +514,15 @@ struct WalkStatements {
     int generic = -1;
 };
 
-WalkStatements PreparedWalks(const QString& connection)
+WalkStatements PreparedWalks(const QString& connection,
+                             const QString& marker = QStringLiteral("ts_walk"))
 {
     QSqlQuery query(QSqlDatabase::database(connection));
-    EXPECT_TRUE(query.exec(QStringLiteral(
-        "SELECT count(*), COALESCE(sum(custom_plans), 0), COALESCE(sum(generic_plans), 0) "
-        "FROM pg_prepared_statements WHERE statement LIKE '%ts_walk%'")))
+    EXPECT_TRUE(query.exec(
+        QStringLiteral(
+            "SELECT count(*), COALESCE(sum(custom_plans), 0), COALESCE(sum(generic_plans), 0) "
+            "FROM pg_prepared_statements WHERE statement LIKE '%%%1%%'")
+            .arg(marker)))
         << query.lastError().text().toStdString();
     if (!query.next()) {
         return {};
@@ -727,16 +730,25 @@ TEST(SearchWordsIndexes, PlannedAheadTheFirstKeyOfEachKindFindsItsStatementPrepa
     const auto [statementsAhead, runsAhead] = prepared();
     EXPECT_EQ(runsAhead - runs, 6);
     EXPECT_GE(statementsAhead - statements, 4);
-    for (const char* typed : {"SILV", "SILVA M", "SILVA MA", "7", "78", "789", "SIL", "J"}) {
+    // Each key finds its statement prepared, whether it walks or (narrowing a view read
+    // whole: "789" after "78", "7891") it does not.
+    int unwalked = 0;
+    const auto statementsHeld = [&] {
+        return PreparedWalks(server->GetConnectionName(), table).statements;
+    };
+    for (const char* typed :
+         {"SILV", "SILVA M", "SILVA MA", "7", "78", "789", "7891", "SIL", "J"}) {
         SCOPED_TRACE(typed);
-        const int held = prepared().first;
+        const int held = statementsHeld();
         server->SetFilter(FilterOf(search, QString::fromUtf8(typed)));
-        EXPECT_EQ(prepared().first, held);
+        EXPECT_EQ(statementsHeld(), held) << server->LastStatement().toStdString();
+        unwalked += server->LastStatement().contains(QLatin1String("ts_walk")) ? 0 : 1;
         // The records, page after page (the pages after the first are statements of
         // their own).
         TypeBoth(search, *server, *client, typed);
     }
 
+    EXPECT_GE(unwalked, 2);
     const auto [statementsNow, runsNow] = prepared();
     const QString refused = ErrorOf([&] {
         server->PlanAhead({ahead.front(), QStringLiteral("NOME LIKE")});
@@ -1064,6 +1076,59 @@ TEST(SearchWordsIndexes, ThreeCharacterPrefixesOfOtherFieldsComeOffTheirBucketsI
     }
     EXPECT_GT(bucketed, 10);
     EXPECT_GT(selecting, 15);
+}
+
+// A keystroke that narrows a search whose whole view came in one window (the text it
+// extends) selects fewer records than a window: it is found through the indexes with no
+// walk of the order, which could not fill one. A text that widens, one with another word,
+// or other options walk as before. The records are ClientDataset's either way.
+TEST(SearchWordsIndexes, AKeystrokeThatNarrowsAViewReadWholeLeavesTheWalksOut)
+{
+    sql_test::TestDatabase db(Server::Postgres);
+    const QString table = db.Table(QStringLiteral("estreita"));
+    const std::vector<QVariantList> records = StoreSearched(db, table, 5, 3000);
+    constexpr int kWindow = 20;
+    const std::unique_ptr<host::SqlDataset> server = db.Dataset(table, kWindow);
+    const std::unique_ptr<host::ClientDataset> client = ClientOf(records);
+    Search search;
+    search.fields = SearchedFields();
+    search.words = true;
+    int few = 0;
+    bool whole = false; // the last view came in one window
+    QString last;
+    for (const int mode : {1, 0}) {
+        SCOPED_TRACE(ModeName(mode));
+        client->SetFilterOptions(OptionsOf(mode));
+        server->SetFilterOptions(OptionsOf(mode));
+        OrderBoth(*client, *server, true, mode);
+        for (const char* typed :
+             {"1", "12", "123", "1234", "123", "12 M", "12 MA", "12 MAR", "MARIA", "MARIA S",
+              "MARIA SI", "MARIA SIL", "MARIA SILV", "MARIA SILVA", "ANAN", "ANANI", "ANANIA",
+              "ANANIAS J", "ANANIAS JO"}) {
+            SCOPED_TRACE(typed);
+            const QString text = QString::fromUtf8(typed);
+            const QString filter = FilterOf(search, text);
+            server->SetFilter(filter);
+            server->SetFiltered(true);
+            const QString statement = server->LastStatement();
+            // Narrowing: the same words, the last one longer (options unchanged since).
+            const bool narrows = whole && text.startsWith(last) &&
+                                 text.count(u' ') == last.count(u' ') && text != last;
+            EXPECT_EQ(!statement.contains(QLatin1String("ts_walk")), narrows)
+                << statement.toStdString();
+            few += narrows ? 1 : 0;
+            client->SetFilter(filter);
+            client->SetFiltered(true);
+            const std::vector<QStringList> expected = sql_test::IndexedRows(*client);
+            ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRows(*server)), "");
+            ASSERT_EQ(sql_test::RowDifference(expected, sql_test::CursorRowsBackwards(*server)),
+                      "");
+            whole = expected.size() <= static_cast<size_t>(kWindow);
+            last = text;
+        }
+        whole = false; // the options change next
+    }
+    EXPECT_GE(few, 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SearchWordsTest,
