@@ -49,8 +49,9 @@ QString SearchCondition(const QString& text, const QStringList& fields, bool upp
 
 QStringList TextsAhead()
 {
-    return {QStringLiteral("A"), QStringLiteral("QXWZ"), QStringLiteral("QXWZ A"),
-            QStringLiteral("1"), QStringLiteral("QXW"),  QStringLiteral("123")};
+    return {QStringLiteral("A"),          QStringLiteral("QXWZ"), QStringLiteral("QXWZ A"),
+            QStringLiteral("1"),          QStringLiteral("QXW"),  QStringLiteral("123"),
+            QStringLiteral("19283746501")};
 }
 
 QString ExactValue(const QString& text)

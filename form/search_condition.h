@@ -19,7 +19,8 @@ QString SearchCondition(const QString& text, const QStringList& fields, bool upp
 // the server plan as the dialog opens: a letter, a word long enough to be looked up
 // among the words apart, such a word and the start of another, a digit (a code, a
 // phone), and three letters and three digits, which another field's prefix buckets
-// serve. Each is run: one that many records meet ends among the first rows of the
+// serve; and a whole phone number, which few records meet, so that the keys that narrow
+// a view read whole are planned too (SqlDataset::PlanAhead). Each is run: one that many records meet ends among the first rows of the
 // order, and one that begins no word ends at the first entry of each index.
 QStringList TextsAhead();
 

@@ -1327,21 +1327,27 @@ void SqlDataset::PlanAhead(const QStringList& filters)
     if (!d->m_active || !d->Dialect().KeepsPlans()) {
         return;
     }
-    // Each also as a keystroke that narrows a view read whole reads it (no walks).
-    std::vector<SqlText> statements;
+    // A filter whose view comes whole in one window is planned also as a keystroke that
+    // narrows such a view reads it (no walks); one that many records meet is not: without
+    // the walks its run would sort every match.
+    std::vector<SqlText> conditions;
     for (const QString& filter : filters) {
-        const SqlText condition = d->Translate(filter, GetFilterOptions(), true);
-        for (const bool few : {false, true}) {
-            SqlText statement = d->m_query->FirstWindowOf(condition, d->m_window + 1, few);
-            if (few && statement.sql == statements.back().sql) {
-                continue;
-            }
-            statements.push_back(std::move(statement));
-        }
+        conditions.push_back(d->Translate(filter, GetFilterOptions(), true));
     }
-    for (const SqlText& statement : statements) {
+    const int limit = d->m_window + 1;
+    for (const SqlText& condition : conditions) {
         try {
-            d->m_session->Run(statement, d->What()).finish();
+            const SqlText statement = d->m_query->FirstWindowOf(condition, limit);
+            QSqlQuery& result = d->m_session->Run(statement, d->What());
+            int rows = 0;
+            while (rows < limit && result.next()) {
+                ++rows;
+            }
+            result.finish();
+            const SqlText narrowing = d->m_query->FirstWindowOf(condition, limit, true);
+            if (rows < limit && narrowing.sql != statement.sql) {
+                d->m_session->Run(narrowing, d->What()).finish();
+            }
         } catch (const DatasetError&) {
             return; // a server that fails now fails each one: one time-out at most
         }
