@@ -20,8 +20,9 @@ QString SearchCondition(const QString& text, const QStringList& fields, bool upp
 // among the words apart, such a word and the start of another, a digit (a code, a
 // phone), and three letters and three digits, which another field's prefix buckets
 // serve; and a whole phone number, which few records meet, so that the keys that narrow
-// a view read whole are planned too (SqlDataset::PlanAhead). Each is run: one that many records meet ends among the first rows of the
-// order, and one that begins no word ends at the first entry of each index.
+// a view read whole are planned too (SqlDataset::PlanAhead). Each is run: one that many
+// records meet ends among the first rows of the order, and one that begins no word ends
+// at the first entry of each index.
 QStringList TextsAhead();
 
 // The value the exact-first search looks for: the text without a leading "%",

@@ -500,30 +500,27 @@ SqlText KeysetQuery::WalkOrFind(const SqlText& condition, const RowValues* ancho
     // index that drives each branch, the lead's or the rest's, by the values: a plan made
     // for any values drove "A 98765" by every name with a word beginning with A (150 ms).
     out.choosesAsItRuns = positional || (ranged && condition.alternatives->rest.sql.isEmpty());
-    if (few) {
-        // Fewer records than a window: no walk could fill one, so the find alone.
-        const QString sorted =
-            ranged ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
-                   : Found(out, condition, anchor, descending, limit);
-        out.sql = QStringLiteral("SELECT %1 FROM %2 WHERE (%3) IN (%4)%5")
-                      .arg(m_selectList, m_table, m_keyList, sorted, ordered);
-        return out;
+    // With fewer records than a window (few) no walk could fill one: the find alone.
+    QString nearWalk;
+    QString farWalk;
+    if (!few) {
+        const SqlText& walked = condition.perRow ? *condition.perRow : condition;
+        nearWalk = Walk(out, walked, anchor, descending, 0, kWalkedRows, QString::number(limit));
+        // The far walk goes on where the near one ended: the rows it checked are passed
+        // over in the index, unchecked, and its matches taken as they are (it holds every
+        // match among them when it falls short).
+        if (!inOrder) {
+            farWalk = Walk(out, walked, anchor, descending, kWalkedRows, kFarRows - kWalkedRows,
+                           QStringLiteral("%1 - (SELECT count(*) FROM ts_walk)").arg(limit));
+        }
     }
-    const SqlText& walked = condition.perRow ? *condition.perRow : condition;
-    const QString nearWalk =
-        Walk(out, walked, anchor, descending, 0, kWalkedRows, QString::number(limit));
-    // The far walk goes on where the near one ended: the rows it checked are passed over
-    // in the index, unchecked, and its matches taken as they are (it holds every match
-    // among them when it falls short).
-    const QString farWalk =
-        inOrder ? QString()
-                : Walk(out, walked, anchor, descending, kWalkedRows, kFarRows - kWalkedRows,
-                       QStringLiteral("%1 - (SELECT count(*) FROM ts_walk)").arg(limit));
     const QString sorted =
         ranged ? FoundInRange(out, *condition.alternatives, inRange, anchor, descending, limit)
                : Found(out, condition, anchor, descending, limit);
     QString keys;
-    if (inOrder) {
+    if (few) {
+        keys = sorted;
+    } else if (inOrder) {
         keys = QStringLiteral("WITH ts_walk AS MATERIALIZED (%1) "
                               "SELECT * FROM ts_walk WHERE (SELECT count(*) FROM ts_walk) >= %3 "
                               "UNION ALL SELECT * FROM (%2) AS ts_s WHERE "

@@ -1344,8 +1344,11 @@ void SqlDataset::PlanAhead(const QStringList& filters)
                 ++rows;
             }
             result.finish();
+            if (rows == limit) {
+                continue;
+            }
             const SqlText narrowing = d->m_query->FirstWindowOf(condition, limit, true);
-            if (rows < limit && narrowing.sql != statement.sql) {
+            if (narrowing.sql != statement.sql) {
                 d->m_session->Run(narrowing, d->What()).finish();
             }
         } catch (const DatasetError&) {
